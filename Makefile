@@ -1,0 +1,50 @@
+# Front door of the build. `make test` and `make run` install what they need first, so each works
+# alone on a fresh Debian machine.
+SHELL := /bin/bash
+PREFIX ?= /usr/local
+ARGS ?= concord warranty /usr/share/common-licenses
+GENERATOR := Ninja
+PACKAGES := cmake ninja-build g++ libicu-dev libzip-dev libgtest-dev libbenchmark-dev pkg-config
+SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
+JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+
+.PHONY: all deps build test run bench install clean fuzz
+
+all: build
+
+deps:
+	@missing=""; for p in $(PACKAGES); do \
+	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q "install ok installed" || missing="$$missing $$p"; \
+	done; \
+	if [ -n "$$missing" ]; then \
+	  echo "installing:$$missing"; \
+	  $(SUDO) apt-get update -qq && DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq $$missing; \
+	fi
+
+build: deps
+	cmake -S . -B build/release -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=Release -DKX8_BUILD_TESTS=OFF
+	cmake --build build/release -j $(JOBS)
+
+test: deps
+	cmake -S . -B build/debug -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=Debug -DKX8_SANITIZE=ON
+	cmake --build build/debug -j $(JOBS)
+	cd build/debug && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure -j $(JOBS)
+
+run: build
+	./build/release/tools/kx8/kx8 $(ARGS)
+
+bench: deps
+	cmake -S . -B build/bench -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=Release -DKX8_BUILD_TESTS=OFF -DKX8_BUILD_BENCH=ON
+	cmake --build build/bench -j $(JOBS)
+	@for b in build/bench/*_bench; do echo "== $$b"; $$b || exit 1; done
+
+fuzz: deps
+	cmake -S . -B build/fuzz -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ \
+	  -DKX8_SANITIZE=ON -DKX8_LIBFUZZER=ON -DKX8_BUILD_TOOLS=OFF
+	cmake --build build/fuzz -j $(JOBS)
+
+install: build
+	cmake --install build/release --prefix $(PREFIX)
+
+clean:
+	rm -rf build
