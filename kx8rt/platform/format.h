@@ -40,7 +40,8 @@ struct TFormatSettings {
   UnicodeString TimeAMString = u"AM";
   UnicodeString TimePMString = u"PM";
   TDateOrder DateOrder = doMDY;
-  // A two-digit year read from text lands within this many years before the current year (0: as typed).
+  // A two-digit year read from text lands in the hundred years from this many years before the current
+  // year (0: the current century).
   int32_t TwoDigitYearCenturyWindow = 50;
   UnicodeString CurrencyString = u"$";
   uint8_t CurrencyFormat = 0;     // 0 "$1", 1 "1$", 2 "$ 1", 3 "1 $"
