@@ -53,6 +53,7 @@ struct TFormatSettings {
 TFormatSettings UserDefaultFormatSettings();
 
 // The settings every routine without a settings argument uses; a tool may change them at start-up.
+// Being a dynamically initialised global, it is not for use by another unit's static initialisers.
 inline TFormatSettings FormatSettings = UserDefaultFormatSettings();
 
 // One argument of Format: an integer of any width, a float, a UTF-16 or 8-bit string, a character or a

@@ -7,6 +7,7 @@
 // UnicodeString is expected, so both of these work:
 //     Format(KXXList, {u"word"})              // "word list", or the translation
 //     UnicodeString caption = LoadMessage(KXYes);
+// As a Format argument (rather than the format) a message is passed as LoadMessage(KXYes).
 // New messages are one line each in messages_table.h.
 #pragma once
 
