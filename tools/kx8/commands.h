@@ -1,0 +1,6 @@
+// The subcommands of kx8: each takes the arguments after its own name.
+#pragma once
+
+extern const char* const kUsage;
+
+int ConcordMain(int argc, char** argv);
