@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "kx8rt/files/system_routines.h"
+#include "kx8rt/platform/yield.h"
 #include "kx8rt/platform/char_classes.h"
 
 namespace kx8 {
