@@ -82,8 +82,8 @@ bool GetStringTypeExNT2000(bool IsUnicode, LCID Locale, uint32_t InfoType, const
                            uint16_t* Types) {
   if (Types == nullptr || Length < 0) return false;
   const size_t entries = static_cast<size_t>(Length) + 2;
-  Types[Length] = 0;
-  Types[Length + 1] = 0;
+  Types[entries - 2] = 0;
+  Types[entries - 1] = 0;
   if (Length == 0) return true;
   const bool ok = Buffer != nullptr &&
                   (IsUnicode ? GetStringTypeExW(Locale, InfoType, static_cast<const char16_t*>(Buffer), Length, Types)
