@@ -13,6 +13,10 @@
 #include "kx8rt/platform/strings.h"
 #include "kx8rt/platform/yield.h"
 
+// text primitives
+#include "kx8rt/text_primitives/bare_assemb.h"
+#include "kx8rt/text_primitives/char_types.h"
+
 // strings
 #include "kx8rt/strings/readable_strings.h"
 #include "kx8rt/strings/text_cleaning.h"
