@@ -11,7 +11,9 @@ namespace kx8 {
 // outside Lo..Hi. The smaller part is sorted first by recursion, so the stack stays logarithmic.
 template <class CompareFn, class ExchangeFn>
 void QuickSortIndexed(int64_t Lo, int64_t Hi, CompareFn&& Compare, ExchangeFn&& Exchange) {
-  while (Lo < Hi) {
+  // Short runs are finished by insertion through exchanges, cheaper there than further partitions.
+  constexpr int64_t kShortRun = 12;
+  while (Hi - Lo >= kShortRun) {
     int64_t i = Lo, j = Hi, p = Lo + (Hi - Lo) / 2;
     do {
       while (i < Hi && Compare(i, p) < 0) ++i;
@@ -34,6 +36,8 @@ void QuickSortIndexed(int64_t Lo, int64_t Hi, CompareFn&& Compare, ExchangeFn&& 
       Hi = j;
     }
   }
+  for (int64_t k = Lo + 1; k <= Hi; ++k)
+    for (int64_t m = k; m > Lo && Compare(m, m - 1) < 0; --m) Exchange(m, m - 1);
 }
 
 }  // namespace kx8
