@@ -170,6 +170,11 @@ int32_t TStringList::Add(const UnicodeString& S) { return AddObject(S, nullptr);
 
 int32_t TStringList::AddObject(const UnicodeString& S, TObject* AObject) { return AddItem(S, AObject, 0, false); }
 
+int32_t TStringList::AddObject(const UnicodeString& S, std::unique_ptr<TObject> AObject) {
+  if (!fOwnsObjects) throw EListError(u"The list does not own its objects");
+  return AddItem(S, AObject.release(), 0, false);
+}
+
 int32_t TStringList::AddInteger(const UnicodeString& S, int64_t Value) { return AddItem(S, nullptr, Value, true); }
 
 void TStringList::Insert(int32_t Index, const UnicodeString& S) { InsertObject(Index, S, nullptr); }

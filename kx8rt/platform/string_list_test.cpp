@@ -192,7 +192,7 @@ TEST(TStringList, OwningListFreesEachObjectExactlyOnce) {
     EXPECT_THROW(list.AddObject(u"k", new TCounted(10)), EListError);
     EXPECT_THROW(list.InsertObject(0, u"j", new TCounted(11)), EListError);  // sorted lists refuse Insert
     EXPECT_EQ(TCounted::live, 1);
-    list.AddObject(u"z", new TCounted(12));
+    list.AddObject(u"z", std::make_unique<TCounted>(12));
     TStringList other;
     other.AddObject(u"o", list.Objects(0));
     EXPECT_THROW(list.AddStrings(other), EListError);  // both would free it
@@ -202,6 +202,7 @@ TEST(TStringList, OwningListFreesEachObjectExactlyOnce) {
   TCounted a(1);
   {
     TStringList borrowed;
+    EXPECT_THROW(borrowed.AddObject(u"u", std::make_unique<TCounted>(2)), EListError);
     borrowed.AddObject(u"a", &a);
     borrowed.Delete(0);
     borrowed.AddObject(u"a", &a);
