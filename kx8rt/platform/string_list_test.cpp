@@ -97,6 +97,14 @@ TEST(TStringList, CollationIsLocaleAware) {
   // Ordinally U+00E9 comes after 'f'; under the collation it sorts with 'e'.
   EXPECT_LT(list.CompareStrings(u"\u00E9t\u00E9", u"fa"), 0);
   EXPECT_EQ(list.CompareStrings(u"\u00C9T\u00C9", u"\u00E9t\u00E9"), 0);
+  EXPECT_EQ(list.CompareStrings(std::u16string_view(), u""), 0);
+  EXPECT_LT(list.CompareStrings(std::u16string_view(), u"a"), 0);
+  // Dotless i is a letter of its own; only Turkish takes capital I for its upper case.
+  EXPECT_NE(list.CompareStrings(u"\u0131", u"I"), 0);
+  list.SetLocale(0x041F);
+  EXPECT_EQ(list.CompareStrings(u"\u0131", u"I"), 0);
+  EXPECT_NE(list.CompareStrings(u"\u0131", u"i"), 0);
+  list.SetLocale(LOCALE_DEFAULT_LCID);
   list.SetUseLocale(false);
   EXPECT_GT(list.CompareStrings(u"\u00E9t\u00E9", u"fa"), 0);
 }
