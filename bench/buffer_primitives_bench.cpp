@@ -10,7 +10,10 @@
 #include <string_view>
 #include <vector>
 
+#include <unicode/uchar.h>
+
 #include "kx8rt/text_primitives/bare_assemb.h"
+#include "kx8rt/text_primitives/char_types.h"
 
 namespace {
 
@@ -133,6 +136,62 @@ void BM_u16string_view_find_char_absent(benchmark::State& state) {
   SetBytes(state);
 }
 
+// The type array of the whole text, filled once for the middle-character runs.
+std::vector<uint16_t>& TypeArray() {
+  static std::vector<uint16_t> types = [] {
+    const auto& t = Corpus();
+    std::vector<uint16_t> v(t.size() + 2);
+    kx8::GetStringTypeExNT2000(true, kx8::LOCALE_DEFAULT_LCID, kx8::CT_CTYPE1, t.data(),
+                               static_cast<int32_t>(t.size()), v.data());
+    return v;
+  }();
+  return types;
+}
+
+void BM_GetStringTypeExNT2000_fill(benchmark::State& state) {
+  const auto& t = Corpus();
+  std::vector<uint16_t> types(t.size() + 2);
+  for (auto _ : state) {
+    if (!kx8::GetStringTypeExNT2000(true, kx8::LOCALE_DEFAULT_LCID, kx8::CT_CTYPE1, t.data(),
+                                    static_cast<int32_t>(t.size()), types.data()))
+      state.SkipWithError("classification failed");
+    benchmark::ClobberMemory();
+  }
+  SetBytes(state);
+}
+
+// Baseline: asking ICU for each unit's general category into the same array.
+void BM_icu_charType_loop(benchmark::State& state) {
+  const auto& t = Corpus();
+  std::vector<uint16_t> types(t.size() + 2);
+  for (auto _ : state) {
+    for (size_t i = 0; i < t.size(); ++i) types[i] = static_cast<uint16_t>(u_charType(t[i]));
+    benchmark::ClobberMemory();
+  }
+  SetBytes(state);
+}
+
+void BM_HandleMiddleChars_apostrophe(benchmark::State& state) {
+  const auto& t = Corpus();
+  auto& types = TypeArray();
+  for (auto _ : state) {
+    kx8::HandleMiddleChars(t.data(), types.data(), u"'", 1, static_cast<int32_t>(t.size()), true, false, false);
+    benchmark::ClobberMemory();
+  }
+  SetBytes(state);
+}
+
+// Baseline: one plain pass counting the apostrophes.
+void BM_count_apostrophes_loop(benchmark::State& state) {
+  const auto& t = Corpus();
+  for (auto _ : state) {
+    size_t n = 0;
+    for (char16_t c : t) n += c == u'\'';
+    benchmark::DoNotOptimize(n);
+  }
+  SetBytes(state);
+}
+
 }  // namespace
 
 BENCHMARK(BM_FastStrPosW_absent)->Unit(benchmark::kMillisecond);
@@ -142,5 +201,10 @@ BENCHMARK(BM_std_search_absent)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_std_search_horspool_absent)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FastStrScanW_absent)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_u16string_view_find_char_absent)->Unit(benchmark::kMillisecond);
+
+BENCHMARK(BM_GetStringTypeExNT2000_fill)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_icu_charType_loop)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_HandleMiddleChars_apostrophe)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_count_apostrophes_loop)->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

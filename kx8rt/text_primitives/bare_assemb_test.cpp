@@ -88,6 +88,8 @@ TEST(FastStrPos, AgreesWithAPlainSearchAtEveryOffsetAndLength) {
     ASSERT_EQ(At(FastStrIPosW(mixed.data(), pat.c_str(), upper.c_str(), len), mixed.data()), want) << round;
     const std::string a(text.begin(), text.end()), p(pat.begin(), pat.end());
     ASSERT_EQ(At(FastStrPos(a.data(), p.c_str(), len), a.data()), want) << round;
+    const std::string am(mixed.begin(), mixed.end()), pu(upper.begin(), upper.end());
+    ASSERT_EQ(At(FastStrIPos(am.data(), p.c_str(), pu.c_str(), len), am.data()), want) << round;
   }
 }
 
