@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "kx8rt/search/user_input_wildcard_parsing.h"
+#include "kx8rt/text_primitives/char_types.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -18,16 +19,16 @@ void ClearGlobalOneTextStats() {
 namespace {
 
 // Bits of the character-type word.
-constexpr uint16_t kDigit = 0x0004;
-constexpr uint16_t kPunct = 0x0010;
-constexpr uint16_t kAlpha = 0x0100;
-constexpr uint16_t kZeroWidthJoiner = 0x0200;  // exactly "defined": a joiner inside a word
-constexpr uint16_t kTag = 0x0800;
-constexpr uint16_t kMarker = 0x8000;
-constexpr uint16_t kMarkerCode = 0x07FF;
-constexpr uint16_t kWhitespace = 0x0068;
-constexpr uint16_t kSeparator = 0x0078;
-constexpr uint16_t kWordChar = 0x0104;
+constexpr uint16_t kDigit = C1_DIGIT;
+constexpr uint16_t kPunct = C1_PUNCT;
+constexpr uint16_t kAlpha = C1_ALPHA;
+constexpr uint16_t kZeroWidthJoiner = defined_char_type;  // exactly "defined": a joiner inside a word
+constexpr uint16_t kTag = tag_char_flag;
+constexpr uint16_t kMarker = segment_marker_flag;
+constexpr uint16_t kMarkerCode = segment_marker_code_mask;
+constexpr uint16_t kWhitespace = whitespace_mask;
+constexpr uint16_t kSeparator = separator_mask;
+constexpr uint16_t kWordChar = word_char_mask;
 // What ends a word for the word count: whitespace, a tag character or a marker. Counting tag characters
 // as breaks keeps spaces inside tags (attributes) and tags between words from counting as words.
 constexpr uint16_t kWordBreak = kWhitespace | kTag | kMarker;
@@ -90,17 +91,17 @@ struct Scan {
 
   void Marker(uint16_t code) {
     switch (code) {
-      case 14: if (!endsMarked[0]) UnitEnds(sentence_stats, HandleSentenceEndProc); break;
-      case 15: UnitEnds(sentence_stats, HandleSentenceEndProc); break;
-      case 16: if (!endsMarked[1]) UnitEnds(paragraph_stats, HandleParagraphEndProc); break;
-      case 17: UnitEnds(paragraph_stats, HandleParagraphEndProc); break;
-      case 18:
+      case ts_sentence_start: if (!endsMarked[0]) UnitEnds(sentence_stats, HandleSentenceEndProc); break;
+      case ts_sentence_end: UnitEnds(sentence_stats, HandleSentenceEndProc); break;
+      case ts_paragraph_start: if (!endsMarked[1]) UnitEnds(paragraph_stats, HandleParagraphEndProc); break;
+      case ts_paragraph_end: UnitEnds(paragraph_stats, HandleParagraphEndProc); break;
+      case ts_heading_start:
         inHeading = true;
         if (!endsMarked[2]) UnitEnds(heading_stats, HandleHeadingEndProc);
         break;
-      case 19: UnitEnds(heading_stats, HandleHeadingEndProc); break;
-      case 20: if (!endsMarked[3]) UnitEnds(section_stats, HandleSectionEndProc); break;
-      case 21: UnitEnds(section_stats, HandleSectionEndProc); break;
+      case ts_heading_end: UnitEnds(heading_stats, HandleHeadingEndProc); break;
+      case ts_section_start: if (!endsMarked[3]) UnitEnds(section_stats, HandleSectionEndProc); break;
+      case ts_section_end: UnitEnds(section_stats, HandleSectionEndProc); break;
       default: break;  // not a segment code: nothing to count
     }
   }
@@ -121,20 +122,19 @@ struct Scan {
     return c == p || (!caseSensitive && (c == up[k] || c == ti[k]));
   }
 
-  // "?", "^" and "*" may stand for nothing at the end of a word of the pattern.
-  bool AtPatternWordEnd(int32_t k) const { return k + 1 >= m || lo[k + 1] == u' '; }
-
   bool RightEdgeOk(int32_t j) const {
     const uint16_t t = TypeAt(j);
     return (t & (kMarker | kTag)) != 0 || (t & kWordChar) == 0;
   }
 
   // Matches the whole pattern from the start s; end receives the index after the last character matched.
-  // A "*" is matched lazily with one backtracking point (the latest asterisk), never across whitespace.
+  // "*" (any run inside a word), "?" (one character or none) and "^" (one letter or none) are matched
+  // lazily: each first stands for nothing, and the latest of them is the one backtracking point that
+  // takes in one more character when what follows fails. None of them takes in whitespace.
   bool Attempt(int32_t s, int32_t& end) const {
     int32_t k = 0, j = s;
     bool inTag = false;
-    int32_t starK = -1, starJ = 0;
+    int32_t starK = -1, starJ = 0, starRoom = 0;  // the backtracking point and how much more it may take
     bool starInTag = false;
     for (;;) {
       if (k >= m) {
@@ -151,11 +151,11 @@ struct Scan {
         if (!inTag)
           while (j < count && IsTag(T[j])) ++j;
         if (j >= count) {
-          if ((p == sw_any_char || p == sw_any_letter || p == sw_any_run) && !inTag && AtPatternWordEnd(k)) {
-            ++k;
+          if (p == sw_any_char || p == sw_any_letter || p == sw_any_run) {
+            ++k;  // each may stand for nothing
             continue;
           }
-          return false;  // an asterisk cannot absorb more once the text has ended
+          return false;  // nothing can take in more once the text has ended
         }
         const char16_t c = static_cast<char16_t>(text[j]);
         const uint16_t t = T[j];
@@ -204,18 +204,10 @@ struct Scan {
             continue;
           case sw_any_char:
           case sw_any_letter:
-            if (!inTag && AtPatternWordEnd(k) && IsSep(t)) {
-              ++k;  // stands for nothing before a space or at the pattern's end
-              continue;
-            }
-            if (!inTag && IsWs(t)) goto mismatch;
-            if (p == sw_any_letter && !IsLetter(t)) goto mismatch;
-            ++j;
-            ++k;
-            continue;
           case sw_any_run:
             starK = k;
             starJ = j;
+            starRoom = p == sw_any_run ? count : 1;
             starInTag = inTag;
             ++k;  // first try: nothing
             continue;
@@ -228,13 +220,15 @@ struct Scan {
         }
       }
     mismatch:
-      if (starK < 0) return false;
+      if (starK < 0 || starRoom <= 0) return false;
       {
-        // Let the latest asterisk absorb one more character and retry what follows it.
+        // Let the latest wildcard take in one more character and retry what follows it.
         int32_t a = starJ;
         if (!starInTag)
           while (a < count && IsTag(T[a])) ++a;
         if (a >= count || (starInTag ? !IsTag(T[a]) || TagEndsAt(a) : IsWs(T[a]))) return false;
+        if (lo[starK] == sw_any_letter && !IsLetter(T[a])) return false;
+        --starRoom;
         starJ = a + 1;
         j = starJ;
         k = starK + 1;
