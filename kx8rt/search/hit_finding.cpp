@@ -275,6 +275,7 @@ struct Scan {
         const __m128i brk = _mm_set1_epi16(static_cast<int16_t>(kWordBreak));
         const __m128i zero = _mm_setzero_si128();
         bool candidate = false;
+        int32_t starts2 = 0;  // word starts seen, two mask bits each
         while (i + 8 < count) {
           const __m128i t0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(T + i));
           if ((_mm_movemask_epi8(t0) & 0xAAAA) != 0) {
@@ -294,18 +295,18 @@ struct Scan {
           const unsigned starts = static_cast<unsigned>(_mm_movemask_epi8(_mm_andnot_si128(notBreak0, notBreak1)));
           const unsigned hits = static_cast<unsigned>(_mm_movemask_epi8(eq));
           if (hits == 0) {
-            WordStarts(__builtin_popcount(starts) / 2);
+            starts2 += __builtin_popcount(starts);
             i += 8;
             continue;
           }
           const unsigned lane2 = static_cast<unsigned>(__builtin_ctz(hits));  // two mask bits per character
-          WordStarts(__builtin_popcount(starts & ((1u << lane2) - 1)) / 2);
+          starts2 += __builtin_popcount(starts & ((1u << lane2) - 1));
           i += static_cast<int32_t>(lane2 / 2);
           candidate = true;
           break;
         }
+        WordStarts(starts2 / 2);
         if (!candidate && i + 8 >= count) scalarUntil = count;
-        if (!candidate && i >= count) break;
       }
 #endif
       Pass(i);

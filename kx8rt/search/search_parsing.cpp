@@ -34,8 +34,9 @@ void ComputeCopies(TSearch_word_format_rec& Rec) {
   // Simple (one unit for one unit) case mapping keeps the copies index-aligned, which the matcher needs.
   Rec.copies[upper_copy] = ToUpper(Rec.search_text);
   Rec.copies[lower_copy] = ToLower(Rec.search_text);
-  const UnicodeString& up = Rec.copies[upper_copy];
-  Rec.copies[title_copy] = up.empty() ? UnicodeString() : up.substr(0, 1) + Rec.copies[lower_copy].substr(1);
+  // The first character of the upper copy, then the lower copy (the copies have equal lengths).
+  Rec.copies[title_copy] = Rec.copies[lower_copy];
+  if (!Rec.copies[title_copy].empty()) Rec.copies[title_copy][0] = Rec.copies[upper_copy][0];
 }
 
 int32_t SpaceRuns(const UnicodeString& s) {
