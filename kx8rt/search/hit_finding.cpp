@@ -262,34 +262,51 @@ struct Scan {
     const char16_t v0 = p0;
     const char16_t v1 = caseSensitive ? p0 : up[0];
     const char16_t v2 = caseSensitive ? p0 : ti[0];
+    // The second pattern character, when it is a plain one, for the pair test of the vector path.
+    const bool pairTest = literalFirst && m >= 2 && !IsPatternCode(lo[1]);
+    const char16_t w0 = pairTest ? lo[1] : 0;
+    const char16_t w1 = pairTest && !caseSensitive ? up[1] : w0;
+    const char16_t w2 = pairTest && !caseSensitive ? ti[1] : w0;
     int32_t i = 0;
-    int32_t scalarUntil = 0;  // characters before this are done one by one (a marker is near)
+    int32_t scalarUntil = 0;  // characters before this are done one by one (a tag or marker is near)
     while (i < count) {
 #if defined(__SSE2__)
       if (literalFirst && i >= scalarUntil) {
         // Eight characters at a time: find the first candidate start and count the word starts before
-        // it; a block holding a marker is left to the one-by-one path.
+        // it. When the second pattern character is a plain one too, a candidate must also be followed
+        // by it; that test is only sound where no tag can come between, so a block holding a tag
+        // character (or any block holding a marker) is left to the one-by-one path.
         const __m128i c0 = _mm_set1_epi16(static_cast<int16_t>(v0));
         const __m128i c1 = _mm_set1_epi16(static_cast<int16_t>(v1));
         const __m128i c2 = _mm_set1_epi16(static_cast<int16_t>(v2));
+        const __m128i d0 = _mm_set1_epi16(static_cast<int16_t>(w0));
+        const __m128i d1 = _mm_set1_epi16(static_cast<int16_t>(w1));
+        const __m128i d2 = _mm_set1_epi16(static_cast<int16_t>(w2));
         const __m128i brk = _mm_set1_epi16(static_cast<int16_t>(kWordBreak));
+        const __m128i special = _mm_set1_epi16(static_cast<int16_t>(pairTest ? kTag | kMarker : kMarker));
         const __m128i zero = _mm_setzero_si128();
         bool candidate = false;
         int32_t starts2 = 0;  // word starts seen, two mask bits each
         while (i + 8 < count) {
           const __m128i t0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(T + i));
-          if ((_mm_movemask_epi8(t0) & 0xAAAA) != 0) {
-            scalarUntil = i + 8;
+          const __m128i t1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(T + i + 1));
+          if (_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(_mm_or_si128(t0, t1), special), zero)) != 0xFFFF) {
+            scalarUntil = i + 9;
             break;
           }
-          __m128i chars;
-          if constexpr (sizeof(Ch) == 2)
+          __m128i chars, next;
+          if constexpr (sizeof(Ch) == 2) {
             chars = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
-          else
+            next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i + 1));
+          } else {
             chars = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(text + i)), zero);
-          const __m128i eq = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(chars, c0), _mm_cmpeq_epi16(chars, c1)),
-                                          _mm_cmpeq_epi16(chars, c2));
-          const __m128i t1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(T + i + 1));
+            next = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(text + i + 1)), zero);
+          }
+          __m128i eq = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(chars, c0), _mm_cmpeq_epi16(chars, c1)),
+                                    _mm_cmpeq_epi16(chars, c2));
+          if (pairTest)
+            eq = _mm_and_si128(eq, _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(next, d0), _mm_cmpeq_epi16(next, d1)),
+                                                _mm_cmpeq_epi16(next, d2)));
           const __m128i notBreak0 = _mm_cmpeq_epi16(_mm_and_si128(t0, brk), zero);
           const __m128i notBreak1 = _mm_cmpeq_epi16(_mm_and_si128(t1, brk), zero);
           const unsigned starts = static_cast<unsigned>(_mm_movemask_epi8(_mm_andnot_si128(notBreak0, notBreak1)));
