@@ -124,6 +124,9 @@ TEST(SentenceSplit, Automatic) {
        {u"यह हिंदी भाषा में लिखा गया पहला लंबा वाक्य है।", u"यह दूसरा वाक्य भी काफी लंबा है।"}},
   };
   for (const auto& c : cases) EXPECT_EQ(SentencesFromParagraph(c.text, u"", 0x0409, 100), c.expected) << Utf16ToUtf8(c.text);
+  // Without the platform's character types for the locale there is nothing to split by.
+  EXPECT_EQ(SentencesFromParagraph(u"One sentence that is long. Another sentence that is long.", u"", 0x12345, 100),
+            Strings{});
   // A "<" that is not a tag (too long before any ">") keeps its text's own classes.
   EXPECT_EQ(SentencesFromParagraph(u"The value a < b holds here. And c > d holds there too.", u"", 0x0409, 5),
             (Strings{u"The value a < b holds here.", u"And c > d holds there too."}));
