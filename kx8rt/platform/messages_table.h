@@ -1,0 +1,15 @@
+// The message catalogue, one line a message: KX8_MESSAGE(constant, English text). The constant is the
+// message's name without its leading underscore (KXYes is "_KXYes"). Adding a message is adding its line
+// here; messages.h turns the lines into constants and messages.cpp into the table. A name used twice
+// does not compile. Keep the texts exactly as the tools show them; placeholders are Format's.
+// (No include guard: this file is meant to be included once per expansion of KX8_MESSAGE.)
+
+// answers and buttons
+KX8_MESSAGE(KXYes, u"Yes")
+KX8_MESSAGE(KXNo, u"No")
+KX8_MESSAGE(KXOK, u"OK")
+KX8_MESSAGE(KXCancel, u"Cancel")
+
+// lists and files
+KX8_MESSAGE(KXXList, u"%s list")
+KX8_MESSAGE(KXFileReadError, u"file read error (%d) : %s")
