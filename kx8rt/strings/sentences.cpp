@@ -3,11 +3,8 @@
 #include <algorithm>
 
 #include "kx8rt/platform/char_classes.h"
-#include "kx8rt/strings/char_tests.h"
 
 namespace kx8 {
-
-using namespace chartests;
 
 namespace {
 
@@ -49,20 +46,20 @@ const Ch* NextAutoFoundSentenceEnd(const Ch* p) {
   return e;
 }
 
-void AddTrimmedIfLonger(std::vector<UnicodeString>& list, const UnicodeString& piece, size_t minLength) {
-  UnicodeString s = Trim(piece);
-  if (s.size() > minLength) list.push_back(std::move(s));
+void AddTrimmedIfLonger(TStringList& list, const UnicodeString& piece, size_t minLength) {
+  const UnicodeString s = Trim(piece);
+  if (s.size() > minLength) list.Add(s);
 }
 
-std::vector<UnicodeString> SplitAutomatically(const UnicodeString& P, LCID locale, int32_t maxTagLen) {
+std::unique_ptr<TStringList> SplitAutomatically(const UnicodeString& P, LCID locale, int32_t maxTagLen) {
   constexpr int32_t kMinLength = 20;
-  std::vector<UnicodeString> out;
+  auto out = std::make_unique<TStringList>();
   const int32_t L = Len(P);
   if (L == 0) return out;
   // T[k] for k = 1..L, then a zero and an alphabetic stop for the look-ahead.
   std::vector<uint16_t> T(static_cast<size_t>(L) + 3, 0);
-  (void)locale;  // the classification here is Unicode's; it does not vary by locale
-  for (int32_t k = 1; k <= L; ++k) T[k] = TypeFlags(At(P, k));
+  if (!GetStringTypeExW(locale, CT_CTYPE1, P.data(), L, T.data() + 1)) return out;
+  const std::vector<uint16_t> own(T);  // each character's own flags, given back to a stretch that is no tag
   T[L + 1] = 0;
   T[L + 2] = C1_ALPHA;
 
@@ -71,25 +68,22 @@ std::vector<UnicodeString> SplitAutomatically(const UnicodeString& P, LCID local
     while (s <= L) {
       if (At(P, s) != u'<') { ++s; continue; }
       int32_t j = s, marked = 0;
-      bool tooLong = false;
       while (j <= L && At(P, j) != u'>') {
         T[j] = C1_PUNCT;
         if (++marked > std::max(maxTagLen, 0)) {
-          for (int32_t k = s; k <= j; ++k) T[k] = TypeFlags(At(P, k));
-          tooLong = true;
+          for (int32_t k = s; k <= j; ++k) T[k] = own[k];
           break;
         }
         ++j;
       }
       s = j + 1;  // after the ">" of a tag, or after the character where a non-tag passed the limit
-      (void)tooLong;
     }
   }
 
   int32_t start = 1;
   for (int32_t i = 2; i <= L; ++i) {
     const char16_t c = At(P, i);
-    if (!(T[i] & C1_PUNCT) || Category(c) != uc_Po) continue;
+    if (!(T[i] & C1_PUNCT) || GetUnicodeCategory(c) != ucOtherPunctuation) continue;
     if (c > 0x00BF && InTable(punct_not_ending_sent, c)) continue;
     if (IsBasicTerminator(c) || InTable(other_sent_terminators, c)) {
       if (T[i + 1] & (C1_LOWER | C1_DIGIT)) continue;  // "e.g." or "3.5"
@@ -116,13 +110,13 @@ std::vector<UnicodeString> SplitAutomatically(const UnicodeString& P, LCID local
     if (T[j] & C1_LOWER) continue;
     const UnicodeString sentence = Trim(Copy(P, start, end - start + 1));
     if (Len(sentence) > kMinLength) {
-      out.push_back(sentence);
+      out->Add(sentence);
       start = end + 1;
     }
   }
   if (L > start) {
-    UnicodeString rest = Trim(Copy(P, start));
-    if (!rest.empty()) out.push_back(std::move(rest));
+    const UnicodeString rest = Trim(Copy(P, start));
+    if (!rest.empty()) out->Add(rest);
   }
   return out;
 }
@@ -177,14 +171,14 @@ int32_t FirstValidStartOfSentence(const UnicodeString& text, int32_t i) {
   return p;
 }
 
-std::vector<UnicodeString> SentencesExtractedFromParagraph(bool includeUnterminated, int32_t minLength,
-                                                           const UnicodeString& paragraph) {
-  std::vector<UnicodeString> out;
+std::unique_ptr<TStringList> SentencesExtractedFromParagraph(bool includeUnterminated, int32_t minLength,
+                                                             const UnicodeString& paragraph) {
+  auto out = std::make_unique<TStringList>();
   const int32_t L = Len(paragraph);
   const size_t minLen = static_cast<size_t>(std::max(minLength, 0));
   int32_t start = -1, letters = 0, i = 0;
   auto emit = [&] {
-    AddTrimmedIfLonger(out, Copy(paragraph, start, i - start + 1), minLen);
+    AddTrimmedIfLonger(*out, Copy(paragraph, start, i - start + 1), minLen);
     letters = 0;
   };
   while (i < L) {
@@ -194,15 +188,15 @@ std::vector<UnicodeString> SentencesExtractedFromParagraph(bool includeUntermina
       continue;
     }
     const char16_t c = At(paragraph, i);
-    switch (Category(c)) {
-      case uc_Ll: case uc_Lm: case uc_Mc: case uc_Me: case uc_Mn:
+    switch (GetUnicodeCategory(c)) {
+      case ucLowercaseLetter: case ucModifierLetter: case ucCombiningMark: case ucEnclosingMark: case ucNonSpacingMark:
         ++letters;
         break;
-      case uc_Lo: case uc_Lt: case uc_Lu: case uc_Nd: case uc_Nl: case uc_No:
+      case ucOtherLetter: case ucTitlecaseLetter: case ucUppercaseLetter: case ucDecimalNumber: case ucLetterNumber: case ucOtherNumber:
         if (start < 1) start = i;
         ++letters;
         break;
-      case uc_Po:
+      case ucOtherPunctuation:
         if (letters >= minLength && start >= 1 && IsPotentialSentenceTerminator(c) &&
             (i == L || !IsDigit(At(paragraph, i + 1)))) {
           emit();
@@ -215,19 +209,19 @@ std::vector<UnicodeString> SentencesExtractedFromParagraph(bool includeUntermina
   return out;
 }
 
-std::vector<UnicodeString> SentencesFromParagraph(const UnicodeString& paragraph, const UnicodeString& separator,
-                                                  LCID locale, int32_t maxTagLen) {
+std::unique_ptr<TStringList> SentencesFromParagraph(const UnicodeString& paragraph, const UnicodeString& separator,
+                                                    LCID locale, int32_t maxTagLen) {
   if (separator.empty()) return SplitAutomatically(paragraph, locale, maxTagLen);
-  std::vector<UnicodeString> out;
+  auto out = std::make_unique<TStringList>();
   int32_t start = 1;
   for (int32_t p = PosEx(separator, paragraph, start); p > 0; p = PosEx(separator, paragraph, start)) {
-    UnicodeString s = Trim(Copy(paragraph, start, p - start));
-    if (!s.empty()) out.push_back(std::move(s));
+    const UnicodeString s = Trim(Copy(paragraph, start, p - start));
+    if (!s.empty()) out->Add(s);
     start = p + Len(separator) + 1;  // the character right after a separator is passed over
   }
   if (Len(paragraph) > start) {
-    UnicodeString s = Trim(Copy(paragraph, start));
-    if (!s.empty()) out.push_back(std::move(s));
+    const UnicodeString s = Trim(Copy(paragraph, start));
+    if (!s.empty()) out->Add(s);
   }
   return out;
 }
@@ -345,11 +339,9 @@ UnicodeString ReplaceWholeWord(const UnicodeString& text, const UnicodeString& o
                                bool caseSensitive, int32_t& counter) {
   UnicodeString result = text;
   if (oldWord.empty()) return result;
-  UnicodeString searched = text, sought = oldWord;
-  if (!caseSensitive) {
-    for (auto& c : searched) c = ToUpper(c);
-    for (auto& c : sought) c = ToUpper(c);
-  }
+  // Simple upper-casing keeps every position of the copies equal to the text's.
+  const UnicodeString searched = caseSensitive ? text : ToUpper(text);
+  const UnicodeString sought = caseSensitive ? oldWord : ToUpper(oldWord);
   const int32_t oldLen = Len(oldWord);
   int64_t shift = 0;
   for (int32_t p = PosEx(sought, searched, 1); p > 0; p = PosEx(sought, searched, p + 1)) {
@@ -392,9 +384,9 @@ int32_t FirstCharPosAboveSpace(const UnicodeString& s) {
 
 char16_t FirstCharIsLowerCase(const UnicodeString& s) {
   for (char16_t c : s) {
-    switch (Category(c)) {
-      case uc_Ll: return c;
-      case uc_Lt: case uc_Lu: case uc_Nd: case uc_Nl: case uc_No: case uc_Sc: return 0;
+    switch (GetUnicodeCategory(c)) {
+      case ucLowercaseLetter: return c;
+      case ucTitlecaseLetter: case ucUppercaseLetter: case ucDecimalNumber: case ucLetterNumber: case ucOtherNumber: case ucCurrencySymbol: return 0;
       default: break;
     }
   }

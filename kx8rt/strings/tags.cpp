@@ -6,7 +6,7 @@
 
 #include "kx8rt/platform/exceptions.h"
 #include "kx8rt/platform/zip.h"
-#include "kx8rt/strings/char_tests.h"
+#include "kx8rt/platform/char_classes.h"
 #include "kx8rt/strings/sentences.h"
 
 namespace kx8 {
@@ -68,7 +68,7 @@ bool IsAnOffTag(const UnicodeString& s) { return s.size() >= 2 && s[0] == u'<' &
 bool ContainsAPercent(const UnicodeString& s) { return s.find(u'%') != UnicodeString::npos; }
 
 bool IsAllUppercase(const UnicodeString& s) {
-  return std::none_of(s.begin(), s.end(), [](char16_t c) { return chartests::IsLower(c); });
+  return std::none_of(s.begin(), s.end(), [](char16_t c) { return IsLower(c); });
 }
 
 bool AngleBracketedSubstringInString(const UnicodeString& s) {

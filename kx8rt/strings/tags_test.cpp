@@ -205,6 +205,27 @@ TEST(Markup, WithoutMarkupAndMarkupOnly) {
   EXPECT_EQ(ParaDivHeadingEndToCRLF(u"a</P>b</div>c</HEAD>d"), u"a\r\nb\r\nc\r\nd");
 }
 
+TEST(TextFiles, GetTextFromFileByMarkOrCodePage) {
+  namespace fs = std::filesystem;
+  const fs::path dir = fs::temp_directory_path() / ("kx8text_" + std::to_string(::getpid()));
+  fs::create_directories(dir);
+  struct Case { const char* name; std::string bytes; const char16_t* text; } cases[] = {
+      {"utf8.txt", "\xEF\xBB\xBF" "caf\xC3\xA9\nline 2", u"café\r\nline 2\r\n"},
+      {"le.txt", std::string("\xFF\xFE\xE9\x00\r\x00\n\x00x\x00", 10), u"é\r\nx\r\n"},
+      {"be.txt", std::string("\xFE\xFF\x00\xE9\x00\r", 6), u"é\r\n"},
+      {"ansi.txt", "caf\xE9 \x80\r\r\n<b>x</b>\r\n", u"café €\r\n\r\n<b>x</b>\r\n"},
+      {"empty.txt", "", u""},
+  };
+  for (const auto& c : cases) {
+    std::ofstream(dir / c.name, std::ios::binary) << c.bytes;
+    EXPECT_EQ(GetTextFromFile(Utf8ToUtf16((dir / c.name).string())), c.text) << c.name;
+  }
+  EXPECT_EQ(MarkupFreeTextFromAFile(Utf8ToUtf16((dir / "ansi.txt").string()), 10), u"café €\r\n\r\nx\r\n");
+  EXPECT_EQ(GetTextFromFile(Utf8ToUtf16((dir / "missing.txt").string())), u"");
+  EXPECT_EQ(MarkupFreeTextFromAFile(Utf8ToUtf16((dir / "missing.txt").string()), 10), u"");
+  fs::remove_all(dir);
+}
+
 TEST(WordProcessor, DocumentPart) {
   EXPECT_EQ(DOCXTextFromDocumentPart(u"<w:p><w:r><w:t>Hello</w:t></w:r><w:r><w:t xml:space=\"preserve\"> world"
                                      u"</w:t></w:r></w:p><w:p/>"),

@@ -1,4 +1,4 @@
-// System routines: the yield hook through which long loops give the calling tool's user interface a turn.
+// The yield hook through which long loops give the calling tool's user interface a turn.
 #pragma once
 
 #include <functional>

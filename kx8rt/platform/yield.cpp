@@ -1,4 +1,4 @@
-#include "kx8rt/files/system_routines.h"
+#include "kx8rt/platform/yield.h"
 
 namespace kx8 {
 
