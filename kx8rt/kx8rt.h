@@ -12,17 +12,28 @@
 #include "kx8rt/platform/locales.h"
 #include "kx8rt/platform/messages.h"
 #include "kx8rt/platform/object_list.h"
+#include "kx8rt/platform/path_match.h"
 #include "kx8rt/platform/quick_sort.h"
+#include "kx8rt/platform/sets.h"
 #include "kx8rt/platform/streams.h"
 #include "kx8rt/platform/string_list.h"
 #include "kx8rt/platform/strings.h"
 #include "kx8rt/platform/yield.h"
+#include "kx8rt/platform/zip.h"
 
 // text primitives
 #include "kx8rt/text_primitives/bare_assemb.h"
 #include "kx8rt/text_primitives/char_types.h"
 
+// search
+#include "kx8rt/search/search_engines.h"
+#include "kx8rt/search/search_parsing.h"
+#include "kx8rt/search/search_types.h"
+#include "kx8rt/search/user_input_wildcard_parsing.h"
+#include "kx8rt/search/widemasks.h"
+
 // strings
+#include "kx8rt/strings/my_string_functions.h"
 #include "kx8rt/strings/readable_strings.h"
 #include "kx8rt/strings/text_cleaning.h"
 

@@ -219,8 +219,9 @@ TEST(NewFindWantedInBuffer, ContextClauseAndAlternatives) {
   UnicodeString typed = u"make/makes/made";
   const Text t(u"she made it; he makes them; we make");
   std::vector<int32_t> found;
-  for (const UnicodeString& alternative : SplitSWList(typed, true)) {
-    Search s(alternative);
+  const auto alternatives = SplitSWList(typed, true);
+  for (int32_t i = 0; i < alternatives->Count(); ++i) {
+    Search s(alternatives->Strings(i));
     for (int32_t at : s.Starts(t)) found.push_back(at);
   }
   EXPECT_EQ(found, (std::vector<int32_t>{31, 16, 4}));

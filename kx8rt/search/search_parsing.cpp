@@ -173,15 +173,15 @@ void UnParsed_SearchWord(UnicodeString& S, TSearch_word_format_rec& Rec) {
   ComputeCopies(Rec);
 }
 
-std::vector<UnicodeString> SplitSWList(UnicodeString& S, bool SplitAtSlashes) {
-  std::vector<UnicodeString> parts;
+std::unique_ptr<TStringList> SplitSWList(UnicodeString& S, bool SplitAtSlashes) {
+  auto parts = std::make_unique<TStringList>();
   if (SplitAtSlashes) {
     // i is a 0-based index; a "/" there splits when it is neither first nor last and no double quote
     // touches it.
     size_t i = 1;
     while (i + 1 < S.size()) {
       if (S[i] == u'/' && S[i - 1] != u'"' && S[i + 1] != u'"') {
-        parts.push_back(S.substr(0, i));
+        parts->Add(S.substr(0, i));
         S.erase(0, i + 1);
         i = 1;
       } else {
@@ -189,7 +189,7 @@ std::vector<UnicodeString> SplitSWList(UnicodeString& S, bool SplitAtSlashes) {
       }
     }
   }
-  if (!S.empty()) parts.push_back(S);
+  if (!S.empty()) parts->Add(S);
   return parts;
 }
 

@@ -5,9 +5,11 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "kx8rt/definitions/concordance_spans.h"
+#include "kx8rt/platform/string_list.h"
 #include "kx8rt/platform/strings.h"
 #include "kx8rt/search/search_types.h"
 #include "kx8rt/search/user_input_wildcard_parsing.h"
@@ -74,7 +76,7 @@ bool ContainsPairedTagMarkup(const TIgnore_tag& IgnoreTags, UnicodeString& S);
 
 // The alternatives of S: split at each "/" that is neither first, last nor beside a double quote when
 // SplitAtSlashes, else S alone. Empty alternatives at the end are dropped. S is consumed.
-std::vector<UnicodeString> SplitSWList(UnicodeString& S, bool SplitAtSlashes);
+std::unique_ptr<TStringList> SplitSWList(UnicodeString& S, bool SplitAtSlashes);
 
 // Reads and strips the flag notation of S: a leading "*" (no left bound), "==" around the word (case
 // sensitive) or a leading "~" (to avoid), then a trailing "*" (no right bound).

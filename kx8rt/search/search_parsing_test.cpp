@@ -76,7 +76,10 @@ TEST(SplitSWList, SplitsAtFreeSlashesOnly) {
   };
   for (const Case& c : cases) {
     UnicodeString s = c.typed;
-    EXPECT_EQ(SplitSWList(s, c.split), c.parts) << Utf16ToUtf8(c.typed);
+    const auto list = SplitSWList(s, c.split);
+    std::vector<UnicodeString> got;
+    for (int32_t i = 0; i < list->Count(); ++i) got.push_back(list->Strings(i));
+    EXPECT_EQ(got, c.parts) << Utf16ToUtf8(c.typed);
   }
 }
 
