@@ -13,3 +13,6 @@ KX8_MESSAGE(KXCancel, u"Cancel")
 // lists and files
 KX8_MESSAGE(KXXList, u"%s list")
 KX8_MESSAGE(KXFileReadError, u"file read error (%d) : %s")
+
+// dates
+KX8_MESSAGE(KXUnknown_date_str, u"<no date found>")
