@@ -152,6 +152,25 @@ TEST(Conversions, CharactersWrittenByNumber) {
   }
 }
 
+TEST(Conversions, StringListReadAgain) {
+  TKXPlainStringList list;
+  EXPECT_FALSE(ConvertedStringlistToUnicode(list));  // never loaded: no encoding
+  TStringStream utf8(std::u16string_view(u"caf\u00e9\r\nna\u00efve"), TEncoding::UTF8(false));
+  list.LoadFromStream(utf8);  // no signature: read as the system code page, so mojibake
+  EXPECT_EQ(list[0], u"caf\u00c3\u00a9");
+  EXPECT_TRUE(ConvertedStringlistToUnicode(list));
+  EXPECT_EQ(list.Count(), 2);
+  EXPECT_EQ(list[0], u"caf\u00e9");
+  EXPECT_EQ(list[1], u"na\u00efve");
+  TStringStream ansi(std::u16string_view(u"caf\u00e9"), TEncoding::ANSI(1252));
+  list.LoadFromStream(ansi);
+  EXPECT_TRUE(ConvertedStringlistToUnicode(list));
+  EXPECT_EQ(list[0], u"caf\u00e9");  // real 8-bit text stays as it read
+  TStringStream wide(std::u16string_view(u"\ufeffx"), TEncoding::Unicode());
+  list.LoadFromStream(wide);
+  EXPECT_FALSE(ConvertedStringlistToUnicode(list));
+}
+
 class FileOfCharTest : public ::testing::Test {
  protected:
   void SetUp() override {

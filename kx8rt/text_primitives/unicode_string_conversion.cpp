@@ -85,6 +85,17 @@ UnicodeString ConvertedStringToUnicode(const char* P) {
   return ConvertedStringToUnicode(std::string_view(P));
 }
 
+bool ConvertedStringlistToUnicode(TStringList& List) {
+  const std::optional<TEncoding>& enc = List.Encoding();
+  if (!enc || enc->IsUTF16()) return false;
+  const std::string bytes = enc->GetBytes(List.Text());
+  // Only bytes that really are UTF-8 are re-read as such: 8-bit text that is no UTF-8 already reads
+  // right in its own code page, and the 7-bit fall-back would turn its accented letters into "?".
+  if (IsValidUTF8(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()))
+    List.SetText(ConvertedStringToUnicode(std::string_view(bytes)));
+  return true;
+}
+
 UnicodeString EnsurePrecomposed(const UnicodeString& S) {
   if (S.empty()) return {};
   // Composition never lengthens the text, so a buffer of S's size always suffices.

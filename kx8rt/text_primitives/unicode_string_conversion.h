@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "kx8rt/platform/locales.h"
+#include "kx8rt/platform/string_list.h"
 #include "kx8rt/platform/strings.h"
 
 namespace kx8 {
@@ -25,6 +26,17 @@ UnicodeString ConvertedStringToUnicode(const std::vector<uint8_t>& Bytes);
 // The same over the bytes of a UTF-8 string, and of a zero-terminated 8-bit text (null gives empty).
 UnicodeString ConvertedStringToUnicode(std::string_view S);
 UnicodeString ConvertedStringToUnicode(const char* P);
+
+// The string list with no default encoding forced: loading uses a byte-order mark when there is one and
+// the system 8-bit code page otherwise; saving keeps the encoding the list was loaded with.
+class TKXPlainStringList : public TStringList {
+ public:
+  TKXPlainStringList() { SetDefaultEncoding(std::nullopt); }
+};
+
+// When List was loaded in an encoding other than UTF-16, its text is turned back into those bytes and
+// read again as signed or UTF-8 text; true when such a conversion took place.
+bool ConvertedStringlistToUnicode(TStringList& List);
 
 // S with every decomposed sequence replaced by its precomposed character (never longer than S). An
 // invalid parameter, short buffer or bad flag raises EOSError; other failures give S unchanged.
