@@ -13,3 +13,10 @@ KX8_MESSAGE(KXCancel, u"Cancel")
 // lists and files
 KX8_MESSAGE(KXXList, u"%s list")
 KX8_MESSAGE(KXFileReadError, u"file read error (%d) : %s")
+
+// system routines
+KX8_MESSAGE(KXTrue, u"true")
+KX8_MESSAGE(KXFalse, u"false")
+KX8_MESSAGE(KXConfirmation, u"Confirmation")
+KX8_MESSAGE(KXOverwriteXWithBackupQ, u"Overwrite %s (with backup)?")
+KX8_MESSAGE(KXOnlyMbSpaceOnDriveDProceed, u"Only %dMb space left on %s -- Proceed?")
