@@ -3,7 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <thread>
+#include <vector>
 
+#include "kx8rt/platform/code_pages.h"
 #include "kx8rt/platform/last_error.h"
 
 namespace kx8 {
@@ -283,6 +287,26 @@ TEST(Locales, AnsiRoutinesUseTheDefaultLocale) {
   ASSERT_TRUE(SetUserDefaultLCID(0x041F));
   EXPECT_EQ(AnsiUpperCase(u"i"), u"\u0130");
   ASSERT_TRUE(SetUserDefaultLCID(LOCALE_DEFAULT_LCID));
+}
+
+
+TEST(Locales, ServicesAreSafeAcrossThreads) {
+  // Collators are shared, converters are per thread: concurrent callers must all get the right answers.
+  std::atomic<int> wrong{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&wrong, t] {
+      const LCID lcids[] = {0x0409, 0x041F, 0x0407, 0x0419};
+      for (int i = 0; i < 200; ++i) {
+        const LCID lcid = lcids[(t + i) % 4];
+        if (CompareStringW(lcid, NORM_IGNORECASE, u"abc", -1, u"ABC", -1) != CSTR_EQUAL) ++wrong;
+        if (AnsiToUnicode("\x93\xFA", 932) != u"\u65E5") ++wrong;
+        if (UnicodeToAnsi(u"\u0416", 1251) != "\xC6") ++wrong;
+      }
+    });
+  }
+  for (std::thread& th : threads) th.join();
+  EXPECT_EQ(wrong.load(), 0);
 }
 
 }  // namespace
