@@ -14,5 +14,12 @@ KX8_MESSAGE(KXCancel, u"Cancel")
 KX8_MESSAGE(KXXList, u"%s list")
 KX8_MESSAGE(KXFileReadError, u"file read error (%d) : %s")
 
+// system routines
+KX8_MESSAGE(KXTrue, u"true")
+KX8_MESSAGE(KXFalse, u"false")
+KX8_MESSAGE(KXConfirmation, u"Confirmation")
+KX8_MESSAGE(KXOverwriteXWithBackupQ, u"Overwrite %s (with backup)?")
+KX8_MESSAGE(KXOnlyMbSpaceOnDriveDProceed, u"Only %dMb space left on %s -- Proceed?")
+
 // dates
 KX8_MESSAGE(KXUnknown_date_str, u"<no date found>")
