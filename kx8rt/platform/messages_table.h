@@ -23,3 +23,10 @@ KX8_MESSAGE(KXOnlyMbSpaceOnDriveDProceed, u"Only %dMb space left on %s -- Procee
 
 // dates
 KX8_MESSAGE(KXUnknown_date_str, u"<no date found>")
+
+// file routines
+KX8_MESSAGE(KXSureQ, u"Sure?")
+KX8_MESSAGE(KXDeleteThe1XFileInY, u"Delete the one %s file in %s?")
+KX8_MESSAGE(KXDeleteAllXFilesInY, u"Delete all %d %s files in %s?")
+KX8_MESSAGE(KXDeleteFileXQ, u"Delete %s?")
+KX8_MESSAGE(KXTempFolderName, u"KX8_TEMP")
