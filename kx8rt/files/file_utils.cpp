@@ -270,6 +270,42 @@ bool CorpusFileText(const UnicodeString& fname, uint16_t codepage, int32_t maxTa
   return true;
 }
 
+bool ConvertedBytesToUTF16LE(const uint8_t* data, size_t size, uint16_t codepage, std::string& out,
+                             TKXFileFormat& fmt) {
+  out.clear();
+  fmt = fc_Unknown;
+  if (size == 0) {
+    out = "\xFF\xFE";
+    return true;
+  }
+  if (!data || size < 4 || size > 0x7FFFFFF0u) return false;
+  const uint8_t* p = data;
+  fmt = FileBufferType(p, static_cast<int32_t>(size)).fmt;
+  const size_t rest = size - static_cast<size_t>(p - data);
+  UnicodeString w;
+  switch (fmt) {
+    case fc_ASCII:
+    case fc_UTF8:
+    case fc_ANSI: {
+      // As the reader delivers it: the text ends at the first zero byte.
+      const auto* z = static_cast<const uint8_t*>(std::memchr(p, 0, rest));
+      const std::string_view bytes(reinterpret_cast<const char*>(p), z ? static_cast<size_t>(z - p) : rest);
+      w = fmt == fc_ANSI ? AnsiToUnicode(bytes, codepage ? codepage : GetACP()) : Utf8ToUtf16(bytes);
+      break;
+    }
+    case fc_UTF16:
+    case fc_UTF16_BigEndian:
+      w.resize(rest / 2);
+      std::memcpy(w.data(), p, w.size() * 2);
+      if (fmt == fc_UTF16_BigEndian) SwapUnits(w.data(), w.size());
+      break;
+    default:
+      return false;
+  }
+  out = UTF16LEBytes(w, true);
+  return true;
+}
+
 void TPossiblyDodgyTextStringlist::LoadFromFile(const UnicodeString& FileName) {
   TFileStream f(FileName, fmOpenRead | fmShareDenyNone);
   SignedUTF8 = false;

@@ -84,6 +84,13 @@ UnicodeString TextFileContents(const UnicodeString& fname);
 bool CorpusFileText(const UnicodeString& fname, uint16_t codepage, int32_t maxTagGap, UnicodeString& text,
                     UnicodeString& note);
 
+// The bytes of a text file (any of the text formats above; 8-bit text in codepage, 0 meaning the system
+// code page) as the bytes of a UTF-16 LE file with signature, which is what the tools write. False, with
+// out empty, for formats that are no text (zip, compound and early word-processor files) and for fewer
+// than 4 bytes of input that are not empty. fmt receives the format recognised.
+bool ConvertedBytesToUTF16LE(const uint8_t* data, size_t size, uint16_t codepage, std::string& out,
+                             TKXFileFormat& fmt);
+
 // The runtime's string list that also notes whether the file it loaded began with the UTF-8 signature.
 class TPossiblyDodgyTextStringlist : public TStringList {
  public:

@@ -117,6 +117,26 @@ TEST(TextReading, DeliveredByFormat) {
   EXPECT_EQ(d.wide, u"a");
 }
 
+TEST(TextReading, BytesToUTF16LEFile) {
+  struct Case { std::string in; uint16_t cp; bool ok; std::string out; };
+  const Case cases[] = {
+      {"", 0, true, "\xFF\xFE"},
+      {"caf\xC3\xA9", 0, true, std::string("\xFF\xFE" "c\0a\0f\0\xE9\0", 10)},
+      {"caf\xE9", 1252, true, std::string("\xFF\xFE" "c\0a\0f\0\xE9\0", 10)},
+      {"\xC0\xC1\xC2\xC3", 1251, true, std::string("\xFF\xFE\x10\x04\x11\x04\x12\x04\x13\x04", 10)},
+      {std::string("\xFE\xFF\0a\0b", 6), 0, true, std::string("\xFF\xFE" "a\0b\0", 6)},
+      {"PK\x03\x04zip", 0, false, ""},
+      {"ab", 0, false, ""},
+  };
+  for (const Case& c : cases) {
+    std::string out;
+    TKXFileFormat fmt;
+    EXPECT_EQ(ConvertedBytesToUTF16LE(reinterpret_cast<const uint8_t*>(c.in.data()), c.in.size(), c.cp, out, fmt), c.ok)
+        << c.in;
+    EXPECT_EQ(out, c.out) << c.in;
+  }
+}
+
 TEST_F(FileUtilsTest, CorpusFileTexts) {
   UnicodeString text, note;
   EXPECT_TRUE(CorpusFileText(Put("a.html", "<p>caf\xE9</p> <b>x</b>"), 1252, 100, text, note));
