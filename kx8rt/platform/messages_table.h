@@ -27,3 +27,12 @@ KX8_MESSAGE(KXTScore, u"T Score")
 KX8_MESSAGE(KXLogRatio, u"Log ratio")
 KX8_MESSAGE(KXConditionalProbability, u"Conditional Probability")
 KX8_MESSAGE(KXDeltaP, u"DeltaP")
+
+// numbers, sizes and number lists
+KX8_MESSAGE(KXPtw, u"ptw")
+KX8_MESSAGE(KXPmw, u"pmw")
+KX8_MESSAGE(KXGigabyte, u"Gb")
+KX8_MESSAGE(KXMegabyte, u"Mb")
+KX8_MESSAGE(KXKilobyte, u"Kb")
+KX8_MESSAGE(KXByte, u"bytes")
+KX8_MESSAGE(KXNumberListTooLong, u"The number list \"%s\" stands for more than %d numbers")
