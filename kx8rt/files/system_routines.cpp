@@ -77,10 +77,6 @@ TSystemRoutinesUnload systemRoutinesUnload;
 
 // ---- yielding and waiting ----
 
-void MyYieldProcess() {
-  if (Global_YieldProcessProc) Global_YieldProcessProc();
-}
-
 bool WaitTillUntrue(const std::function<bool()>& func, int32_t maxSeconds) {
   if (!func || !func()) return false;
   const auto start = std::chrono::steady_clock::now();

@@ -11,19 +11,13 @@
 #include "kx8rt/platform/format.h"
 #include "kx8rt/platform/locales.h"
 #include "kx8rt/platform/strings.h"
+#include "kx8rt/platform/yield.h"
 
 namespace kx8 {
 
 // ---- yielding and waiting ----
 
-// A tool's routine that processes its pending user-interface messages.
-using TYieldProcessProc = std::function<void()>;
-
-// The hook long loops call; empty (no tool interface to serve) unless the tool installs one.
-inline TYieldProcessProc Global_YieldProcessProc;
-
-// Gives the tool's message handling a turn by calling the hook when one is set; otherwise nothing.
-void MyYieldProcess();
+// TYieldProcessProc, Global_YieldProcessProc and MyYieldProcess come from platform/yield.h.
 
 // Waits, yielding, until flag is false or more than maxSeconds whole seconds have passed; true when
 // the wait gave up. A flag that is false at entry returns false at once. Only the yield hook (or
