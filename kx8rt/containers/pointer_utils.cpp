@@ -117,11 +117,13 @@ int32_t ComparePAnsichar(const char* a, const char* b) { return OrdinalCompare(a
 int32_t ComparePchar(const char16_t* a, const char16_t* b) { return OrdinalCompare(a, b); }
 
 int32_t CompareLCIDPAnsichar(LCID lcid, const char* a, const char* b) {
-  return CompareStringA(lcid, my_default_sort, a ? a : "", -1, b ? b : "", -1) - 2;
+  if (!a || !b) return -2;
+  return CompareStringA(lcid, my_default_sort, a, -1, b, -1) - 2;
 }
 
 int32_t CompareLCIDPchar(LCID lcid, const char16_t* a, const char16_t* b) {
-  return CompareStringW(lcid, my_default_sort, a ? a : u"", -1, b ? b : u"", -1) - 2;
+  if (!a || !b) return -2;
+  return CompareStringW(lcid, my_default_sort, a, -1, b, -1) - 2;
 }
 
 int32_t CompareWdPrefixSuffixPAnsichar(const char* wa, const char* wb, const char* pa, const char* pb, const char* sa,

@@ -34,7 +34,8 @@ uint32_t StrLenA(const char* p);
 // Ordinal comparison: the difference of the first differing units (bytes unsigned); nil reads as "".
 int32_t ComparePAnsichar(const char* a, const char* b);
 int32_t ComparePchar(const char16_t* a, const char16_t* b);
-// The platform's locale comparison under my_default_sort, minus 2: -1, 0 or 1; -2 when it fails.
+// The platform's locale comparison under my_default_sort, minus 2: -1, 0 or 1; -2 when it fails
+// (a nil string, an unknown locale).
 int32_t CompareLCIDPAnsichar(LCID lcid, const char* a, const char* b);
 int32_t CompareLCIDPchar(LCID lcid, const char16_t* a, const char16_t* b);
 // Ordinal comparison of the words, then of the prefixes, then of the suffixes.

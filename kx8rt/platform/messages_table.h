@@ -28,6 +28,13 @@ KX8_MESSAGE(KXLogRatio, u"Log ratio")
 KX8_MESSAGE(KXConditionalProbability, u"Conditional Probability")
 KX8_MESSAGE(KXDeltaP, u"DeltaP")
 
+// system routines
+KX8_MESSAGE(KXTrue, u"true")
+KX8_MESSAGE(KXFalse, u"false")
+KX8_MESSAGE(KXConfirmation, u"Confirmation")
+KX8_MESSAGE(KXOverwriteXWithBackupQ, u"Overwrite %s (with backup)?")
+KX8_MESSAGE(KXOnlyMbSpaceOnDriveDProceed, u"Only %dMb space left on %s -- Proceed?")
+
 // numbers, sizes and number lists
 KX8_MESSAGE(KXPtw, u"ptw")
 KX8_MESSAGE(KXPmw, u"pmw")
