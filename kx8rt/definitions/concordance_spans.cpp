@@ -1,12 +1,12 @@
 #include "kx8rt/definitions/concordance_spans.h"
 
-#include <unicode/uchar.h>
-
 #include <algorithm>
 #include <bit>
 #include <cstring>
 
+#include "kx8rt/platform/char_classes.h"
 #include "kx8rt/platform/exceptions.h"
+#include "kx8rt/platform/messages.h"
 
 namespace kx8 {
 
@@ -29,9 +29,9 @@ TConcordance_span MaxSpan(TConcordance_span a, TConcordance_span b) { return a >
 TConcordance_span MinSpan(TConcordance_span a, TConcordance_span b) { return a < b ? a : b; }
 
 UnicodeString ConcordanceSpanStr(TConcordance_span span) {
-  if (span < span_Centre) return u"L" + IntToStr(span_Centre - span);
-  if (span > span_Centre && span < span_R51) return u"R" + IntToStr(span - span_Centre);
-  if (span == span_Centre || span == span_R51) return u"Centre";
+  if (span < span_Centre) return LoadMessage(KXSpanLeftLetter) + IntToStr(span_Centre - span);
+  if (span > span_Centre && span < span_R51) return LoadMessage(KXSpanRightLetter) + IntToStr(span - span_Centre);
+  if (span == span_Centre || span == span_R51) return LoadMessage(KXCentre);
   // A wrapped horizon lands beyond the scale: no position to name.
   return UnicodeString();
 }
@@ -44,17 +44,17 @@ TConcordance_span SortSpanFromSort(TConcordance_sort_system sort) {
 
 UnicodeString RelationshipAsString(TRelationshipStats stat) {
   switch (stat) {
-    case RelatStat_Dice: return u"Dice coefficient";
-    case RelatStat_MI: return u"Specific Mutual Information";
-    case RelatStat_MI3: return u"MI3";
-    case RelatStat_Z: return u"Z Score";
-    case RelatStat_log_likelihood: return u"Log likelihood";
-    case RelatStat_T_Score: return u"T Score";
-    case RelatStat_Log_Ratio: return u"Log ratio";
-    case RelatStat_ConditionalProbA: return UnicodeString(u"Conditional Probability") + u" A";
-    case RelatStat_ConditionalProbB: return UnicodeString(u"Conditional Probability") + u" B";
-    case RelatStat_DeltaPA: return UnicodeString(u"DeltaP") + u" A";
-    case RelatStat_DeltaPB: return UnicodeString(u"DeltaP") + u" B";
+    case RelatStat_Dice: return LoadMessage(KXDiceCoefficient);
+    case RelatStat_MI: return LoadMessage(KXSpecificMutualInformation);
+    case RelatStat_MI3: return LoadMessage(KXMI3);
+    case RelatStat_Z: return LoadMessage(KXZScore);
+    case RelatStat_log_likelihood: return LoadMessage(KXLogLikelihood);
+    case RelatStat_T_Score: return LoadMessage(KXTScore);
+    case RelatStat_Log_Ratio: return LoadMessage(KXLogRatio);
+    case RelatStat_ConditionalProbA: return LoadMessage(KXConditionalProbability) + u" A";
+    case RelatStat_ConditionalProbB: return LoadMessage(KXConditionalProbability) + u" B";
+    case RelatStat_DeltaPA: return LoadMessage(KXDeltaP) + u" A";
+    case RelatStat_DeltaPB: return LoadMessage(KXDeltaP) + u" B";
   }
   return UnicodeString();
 }
@@ -149,7 +149,7 @@ void SetCogridSearchString(TCogridMutualChecks& checks, std::u16string_view s) {
 
 namespace {
 
-bool IsWordDelimiter(char16_t c) { return c == u' ' || c == u'<' || c == u'>' || u_isUWhiteSpace(c); }
+bool IsWordDelimiter(char16_t c) { return c == u' ' || c == u'<' || c == u'>' || IsWhiteSpace(c); }
 
 }  // namespace
 

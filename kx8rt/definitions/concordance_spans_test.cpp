@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "kx8rt/platform/exceptions.h"
+#include "kx8rt/platform/messages.h"
 
 namespace kx8 {
 namespace {
@@ -71,6 +72,17 @@ TEST(RelationshipAsString, DisplayNames) {
   EXPECT_EQ(RelationshipAsString(RelatStat_ConditionalProbB), u"Conditional Probability B");
   EXPECT_EQ(RelationshipAsString(RelatStat_DeltaPA), u"DeltaP A");
   EXPECT_EQ(RelationshipAsString(static_cast<TRelationshipStats>(11)), u"");
+}
+
+TEST(DisplayNames, FollowTheCatalogueTranslation) {
+  SetMessageText(KXDeltaP, u"Delta-P");
+  SetMessageText(KXCentre, u"Noeud");
+  SetMessageText(KXSpanLeftLetter, u"G");
+  EXPECT_EQ(RelationshipAsString(RelatStat_DeltaPB), u"Delta-P B");
+  EXPECT_EQ(ConcordanceSpanStr(span_R51), u"Noeud");
+  EXPECT_EQ(ConcordanceSpanStr(span_L03), u"G3");
+  ResetMessageTexts();
+  EXPECT_EQ(ConcordanceSpanStr(span_L03), u"L3");
 }
 
 // Builds checks with the given measures enabled at the given thresholds.

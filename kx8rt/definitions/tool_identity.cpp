@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "kx8rt/platform/format.h"
+
 namespace kx8 {
 
 UnicodeString Tool_Name(tool_type tool) {
@@ -22,7 +24,9 @@ UnicodeString Tool_Name(tool_type tool) {
     case tt_file_kit: return u"File Kit";
     case tt_glyph_profiler: return u"Glyph Profiler";
     case tt_locale_picker: return u"Locale Picker";
-    case tt_call_tool: return u"KX" + IntToStr(KX_major_version) + u" General API DLL";
+    // Not a catalogue message: executable names are built from these names, so they must never be
+    // translated.
+    case tt_call_tool: return Format(u"KX%d General API DLL", {KX_major_version});
     case tt_page_viewer: return u"Page Viewer";
     case tt_corpus_auditor: return u"Corpus Auditor";
     case tt_update_probe: return u"Tamrind update probe";

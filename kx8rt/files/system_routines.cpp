@@ -253,11 +253,6 @@ char16_t* StrLScanW(char16_t* p, char16_t c, size_t n) {
   return const_cast<char16_t*>(StrLScanW(static_cast<const char16_t*>(p), c, n));
 }
 
-void StrSwapByteOrder(char16_t* p) {
-  if (!p) return;
-  for (; *p; ++p) *p = static_cast<char16_t>((*p >> 8) | (*p << 8));
-}
-
 namespace {
 double Frac(double x) { return x - std::trunc(x); }
 // Round to nearest with ties to even (the default rounding mode), kept within 32 bits.

@@ -12,6 +12,7 @@
 #include "kx8rt/platform/locales.h"
 #include "kx8rt/platform/strings.h"
 #include "kx8rt/platform/yield.h"
+#include "kx8rt/text_primitives/bare_assemb.h"
 
 namespace kx8 {
 
@@ -127,8 +128,8 @@ UnicodeString DoubleAnyAmpersands(const UnicodeString& s);
 // The first c within the first n characters of p, or null; p itself when p is null or n is 0.
 const char16_t* StrLScanW(const char16_t* p, char16_t c, size_t n);
 char16_t* StrLScanW(char16_t* p, char16_t c, size_t n);
-// Swaps the two bytes of every unit of a zero-terminated text, in place.
-void StrSwapByteOrder(char16_t* p);
+// StrSwapByteOrder, which swaps the bytes of a zero-terminated text in place, comes from
+// text_primitives/bare_assemb.h.
 
 // The seconds of the day part of (now - dt), rounded to nearest, ties to even (25 hours ago gives 3600).
 int32_t SecondsElapsedSince(TDateTime dt);

@@ -14,6 +14,20 @@ KX8_MESSAGE(KXCancel, u"Cancel")
 KX8_MESSAGE(KXXList, u"%s list")
 KX8_MESSAGE(KXFileReadError, u"file read error (%d) : %s")
 
+// concordance positions and association measures
+KX8_MESSAGE(KXSpanLeftLetter, u"L")
+KX8_MESSAGE(KXSpanRightLetter, u"R")
+KX8_MESSAGE(KXCentre, u"Centre")
+KX8_MESSAGE(KXDiceCoefficient, u"Dice coefficient")
+KX8_MESSAGE(KXSpecificMutualInformation, u"Specific Mutual Information")
+KX8_MESSAGE(KXMI3, u"MI3")
+KX8_MESSAGE(KXZScore, u"Z Score")
+KX8_MESSAGE(KXLogLikelihood, u"Log likelihood")
+KX8_MESSAGE(KXTScore, u"T Score")
+KX8_MESSAGE(KXLogRatio, u"Log ratio")
+KX8_MESSAGE(KXConditionalProbability, u"Conditional Probability")
+KX8_MESSAGE(KXDeltaP, u"DeltaP")
+
 // system routines
 KX8_MESSAGE(KXTrue, u"true")
 KX8_MESSAGE(KXFalse, u"false")

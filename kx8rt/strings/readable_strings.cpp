@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "kx8rt/files/system_routines.h"
+#include "kx8rt/platform/yield.h"
 #include "kx8rt/platform/exceptions.h"
 
 namespace kx8 {

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "kx8rt/files/system_routines.h"
+#include "kx8rt/platform/yield.h"
 #include "kx8rt/platform/exceptions.h"
 
 namespace kx8 {

@@ -1,44 +1,20 @@
 #include "kx8rt/strings/text_cleaning.h"
 
-#include <unicode/uchar.h>
-#include <unicode/utf16.h>
-
 #include <algorithm>
 
-#include "kx8rt/files/system_routines.h"
+#include "kx8rt/platform/yield.h"
+#include "kx8rt/platform/char_classes.h"
 
 namespace kx8 {
 
 namespace {
 
-// Maps every code point with map, keeping a character whose mapping would change the number of
-// UTF-16 units, so that positions in the result match positions in s.
-template <class Map>
-UnicodeString MappedKeepingLength(std::u16string_view s, Map map) {
-  UnicodeString out(s);
-  const auto n = static_cast<int32_t>(std::min<size_t>(s.size(), INT32_MAX));
-  int32_t i = 0;
-  while (i < n) {
-    const int32_t start = i;
-    UChar32 c;
-    U16_NEXT(s.data(), i, n, c);
-    const UChar32 m = map(c);
-    if (m == c || U16_LENGTH(m) != i - start) continue;
-    if (U16_LENGTH(m) == 1) {
-      out[static_cast<size_t>(start)] = static_cast<char16_t>(m);
-    } else {
-      out[static_cast<size_t>(start)] = U16_LEAD(m);
-      out[static_cast<size_t>(start) + 1] = U16_TRAIL(m);
-    }
-  }
-  return out;
-}
+UnicodeString Upper(std::u16string_view s) { return ToUpper(s); }
+UnicodeString Lower(std::u16string_view s) { return ToLower(s); }
 
-UnicodeString Upper(std::u16string_view s) { return MappedKeepingLength(s, [](UChar32 c) { return u_toupper(c); }); }
-UnicodeString Lower(std::u16string_view s) { return MappedKeepingLength(s, [](UChar32 c) { return u_tolower(c); }); }
-
+// Upper case of one unit; a unit whose mapping leaves the BMP stays, so the length never changes.
 char16_t UpperUnit(char16_t c) {
-  const UChar32 m = u_toupper(c);
+  const char32_t m = ToUpper(static_cast<char32_t>(c));
   return m <= 0xFFFF ? static_cast<char16_t>(m) : c;
 }
 
@@ -57,8 +33,8 @@ UnicodeString StrippedDoubleSpaces(const UnicodeString& s) {
 
 UnicodeString WideTrimSpaceOnly(const UnicodeString& s) {
   size_t first = 0, last = s.size();
-  while (first < last && u_isUWhiteSpace(s[first])) ++first;
-  while (last > first && u_isUWhiteSpace(s[last - 1])) --last;
+  while (first < last && IsWhiteSpace(s[first])) ++first;
+  while (last > first && IsWhiteSpace(s[last - 1])) --last;
   return s.substr(first, last - first);
 }
 
@@ -70,7 +46,7 @@ UnicodeString TitleCasedString(const UnicodeString& s, bool firstOnly) {
   // string or follows a space or control character; one after punctuation stays lower case.
   size_t p = 1;
   for (;;) {
-    while (p < len && !u_isalpha(s[p - 1])) ++p;
+    while (p < len && !IsLetter(s[p - 1])) ++p;
     if (p == 1 || (p >= 2 && s[p - 2] <= u' ')) result[p - 1] = UpperUnit(result[p - 1]);
     if (firstOnly) break;
     ++p;

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "kx8rt/files/system_routines.h"
+#include "kx8rt/platform/yield.h"
 
 namespace kx8 {
 namespace {
@@ -101,6 +101,25 @@ TEST(AcceptableFilename, EveryInvalidCharacter) {
   EXPECT_EQ(AcceptableFilename(u"list.txt"), u"list_txt");
   EXPECT_EQ(AcceptableFilename(u"<tag>"), u"(tag)");
   EXPECT_EQ(AcceptableFilename(u"naïve 中文 ok-1"), u"naïve 中文 ok-1");
+}
+
+TEST(WinCased, LinguisticCasingInPlace) {
+  char16_t turkish[] = u"istanbul Iz";
+  EXPECT_EQ(WinUpperCased(0x041F, turkish, true), static_cast<void*>(turkish));
+  EXPECT_EQ(UnicodeString(turkish), u"\u0130STANBUL IZ");
+  WinLowerCased(0x041F, turkish, true);
+  EXPECT_EQ(UnicodeString(turkish), u"istanbul \u0131z");
+  char16_t english[] = u"istanbul";
+  EXPECT_EQ(Capitalise(0x0409, english, true), 9);  // the characters and the terminating zero
+  EXPECT_EQ(UnicodeString(english), u"ISTANBUL");
+  char latin1[] = "caf\xe9";
+  WinUpperCased(0x0409, latin1, false);
+  EXPECT_EQ(std::string(latin1), "CAF\xc9");
+  char cyrillic[] = "\xc6\xe6";  // Zhe, zhe in 1251
+  WinLowerCased(0x0419, cyrillic, false);
+  EXPECT_EQ(std::string(cyrillic), "\xe6\xe6");
+  EXPECT_EQ(WinUpperCased(0x0409, nullptr, true), nullptr);
+  EXPECT_EQ(Capitalise(0x0409, nullptr, false), 0);
 }
 
 }  // namespace
