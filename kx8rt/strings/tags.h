@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 
+#include "kx8rt/containers/holders.h"
 #include "kx8rt/platform/strings.h"
 
 namespace kx8 {
@@ -28,11 +29,8 @@ struct T2StringsAndIntegerRec {
   UnicodeString s2;
 };
 
-// A chunk handed to a chunk-count routine: s = the chunk, i = the running count of chunks so far.
-struct TStringAndIntegerRec {
-  UnicodeString s;
-  int32_t i = 0;
-};
+// TStringAndIntegerRec (a chunk handed to a chunk-count routine: s = the chunk, i = the running count
+// of chunks so far) is the shared record of containers/holders.h.
 
 // A tag split after its leading "<".
 struct TTwoStringHalves {
