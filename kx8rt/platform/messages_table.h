@@ -27,3 +27,10 @@ KX8_MESSAGE(KXTScore, u"T Score")
 KX8_MESSAGE(KXLogRatio, u"Log ratio")
 KX8_MESSAGE(KXConditionalProbability, u"Conditional Probability")
 KX8_MESSAGE(KXDeltaP, u"DeltaP")
+
+// system routines
+KX8_MESSAGE(KXTrue, u"true")
+KX8_MESSAGE(KXFalse, u"false")
+KX8_MESSAGE(KXConfirmation, u"Confirmation")
+KX8_MESSAGE(KXOverwriteXWithBackupQ, u"Overwrite %s (with backup)?")
+KX8_MESSAGE(KXOnlyMbSpaceOnDriveDProceed, u"Only %dMb space left on %s -- Proceed?")
