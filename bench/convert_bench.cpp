@@ -102,3 +102,9 @@ BENCHMARK_CAPTURE(Kx8Convert, windows1252_100MB, true)->Unit(benchmark::kMillise
 BENCHMARK_CAPTURE(Iconv, windows1252_100MB, true)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 BENCHMARK_MAIN();
+
+// Figures of one run (Release, 2 cores shared with other builds, load average about 12, so wall times
+// are inflated for both sides): kx8 UTF-8 17.1 MB/s (1.6 s CPU for 100 MB) against iconv 72.0 MB/s,
+// a ratio of 0.24; kx8 Windows-1252 20.7 MB/s (1.2 s CPU) against iconv 91.6 MB/s, a ratio of 0.23.
+// The kx8 side builds the whole UTF-16 string and then its file bytes (two passes and two copies of
+// 200 MB); iconv streams.

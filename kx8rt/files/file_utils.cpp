@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <bit>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
@@ -72,6 +73,8 @@ std::string ReadWholeStream(TStream& stream) {
   return buf;
 }
 
+constexpr int32_t kUnicodeSample = 64 * 1024;
+
 // Classifies the bytes up to the first zero byte.
 TKXFileFormat ClassifyBytes(const uint8_t* p, size_t n) {
   const auto* z = static_cast<const uint8_t*>(std::memchr(p, 0, n));
@@ -93,12 +96,16 @@ void WriteNewFile(const UnicodeString& fname, std::string_view bytes) {
 }
 
 std::string UTF16LEBytes(std::u16string_view s, bool signature) {
-  std::string out;
-  out.reserve(s.size() * 2 + 2);
-  if (signature) out += "\xFF\xFE";
-  for (char16_t c : s) {
-    out += static_cast<char>(c & 0xFF);
-    out += static_cast<char>(c >> 8);
+  const size_t head = signature ? 2 : 0;
+  std::string out(head + s.size() * 2, '\0');
+  if (signature) out[0] = '\xFF', out[1] = '\xFE';
+  if constexpr (std::endian::native == std::endian::little) {
+    if (!s.empty()) std::memcpy(out.data() + head, s.data(), s.size() * 2);
+  } else {
+    for (size_t i = 0; i < s.size(); ++i) {
+      out[head + 2 * i] = static_cast<char>(s[i] & 0xFF);
+      out[head + 2 * i + 1] = static_cast<char>(s[i] >> 8);
+    }
   }
   return out;
 }
@@ -121,7 +128,9 @@ TKXFileFormatAndSignatureLen FileBufferType(const uint8_t*& p, int32_t len) {
     r.fmt = fc_early_Word;
   } else if (b[0] == 0x50 && b[1] == 0x4B && b[2] == 0x03 && b[3] == 0x04) {
     r.fmt = fc_Zip;
-  } else if (len % 2 == 0 && IsTextUnicode(b, len, nullptr)) {
+  } else if (len % 2 == 0 && IsTextUnicode(b, std::min(len, kUnicodeSample), nullptr)) {
+    // The statistical test looks at the first 64 KB only: that decides as well as the whole would,
+    // and keeps recognising a 100 MB file as cheap as a small one.
     r.fmt = fc_UTF16;
   } else if (IsUTF8Signature(b[0], b[1], b[2])) {
     r = {fc_UTF8, true, 3};
