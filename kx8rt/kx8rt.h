@@ -1,4 +1,5 @@
 // Umbrella header: includes every public header of the KX8 run-time library.
+// Written by tools/gen_umbrella.py.
 #pragma once
 
 // platform
@@ -40,11 +41,14 @@
 #include "kx8rt/containers/my_streammemlists.h"
 #include "kx8rt/containers/pointer_utils.h"
 #include "kx8rt/containers/search_context.h"
+#include "kx8rt/containers/sortablelists.h"
 #include "kx8rt/containers/stream_fields.h"
 #include "kx8rt/containers/useful_classes_base.h"
+#include "kx8rt/containers/useful_classes_stringlist_sorts.h"
 
 // search
 #include "kx8rt/search/hit_finding.h"
+#include "kx8rt/search/search_and_do_engine.h"
 #include "kx8rt/search/search_engines.h"
 #include "kx8rt/search/search_parsing.h"
 #include "kx8rt/search/search_types.h"
