@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "kx8rt/files/logging_utilities.h"  // the log sits with the file routines; only this source needs it
 #include "kx8rt/platform/file_system.h"
 #include "kx8rt/platform/format.h"
 #include "kx8rt/platform/messages.h"
@@ -472,16 +473,22 @@ bool IsABatchZipFileForListType(TKX_MainFile_rec& rec) {
 
 // Drives are always present on this platform, so only the file's existence is tested.
 void TryToBackupIndexFiles(const UnicodeString& name) {
+  if (global_keeping_log) AddToLogFile(Format(u"Trying to backup index files for %s", {name}));
   for (const UnicodeString& ext : index_file_extensions) {
     const UnicodeString from = ChangeFileExt(name, ext);
-    if (FileExists(from)) CopyFile(from, ChangeFileExt(name, ext + u"_bak"), false);
+    if (!FileExists(from)) continue;
+    const UnicodeString to = ChangeFileExt(name, ext + u"_bak");
+    if (global_keeping_log) AddToLogFile(Format(u"Trying to copy %s to %s", {from, to}));
+    CopyFile(from, to, false);
   }
 }
 
 void TryToDeleteIndexFiles(const UnicodeString& name) {
   for (const UnicodeString& ext : index_file_extensions) {
     const UnicodeString f = ChangeFileExt(name, ext);
-    if (FileExists(f)) DeleteFile(f);
+    if (!FileExists(f)) continue;
+    if (global_keeping_log) AddToLogFile(Format(u"Trying to delete %s", {f}));
+    DeleteFile(f);
   }
 }
 

@@ -8,7 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "kx8rt/files/logging_utilities.h"
 #include "kx8rt/platform/file_system.h"
+#include "kx8rt/platform/string_list.h"
 #include "kx8rt/platform/zip.h"
 
 namespace kx8 {
@@ -240,6 +242,26 @@ TEST_F(ListTypeFiles, IndexFamilyBackupAndDeletion) {
   EXPECT_FALSE(FileExists(Utf8ToUtf16((dir / "corpus.types").string())));
   EXPECT_FALSE(FileExists(Utf8ToUtf16((dir / "corpus.stats").string())));
   EXPECT_TRUE(FileExists(Utf8ToUtf16((dir / "corpus.types_bak").string())));
+}
+
+TEST_F(ListTypeFiles, IndexFamilyWorkIsLogged) {
+  const UnicodeString log = Utf8ToUtf16((dir / "run.log").string());
+  const UnicodeString savedName = GetLogFilename();
+  const bool savedKeeping = global_keeping_log;
+  SetLogFilename(log);
+  global_keeping_log = true;
+  Put("c.types", {1});
+  TryToBackupIndexFiles(Utf8ToUtf16((dir / "c.tokens").string()));
+  TryToDeleteIndexFiles(Utf8ToUtf16((dir / "c.tokens").string()));
+  global_keeping_log = savedKeeping;
+  SetLogFilename(savedName);
+  TStringList lines;
+  lines.LoadFromFile(log);
+  const UnicodeString text = lines.Text();
+  EXPECT_NE(text.find(u"Trying to backup index files for "), UnicodeString::npos);
+  EXPECT_NE(text.find(u"Trying to copy "), UnicodeString::npos);
+  EXPECT_NE(text.find(u"Trying to delete "), UnicodeString::npos);
+  EXPECT_EQ(text.find(u".stats"), UnicodeString::npos);  // only files that exist are named
 }
 
 }  // namespace

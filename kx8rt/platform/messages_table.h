@@ -64,3 +64,10 @@ KX8_MESSAGE(KXListWordSort, u"Sort")
 
 // folder walks
 KX8_MESSAGE(KXCannotRename, u"cannot rename %s")
+
+// system routines
+KX8_MESSAGE(KXTrue, u"true")
+KX8_MESSAGE(KXFalse, u"false")
+KX8_MESSAGE(KXConfirmation, u"Confirmation")
+KX8_MESSAGE(KXOverwriteXWithBackupQ, u"Overwrite %s (with backup)?")
+KX8_MESSAGE(KXOnlyMbSpaceOnDriveDProceed, u"Only %dMb space left on %s -- Proceed?")

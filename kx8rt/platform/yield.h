@@ -1,4 +1,5 @@
-// The yield hook through which long loops give the calling tool's user interface a turn.
+// The yield hook through which long loops give the calling tool's user interface a turn. It sits in
+// the platform layer so that every subsystem's loops can call it.
 #pragma once
 
 #include <functional>
