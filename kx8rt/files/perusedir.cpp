@@ -23,6 +23,11 @@ void Log(const UnicodeString& s) {
   if (global_keeping_log) AddToLogFile(s);
 }
 
+// Formats only when the log is kept: the walk calls this for every file.
+void LogF(const char16_t* fmt, std::initializer_list<TVarRec> args) {
+  if (global_keeping_log) AddToLogFile(Format(fmt, args));
+}
+
 // Names compare without case, folding only the ASCII letters.
 int CompareNames(std::u16string_view a, std::u16string_view b) {
   const size_t n = std::min(a.size(), b.size());
@@ -328,8 +333,16 @@ bool TPeruseDir::PassesHiddenFileFolderTest(const TSearchRec& sr, bool isFolder)
 }
 
 bool TPeruseDir::fIsAZipfile(const UnicodeString& name) const {
-  if (name.size() <= 4 || fZipExtension.size() > name.size()) return false;
-  return LowerCase(name.substr(name.size() - 4)) == LowerCase(fZipExtension);
+  // Compared without allocating: this runs for every file of a walk.
+  const size_t n = fZipExtension.size();
+  if (name.size() <= 4 || n > name.size()) return false;
+  for (size_t i = 0; i < n; ++i) {
+    char16_t a = name[name.size() - n + i], b = fZipExtension[i];
+    if (a >= u'A' && a <= u'Z') a = static_cast<char16_t>(a + 32);
+    if (b >= u'A' && b <= u'Z') b = static_cast<char16_t>(b + 32);
+    if (a != b) return false;
+  }
+  return true;
 }
 
 void TPeruseDir::ZipSkipped(const UnicodeString&, const UnicodeString&, const UnicodeString&, TZipFailureAction&) {
@@ -381,7 +394,7 @@ bool TPeruseDir::HandleAllFilesIn(const UnicodeString& dirname, TMySearchRecList
   bool result = false;
   try {
     const UnicodeString mask = fFilemaskStr;
-    Log(Format(u"searching %s for %s", {dirname, mask}));
+    LogF(u"searching %s for %s", {dirname, mask});
     const UnicodeString folder = IncludeTrailingPathDelimiter(dirname);
 
     if (fExamineZips) {
@@ -422,10 +435,10 @@ bool TPeruseDir::HandleAllFilesIn(const UnicodeString& dirname, TMySearchRecList
                              !PassesHiddenFileFolderTest(sr, false) ||
                              (fCheckingMACOS_files && IsDot_UnderscoreFile(sr.Name));
         if (ignored) {
-          Log(Format(u"ignoring %s (%d)", {sr.Name, sr.Attr}));
+          LogF(u"ignoring %s (%d)", {sr.Name, sr.Attr});
           continue;
         }
-        Log(u"\t" + Format(u"found %s", {sr.Name}));
+        LogF(u"\tfound %s", {sr.Name});
         if (HasExcludedExtension(sr.Name) || (!fTreatZipsLikeAnyOtherFile && fIsAZipfile(sr.Name))) {
           MyYieldProcess();
           continue;
@@ -437,7 +450,7 @@ bool TPeruseDir::HandleAllFilesIn(const UnicodeString& dirname, TMySearchRecList
         r.ShortName = sr.Name;
         if (!UnixTimeToLocalDateTime(sr.Time, r.DateTime)) r.DateTime = kDate1970;
         if (OnCheckFileAcceptable && !OnCheckFileAcceptable(r, false)) {
-          Log(Format(u"ignoring %s (%d)", {sr.Name, sr.Attr}));
+          LogF(u"ignoring %s (%d)", {sr.Name, sr.Attr});
           continue;
         }
         result = true;
