@@ -463,6 +463,14 @@ TEST(HolderTest, PlainHoldersCarryTheirValues) {
   EXPECT_EQ(static_cast<TPublicIntegerHolder*>(slots.Objects(2))->data, 9);
   TStringAndMeanAndSD_recHolder m({{1.5f, 0.5f}, u"e"});
   EXPECT_EQ(m.data.score.sd, 0.5f);
+  TSearchContextRec rec;
+  rec.mainwd = {u"cat", {myCaseIsSensitive}};
+  rec.context_words[1].wd = u"dog";
+  rec.context_seek_span = 5;
+  TSearchContextHolder ctx(rec);
+  EXPECT_TRUE(ctx.data.mainwd.flags.Contains(myCaseIsSensitive));
+  EXPECT_EQ(ctx.data.context_words[1].wd, u"dog");
+  EXPECT_EQ(ctx.data.n_wanted, 0);
 }
 
 // ---- comparisons and exchanges ----

@@ -6,4 +6,5 @@
 #include "kx8rt/containers/comparisons.h"
 #include "kx8rt/containers/holders.h"
 #include "kx8rt/containers/pointer_utils.h"
+#include "kx8rt/containers/search_context.h"
 #include "kx8rt/containers/stream_fields.h"

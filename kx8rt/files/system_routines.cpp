@@ -253,8 +253,6 @@ char16_t* StrLScanW(char16_t* p, char16_t c, size_t n) {
   return const_cast<char16_t*>(StrLScanW(static_cast<const char16_t*>(p), c, n));
 }
 
-// StrSwapByteOrder is defined once, with the buffer primitives (text_primitives/bare_assemb.cpp).
-
 namespace {
 double Frac(double x) { return x - std::trunc(x); }
 // Round to nearest with ties to even (the default rounding mode), kept within 32 bits.
@@ -285,6 +283,39 @@ void NormalisedPathW(const UnicodeString& path, char16_t* buffer) {
   std::fill(buffer, buffer + 261, u'\0');
   const UnicodeString full = NormalisedPath(path);
   std::copy_n(full.begin(), std::min<size_t>(full.size(), 260), buffer);
+}
+
+namespace {
+void AddSubFolders(const fs::path& folder, TStringList& list) {
+  std::error_code ec;
+  std::vector<fs::path> subs;
+  for (fs::directory_iterator it(folder, fs::directory_options::skip_permission_denied, ec), end; !ec && it != end;
+       it.increment(ec)) {
+    const fs::path& p = it->path();
+    const std::string name = p.filename().string();
+    if (name.empty() || name[0] == '.') continue;
+    std::error_code e2;
+    if (it->is_symlink(e2) || !it->is_directory(e2)) continue;
+    subs.push_back(p);
+  }
+  std::sort(subs.begin(), subs.end());
+  for (const fs::path& sub : subs) {
+    MyYieldProcess();
+    list.Add(Utf8ToUtf16(sub.string()));
+    AddSubFolders(sub, list);
+  }
+}
+}  // namespace
+
+std::unique_ptr<TStringList> ListOfSubFolders(const UnicodeString& folder, bool recurse) {
+  auto list = std::make_unique<TStringList>();
+  list->Add(folder);
+  if (recurse && !folder.empty()) {
+    std::string start = ToPath(folder);
+    while (start.size() > 1 && start.back() == '/') start.pop_back();
+    AddSubFolders(fs::path(start), *list);
+  }
+  return list;
 }
 
 bool FileNameHasWildCards(const UnicodeString& name) {

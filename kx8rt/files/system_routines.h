@@ -6,18 +6,22 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 
 #include "kx8rt/platform/datetime.h"
 #include "kx8rt/platform/format.h"
 #include "kx8rt/platform/locales.h"
+#include "kx8rt/platform/string_list.h"
 #include "kx8rt/platform/strings.h"
 #include "kx8rt/platform/yield.h"
+#include "kx8rt/text_primitives/bare_assemb.h"
 
 namespace kx8 {
 
 // ---- yielding and waiting ----
 
-// TYieldProcessProc, Global_YieldProcessProc and MyYieldProcess come from platform/yield.h.
+// The hook itself (TYieldProcessProc, Global_YieldProcessProc, MyYieldProcess) lives in the platform
+// layer so that routines below this one can yield too.
 
 // Waits, yielding, until flag is false or more than maxSeconds whole seconds have passed; true when
 // the wait gave up. A flag that is false at entry returns false at once. Only the yield hook (or
@@ -54,6 +58,16 @@ inline constexpr float mm_to_inch = 1.0f / 25.4f;
 inline constexpr float inch_to_cm = 2.54f;
 inline constexpr float inch_to_mm = 25.4f;
 inline constexpr float inch_to_mm100 = 2540.0f;
+
+// A string list that knows the language of its lines and whether it is saved as Unicode.
+class TLanguageStringlist : public TStringList {
+ public:
+  explicit TLanguageStringlist(uint32_t ALanguage) : Language(ALanguage) {}
+  // Locale identifier of the lines.
+  uint32_t Language;
+  // Save as UTF-16 (true) or in the 8-bit code page.
+  bool SaveUnicode = true;
+};
 
 // ---- programs and libraries ----
 
@@ -127,8 +141,7 @@ UnicodeString DoubleAnyAmpersands(const UnicodeString& s);
 // The first c within the first n characters of p, or null; p itself when p is null or n is 0.
 const char16_t* StrLScanW(const char16_t* p, char16_t c, size_t n);
 char16_t* StrLScanW(char16_t* p, char16_t c, size_t n);
-// Swaps the two bytes of every unit of a zero-terminated text, in place.
-void StrSwapByteOrder(char16_t* p);
+// StrSwapByteOrder is one of the buffer primitives (text_primitives/bare_assemb.h).
 
 // The seconds of the day part of (now - dt), rounded to nearest, ties to even (25 hours ago gives 3600).
 int32_t SecondsElapsedSince(TDateTime dt);
@@ -142,6 +155,13 @@ int32_t TodaysTimeInSeconds(TDateTime dt);
 UnicodeString NormalisedPath(const UnicodeString& path);
 // The same into buffer, which must hold 261 units: zero-filled first, at most 260 characters copied.
 void NormalisedPathW(const UnicodeString& path, char16_t* buffer);
+
+// A new list: first folder itself, unchanged; with recurse, then every sub-folder below it as a full
+// path, depth-first, each before its own sub-folders, siblings in name order. Hidden folders (a name
+// beginning with ".") are skipped with all below them, and so are links to folders, which could loop.
+// Names keep their case: this system's file names are case-sensitive, so a lower-cased path could
+// name nothing.
+std::unique_ptr<TStringList> ListOfSubFolders(const UnicodeString& folder, bool recurse);
 
 // The name holds "*" or "?".
 bool FileNameHasWildCards(const UnicodeString& name);

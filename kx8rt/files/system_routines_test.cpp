@@ -243,6 +243,31 @@ TEST_F(FolderTest, PathsAndChecks) {
   EXPECT_FALSE(ValidDriveW(u'1'));
 }
 
+TEST_F(FolderTest, SubFoldersDepthFirstSkippingHiddenOnes) {
+  for (const char* sub : {"b/b1", "a/a2/deep", "a/a1", ".hidden/inner", "c"}) fs::create_directories(dir / sub);
+  Touch(dir / "a" / "file.txt");
+  fs::create_directory_symlink(dir / "a", dir / "c" / "loop");
+  auto list = ListOfSubFolders(U(dir) + u"/", true);
+  std::vector<UnicodeString> got;
+  for (int32_t i = 0; i < list->Count(); ++i) got.push_back(list->Get(i));
+  const std::vector<UnicodeString> want = {U(dir) + u"/", U(dir / "a"), U(dir / "a" / "a1"), U(dir / "a" / "a2"),
+                                           U(dir / "a" / "a2" / "deep"), U(dir / "b"), U(dir / "b" / "b1"),
+                                           U(dir / "c")};
+  EXPECT_EQ(got, want);
+  EXPECT_EQ(ListOfSubFolders(U(dir), false)->Count(), 1);
+  auto none = ListOfSubFolders(U(dir / "b" / "b1"), true);
+  ASSERT_EQ(none->Count(), 1);
+  EXPECT_EQ(none->Get(0), U(dir / "b" / "b1"));
+}
+
+TEST(LanguageStringlistTest, KeepsLanguageAndSavesUnicodeByDefault) {
+  TLanguageStringlist list(0x0407);
+  list.Add(u"Stra\u00DFe");
+  EXPECT_EQ(list.Language, 0x0407u);
+  EXPECT_TRUE(list.SaveUnicode);
+  EXPECT_EQ(list.Count(), 1);
+}
+
 TEST_F(FolderTest, LittleDiskSpaceAsksAndFollowsTheAnswer) {
   EXPECT_FALSE(ProceedIfLittleDiskSpace(u"", 1));
   {

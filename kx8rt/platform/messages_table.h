@@ -71,3 +71,22 @@ KX8_MESSAGE(KXFalse, u"false")
 KX8_MESSAGE(KXConfirmation, u"Confirmation")
 KX8_MESSAGE(KXOverwriteXWithBackupQ, u"Overwrite %s (with backup)?")
 KX8_MESSAGE(KXOnlyMbSpaceOnDriveDProceed, u"Only %dMb space left on %s -- Proceed?")
+
+// dates
+KX8_MESSAGE(KXUnknown_date_str, u"<no date found>")
+
+// file routines
+KX8_MESSAGE(KXSureQ, u"Sure?")
+KX8_MESSAGE(KXDeleteThe1XFileInY, u"Delete the one %s file in %s?")
+KX8_MESSAGE(KXDeleteAllXFilesInY, u"Delete all %d %s files in %s?")
+KX8_MESSAGE(KXDeleteFileXQ, u"Delete %s?")
+KX8_MESSAGE(KXTempFolderName, u"KX8_TEMP")
+
+// numbers, sizes and number lists
+KX8_MESSAGE(KXPtw, u"ptw")
+KX8_MESSAGE(KXPmw, u"pmw")
+KX8_MESSAGE(KXGigabyte, u"Gb")
+KX8_MESSAGE(KXMegabyte, u"Mb")
+KX8_MESSAGE(KXKilobyte, u"Kb")
+KX8_MESSAGE(KXByte, u"bytes")
+KX8_MESSAGE(KXNumberListTooLong, u"The number list \"%s\" stands for more than %d numbers")

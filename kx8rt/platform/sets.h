@@ -16,18 +16,20 @@ class TSet {
   using Bits = std::conditional_t<N <= 8, uint8_t,
                                   std::conditional_t<N <= 16, uint16_t, std::conditional_t<N <= 32, uint32_t, uint64_t>>>;
 
+  // The empty set, or the set of the elements listed.
   constexpr TSet() = default;
   constexpr TSet(std::initializer_list<E> elements) {
     for (E e : elements) Include(e);
   }
+  // The set stored as bits (bits beyond N ignored), and back.
   static constexpr TSet FromBits(Bits bits) {
     TSet s;
     s.fBits = static_cast<Bits>(bits & Mask());
     return s;
   }
 
+  // Membership; elements outside 0..N-1 are never members and are ignored by Include and Exclude.
   constexpr bool Contains(E e) const { return InRange(e) && (fBits >> static_cast<unsigned>(e)) & 1u; }
-  // Elements outside 0..N-1 are ignored rather than shifting into nothing.
   constexpr TSet& Include(E e) {
     if (InRange(e)) fBits = static_cast<Bits>(fBits | (Bits{1} << static_cast<unsigned>(e)));
     return *this;
@@ -39,6 +41,7 @@ class TSet {
   constexpr bool Empty() const { return fBits == 0; }
   constexpr Bits ToBits() const { return fBits; }
 
+  // Union, difference, intersection and equality.
   friend constexpr TSet operator+(TSet a, TSet b) { return FromBits(static_cast<Bits>(a.fBits | b.fBits)); }
   friend constexpr TSet operator-(TSet a, TSet b) { return FromBits(static_cast<Bits>(a.fBits & ~b.fBits)); }
   friend constexpr TSet operator*(TSet a, TSet b) { return FromBits(static_cast<Bits>(a.fBits & b.fBits)); }

@@ -170,6 +170,11 @@ int32_t TStringList::Add(const UnicodeString& S) { return AddObject(S, nullptr);
 
 int32_t TStringList::AddObject(const UnicodeString& S, TObject* AObject) { return AddItem(S, AObject, 0, false); }
 
+int32_t TStringList::AddObject(const UnicodeString& S, std::unique_ptr<TObject> AObject) {
+  if (!fOwnsObjects) throw EListError(u"The list does not own its objects");
+  return AddItem(S, AObject.release(), 0, false);
+}
+
 int32_t TStringList::AddInteger(const UnicodeString& S, int64_t Value) { return AddItem(S, nullptr, Value, true); }
 
 void TStringList::Insert(int32_t Index, const UnicodeString& S) { InsertObject(Index, S, nullptr); }
@@ -255,8 +260,11 @@ void TStringList::Assign(const TStringList& Source) {
 
 int32_t TStringList::CompareStrings(std::u16string_view S1, std::u16string_view S2) const {
   if (fUseLocale) {
-    const int32_t r = CompareStringW(fLocale, fCaseSensitive ? 0 : NORM_IGNORECASE, S1.data(),
-                                     static_cast<int32_t>(S1.size()), S2.data(), static_cast<int32_t>(S2.size()));
+    // An empty view may carry no pointer at all, which the collation call refuses.
+    const char16_t* p1 = S1.empty() ? u"" : S1.data();
+    const char16_t* p2 = S2.empty() ? u"" : S2.data();
+    const int32_t r = CompareStringW(fLocale, fCaseSensitive ? 0 : NORM_IGNORECASE, p1, static_cast<int32_t>(S1.size()),
+                                     p2, static_cast<int32_t>(S2.size()));
     if (r != 0) return r - 2;
     // The collation service failed (an unknown locale): order ordinally rather than not at all.
   }

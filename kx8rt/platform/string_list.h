@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -93,10 +94,14 @@ class TStringList : public TObject {
   // Whether line Index's slot holds an integer rather than an object or nothing.
   bool SlotHoldsInteger(int32_t Index) const;
 
-  // Appends S (in a sorted list: inserts it in order, following Duplicates) and returns its index.
+  // Appends S and returns its index. A sorted list inserts it in order: an equal line already there is
+  // kept alone (dupIgnore, returning its index), refused (dupError) or joined by S after it (dupAccept).
   virtual int32_t Add(const UnicodeString& S);
   // As Add, with an object in the new line's slot.
   virtual int32_t AddObject(const UnicodeString& S, TObject* AObject);
+  // As AddObject for an owning list, the ownership spelled out; a list that does not own its objects
+  // raises EListError (and the object is freed).
+  int32_t AddObject(const UnicodeString& S, std::unique_ptr<TObject> AObject);
   // As Add, with a plain integer in the new line's slot.
   int32_t AddInteger(const UnicodeString& S, int64_t Value);
   // Inserts S before Index (Index = Count appends); not allowed on a sorted list (EListError).

@@ -97,6 +97,14 @@ TEST(TStringList, CollationIsLocaleAware) {
   // Ordinally U+00E9 comes after 'f'; under the collation it sorts with 'e'.
   EXPECT_LT(list.CompareStrings(u"\u00E9t\u00E9", u"fa"), 0);
   EXPECT_EQ(list.CompareStrings(u"\u00C9T\u00C9", u"\u00E9t\u00E9"), 0);
+  EXPECT_EQ(list.CompareStrings(std::u16string_view(), u""), 0);
+  EXPECT_LT(list.CompareStrings(std::u16string_view(), u"a"), 0);
+  // Dotless i is a letter of its own; only Turkish takes capital I for its upper case.
+  EXPECT_NE(list.CompareStrings(u"\u0131", u"I"), 0);
+  list.SetLocale(0x041F);
+  EXPECT_EQ(list.CompareStrings(u"\u0131", u"I"), 0);
+  EXPECT_NE(list.CompareStrings(u"\u0131", u"i"), 0);
+  list.SetLocale(LOCALE_DEFAULT_LCID);
   list.SetUseLocale(false);
   EXPECT_GT(list.CompareStrings(u"\u00E9t\u00E9", u"fa"), 0);
 }
@@ -192,7 +200,7 @@ TEST(TStringList, OwningListFreesEachObjectExactlyOnce) {
     EXPECT_THROW(list.AddObject(u"k", new TCounted(10)), EListError);
     EXPECT_THROW(list.InsertObject(0, u"j", new TCounted(11)), EListError);  // sorted lists refuse Insert
     EXPECT_EQ(TCounted::live, 1);
-    list.AddObject(u"z", new TCounted(12));
+    list.AddObject(u"z", std::make_unique<TCounted>(12));
     TStringList other;
     other.AddObject(u"o", list.Objects(0));
     EXPECT_THROW(list.AddStrings(other), EListError);  // both would free it
@@ -202,6 +210,7 @@ TEST(TStringList, OwningListFreesEachObjectExactlyOnce) {
   TCounted a(1);
   {
     TStringList borrowed;
+    EXPECT_THROW(borrowed.AddObject(u"u", std::make_unique<TCounted>(2)), EListError);
     borrowed.AddObject(u"a", &a);
     borrowed.Delete(0);
     borrowed.AddObject(u"a", &a);

@@ -1,5 +1,4 @@
-// The yield hook through which long loops give the calling tool's user interface a turn. It sits in
-// the platform layer so that every subsystem's loops can call it.
+// The yield hook through which long loops give the calling tool's user interface a turn.
 #pragma once
 
 #include <functional>

@@ -14,6 +14,8 @@
 #include <memory>
 #include <system_error>
 
+#include "kx8rt/platform/datetime.h"
+
 namespace kx8 {
 
 namespace fs = std::filesystem;
@@ -37,18 +39,6 @@ UnicodeString OpenErrorText(int code) {
 }
 
 fs::path ToPath(const UnicodeString& s) { return fs::path(Utf16ToUtf8(s)); }
-
-// Days from 1 January 1970 to a civil date (proleptic Gregorian).
-int64_t DaysFromCivil(int64_t y, unsigned m, unsigned d) {
-  y -= m <= 2;
-  const int64_t era = (y >= 0 ? y : y - 399) / 400;
-  const unsigned yoe = static_cast<unsigned>(y - era * 400);
-  const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-  const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + static_cast<int64_t>(doe) - 719468;
-}
-
-constexpr int64_t kDaysFrom1899To1970 = 25569;
 
 // Reads a whole entry; the declared size is only a hint, so a lying header cannot make us reserve much.
 std::string ReadEntry(zip_t* za, zip_uint64_t index, const UnicodeString& archiveName) {
@@ -79,12 +69,11 @@ bool IsDosHost(zip_uint8_t opsys) {
 double ZipUnixTimeToDateTime(int64_t unixTime) {
   const time_t t = static_cast<time_t>(unixTime);
   struct tm tmv;
-  if (localtime_r(&t, &tmv) == nullptr) return static_cast<double>(unixTime) / 86400.0 + kDaysFrom1899To1970;
-  const int64_t days = DaysFromCivil(tmv.tm_year + 1900LL, static_cast<unsigned>(tmv.tm_mon + 1),
-                                     static_cast<unsigned>(tmv.tm_mday)) +
-                       kDaysFrom1899To1970;
-  const double secs = tmv.tm_hour * 3600.0 + tmv.tm_min * 60.0 + tmv.tm_sec;
-  return static_cast<double>(days) + secs / 86400.0;
+  TDateTime date = 0, time = 0;
+  if (localtime_r(&t, &tmv) == nullptr || !TryEncodeDate(tmv.tm_year + 1900, tmv.tm_mon + 1, tmv.tm_mday, date) ||
+      !TryEncodeTime(tmv.tm_hour, tmv.tm_min, std::min(tmv.tm_sec, 59), 0, time))
+    return 0.0;  // outside the years the date-time value can hold
+  return ComposeDateTime(date, time);
 }
 
 bool IsSafeZipEntryName(const UnicodeString& name) {

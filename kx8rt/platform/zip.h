@@ -53,6 +53,7 @@ class TZipArchive {
   void Open(const UnicodeString& fileName);
   // Closes the archive (nothing is written); safe to call when nothing is open.
   void Close() noexcept;
+  // Whether an archive is open, and its name (empty when none is).
   bool Active() const noexcept { return fArchive != nullptr; }
   const UnicodeString& FileName() const noexcept { return fFileName; }
 

@@ -1,5 +1,7 @@
 #include "kx8rt/platform/zip.h"
 
+#include "kx8rt/platform/datetime.h"
+
 #include <gtest/gtest.h>
 #include <unistd.h>
 #include <zip.h>
@@ -196,6 +198,16 @@ TEST(ZipNames, SafeEntryNames) {
       {u"\\x", false},   {u"a\\..\\b", false},   {u"C:x", false},        {u"..", false},
   };
   for (const auto& c : cases) EXPECT_EQ(IsSafeZipEntryName(c.name), c.safe) << Utf16ToUtf8(c.name);
+}
+
+TEST(ZipNames, DateTimeIsLocalWallClock) {
+  // Whatever the zone, the value shows the local calendar date and time of the instant.
+  const time_t t = 1700000000;
+  struct tm tmv;
+  ASSERT_NE(localtime_r(&t, &tmv), nullptr);
+  const double expected = EncodeDate(tmv.tm_year + 1900, tmv.tm_mon + 1, tmv.tm_mday) +
+                          EncodeTime(tmv.tm_hour, tmv.tm_min, tmv.tm_sec, 0);
+  EXPECT_NEAR(ZipUnixTimeToDateTime(t), expected, 1e-9);
 }
 
 TEST(ZipNames, DateTimeOfUnixEpochIsItsDayNumber) {

@@ -11,7 +11,14 @@ char16_t CodeUnit(int32_t code) {
   return static_cast<char16_t>(code);
 }
 
-UnicodeString Quoted(std::u16string_view symbol) { return u"\"" + UnicodeString(symbol) + u"\""; }
+UnicodeString Quoted(std::u16string_view symbol) {
+  UnicodeString q;
+  q.reserve(symbol.size() + 2);
+  q += u'"';
+  q += symbol;
+  q += u'"';
+  return q;
+}
 
 }  // namespace
 

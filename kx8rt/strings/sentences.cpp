@@ -46,14 +46,14 @@ const Ch* NextAutoFoundSentenceEnd(const Ch* p) {
   return e;
 }
 
-void AddTrimmedIfLonger(std::vector<UnicodeString>& list, const UnicodeString& piece, size_t minLength) {
-  UnicodeString s = Trim(piece);
-  if (s.size() > minLength) list.push_back(std::move(s));
+void AddTrimmedIfLonger(TStringList& list, const UnicodeString& piece, size_t minLength) {
+  const UnicodeString s = Trim(piece);
+  if (s.size() > minLength) list.Add(s);
 }
 
-std::vector<UnicodeString> SplitAutomatically(const UnicodeString& P, LCID locale, int32_t maxTagLen) {
+std::unique_ptr<TStringList> SplitAutomatically(const UnicodeString& P, LCID locale, int32_t maxTagLen) {
   constexpr int32_t kMinLength = 20;
-  std::vector<UnicodeString> out;
+  auto out = std::make_unique<TStringList>();
   const int32_t L = Len(P);
   if (L == 0) return out;
   // T[k] for k = 1..L, then a zero and an alphabetic stop for the look-ahead.
@@ -110,13 +110,13 @@ std::vector<UnicodeString> SplitAutomatically(const UnicodeString& P, LCID local
     if (T[j] & C1_LOWER) continue;
     const UnicodeString sentence = Trim(Copy(P, start, end - start + 1));
     if (Len(sentence) > kMinLength) {
-      out.push_back(sentence);
+      out->Add(sentence);
       start = end + 1;
     }
   }
   if (L > start) {
-    UnicodeString rest = Trim(Copy(P, start));
-    if (!rest.empty()) out.push_back(std::move(rest));
+    const UnicodeString rest = Trim(Copy(P, start));
+    if (!rest.empty()) out->Add(rest);
   }
   return out;
 }
@@ -171,14 +171,14 @@ int32_t FirstValidStartOfSentence(const UnicodeString& text, int32_t i) {
   return p;
 }
 
-std::vector<UnicodeString> SentencesExtractedFromParagraph(bool includeUnterminated, int32_t minLength,
-                                                           const UnicodeString& paragraph) {
-  std::vector<UnicodeString> out;
+std::unique_ptr<TStringList> SentencesExtractedFromParagraph(bool includeUnterminated, int32_t minLength,
+                                                             const UnicodeString& paragraph) {
+  auto out = std::make_unique<TStringList>();
   const int32_t L = Len(paragraph);
   const size_t minLen = static_cast<size_t>(std::max(minLength, 0));
   int32_t start = -1, letters = 0, i = 0;
   auto emit = [&] {
-    AddTrimmedIfLonger(out, Copy(paragraph, start, i - start + 1), minLen);
+    AddTrimmedIfLonger(*out, Copy(paragraph, start, i - start + 1), minLen);
     letters = 0;
   };
   while (i < L) {
@@ -209,19 +209,19 @@ std::vector<UnicodeString> SentencesExtractedFromParagraph(bool includeUntermina
   return out;
 }
 
-std::vector<UnicodeString> SentencesFromParagraph(const UnicodeString& paragraph, const UnicodeString& separator,
-                                                  LCID locale, int32_t maxTagLen) {
+std::unique_ptr<TStringList> SentencesFromParagraph(const UnicodeString& paragraph, const UnicodeString& separator,
+                                                    LCID locale, int32_t maxTagLen) {
   if (separator.empty()) return SplitAutomatically(paragraph, locale, maxTagLen);
-  std::vector<UnicodeString> out;
+  auto out = std::make_unique<TStringList>();
   int32_t start = 1;
   for (int32_t p = PosEx(separator, paragraph, start); p > 0; p = PosEx(separator, paragraph, start)) {
-    UnicodeString s = Trim(Copy(paragraph, start, p - start));
-    if (!s.empty()) out.push_back(std::move(s));
+    const UnicodeString s = Trim(Copy(paragraph, start, p - start));
+    if (!s.empty()) out->Add(s);
     start = p + Len(separator) + 1;  // the character right after a separator is passed over
   }
   if (Len(paragraph) > start) {
-    UnicodeString s = Trim(Copy(paragraph, start));
-    if (!s.empty()) out.push_back(std::move(s));
+    const UnicodeString s = Trim(Copy(paragraph, start));
+    if (!s.empty()) out->Add(s);
   }
   return out;
 }

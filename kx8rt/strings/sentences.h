@@ -4,9 +4,11 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "kx8rt/platform/locales.h"
+#include "kx8rt/platform/string_list.h"
 #include "kx8rt/platform/strings.h"
 #include "kx8rt/search/search_types.h"
 #include "kx8rt/strings/sentence_terminators.h"
@@ -40,13 +42,13 @@ int32_t FirstValidStartOfSentence(const UnicodeString& text, int32_t i);
 // Splits a paragraph by Unicode categories: a sentence starts at a capital, an other-script letter or
 // a digit and ends at a terminator not followed by a digit; pieces of minLength characters or fewer
 // are dropped. With includeUnterminated, a begun sentence at the end of the paragraph is kept too.
-std::vector<UnicodeString> SentencesExtractedFromParagraph(bool includeUnterminated, int32_t minLength,
-                                                           const UnicodeString& paragraph);
+std::unique_ptr<TStringList> SentencesExtractedFromParagraph(bool includeUnterminated, int32_t minLength,
+                                                             const UnicodeString& paragraph);
 // Splits a paragraph at separator (the character after each separator is passed over), or, with an
 // empty separator, automatically by the locale's character types with tags (up to maxTagLen
 // characters) taken as punctuation; automatic sentences are longer than 20 characters.
-std::vector<UnicodeString> SentencesFromParagraph(const UnicodeString& paragraph, const UnicodeString& separator,
-                                                  LCID locale, int32_t maxTagLen);
+std::unique_ptr<TStringList> SentencesFromParagraph(const UnicodeString& paragraph, const UnicodeString& separator,
+                                                    LCID locale, int32_t maxTagLen);
 
 // ---- context and words ----
 

@@ -10,6 +10,12 @@ namespace {
 
 using Strings = std::vector<UnicodeString>;
 
+Strings Lines(const std::unique_ptr<TStringList>& list) {
+  Strings out;
+  for (int32_t i = 0; i < list->Count(); ++i) out.push_back(list->Get(i));
+  return out;
+}
+
 TEST(SentenceTables, AreSortedAndSized) {
   EXPECT_TRUE(std::is_sorted(other_sent_terminators.begin(), other_sent_terminators.end()));
   EXPECT_TRUE(std::is_sorted(punct_not_ending_sent.begin(), punct_not_ending_sent.end()));
@@ -78,26 +84,26 @@ TEST(SentenceEnds, EndOfSentenceAndStarts) {
 }
 
 TEST(SentenceSplit, ExtractedByCategories) {
-  EXPECT_EQ(SentencesExtractedFromParagraph(false, 5, u"Hello there. How are you? fine"),
+  EXPECT_EQ(Lines(SentencesExtractedFromParagraph(false, 5, u"Hello there. How are you? fine")),
             (Strings{u"Hello there.", u"How are you?"}));
-  EXPECT_EQ(SentencesExtractedFromParagraph(true, 5, u"Hello there. How are you? fine"),
+  EXPECT_EQ(Lines(SentencesExtractedFromParagraph(true, 5, u"Hello there. How are you? fine")),
             (Strings{u"Hello there.", u"How are you?"}));
-  EXPECT_EQ(SentencesExtractedFromParagraph(true, 5, u"Hello there. And the rest"),
+  EXPECT_EQ(Lines(SentencesExtractedFromParagraph(true, 5, u"Hello there. And the rest")),
             (Strings{u"Hello there.", u"And the rest"}));
   // A full stop followed by a digit does not end a sentence; a piece with too few letters runs on.
-  EXPECT_EQ(SentencesExtractedFromParagraph(false, 3, u"Version 2.5 is out. Ok. Good news!"),
+  EXPECT_EQ(Lines(SentencesExtractedFromParagraph(false, 3, u"Version 2.5 is out. Ok. Good news!")),
             (Strings{u"Version 2.5 is out.", u"Ok. Good news!"}));
   // Other scripts: ideographic and Devanagari full stops.
-  EXPECT_EQ(SentencesExtractedFromParagraph(false, 2, u"我们今天去公园。他们明天来。"),
+  EXPECT_EQ(Lines(SentencesExtractedFromParagraph(false, 2, u"我们今天去公园。他们明天来。")),
             (Strings{u"我们今天去公园。", u"他们明天来。"}));
-  EXPECT_EQ(SentencesExtractedFromParagraph(false, 2, u"यह पहला वाक्य है। यह दूसरा है।"),
+  EXPECT_EQ(Lines(SentencesExtractedFromParagraph(false, 2, u"यह पहला वाक्य है। यह दूसरा है।")),
             (Strings{u"यह पहला वाक्य है।", u"यह दूसरा है।"}));
 }
 
 TEST(SentenceSplit, WithSeparator) {
-  EXPECT_EQ(SentencesFromParagraph(u"A|B|C", u"|", 0x0409, 100), (Strings{u"A"}));
-  EXPECT_EQ(SentencesFromParagraph(u"One| Two| Three", u"|", 0x0409, 100), (Strings{u"One", u"Two", u"Three"}));
-  EXPECT_EQ(SentencesFromParagraph(u"", u"|", 0x0409, 100), Strings{});
+  EXPECT_EQ(Lines(SentencesFromParagraph(u"A|B|C", u"|", 0x0409, 100)), (Strings{u"A"}));
+  EXPECT_EQ(Lines(SentencesFromParagraph(u"One| Two| Three", u"|", 0x0409, 100)), (Strings{u"One", u"Two", u"Three"}));
+  EXPECT_EQ(Lines(SentencesFromParagraph(u"", u"|", 0x0409, 100)), Strings{});
 }
 
 TEST(SentenceSplit, Automatic) {
@@ -123,12 +129,12 @@ TEST(SentenceSplit, Automatic) {
       {u"यह हिंदी भाषा में लिखा गया पहला लंबा वाक्य है। यह दूसरा वाक्य भी काफी लंबा है।",
        {u"यह हिंदी भाषा में लिखा गया पहला लंबा वाक्य है।", u"यह दूसरा वाक्य भी काफी लंबा है।"}},
   };
-  for (const auto& c : cases) EXPECT_EQ(SentencesFromParagraph(c.text, u"", 0x0409, 100), c.expected) << Utf16ToUtf8(c.text);
+  for (const auto& c : cases) EXPECT_EQ(Lines(SentencesFromParagraph(c.text, u"", 0x0409, 100)), c.expected) << Utf16ToUtf8(c.text);
   // Without the platform's character types for the locale there is nothing to split by.
-  EXPECT_EQ(SentencesFromParagraph(u"One sentence that is long. Another sentence that is long.", u"", 0x12345, 100),
+  EXPECT_EQ(Lines(SentencesFromParagraph(u"One sentence that is long. Another sentence that is long.", u"", 0x12345, 100)),
             Strings{});
   // A "<" that is not a tag (too long before any ">") keeps its text's own classes.
-  EXPECT_EQ(SentencesFromParagraph(u"The value a < b holds here. And c > d holds there too.", u"", 0x0409, 5),
+  EXPECT_EQ(Lines(SentencesFromParagraph(u"The value a < b holds here. And c > d holds there too.", u"", 0x0409, 5)),
             (Strings{u"The value a < b holds here.", u"And c > d holds there too."}));
 }
 

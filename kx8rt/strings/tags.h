@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 
+#include "kx8rt/containers/holders.h"
 #include "kx8rt/platform/strings.h"
 
 namespace kx8 {
@@ -28,11 +29,8 @@ struct T2StringsAndIntegerRec {
   UnicodeString s2;
 };
 
-// A chunk handed to a chunk-count routine: s = the chunk, i = the running count of chunks so far.
-struct TStringAndIntegerRec {
-  UnicodeString s;
-  int32_t i = 0;
-};
+// TStringAndIntegerRec (a chunk handed to a chunk-count routine: s = the chunk, i = the running count
+// of chunks so far) is the shared record of containers/holders.h.
 
 // A tag split after its leading "<".
 struct TTwoStringHalves {
@@ -86,6 +84,7 @@ UnicodeString BracketedWith(const UnicodeString& s, char16_t open, char16_t clos
 UnicodeString UNBracketedWith(const UnicodeString& s, char16_t open, char16_t close);
 // s begins with open and ends with close.
 bool IsBracketed(const UnicodeString& s, char16_t open, char16_t close);
+// The same with "<" and ">", or "(" and ")".
 UnicodeString Angle_Bracketed(const UnicodeString& s);
 UnicodeString Round_Bracketed(const UnicodeString& s);
 UnicodeString UNAngle_Bracketed(const UnicodeString& s);
@@ -116,6 +115,7 @@ int32_t FindAndStudyStringInText(const UnicodeString& text, const UnicodeString&
                                  int32_t limit, TChunkCountRoutine countRoutine);
 // Number of "<...>" stretches in s, counting stops at limit + 1.
 int32_t NumberOfTagsWithinChunk(const UnicodeString& s, int32_t limit);
+// All of them.
 int32_t NumberOfTagsWithinChunk(const UnicodeString& s);
 
 // ---- tag values ----
@@ -132,9 +132,11 @@ UnicodeString ExtractMarkupDataFromText(const UnicodeString& text, const Unicode
 
 // s without every open...close stretch that spans at most maxGap characters; maxGap <= 0 changes nothing.
 UnicodeString WithoutMarkup(const UnicodeString& s, char16_t open, char16_t close, int32_t maxGap);
+// The same with "<" and ">".
 UnicodeString WithoutMarkup(const UnicodeString& s, int32_t maxGap);
 // Only the open...close stretches of s, in order.
 UnicodeString MarkupWithoutText(const UnicodeString& s, char16_t open, char16_t close);
+// The same with "<" and ">".
 UnicodeString MarkupWithoutText(const UnicodeString& s);
 // The file's text (as GetTextFromFile) without "<...>" markup of at most maxGap characters.
 UnicodeString MarkupFreeTextFromAFile(const UnicodeString& fileName, int32_t maxGap);

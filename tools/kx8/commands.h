@@ -4,3 +4,6 @@
 extern const char* const kUsage;
 
 int ConcordMain(int argc, char** argv);
+int ConvertMain(int argc, char** argv);
+int WordlistMain(int argc, char** argv);
+int CompareMain(int argc, char** argv);

@@ -14,6 +14,11 @@ const char* const kUsage =
     "      --context N   characters of context on each side (default 40)\n"
     "      --case        match case exactly (default: ignore case)\n"
     "      --max N       stop after N hits (default: no limit)\n"
+    "  convert [--codepage N] FILE...   rewrite each text as UTF-16 LE with signature (backup to .bak, date kept)\n"
+    "  wordlist [--alpha] [--min-length N] [--json] PATH...\n"
+    "                                   word list of the texts as one: rank, word, frequency, percentage\n"
+    "  compare [--threshold PC] [--max-diff N] [--min-freq N] [--min-length N] [--json] A B\n"
+    "                                   type and token differences and bag-of-words similarity of two texts\n"
     "  help, --help                     this text\n";
 
 int main(int argc, char** argv) {
@@ -22,7 +27,12 @@ int main(int argc, char** argv) {
     return argc < 2 ? 2 : 0;
   }
   try {
-    if (!std::strcmp(argv[1], "concord")) return ConcordMain(argc - 2, argv + 2);
+    struct Command { const char* name; int (*run)(int, char**); };
+    static const Command commands[] = {
+        {"concord", ConcordMain}, {"convert", ConvertMain}, {"wordlist", WordlistMain}, {"compare", CompareMain},
+    };
+    for (const auto& c : commands)
+      if (!std::strcmp(argv[1], c.name)) return c.run(argc - 2, argv + 2);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "kx8: %s\n", e.what());
     return 1;

@@ -1,0 +1,79 @@
+// Parses the first line as a typed search word and runs the matcher over the rest as a buffer, the way
+// the engine does (from each hit start on), as UTF-16 and as 8-bit text. Characters between "<" and ">"
+// are flagged as tag characters and "|" carries a segment marker whose code comes from the next byte.
+#include <algorithm>
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+#include "kx8rt/search/hit_finding.h"
+#include "kx8rt/search/search_parsing.h"
+#include "kx8rt/text_primitives/char_types.h"
+
+namespace {
+
+template <typename Ch>
+void RunOver(const Ch* text, int32_t n, std::vector<uint16_t>& types, const kx8::TSearch_word_format_rec& rec,
+             bool isUnicode, bool flip) {
+  const bool cs = rec.flags.Contains(kx8::myCaseIsSensitive);
+  const kx8::UnicodeString& up = cs ? rec.copies[kx8::unchanged_copy] : rec.copies[kx8::upper_copy];
+  const kx8::UnicodeString& lo = cs ? rec.copies[kx8::unchanged_copy] : rec.copies[kx8::lower_copy];
+  const kx8::UnicodeString& ti = cs ? rec.copies[kx8::unchanged_copy] : rec.copies[kx8::title_copy];
+  const size_t m = std::min({rec.search_text.size(), up.size(), lo.size(), ti.size(), size_t{0xFFFF}});
+  kx8::TSearchStatsRec stats;
+  bool inHeading = false;
+  for (int32_t from = 0; from < n;) {
+    uint16_t hitLength = 0, exactLength = 0;
+    const void* p = kx8::NewFindWantedInBuffer(
+        text + from, n - from, types.data() + from, types.data(), types.data() + n + 1, up.data(), lo.data(),
+        ti.data(), static_cast<uint16_t>(m), cs, rec.flags.Contains(kx8::myLeftBounded),
+        rec.flags.Contains(kx8::myRightBounded), isUnicode, flip, true, hitLength, exactLength, stats, inHeading, flip,
+        !flip, flip, !flip);
+    if (p == nullptr) break;
+    const auto at = static_cast<int32_t>(static_cast<const Ch*>(p) - text);
+    if (at < from || at >= n || exactLength > hitLength || at + hitLength > n + 1) __builtin_trap();
+    from = at + 1;
+  }
+}
+
+void Classify(const void* text, int32_t n, bool isUnicode, std::vector<uint16_t>& types, const auto& unitAt) {
+  types.assign(static_cast<size_t>(n) + 2, 0);
+  kx8::GetStringTypeExNT2000(isUnicode, 0x0409, kx8::CT_CTYPE1, text, n, types.data());
+  kx8::HandleMiddleChars(text, types.data(), u"'", 1, n, isUnicode, false, false);
+  kx8::HandleMiddleCharsInNumbers(isUnicode, true, text, types.data(), n);
+  bool inTag = false;
+  for (int32_t i = 0; i < n; ++i) {
+    const char16_t c = unitAt(i);
+    if (c == u'<') inTag = true;
+    if (inTag) types[i] |= kx8::tag_char_flag;
+    if (c == u'>') inTag = false;
+    if (c == u'|' && i + 1 < n) types[i] = kx8::segment_marker_flag | (unitAt(i + 1) & 0x1F);
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+  const size_t nl = bytes.find('\n');
+  if (nl == std::string_view::npos) return 0;
+  kx8::TIgnore_tag tags{};
+  tags[kx8::tag_on][0] = u'<';
+  tags[kx8::tag_off][0] = u'>';
+  kx8::UnicodeString typed = kx8::Utf8ToUtf16(bytes.substr(0, nl));
+  kx8::TSearch_word_format_rec rec;
+  kx8::Parsed_SearchWord(tags, typed, rec);
+  const bool flip = size % 2 == 1;
+
+  const std::string_view rest = bytes.substr(nl + 1);
+  const kx8::UnicodeString text = kx8::Utf8ToUtf16(rest);
+  std::vector<uint16_t> types;
+  const auto n16 = static_cast<int32_t>(text.size());
+  Classify(text.data(), n16, true, types, [&](int32_t i) { return text[i]; });
+  RunOver(text.data(), n16, types, rec, true, flip);
+
+  const auto n8 = static_cast<int32_t>(rest.size());
+  Classify(rest.data(), n8, false, types, [&](int32_t i) { return static_cast<char16_t>(static_cast<uint8_t>(rest[i])); });
+  RunOver(reinterpret_cast<const uint8_t*>(rest.data()), n8, types, rec, false, !flip);
+  return 0;
+}

@@ -1,0 +1,382 @@
+#include "kx8rt/search/hit_finding.h"
+
+#include <algorithm>
+
+#include "kx8rt/search/user_input_wildcard_parsing.h"
+#include "kx8rt/text_primitives/char_types.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace kx8 {
+
+void ClearGlobalOneTextStats() {
+  Global_OneFilesStats = TSearchStatsRec{};
+  Global_in_heading = false;
+}
+
+namespace {
+
+// Bits of the character-type word.
+constexpr uint16_t kDigit = C1_DIGIT;
+constexpr uint16_t kPunct = C1_PUNCT;
+constexpr uint16_t kAlpha = C1_ALPHA;
+constexpr uint16_t kZeroWidthJoiner = defined_char_type;  // exactly "defined": a joiner inside a word
+constexpr uint16_t kTag = tag_char_flag;
+constexpr uint16_t kMarker = segment_marker_flag;
+constexpr uint16_t kMarkerCode = segment_marker_code_mask;
+constexpr uint16_t kWhitespace = whitespace_mask;
+constexpr uint16_t kSeparator = separator_mask;
+constexpr uint16_t kWordChar = word_char_mask;
+// What ends a word for the word count: whitespace, a tag character or a marker. Counting tag characters
+// as breaks keeps spaces inside tags (attributes) and tags between words from counting as words.
+constexpr uint16_t kWordBreak = kWhitespace | kTag | kMarker;
+
+// A marker's low bits are its code, not character classes: a marker is never a letter, digit or
+// punctuation, and it separates words like whitespace does.
+constexpr bool IsMarker(uint16_t t) { return (t & kMarker) != 0; }
+// A tag character; a marker counts as outside tags.
+constexpr bool IsTag(uint16_t t) { return (t & (kTag | kMarker)) == kTag; }
+constexpr bool IsWs(uint16_t t) { return (t & (kMarker | kWhitespace)) != 0; }
+constexpr bool IsSep(uint16_t t) { return (t & (kMarker | kSeparator)) != 0; }
+constexpr bool IsPunct(uint16_t t) { return (t & (kMarker | kPunct)) == kPunct; }
+constexpr bool IsLetter(uint16_t t) { return (t & (kMarker | kAlpha)) == kAlpha; }
+constexpr bool IsDigit(uint16_t t) { return (t & (kMarker | kDigit)) == kDigit; }
+constexpr bool IsWordCharOutsideTags(uint16_t t) { return (t & (kMarker | kTag)) == 0 && (t & kWordChar) != 0; }
+
+// Codes and the space: pattern characters that are not compared as plain characters.
+constexpr bool IsPatternCode(char16_t p) { return p == u' ' || (p >= sw_tag_end && p <= sw_not); }
+
+constexpr uint16_t Clamp16(int32_t n) { return static_cast<uint16_t>(std::min<int32_t>(n, 0xFFFF)); }
+
+// One call's scan state; everything lives on the stack.
+template <typename Ch>
+struct Scan {
+  const Ch* text;
+  int32_t count;
+  const uint16_t* T;
+  const uint16_t* typesStart;
+  int64_t typesAvail;  // type words readable from T
+  const char16_t* up;
+  const char16_t* lo;
+  const char16_t* ti;
+  int32_t m;
+  bool caseSensitive, leftBounded, rightBounded, skipPunctuation;
+  bool endsMarked[4];  // sentence, paragraph, heading, section
+  TSearchStatsRec& stats;
+  bool& inHeading;
+
+  uint16_t TypeAt(int64_t j) const { return j < typesAvail ? T[j] : 0; }
+  bool HasLeft(int32_t j) const { return T + j > typesStart; }
+  bool TagStartsAt(int32_t j) const { return IsTag(T[j]) && (!HasLeft(j) || !IsTag(T[j - 1])); }
+  bool TagEndsAt(int32_t j) const { return IsTag(T[j]) && !IsTag(TypeAt(j + 1)); }
+
+  // ---- statistics ----
+
+  void WordStarts(int32_t n) {
+    stats.number[word_stats] += n;
+    stats.position[sentence_stats] += n;
+    stats.position[paragraph_stats] += n;
+    stats.position[section_stats] += n;
+    if (inHeading) stats.position[heading_stats] += n;
+  }
+
+  void UnitEnds(Ttext_stats unit, const THandleTextSectionProc& proc) {
+    if (proc) proc(stats.number[unit], stats.position[unit]);
+    if (unit == heading_stats) inHeading = false;
+    ++stats.number[unit];
+    stats.position[unit] = 1;
+  }
+
+  void Marker(uint16_t code) {
+    switch (code) {
+      case ts_sentence_start: if (!endsMarked[0]) UnitEnds(sentence_stats, HandleSentenceEndProc); break;
+      case ts_sentence_end: UnitEnds(sentence_stats, HandleSentenceEndProc); break;
+      case ts_paragraph_start: if (!endsMarked[1]) UnitEnds(paragraph_stats, HandleParagraphEndProc); break;
+      case ts_paragraph_end: UnitEnds(paragraph_stats, HandleParagraphEndProc); break;
+      case ts_heading_start:
+        inHeading = true;
+        if (!endsMarked[2]) UnitEnds(heading_stats, HandleHeadingEndProc);
+        break;
+      case ts_heading_end: UnitEnds(heading_stats, HandleHeadingEndProc); break;
+      case ts_section_start: if (!endsMarked[3]) UnitEnds(section_stats, HandleSectionEndProc); break;
+      case ts_section_end: UnitEnds(section_stats, HandleSectionEndProc); break;
+      default: break;  // not a segment code: nothing to count
+    }
+  }
+
+  // The statistics of one character passed by the main scan.
+  void Pass(int32_t i) {
+    const uint16_t t = T[i];
+    if ((t & kWordBreak) != 0 && i + 1 < typesAvail && (T[i + 1] & kWordBreak) == 0) WordStarts(1);
+    if (IsMarker(t)) Marker(t & kMarkerCode);
+  }
+
+  // ---- matching ----
+
+  bool Literal(int32_t k, char16_t c, int32_t j) const {
+    const char16_t p = lo[k];
+    if (p == sw_tag_start) return TagStartsAt(j);
+    if (p == sw_tag_end) return TagEndsAt(j);
+    return c == p || (!caseSensitive && (c == up[k] || c == ti[k]));
+  }
+
+  bool RightEdgeOk(int32_t j) const {
+    const uint16_t t = TypeAt(j);
+    return (t & (kMarker | kTag)) != 0 || (t & kWordChar) == 0;
+  }
+
+  // Matches the whole pattern from the start s; end receives the index after the last character matched.
+  // "*" (any run inside a word), "?" (one character or none) and "^" (one letter or none) are matched
+  // lazily: each first stands for nothing, and the latest of them is the one backtracking point that
+  // takes in one more character when what follows fails. None of them takes in whitespace.
+  bool Attempt(int32_t s, int32_t& end) const {
+    int32_t k = 0, j = s;
+    bool inTag = false;
+    int32_t starK = -1, starJ = 0, starRoom = 0;  // the backtracking point and how much more it may take
+    bool starInTag = false;
+    for (;;) {
+      if (k >= m) {
+        if (!rightBounded || RightEdgeOk(j)) {
+          end = j;
+          return true;
+        }
+        goto mismatch;
+      }
+      {
+        const char16_t p = lo[k];
+        if (p == sw_tag_start) inTag = true;
+        // Tags in the text are invisible to the pattern outside its own tag part.
+        if (!inTag)
+          while (j < count && IsTag(T[j])) ++j;
+        if (j >= count) {
+          if (p == sw_any_char || p == sw_any_letter || p == sw_any_run) {
+            ++k;  // each may stand for nothing
+            continue;
+          }
+          return false;  // nothing can take in more once the text has ended
+        }
+        const char16_t c = static_cast<char16_t>(text[j]);
+        const uint16_t t = T[j];
+        switch (p) {
+          case u' ': {
+            if (inTag) {
+              if (c != u' ') goto mismatch;
+              ++j;
+              ++k;
+              continue;
+            }
+            if (c != u' ' && !IsSep(t)) goto mismatch;
+            ++j;
+            const bool keepTags = k + 1 < m && lo[k + 1] == sw_tag_start;
+            while (j < count) {
+              const uint16_t u = T[j];
+              if (IsWs(u) || (skipPunctuation && IsPunct(u)) || (!keepTags && IsTag(u)))
+                ++j;
+              else
+                break;
+            }
+            ++k;
+            continue;
+          }
+          case sw_one_whole_word:
+            if (inTag) {
+              // Inside a tag: up to and including the next space, which also stands for the pattern's space.
+              while (j < count && IsTag(T[j]) && text[j] != u' ' && !TagEndsAt(j)) ++j;
+              if (j < count && text[j] == u' ') {
+                ++j;
+                if (k + 1 < m && lo[k + 1] == u' ') ++k;
+              }
+              ++k;
+              continue;
+            }
+            if (IsWs(t)) goto mismatch;
+            ++j;
+            while (j < count && (!IsWs(T[j]) || IsTag(T[j]))) ++j;
+            ++k;
+            continue;
+          case sw_digit_run:
+            if (!IsDigit(t)) goto mismatch;
+            ++j;
+            while (j < count && IsDigit(T[j])) ++j;
+            ++k;
+            continue;
+          case sw_any_char:
+          case sw_any_letter:
+          case sw_any_run:
+            starK = k;
+            starJ = j;
+            starRoom = p == sw_any_run ? count : 1;
+            starInTag = inTag;
+            ++k;  // first try: nothing
+            continue;
+          default:
+            if (!Literal(k, c, j)) goto mismatch;
+            if (p == sw_tag_end) inTag = false;
+            ++j;
+            ++k;
+            continue;
+        }
+      }
+    mismatch:
+      if (starK < 0 || starRoom <= 0) return false;
+      {
+        // Let the latest wildcard take in one more character and retry what follows it.
+        int32_t a = starJ;
+        if (!starInTag)
+          while (a < count && IsTag(T[a])) ++a;
+        if (a >= count || (starInTag ? !IsTag(T[a]) || TagEndsAt(a) : IsWs(T[a]))) return false;
+        if (lo[starK] == sw_any_letter && !IsLetter(T[a])) return false;
+        --starRoom;
+        starJ = a + 1;
+        j = starJ;
+        k = starK + 1;
+        inTag = starInTag;
+      }
+    }
+  }
+
+  // Tries a hit at s (the statistics of s are already counted); returns true and fills the lengths.
+  bool TryAt(int32_t s, bool patternOpensTag, uint16_t& hitLength, uint16_t& exactLength) const {
+    const uint16_t t = T[s];
+    if (IsTag(t) && !patternOpensTag) return false;
+    if (leftBounded && HasLeft(s)) {
+      const uint16_t before = T[s - 1];
+      if ((before & (kTag | kMarker)) == 0 && (before & kWordChar) != 0) return false;
+    }
+    int32_t end = 0;
+    if (!Attempt(s, end)) return false;
+    int64_t e = end;
+    if (!rightBounded)
+      while (e < typesAvail && (IsWordCharOutsideTags(T[e]) || T[e] == kZeroWidthJoiner)) ++e;
+    exactLength = Clamp16(end - s);
+    hitLength = Clamp16(static_cast<int32_t>(std::min<int64_t>(e - s, 0xFFFF)));
+    return true;
+  }
+
+  const Ch* Run(uint16_t& hitLength, uint16_t& exactLength) {
+    const char16_t p0 = lo[0];
+    const bool literalFirst = !IsPatternCode(p0);
+    const bool opensTag = p0 == sw_tag_start;
+    const char16_t v0 = p0;
+    const char16_t v1 = caseSensitive ? p0 : up[0];
+    const char16_t v2 = caseSensitive ? p0 : ti[0];
+    // The second pattern character, when it is a plain one, for the pair test of the vector path.
+    const bool pairTest = literalFirst && m >= 2 && !IsPatternCode(lo[1]);
+    const char16_t w0 = pairTest ? lo[1] : 0;
+    const char16_t w1 = pairTest && !caseSensitive ? up[1] : w0;
+    const char16_t w2 = pairTest && !caseSensitive ? ti[1] : w0;
+    int32_t i = 0;
+    int32_t scalarUntil = 0;  // characters before this are done one by one (a tag or marker is near)
+    while (i < count) {
+#if defined(__SSE2__)
+      if (literalFirst && i >= scalarUntil) {
+        // Eight characters at a time: find the first candidate start and count the word starts before
+        // it. When the second pattern character is a plain one too, a candidate must also be followed
+        // by it; that test is only sound where no tag can come between, so a block holding a tag
+        // character (or any block holding a marker) is left to the one-by-one path.
+        const __m128i c0 = _mm_set1_epi16(static_cast<int16_t>(v0));
+        const __m128i c1 = _mm_set1_epi16(static_cast<int16_t>(v1));
+        const __m128i c2 = _mm_set1_epi16(static_cast<int16_t>(v2));
+        const __m128i d0 = _mm_set1_epi16(static_cast<int16_t>(w0));
+        const __m128i d1 = _mm_set1_epi16(static_cast<int16_t>(w1));
+        const __m128i d2 = _mm_set1_epi16(static_cast<int16_t>(w2));
+        const __m128i brk = _mm_set1_epi16(static_cast<int16_t>(kWordBreak));
+        const __m128i special = _mm_set1_epi16(static_cast<int16_t>(pairTest ? kTag | kMarker : kMarker));
+        const __m128i zero = _mm_setzero_si128();
+        bool candidate = false;
+        int32_t starts2 = 0;  // word starts seen, two mask bits each
+        while (i + 8 < count) {
+          const __m128i t0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(T + i));
+          const __m128i t1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(T + i + 1));
+          if (_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(_mm_or_si128(t0, t1), special), zero)) != 0xFFFF) {
+            scalarUntil = i + 9;
+            break;
+          }
+          __m128i chars, next;
+          if constexpr (sizeof(Ch) == 2) {
+            chars = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
+            next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i + 1));
+          } else {
+            chars = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(text + i)), zero);
+            next = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(text + i + 1)), zero);
+          }
+          __m128i eq = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(chars, c0), _mm_cmpeq_epi16(chars, c1)),
+                                    _mm_cmpeq_epi16(chars, c2));
+          if (pairTest)
+            eq = _mm_and_si128(eq, _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(next, d0), _mm_cmpeq_epi16(next, d1)),
+                                                _mm_cmpeq_epi16(next, d2)));
+          const __m128i notBreak0 = _mm_cmpeq_epi16(_mm_and_si128(t0, brk), zero);
+          const __m128i notBreak1 = _mm_cmpeq_epi16(_mm_and_si128(t1, brk), zero);
+          const unsigned starts = static_cast<unsigned>(_mm_movemask_epi8(_mm_andnot_si128(notBreak0, notBreak1)));
+          const unsigned hits = static_cast<unsigned>(_mm_movemask_epi8(eq));
+          if (hits == 0) {
+            starts2 += __builtin_popcount(starts);
+            i += 8;
+            continue;
+          }
+          const unsigned lane2 = static_cast<unsigned>(__builtin_ctz(hits));  // two mask bits per character
+          starts2 += __builtin_popcount(starts & ((1u << lane2) - 1));
+          i += static_cast<int32_t>(lane2 / 2);
+          candidate = true;
+          break;
+        }
+        WordStarts(starts2 / 2);
+        if (!candidate && i + 8 >= count) scalarUntil = count;
+      }
+#endif
+      Pass(i);
+      const char16_t c = static_cast<char16_t>(text[i]);
+      if ((!literalFirst || c == v0 || c == v1 || c == v2) && TryAt(i, opensTag, hitLength, exactLength))
+        return text + i;
+      ++i;
+    }
+    return nullptr;
+  }
+};
+
+template <typename Ch>
+const void* Find(const Ch* text, int32_t count, const uint16_t* types, const uint16_t* typesStart,
+                 const uint16_t* typesEnd, const char16_t* up, const char16_t* lo, const char16_t* ti, uint16_t m,
+                 bool cs, bool lb, bool rb, bool skipPunct, uint16_t& hitLength, uint16_t& exactLength,
+                 TSearchStatsRec& stats, bool& inHeading, bool e0, bool e1, bool e2, bool e3) {
+  const int64_t typesAvail = typesEnd - types;
+  if (typesAvail <= 0) return nullptr;
+  // Every character examined needs its type word.
+  if (count > typesAvail) count = static_cast<int32_t>(typesAvail);
+  Scan<Ch> scan{text, count, types, typesStart, typesAvail, up, lo, ti, m, cs, lb, rb, skipPunct,
+                {e0, e1, e2, e3}, stats, inHeading};
+  const Ch* hit = scan.Run(hitLength, exactLength);
+  for (int u = sentence_stats; u <= section_stats; ++u) stats.out_of[u] = stats.position[u];
+  return hit;
+}
+
+}  // namespace
+
+const void* NewFindWantedInBuffer(const void* Text, int32_t Count, const uint16_t* Types, const uint16_t* TypesStart,
+                                  const uint16_t* TypesEnd, const char16_t* UpperPattern, const char16_t* LowerPattern,
+                                  const char16_t* TitlePattern, uint16_t PatternLength, bool CaseSensitive,
+                                  bool LeftBounded, bool RightBounded, bool IsUnicode, bool SkipPunctuation,
+                                  bool SkipAnyTags, uint16_t& HitLength, uint16_t& ExactLength, TSearchStatsRec& Stats,
+                                  bool& InHeading, bool SentenceEndsMarked, bool ParagraphEndsMarked,
+                                  bool HeadingEndsMarked, bool SectionEndsMarked) {
+  (void)SkipAnyTags;  // tags are always stepped over; the flag is kept for callers that pass it
+  HitLength = 0;
+  ExactLength = 0;
+  if (PatternLength == 0 || Count <= 0 || Text == nullptr || Types == nullptr || TypesStart == nullptr ||
+      TypesEnd == nullptr || UpperPattern == nullptr || LowerPattern == nullptr || TitlePattern == nullptr ||
+      Types < TypesStart)
+    return nullptr;
+  if (IsUnicode)
+    return Find(static_cast<const char16_t*>(Text), Count, Types, TypesStart, TypesEnd, UpperPattern, LowerPattern,
+                TitlePattern, PatternLength, CaseSensitive, LeftBounded, RightBounded, SkipPunctuation, HitLength,
+                ExactLength, Stats, InHeading, SentenceEndsMarked, ParagraphEndsMarked, HeadingEndsMarked,
+                SectionEndsMarked);
+  return Find(static_cast<const uint8_t*>(Text), Count, Types, TypesStart, TypesEnd, UpperPattern, LowerPattern,
+              TitlePattern, PatternLength, CaseSensitive, LeftBounded, RightBounded, SkipPunctuation, HitLength,
+              ExactLength, Stats, InHeading, SentenceEndsMarked, ParagraphEndsMarked, HeadingEndsMarked,
+              SectionEndsMarked);
+}
+
+}  // namespace kx8

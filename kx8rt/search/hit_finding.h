@@ -1,0 +1,59 @@
+// Hit finding in buffers: the matcher under every search. It scans a text buffer with its
+// character-type words for one parsed search word and keeps the running text statistics (words,
+// sentences, paragraphs, headings, sections), calling the section-end procedures as markers pass.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+
+namespace kx8 {
+
+// The text units the statistics count.
+enum Ttext_stats : uint8_t { word_stats, sentence_stats, paragraph_stats, heading_stats, section_stats };
+inline constexpr int text_stats_count = section_stats + 1;
+
+// Running statistics of a buffer, indexed by Ttext_stats.
+struct TSearchStatsRec {
+  // word_stats: words passed so far; others: number of the current sentence, paragraph, heading, section.
+  std::array<int32_t, text_stats_count> number{};
+  // Word position inside the current sentence .. section (the word_stats element is not used).
+  std::array<int32_t, text_stats_count> position{};
+  // Set to the positions by the matcher; callers may later put unit lengths here.
+  std::array<int32_t, text_stats_count> out_of{};
+};
+
+// Told that a unit ended: its number and the word position reached in it.
+using THandleTextSectionProc = std::function<void(int32_t aNumber, int32_t aEnds_at)>;
+
+// Section-end procedures the matcher calls as end (or, when ends are not marked, start) markers pass.
+// Each does nothing until a tool assigns its own; an empty function is skipped.
+inline THandleTextSectionProc HandleSentenceEndProc = [](int32_t, int32_t) {};
+inline THandleTextSectionProc HandleParagraphEndProc = [](int32_t, int32_t) {};
+inline THandleTextSectionProc HandleHeadingEndProc = [](int32_t, int32_t) {};
+inline THandleTextSectionProc HandleSectionEndProc = [](int32_t, int32_t) {};
+
+// Whether the scan is inside a heading; carried from one call (and buffer chunk) to the next.
+inline bool Global_in_heading = false;
+// Statistics of the whole file being searched, for tools that sum chunk statistics.
+inline TSearchStatsRec Global_OneFilesStats;
+// Clears Global_OneFilesStats and Global_in_heading before a new file.
+void ClearGlobalOneTextStats();
+
+// Scans Count characters from Text (UTF-16 units when IsUnicode, else bytes) for the pattern and returns
+// the first hit, or nullptr. Types is the type word of the character at Text, TypesStart the first type
+// word of the buffer (the left neighbour of a hit is looked at only after it), and no type word at or
+// beyond TypesEnd is read (pass the address of the buffer's last spare entry). The three patterns are
+// index-aligned case copies of PatternLength units (for an 8-bit buffer they hold code-page byte
+// values). HitLength receives the hit including a right extension when RightBounded is false,
+// ExactLength what the pattern itself matched. Stats and InHeading are updated for every character
+// the scan passes, up to and including the hit start. SkipAnyTags is accepted and not used.
+const void* NewFindWantedInBuffer(const void* Text, int32_t Count, const uint16_t* Types, const uint16_t* TypesStart,
+                                  const uint16_t* TypesEnd, const char16_t* UpperPattern, const char16_t* LowerPattern,
+                                  const char16_t* TitlePattern, uint16_t PatternLength, bool CaseSensitive,
+                                  bool LeftBounded, bool RightBounded, bool IsUnicode, bool SkipPunctuation,
+                                  bool SkipAnyTags, uint16_t& HitLength, uint16_t& ExactLength, TSearchStatsRec& Stats,
+                                  bool& InHeading, bool SentenceEndsMarked, bool ParagraphEndsMarked,
+                                  bool HeadingEndsMarked, bool SectionEndsMarked);
+
+}  // namespace kx8

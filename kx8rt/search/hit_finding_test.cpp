@@ -1,0 +1,396 @@
+#include "kx8rt/search/hit_finding.h"
+
+#include <gtest/gtest.h>
+
+#include <utility>
+#include <vector>
+
+#include "kx8rt/search/search_parsing.h"
+#include "kx8rt/text_primitives/char_types.h"
+
+namespace kx8 {
+namespace {
+
+constexpr LCID kEnglish = 0x0409;
+
+// A text with its type array as a search sees it: classified, apostrophes inside words made letters,
+// separators inside numbers made digits, characters from "<" to ">" flagged as tag characters.
+struct Text {
+  UnicodeString s;
+  std::vector<uint16_t> types;
+
+  explicit Text(UnicodeString text, bool spaceInNumbers = false) : s(std::move(text)), types(s.size() + 2) {
+    const auto n = static_cast<int32_t>(s.size());
+    GetStringTypeExNT2000(true, kEnglish, CT_CTYPE1, s.data(), n, types.data());
+    HandleMiddleChars(s.data(), types.data(), u"'", 1, n, true, false, false);
+    HandleMiddleCharsInNumbers(true, spaceInNumbers, s.data(), types.data(), n);
+    bool inTag = false;
+    for (size_t i = 0; i < s.size(); ++i) {
+      if (s[i] == u'<') inTag = true;
+      if (inTag) types[i] |= tag_char_flag;
+      if (s[i] == u'>') inTag = false;
+    }
+  }
+  // Puts a segment marker on every occurrence of the character ch.
+  Text& Mark(char16_t ch, Ttext_segments code) {
+    for (size_t i = 0; i < s.size(); ++i)
+      if (s[i] == ch) types[i] = SegmentMarkerType(code);
+    return *this;
+  }
+  int32_t Size() const { return static_cast<int32_t>(s.size()); }
+};
+
+struct Hit {
+  int32_t at = -1;
+  int32_t length = 0;
+  int32_t exact = 0;
+  bool operator==(const Hit&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& os, const Hit& h) {
+  return os << "{at " << h.at << ", length " << h.length << ", exact " << h.exact << "}";
+}
+
+// Runs one parsed word over a text as the engine does: from each hit start on to the next.
+struct Search {
+  TSearch_word_format_rec rec;
+  bool skipPunctuation = false;
+  bool endsMarked[4] = {false, false, false, false};
+  TSearchStatsRec stats;
+  bool inHeading = false;
+
+  explicit Search(const UnicodeString& typed) {
+    TIgnore_tag tags{};
+    tags[tag_on][0] = u'<';
+    tags[tag_off][0] = u'>';
+    UnicodeString s = typed;
+    Parsed_SearchWord(tags, s, rec);
+  }
+
+  Hit From(const Text& t, int32_t from) {
+    const bool cs = rec.flags.Contains(myCaseIsSensitive);
+    const UnicodeString& up = cs ? rec.copies[unchanged_copy] : rec.copies[upper_copy];
+    const UnicodeString& lo = cs ? rec.copies[unchanged_copy] : rec.copies[lower_copy];
+    const UnicodeString& ti = cs ? rec.copies[unchanged_copy] : rec.copies[title_copy];
+    uint16_t hitLength = 0, exactLength = 0;
+    const void* p = NewFindWantedInBuffer(
+        t.s.data() + from, t.Size() - from, t.types.data() + from, t.types.data(), t.types.data() + t.Size() + 1,
+        up.data(), lo.data(), ti.data(), static_cast<uint16_t>(rec.search_text.size()), cs,
+        rec.flags.Contains(myLeftBounded), rec.flags.Contains(myRightBounded), true, skipPunctuation, true, hitLength,
+        exactLength, stats, inHeading, endsMarked[0], endsMarked[1], endsMarked[2], endsMarked[3]);
+    if (p == nullptr) return {};
+    return {static_cast<int32_t>(static_cast<const char16_t*>(p) - t.s.data()), hitLength, exactLength};
+  }
+
+  std::vector<Hit> All(const Text& t) {
+    std::vector<Hit> hits;
+    for (int32_t from = 0; from < t.Size();) {
+      const Hit h = From(t, from);
+      if (h.at < 0) break;
+      hits.push_back(h);
+      from = h.at + 1;
+    }
+    return hits;
+  }
+
+  std::vector<int32_t> Starts(const Text& t) {
+    std::vector<int32_t> at;
+    for (const Hit& h : All(t)) at.push_back(h.at);
+    return at;
+  }
+};
+
+struct Case {
+  const char16_t* typed;
+  const char16_t* text;
+  std::vector<int32_t> starts;
+};
+
+void ExpectStarts(const std::vector<Case>& cases, bool skipPunctuation = false, bool spaceInNumbers = false) {
+  for (const Case& c : cases) {
+    Search search(c.typed);
+    search.skipPunctuation = skipPunctuation;
+    EXPECT_EQ(search.Starts(Text(c.text, spaceInNumbers)), c.starts)
+        << Utf16ToUtf8(c.typed) << " in \"" << Utf16ToUtf8(c.text) << "\"";
+  }
+}
+
+TEST(NewFindWantedInBuffer, WordBoundsAndAsterisks) {
+  ExpectStarts({
+      {u"cat", u"concatenate", {}},
+      {u"*cat*", u"concatenate", {3}},
+      {u"cat", u"cat scat cats cat", {0, 14}},
+      {u"cat", u"cat's", {}},  // the apostrophe inside the word is a letter
+      {u"*ing", u"singing ring", {4, 9}},
+      {u"colo*r", u"color colour colonizer colo r", {0, 6, 13}},
+      {u"un*able", u"unbelievable un stable", {0}},
+      {u"colo*r", u"colorer", {0}},  // the asterisk gives back until the word ends there
+      {u"a*b*c", u"axbyc abc ac", {0, 6}},
+  });
+  Search trailing(u"cat*");
+  EXPECT_EQ(trailing.All(Text(u"cats")), (std::vector<Hit>{{0, 4, 3}}));
+  Search zwj(u"ab*");  // a zero-width joiner inside the word is carried by the right extension
+  Text joined(u"abc\u200Dd x");
+  SetZeroWidthJoinersToDefined(joined.s.data(), joined.types.data(), joined.Size());
+  EXPECT_EQ(zwj.All(joined), (std::vector<Hit>{{0, 5, 2}}));
+  Search stretch(u"colo*r");
+  EXPECT_EQ(stretch.All(Text(u"colorer")), (std::vector<Hit>{{0, 7, 7}}));
+}
+
+TEST(NewFindWantedInBuffer, CaseNotation) {
+  ExpectStarts({
+      {u"==Cat==", u"cat Cat CAT cAt", {4}},
+      {u"cat", u"cat Cat CAT cAT", {0, 4, 8, 12}},
+      {u"==ÉTÉ==", u"été ÉTÉ Été", {4}},
+      {u"été", u"été ÉTÉ Été", {0, 4, 8}},
+  });
+}
+
+TEST(NewFindWantedInBuffer, OneCharacterAndOneLetter) {
+  ExpectStarts({
+      {u"colou?r", u"colour color colouXr", {0, 13}},
+      {u"dog? cat", u"dog cat dogs cat dogma cat", {0, 8}},
+      {u"dog?", u"dog dogs dogma dog.", {0, 4, 15}},
+      {u"^at", u"cat bat 8at at", {0, 4, 12}},  // or no letter at all
+      {u"b^g", u"big b9g bug", {0, 8}},
+      {u"?at", u"cat  at", {0, 5}},  // "?" never stands for a space, but may stand for nothing
+      {u"a?b", u"a b", {}},
+  });
+}
+
+TEST(NewFindWantedInBuffer, NumbersWithSeparators) {
+  ExpectStarts({
+      {u"#", u"1,000 and 3.5 or 7", {0, 10, 17}},
+      {u"# dollars", u"3,000.5 dollars", {0}},
+      {u"#", u"3, 000", {0, 3}},  // a comma followed by a space is never inside a number
+      {u"#", u"3 000", {0, 2}},
+      {u"page #", u"page 12 page x", {0}},
+  });
+  ExpectStarts({{u"#", u"3 000", {0}}}, false, true);
+  Search number(u"#");
+  EXPECT_EQ(number.All(Text(u"1,000")), (std::vector<Hit>{{0, 5, 5}}));
+}
+
+TEST(NewFindWantedInBuffer, OneWholeWord) {
+  ExpectStarts({
+      {u"the * of", u"the end of the of the <b>big</b> of the great, of", {0, 18, 36}},
+      {u"a * * d", u"a b c d a b d", {0}},
+  });
+  Search word(u"the * of");
+  EXPECT_EQ(word.All(Text(u"the middle of")), (std::vector<Hit>{{0, 13, 13}}));
+}
+
+TEST(NewFindWantedInBuffer, PhrasesAcrossSpacesAndPunctuation) {
+  ExpectStarts({
+      {u"the of", u"the   of", {0}},
+      {u"the of", u"the\tof the\r\nof", {0, 7}},
+      {u"the of", u"the , of", {}},
+      {u"the of", u"the of them theof", {0}},
+  });
+  ExpectStarts({{u"the of", u"the, of the , of the ,;of", {0, 8, 17}}}, true);
+  Search phrase(u"the of");
+  EXPECT_EQ(phrase.All(Text(u"the   of")), (std::vector<Hit>{{0, 8, 8}}));
+}
+
+TEST(NewFindWantedInBuffer, TagsInTheTextAreSteppedOver) {
+  ExpectStarts({
+      {u"big cat", u"big <b>cat</b>", {0}},
+      {u"big cat", u"big<b> cat", {0}},
+      {u"big cat", u"big <b> cat", {0}},
+      {u"cat", u"<cat> <b>cat</b>", {9}},  // never a hit that starts inside a tag
+      {u"bold", u"<bold>", {}},
+      {u"ab", u"a<i>b</i>", {0}},
+  });
+  Search across(u"big cat");
+  EXPECT_EQ(across.All(Text(u"big <b>cat")), (std::vector<Hit>{{0, 10, 10}}));
+}
+
+TEST(NewFindWantedInBuffer, PatternsThatBeginWithATag) {
+  ExpectStarts({
+      {u"<b>big", u"x <b>big <i>big", {2}},
+      {u"<b>", u"a <b> c <B>", {2, 8}},
+      {u"<p*>", u"<p class=x> <q>", {0}},
+      {u"big</b>", u"big</b> big</i>", {0}},
+  });
+}
+
+TEST(NewFindWantedInBuffer, ContextClauseAndAlternatives) {
+  ExpectStarts({{u"book context:=library [[5,3]]", u"a book in the library", {2}}});
+  UnicodeString typed = u"make/makes/made";
+  const Text t(u"she made it; he makes them; we make");
+  std::vector<int32_t> found;
+  const auto alternatives = SplitSWList(typed, true);
+  for (int32_t i = 0; i < alternatives->Count(); ++i) {
+    Search s(alternatives->Strings(i));
+    for (int32_t at : s.Starts(t)) found.push_back(at);
+  }
+  EXPECT_EQ(found, (std::vector<int32_t>{31, 16, 4}));
+}
+
+TEST(NewFindWantedInBuffer, QuotedSymbolsAndLineBreaks) {
+  ExpectStarts({
+      {u"5\"*\"3", u"5*3 523", {0}},
+      {u"why\"?\"", u"why? why", {0}},
+      {u"end/\\", u"the end\x13 end", {4}},
+      {u"/\\Start", u"Start \x10Start", {6}},
+  });
+}
+
+TEST(NewFindWantedInBuffer, EightBitBuffer) {
+  const std::string text = "Caf\xE9 au CAF\xC9 caf";
+  std::vector<uint16_t> types(text.size() + 2);
+  ASSERT_TRUE(GetStringTypeExNT2000(false, kEnglish, CT_CTYPE1, text.data(), static_cast<int32_t>(text.size()),
+                                    types.data()));
+  const UnicodeString up = u"CAF\u00C9", lo = u"caf\u00E9", ti = u"Caf\u00E9";  // byte values of code page 1252
+  std::vector<int32_t> found;
+  TSearchStatsRec stats;
+  bool inHeading = false;
+  for (int32_t from = 0; from < static_cast<int32_t>(text.size());) {
+    uint16_t hitLength = 0, exactLength = 0;
+    const void* p = NewFindWantedInBuffer(text.data() + from, static_cast<int32_t>(text.size()) - from,
+                                          types.data() + from, types.data(), types.data() + text.size() + 1, up.data(),
+                                          lo.data(), ti.data(), 4, false, true, true, false, false, false, hitLength,
+                                          exactLength, stats, inHeading, false, false, false, false);
+    if (p == nullptr) break;
+    found.push_back(static_cast<int32_t>(static_cast<const char*>(p) - text.data()));
+    EXPECT_EQ(exactLength, 4);
+    from = found.back() + 1;
+  }
+  EXPECT_EQ(found, (std::vector<int32_t>{0, 8}));
+  EXPECT_EQ(stats.number[word_stats], 3);
+}
+
+TEST(NewFindWantedInBuffer, NothingToSearch) {
+  const Text t(u"cat");
+  TSearchStatsRec stats;
+  bool inHeading = false;
+  uint16_t hitLength = 7, exactLength = 7;
+  const char16_t pattern[] = u"cat";
+  EXPECT_EQ(NewFindWantedInBuffer(t.s.data(), 3, t.types.data(), t.types.data(), t.types.data() + 4, pattern, pattern,
+                                  pattern, 0, false, true, true, true, false, false, hitLength, exactLength, stats,
+                                  inHeading, false, false, false, false),
+            nullptr);
+  EXPECT_EQ(hitLength, 0);
+  EXPECT_EQ(NewFindWantedInBuffer(t.s.data(), 0, t.types.data(), t.types.data(), t.types.data() + 4, pattern, pattern,
+                                  pattern, 3, false, true, true, true, false, false, hitLength, exactLength, stats,
+                                  inHeading, false, false, false, false),
+            nullptr);
+  // The pattern runs past the characters given: no hit, even though the text goes on.
+  EXPECT_EQ(NewFindWantedInBuffer(t.s.data(), 2, t.types.data(), t.types.data(), t.types.data() + 4, pattern, pattern,
+                                  pattern, 3, false, true, true, true, false, false, hitLength, exactLength, stats,
+                                  inHeading, false, false, false, false),
+            nullptr);
+}
+
+// ---- statistics and section ends ----
+
+struct EndCalls {
+  std::vector<std::pair<int32_t, int32_t>> calls;
+};
+
+// Points the four section-end procedures at recorders and puts the defaults back afterwards.
+class SectionEnds : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    saved_ = {HandleSentenceEndProc, HandleParagraphEndProc, HandleHeadingEndProc, HandleSectionEndProc};
+    HandleSentenceEndProc = [this](int32_t n, int32_t at) { ends_[sentence_stats].calls.emplace_back(n, at); };
+    HandleParagraphEndProc = [this](int32_t n, int32_t at) { ends_[paragraph_stats].calls.emplace_back(n, at); };
+    HandleHeadingEndProc = [this](int32_t n, int32_t at) { ends_[heading_stats].calls.emplace_back(n, at); };
+    HandleSectionEndProc = [this](int32_t n, int32_t at) { ends_[section_stats].calls.emplace_back(n, at); };
+  }
+  void TearDown() override {
+    HandleSentenceEndProc = saved_[0];
+    HandleParagraphEndProc = saved_[1];
+    HandleHeadingEndProc = saved_[2];
+    HandleSectionEndProc = saved_[3];
+  }
+  std::array<THandleTextSectionProc, 4> saved_;
+  std::array<EndCalls, text_stats_count> ends_;
+};
+
+struct UnitCodes {
+  Ttext_stats unit;
+  Ttext_segments start, end;
+};
+const UnitCodes kUnits[] = {
+    {sentence_stats, ts_sentence_start, ts_sentence_end},
+    {paragraph_stats, ts_paragraph_start, ts_paragraph_end},
+    {heading_stats, ts_heading_start, ts_heading_end},
+    {section_stats, ts_section_start, ts_section_end},
+};
+
+TEST_F(SectionEnds, WordsAndUnitEndsAreCountedUpToTheHit) {
+  // A word starts where a break (whitespace, tag or marker) is followed by a non-break; the first word of
+  // the buffer has no break before it and is not counted.
+  for (const UnitCodes& u : kUnits) {
+    ends_ = {};
+    Search s(u"five");
+    Text t(u"One two.| Three four.| Five");
+    t.Mark(u'|', u.end);
+    EXPECT_EQ(s.Starts(t), std::vector<int32_t>{23}) << int(u.unit);
+    EXPECT_EQ(s.stats.number[word_stats], 4);
+    // Outside a heading its word position does not move.
+    const std::vector<std::pair<int32_t, int32_t>> expected =
+        u.unit == heading_stats ? std::vector<std::pair<int32_t, int32_t>>{{0, 0}, {1, 1}}
+                                : std::vector<std::pair<int32_t, int32_t>>{{0, 1}, {1, 3}};
+    EXPECT_EQ(ends_[u.unit].calls, expected) << int(u.unit);
+    EXPECT_EQ(s.stats.number[u.unit], 2);
+    for (const UnitCodes& other : kUnits)
+      if (other.unit != u.unit) {
+        EXPECT_TRUE(ends_[other.unit].calls.empty());
+      }
+    if (u.unit != heading_stats) {
+      EXPECT_EQ(s.stats.position[u.unit], 2);
+    }
+    EXPECT_EQ(s.stats.out_of[u.unit], s.stats.position[u.unit]);
+    EXPECT_FALSE(s.inHeading);
+  }
+}
+
+TEST_F(SectionEnds, StartMarkersEndAUnitOnlyWhenEndsAreNotMarked) {
+  for (const UnitCodes& u : kUnits) {
+    for (const bool endsMarked : {false, true}) {
+      ends_ = {};
+      Search s(u"five");
+      s.endsMarked[u.unit - sentence_stats] = endsMarked;
+      Text t(u"One two.| Three four.| Five");
+      t.Mark(u'|', u.start);
+      EXPECT_EQ(s.Starts(t), std::vector<int32_t>{23});
+      EXPECT_EQ(ends_[u.unit].calls.size(), endsMarked ? 0u : 2u) << int(u.unit) << endsMarked;
+      EXPECT_EQ(s.stats.number[u.unit], endsMarked ? 0 : 2) << int(u.unit) << endsMarked;
+      // A heading start always enters a heading; without end markers it is closed again at once.
+      EXPECT_EQ(s.inHeading, u.unit == heading_stats && endsMarked);
+    }
+  }
+}
+
+TEST_F(SectionEnds, HeadingsCountTheirWordsAndCarryOverCalls) {
+  Search s(u"here");
+  s.endsMarked[heading_stats - sentence_stats] = true;
+  Text t(u"[Title here and there] Body text here");
+  t.Mark(u'[', ts_heading_start).Mark(u']', ts_heading_end);
+  EXPECT_EQ(s.From(t, 0).at, 7);
+  EXPECT_TRUE(s.inHeading);  // the flag is handed back to the next call
+  EXPECT_EQ(s.stats.position[heading_stats], 1);
+  const Hit next = s.From(t, 8);
+  EXPECT_EQ(next.at, 33);
+  EXPECT_FALSE(s.inHeading);
+  EXPECT_EQ(ends_[heading_stats].calls, (std::vector<std::pair<int32_t, int32_t>>{{0, 3}}));
+  EXPECT_EQ(s.stats.number[heading_stats], 1);
+  EXPECT_EQ(s.stats.number[word_stats], 7);
+}
+
+TEST(GlobalOneTextStats, ClearingResetsHeadingAndFileStats) {
+  const TSearchStatsRec saved = Global_OneFilesStats;
+  const bool savedHeading = Global_in_heading;
+  Global_OneFilesStats.number[word_stats] = 12;
+  Global_in_heading = true;
+  ClearGlobalOneTextStats();
+  EXPECT_EQ(Global_OneFilesStats.number[word_stats], 0);
+  EXPECT_FALSE(Global_in_heading);
+  Global_OneFilesStats = saved;
+  Global_in_heading = savedHeading;
+}
+
+}  // namespace
+}  // namespace kx8

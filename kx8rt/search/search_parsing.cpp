@@ -1,0 +1,207 @@
+#include "kx8rt/search/search_parsing.h"
+
+#include <algorithm>
+
+#include "kx8rt/platform/char_classes.h"
+#include "kx8rt/strings/readable_strings.h"
+
+namespace kx8 {
+
+namespace {
+
+// Trims spaces only: the line-break codes U+0010 and U+0013 at the ends must survive.
+UnicodeString TrimSpaces(const UnicodeString& s) {
+  const size_t first = s.find_first_not_of(u' ');
+  if (first == UnicodeString::npos) return {};
+  const size_t last = s.find_last_not_of(u' ');
+  return s.substr(first, last - first + 1);
+}
+
+bool StartsWith(const UnicodeString& s, std::u16string_view p) { return s.size() >= p.size() && s.compare(0, p.size(), p) == 0; }
+bool EndsWith(const UnicodeString& s, std::u16string_view p) {
+  return s.size() >= p.size() && s.compare(s.size() - p.size(), p.size(), p) == 0;
+}
+
+// A whole, non-negative number of words; anything else leaves its side of the span untouched.
+bool HorizonWords(const UnicodeString& part, int32_t& n) {
+  const UnicodeString t = Trim(part);
+  if (t.empty() || !std::all_of(t.begin(), t.end(), [](char16_t c) { return c >= u'0' && c <= u'9'; })) return false;
+  return TryStrToInt(t, n);
+}
+
+void ComputeCopies(TSearch_word_format_rec& Rec) {
+  Rec.copies[unchanged_copy] = Rec.search_text;
+  // Simple (one unit for one unit) case mapping keeps the copies index-aligned, which the matcher needs.
+  Rec.copies[upper_copy] = ToUpper(Rec.search_text);
+  Rec.copies[lower_copy] = ToLower(Rec.search_text);
+  // The first character of the upper copy, then the lower copy (the copies have equal lengths).
+  Rec.copies[title_copy] = Rec.copies[lower_copy];
+  if (!Rec.copies[title_copy].empty()) Rec.copies[title_copy][0] = Rec.copies[upper_copy][0];
+}
+
+int32_t SpaceRuns(const UnicodeString& s) {
+  int32_t runs = 0;
+  for (size_t i = 0; i < s.size(); ++i)
+    if (s[i] == u' ' && (i == 0 || s[i - 1] != u' ')) ++runs;
+  return runs;
+}
+
+}  // namespace
+
+TMySearchFlags FlagsFromSW(UnicodeString& S) {
+  TMySearchFlags flags{myLeftBounded, myRightBounded};
+  if (S.empty()) return flags;
+  switch (S[0]) {
+    case u'*':
+      S.erase(0, 1);
+      flags.Exclude(myLeftBounded);
+      break;
+    case u'=':
+      // "==" alone or "===" would be one pair read twice: case notation needs two separate pairs.
+      if (S.size() >= 4 && StartsWith(S, u"==") && EndsWith(S, u"==")) {
+        S = S.substr(2, S.size() - 4);
+        flags.Include(myCaseIsSensitive);
+      }
+      break;
+    case u'~':
+      S.erase(0, 1);
+      flags.Include(mySW_To_Avoid);
+      break;
+    default:
+      break;
+  }
+  if (!S.empty() && S.back() == u'*') {
+    S.pop_back();
+    flags.Exclude(myRightBounded);
+  }
+  return flags;
+}
+
+UnicodeString SWStringPlusFlags(const UnicodeString& S, TMySearchFlags Flags) {
+  UnicodeString r = S;
+  if (!Flags.Contains(myLeftBounded)) r.insert(r.begin(), u'*');
+  if (!Flags.Contains(myRightBounded)) r.push_back(u'*');
+  if (Flags.Contains(myCaseIsSensitive)) r = u"==" + r + u"==";
+  return r;
+}
+
+bool DoMainParse_Translates(UnicodeString& S) {
+  Parse_Translate(S, u"^", sw_any_letter);
+  Parse_Translate(S, u"#", sw_digit_run);
+  Parse_Translate(S, u"*", sw_any_run);
+  Parse_Translate(S, u"?", sw_any_char);
+  return Parse_Translate(S, any_string_symbol_str, sw_any_string_mark);
+}
+
+bool ContainsPairedTagMarkup(const TIgnore_tag& IgnoreTags, UnicodeString& S) {
+  bool paired = false;
+  for (size_t k = 0; k < IgnoreTags[tag_on].size(); ++k) {
+    const char16_t opener = IgnoreTags[tag_on][k];
+    const char16_t closer = IgnoreTags[tag_off][k];
+    if (opener != 0 && S.find(opener) != UnicodeString::npos) {
+      std::replace(S.begin(), S.end(), opener, sw_tag_start);
+      paired = true;
+    }
+    if (paired && closer != 0) {
+      if (S.find(closer) != UnicodeString::npos)
+        std::replace(S.begin(), S.end(), closer, sw_tag_end);
+      else
+        paired = false;
+    }
+  }
+  return paired;
+}
+
+void Parse_SWChunk(const TIgnore_tag& IgnoreTags, bool& ContainsTag, UnicodeString& S, TMySearchFlags& Flags) {
+  Flags = FlagsFromSW(S);
+  Parse_Retain(S, retain_code_base);
+  for (size_t p = S.find(any_word_symbol_char); p != UnicodeString::npos; p = S.find(any_word_symbol_char))
+    S[p + 1] = sw_one_whole_word;
+  DoMainParse_Translates(S);
+  if (S.find(crlf_symbol_string) != UnicodeString::npos) {
+    // "#x13;" and "#x10;" become the single characters U+0013 and U+0010 when the escapes are decoded.
+    if (EndsWith(S, crlf_symbol_string)) {
+      S.erase(S.size() - crlf_symbol_string.size());
+      S += u"#x13;";
+    } else if (StartsWith(S, crlf_symbol_string)) {
+      S.erase(0, crlf_symbol_string.size());
+      S.insert(0, u"#x10;");
+    }
+  }
+  ContainsTag = ContainsPairedTagMarkup(IgnoreTags, S);
+  S = KXFormattedReadableStringToWorkString(S);
+  Parse_Restore(S, retain_code_base);
+}
+
+void Parsed_SearchWord(const TIgnore_tag& IgnoreTags, UnicodeString& S, TSearch_word_format_rec& Rec) {
+  Rec = TSearch_word_format_rec{};
+  Rec.typed_in_text = S;
+  const size_t p = S.find(context_clause_str);
+  if (p != UnicodeString::npos) {
+    Rec.has_file_based_context_word = true;
+    Rec.sw_context_needed = Trim(S.substr(p + context_clause_str.size()));
+    S.erase(p);
+    const size_t q = Rec.sw_context_needed.find(u"[[");
+    const size_t r = q == UnicodeString::npos ? q : Rec.sw_context_needed.find(u"]]", q + 2);
+    if (r != UnicodeString::npos) {
+      const UnicodeString span = Rec.sw_context_needed.substr(q + 2, r - q - 2);
+      Rec.sw_context_needed = Trim(Rec.sw_context_needed.substr(0, q));
+      const size_t comma = span.find(u',');
+      if (comma != UnicodeString::npos) {
+        int32_t n = 0;
+        if (HorizonWords(span.substr(0, comma), n)) Rec.sw_context_spans.leftmost = HorizonToConcSpan(n, at_left);
+        if (HorizonWords(span.substr(comma + 1), n)) Rec.sw_context_spans.rightmost = HorizonToConcSpan(n, at_right);
+      }
+    }
+  }
+  Parse_SWChunk(IgnoreTags, Rec.contains_a_tag, S, Rec.flags);
+  Rec.search_text = TrimSpaces(S);
+  Rec.spaces_in_sw = SpaceRuns(Rec.search_text);
+  Rec.ambiguous = Rec.typed_in_text != Rec.search_text ||
+                  std::any_of(Rec.search_text.begin(), Rec.search_text.end(),
+                              [](char16_t c) { return c >= sw_one_whole_word && c <= sw_not; });
+  ComputeCopies(Rec);
+}
+
+void UnParsed_SearchWord(UnicodeString& S, TSearch_word_format_rec& Rec) {
+  Rec = TSearch_word_format_rec{};
+  Rec.typed_in_text = S;
+  Rec.flags = FlagsFromSW(S);
+  Rec.search_text = S;
+  Rec.spaces_in_sw = SpaceRuns(Rec.search_text);
+  Rec.ambiguous = Rec.typed_in_text != Rec.search_text;
+  ComputeCopies(Rec);
+}
+
+std::unique_ptr<TStringList> SplitSWList(UnicodeString& S, bool SplitAtSlashes) {
+  auto parts = std::make_unique<TStringList>();
+  if (SplitAtSlashes) {
+    // i is a 0-based index; a "/" there splits when it is neither first nor last and no double quote
+    // touches it.
+    size_t i = 1;
+    while (i + 1 < S.size()) {
+      if (S[i] == u'/' && S[i - 1] != u'"' && S[i + 1] != u'"') {
+        parts->Add(S.substr(0, i));
+        S.erase(0, i + 1);
+        i = 1;
+      } else {
+        ++i;
+      }
+    }
+  }
+  if (!S.empty()) parts->Add(S);
+  return parts;
+}
+
+Tsearch_word32 StringToSearch_word_type32(const UnicodeString& S) {
+  Tsearch_word32 w{};
+  std::copy_n(S.begin(), std::min<size_t>(S.size(), w.size() - 1), w.begin());
+  return w;
+}
+
+UnicodeString Search_word_type32ToString(const Tsearch_word32& P) {
+  const auto end = std::find(P.begin(), P.end(), u'\0');
+  return UnicodeString(P.begin(), end);
+}
+
+}  // namespace kx8

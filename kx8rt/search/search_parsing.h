@@ -1,0 +1,92 @@
+// Search-word parsing: a search word as the user typed it (flags, alternatives, wildcards, quoted
+// literals, tag markup, readable escapes, a context clause) turned into one parsed record per
+// alternative, with the case copies the matcher runs on.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "kx8rt/definitions/concordance_spans.h"
+#include "kx8rt/platform/string_list.h"
+#include "kx8rt/platform/strings.h"
+#include "kx8rt/search/search_types.h"
+#include "kx8rt/search/user_input_wildcard_parsing.h"
+#include "kx8rt/strings/tags.h"
+
+namespace kx8 {
+
+// The case variants of a parsed search word.
+enum TSW_copy : uint8_t { unchanged_copy, upper_copy, lower_copy, title_copy };
+
+// A context span: the leftmost and rightmost word positions around the node.
+struct Tdouble_colloc_span {
+  TConcordance_span leftmost = span_L50;
+  TConcordance_span rightmost = span_L50;
+};
+static_assert(sizeof(Tdouble_colloc_span) == 2);
+
+// The fixed old search-word field: 81 UTF-16 units, zero-filled, at most 80 characters used.
+using Tsearch_word32 = std::array<char16_t, 81>;
+
+// One parsed search word (one alternative of what the user typed). A default-constructed record is the
+// cleared record: every string empty, every number 0, every flag off.
+struct TSearch_word_format_rec {
+  UnicodeString typed_in_text;                 // the alternative as typed, context clause included
+  UnicodeString search_text;                   // the parsed pattern, surrounding spaces trimmed
+  std::array<UnicodeString, 4> copies;         // indexed by TSW_copy
+  TMySearchFlags flags;                        // case, avoid and word-boundary flags
+  int32_t n_to_find = 0;                       // most hits wanted; 0 or less: no limit
+  int32_t hits_found = 0;                      // hits counted so far
+  UnicodeString sw_context_needed;             // context word of a " context:=" clause
+  int32_t spaces_in_sw = 0;                    // words in the phrase minus one
+  bool ambiguous = false;                      // the pattern is not a plain literal
+  bool spare_auto_lemma_added = false;         // added by automatic lemmatisation
+  bool copies_converted = false;               // copies re-coded into a buffer's 8-bit code page
+  bool has_file_based_context_word = false;    // a " context:=" clause was present
+  bool achou_suficiente = false;               // enough hits have been found
+  bool contains_a_tag = false;                 // the pattern holds paired tag markup
+  int16_t Langnum = 0;                         // language number
+  int32_t SearchColumn = 0;                    // grid column the word applies to
+  int32_t temp_int = 0;                        // caller's scratch value
+  Tdouble_colloc_span sw_context_spans;        // span of the context clause
+};
+
+// The context-clause introducer, with its leading space.
+inline const UnicodeString context_clause_str = u" context:=";
+
+// Parses one typed alternative into Rec (cleared first). S is consumed: on return it holds the pattern
+// before its surrounding spaces were trimmed.
+void Parsed_SearchWord(const TIgnore_tag& IgnoreTags, UnicodeString& S, TSearch_word_format_rec& Rec);
+
+// Fills Rec from a word already in parsed form: only the flag notation is read (and stripped from S).
+void UnParsed_SearchWord(UnicodeString& S, TSearch_word_format_rec& Rec);
+
+// The translation core: flags, retained quoted symbols, the one-word asterisk, wildcards, the line-break
+// symbol, paired tag markup, readable escapes, restoring the retained symbols.
+void Parse_SWChunk(const TIgnore_tag& IgnoreTags, bool& ContainsTag, UnicodeString& S, TMySearchFlags& Flags);
+
+// Translates "^", "#", "*", "?" and "}}}" into their codes; true when the any-string symbol was found.
+bool DoMainParse_Translates(UnicodeString& S);
+
+// Turns every opening ignore-tag marker of S into the tag-start code and every closing one into the
+// tag-end code, slot by slot; true when S holds both an opening and a closing marker.
+bool ContainsPairedTagMarkup(const TIgnore_tag& IgnoreTags, UnicodeString& S);
+
+// The alternatives of S: split at each "/" that is neither first, last nor beside a double quote when
+// SplitAtSlashes, else S alone. Empty alternatives at the end are dropped. S is consumed.
+std::unique_ptr<TStringList> SplitSWList(UnicodeString& S, bool SplitAtSlashes);
+
+// Reads and strips the flag notation of S: a leading "*" (no left bound), "==" around the word (case
+// sensitive) or a leading "~" (to avoid), then a trailing "*" (no right bound).
+TMySearchFlags FlagsFromSW(UnicodeString& S);
+// S with the flag notation of Flags written back ("*" for a missing bound, "==" for case).
+UnicodeString SWStringPlusFlags(const UnicodeString& S, TMySearchFlags Flags);
+
+// S in the fixed old field, zero-filled, cut to 80 characters.
+Tsearch_word32 StringToSearch_word_type32(const UnicodeString& S);
+// The text of the fixed old field, up to its first zero.
+UnicodeString Search_word_type32ToString(const Tsearch_word32& P);
+
+}  // namespace kx8
