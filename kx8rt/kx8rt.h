@@ -9,6 +9,7 @@
 #include "kx8rt/platform/datetime.h"
 #include "kx8rt/platform/encoding.h"
 #include "kx8rt/platform/exceptions.h"
+#include "kx8rt/platform/file_system.h"
 #include "kx8rt/platform/format.h"
 #include "kx8rt/platform/ini_files.h"
 #include "kx8rt/platform/last_error.h"
@@ -41,6 +42,7 @@
 #include "kx8rt/containers/my_streammemlists.h"
 #include "kx8rt/containers/pointer_utils.h"
 #include "kx8rt/containers/search_context.h"
+#include "kx8rt/containers/search_recs.h"
 #include "kx8rt/containers/sortablelists.h"
 #include "kx8rt/containers/stream_fields.h"
 #include "kx8rt/containers/useful_classes_base.h"
@@ -68,6 +70,7 @@
 
 // definitions
 #include "kx8rt/definitions/concordance_spans.h"
+#include "kx8rt/definitions/list_types.h"
 #include "kx8rt/definitions/locale_utilities.h"
 #include "kx8rt/definitions/tool_identity.h"
 
@@ -75,7 +78,10 @@
 #include "kx8rt/files/file_utils.h"
 #include "kx8rt/files/inifilebase.h"
 #include "kx8rt/files/logging_utilities.h"
+#include "kx8rt/files/my_filestream.h"
+#include "kx8rt/files/perusedir.h"
 #include "kx8rt/files/system_routines.h"
+#include "kx8rt/files/zip_utils.h"
 
 // dates
 #include "kx8rt/dates/juliandateroutines.h"
