@@ -10,7 +10,8 @@
 namespace kx8 {
 
 std::string SharedMemoryObjectName(std::u16string_view name) {
-  std::string result = "/" + Utf16ToUtf8(name);
+  std::string result(1, '/');
+  result += Utf16ToUtf8(name);
   for (size_t i = 1; i < result.size(); ++i)
     if (result[i] == '/' || result[i] == '\0') result[i] = '_';
   return result;

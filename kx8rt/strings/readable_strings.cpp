@@ -81,7 +81,8 @@ UnicodeString KXFormattedReadableStringToWorkString(const UnicodeString& s) {
     if (e > p) {
       f = e;
       while (f + 1 < len && IsHexDigit(result[f + 1])) ++f;
-      code = u"$" + result.substr(e + 1, f - e);
+      code.assign(1, u'$');
+      code.append(result, e + 1, f - e);
       if (f + 1 < len && result[f + 1] == u';') ++f;
     } else {
       f = p;
@@ -205,7 +206,13 @@ UnicodeString UnixStringToWindowsStringW(int32_t& count, const UnicodeString& s)
 
 AnsiString UnixStringToWindowsString(int32_t& count, const AnsiString& s) { return UnixToWindows(count, s); }
 
-UnicodeString DoubleQuotesAdded(const UnicodeString& s) { return u"\"" + Trim(s) + u"\""; }
+UnicodeString DoubleQuotesAdded(const UnicodeString& s) {
+  // Appended piece by piece: g++ 12 warns falsely (-Wrestrict) on literal + temporary at -O2.
+  UnicodeString quoted(1, u'"');
+  quoted += Trim(s);
+  quoted += u'"';
+  return quoted;
+}
 
 UnicodeString DoubleQuotesRemoved(const UnicodeString& s) {
   UnicodeString t = Trim(s);
