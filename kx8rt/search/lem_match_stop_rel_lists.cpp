@@ -22,9 +22,14 @@ std::unique_ptr<TStringList> ReadListFile(const UnicodeString& filename, bool ca
   auto list = std::make_unique<TStringList>();
   list->SetCaseSensitive(case_sensitive);
   list->LoadFromFile(filename);
-  UnicodeString text = list->Text();
-  has_affixes = text.find(u'<') != UnicodeString::npos;
-  if (!case_sensitive) list->SetTextStr(FullUnicodeUpperCase(text));
+  // Line by line rather than through the joined text: the same result without building and
+  // splitting a second copy of the whole file.
+  has_affixes = false;
+  for (int32_t i = 0; i < list->Count(); ++i) {
+    const UnicodeString& line = list->StoredString(i);
+    if (!has_affixes && line.find(u'<') != UnicodeString::npos) has_affixes = true;
+    if (!case_sensitive) list->Put(i, FullUnicodeUpperCase(line));
+  }
   list->Sort();
   return list;
 }
