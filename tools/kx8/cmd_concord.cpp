@@ -7,8 +7,11 @@
 #include <kx8rt/containers/sortablelists.h>
 #include <kx8rt/files/file_utils.h>
 #include <kx8rt/search/search_engines.h>
+#include <kx8rt/search/lem_match_stop_rel_lists.h>
+#include <kx8rt/search/search_items.h>
 #include <kx8rt/search/search_parsing.h>
 #include <kx8rt/strings/sentences.h>
+#include <kx8rt/strings/string_list_utilities.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -47,6 +50,12 @@ struct ConcordOptions {
   std::vector<std::string> paths;
   kx8tool::TextChoiceOptions choice;  // which texts under the paths
   uint16_t codepage = 0;              // of 8-bit texts; 0: the system code page
+  std::vector<UnicodeString> contextWords;  // --context-word: one must occur within span words
+  std::vector<UnicodeString> excludeWords;  // --exclude-word: none may occur within span words
+  int32_t span = 5;                         // --span
+  std::string searchFile;                   // --search-file: search requests, one a line
+  std::string lemmaFile;                    // --lemmas: widen each word to all forms of its lemma
+  std::string stopFile;                     // --stoplist: drop hits that are stop words
 };
 
 struct ConcordLine {
@@ -251,20 +260,69 @@ bool ReadCorpusText(const kx8tool::ChosenText& t, uint16_t codepage, UnicodeStri
   }
 }
 
+// Whether one of the items' words is among the span words left or right of the hit (plain words,
+// compared without regard to case). An empty list answers ifEmpty.
+bool WithinSpan(const TBaseSearchItems& items, const UnicodeString& text, const uint16_t* types, int32_t pos,
+                int32_t length, int32_t span, bool ifEmpty) {
+  if (items.Count() == 0) return ifEmpty;
+  for (int32_t k = 1; k <= span; ++k) {
+    const UnicodeString left = ToUpper(NthWordLeft(text, types, pos, k));
+    const UnicodeString right = ToUpper(NthWordRight(text, types, pos + length, k));
+    for (int32_t i = 0; i < items.Count(); ++i) {
+      const UnicodeString w = ToUpper(items.GetPtr(i)->search_text);
+      if ((!left.empty() && left == w) || (!right.empty() && right == w)) return true;
+    }
+  }
+  return false;
+}
+
 int Concord(ConcordOptions& o) {
   // The typed word: alternatives, then each parsed with flags, wildcards, tags and a context clause.
   TIgnore_tag tags{};
   tags[tag_on][0] = u'<';
   tags[tag_off][0] = u'>';
-  UnicodeString typed = o.word;
+  // The search is planned as search-word, context-word and exclusion-word items.
+  TSearchWordItems searchItems(tags, kLocale, true);
+  if (!o.word.empty()) searchItems.AddedSearchWords(o.word);
+  if (!o.searchFile.empty()) {
+    TSimpleSearchlist requests;
+    if (!requests.LoadFromFile(Utf8ToUtf16(o.searchFile), false)) {
+      std::fprintf(stderr, "kx8 concord: cannot read the search file %s\n", o.searchFile.c_str());
+      return 2;
+    }
+    for (int32_t i = 0; i < requests.Count(); ++i) searchItems.AddedSearchWords(requests.GetATypedInSW(i));
+  }
+  if (!o.lemmaFile.empty()) {
+    // Each typed word that is a head word or a variant brings in the head word and all its variants.
+    TLemMatchStopRelHolder lemmas;
+    if (!lemmas.StartUpAndLoadLemmaList(Utf8ToUtf16(o.lemmaFile), false)) {
+      std::fprintf(stderr, "kx8 concord: no lemmas in %s\n", o.lemmaFile.c_str());
+      return 2;
+    }
+    const auto typedWords = searchItems.TypedInWordsAsStringlist();
+    for (int32_t i = 0; i < typedWords->Count(); ++i) {
+      const UnicodeString w = ToUpper(typedWords->Get(i));
+      UnicodeString head;
+      if (lemmas.IndexOfWordInList(w, as_lemma) >= 0) head = w;
+      else if (const int32_t v = lemmas.IndexOfLemmaVariant(w); v >= 0) head = lemmas.GetLemmalistVariantWithHeadword(v).first;
+      if (head.empty()) continue;
+      searchItems.AddedSearchWords(head);
+      const auto forms = StringListFromString(u',', lemmas.GetLemmalistVariantsOf(head.c_str()));
+      for (int32_t k = 0; k < forms->Count(); ++k)
+        if (!Trim(forms->Get(k)).empty()) searchItems.AddedSearchWords(Trim(forms->Get(k)));
+    }
+  }
+  TContextWordItems contextItems(tags, kLocale, true);
+  for (const auto& w : o.contextWords) contextItems.AddedSearchWords(w);
+  TExclusionWordItems exclusionItems(tags, kLocale, true);
+  for (const auto& w : o.excludeWords) exclusionItems.AddedSearchWords(w);
+  TLemMatchStopRelHolder stopList;
+  if (!o.stopFile.empty() && !stopList.StartUpAndLoadList(Utf8ToUtf16(o.stopFile), as_stop, false))
+    std::fprintf(stderr, "kx8 concord: no stop words in %s\n", o.stopFile.c_str());
   std::vector<TSearch_word_format_rec> recs;
   bool anyTags = false;
-  const auto alternatives = SplitSWList(typed, true);
-  for (int32_t i = 0; i < alternatives->Count(); ++i) {
-    UnicodeString alt = alternatives->Strings(i);
-    TSearch_word_format_rec rec;
-    Parsed_SearchWord(tags, alt, rec);
-    if (rec.search_text.empty()) continue;
+  for (int32_t i = 0; i < searchItems.Count(); ++i) {
+    TSearch_word_format_rec rec = searchItems.GetSWR(i);
     if (o.matchCase) rec.flags.Include(myCaseIsSensitive);
     anyTags |= rec.contains_a_tag;
     recs.push_back(std::move(rec));
@@ -315,6 +373,10 @@ int Concord(ConcordOptions& o) {
       const TSearch_word_format_rec& rec = recs[static_cast<size_t>(f.search_number)];
       const int32_t pos = f.hit_pos_in_characters, len = f.hit_characters;
       if (!ContextSatisfied(rec, text, types, pos, len)) return false;
+      if (!WithinSpan(contextItems, text, types, pos, len, o.span, true)) return false;
+      if (WithinSpan(exclusionItems, text, types, pos, len, o.span, false)) return false;
+      if (stopList.GetWordCount(as_stop) > 0 && stopList.IndexOfWordInList(ToUpper(text.substr(pos, len)), as_stop) >= 0)
+        return false;
       auto l = std::make_unique<ConcordLine>();
       l->file = fileIndex;
       l->pos = pos;
@@ -462,6 +524,17 @@ int ConcordMain(int argc, char** argv) {
                              "a key: descending)\n");
         return 2;
       }
+    } else if (a == "--context-word" || a == "--exclude-word") {
+      const char* v = value("a word");
+      if (!v) return 2;
+      (a == "--context-word" ? o.contextWords : o.excludeWords).push_back(Utf8ToUtf16(v));
+    } else if (a == "--span") {
+      if (!number(n)) return 2;
+      o.span = static_cast<int32_t>(std::min<int64_t>(n, 1000));
+    } else if (a == "--search-file" || a == "--lemmas" || a == "--stoplist") {
+      const char* v = value("a file");
+      if (!v) return 2;
+      (a == "--search-file" ? o.searchFile : a == "--lemmas" ? o.lemmaFile : o.stopFile) = v;
     } else if (a == "--codepage") {
       if (!number(n) || n > 65535) return 2;
       o.codepage = static_cast<uint16_t>(n);
@@ -475,11 +548,13 @@ int ConcordMain(int argc, char** argv) {
       rest.push_back(a);
     }
   }
-  if (rest.size() < 2) {
+  // With a search file the words come from it and every argument is a path.
+  const size_t firstPath = o.searchFile.empty() ? 1 : 0;
+  if (rest.size() < firstPath + 1) {
     std::fputs(kUsage, stderr);
     return 2;
   }
-  o.word = Utf8ToUtf16(rest[0]);
-  o.paths.assign(rest.begin() + 1, rest.end());
+  if (firstPath == 1) o.word = Utf8ToUtf16(rest[0]);
+  o.paths.assign(rest.begin() + static_cast<std::ptrdiff_t>(firstPath), rest.end());
   return Concord(o);
 }
