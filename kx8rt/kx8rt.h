@@ -37,7 +37,9 @@
 
 // containers
 #include "kx8rt/containers/base_lists.h"
+#include "kx8rt/containers/checked_string_lists.h"
 #include "kx8rt/containers/comparisons.h"
+#include "kx8rt/containers/folder_efficient_file_list.h"
 #include "kx8rt/containers/holders.h"
 #include "kx8rt/containers/my_streammemlists.h"
 #include "kx8rt/containers/pointer_utils.h"
@@ -45,13 +47,16 @@
 #include "kx8rt/containers/search_recs.h"
 #include "kx8rt/containers/sortablelists.h"
 #include "kx8rt/containers/stream_fields.h"
+#include "kx8rt/containers/useful_classes.h"
 #include "kx8rt/containers/useful_classes_base.h"
 #include "kx8rt/containers/useful_classes_stringlist_sorts.h"
 
 // search
 #include "kx8rt/search/hit_finding.h"
+#include "kx8rt/search/lem_match_stop_rel_lists.h"
 #include "kx8rt/search/search_and_do_engine.h"
 #include "kx8rt/search/search_engines.h"
+#include "kx8rt/search/search_items.h"
 #include "kx8rt/search/search_parsing.h"
 #include "kx8rt/search/search_types.h"
 #include "kx8rt/search/user_input_wildcard_parsing.h"
@@ -64,6 +69,7 @@
 #include "kx8rt/strings/readable_strings.h"
 #include "kx8rt/strings/sentence_terminators.h"
 #include "kx8rt/strings/sentences.h"
+#include "kx8rt/strings/string_list_utilities.h"
 #include "kx8rt/strings/tags.h"
 #include "kx8rt/strings/text_cleaning.h"
 #include "kx8rt/strings/word_lists.h"

@@ -1,6 +1,6 @@
 #include "kx8rt/containers/checked_string_lists.h"
 
-#include <unicode/ustring.h>
+#include "kx8rt/platform/char_classes.h"
 
 #include <cmath>
 #include <filesystem>
@@ -13,22 +13,6 @@
 #include "kx8rt/platform/yield.h"
 
 namespace kx8 {
-
-UnicodeString FullUnicodeUpperCase(const UnicodeString& s) {
-  if (s.empty()) return s;
-  UErrorCode err = U_ZERO_ERROR;
-  const int32_t len = static_cast<int32_t>(s.size());
-  std::u16string out(s.size() + 16, u'\0');
-  int32_t need = u_strToUpper(out.data(), static_cast<int32_t>(out.size()), s.data(), len, "", &err);
-  if (err == U_BUFFER_OVERFLOW_ERROR) {
-    err = U_ZERO_ERROR;
-    out.assign(static_cast<size_t>(need), u'\0');
-    need = u_strToUpper(out.data(), need, s.data(), len, "", &err);
-  }
-  if (U_FAILURE(err)) return s;
-  out.resize(static_cast<size_t>(need));
-  return out;
-}
 
 // ---- TIndexCheckStringlist ----
 
@@ -262,7 +246,7 @@ bool RoundedField(const UnicodeString& field, int32_t& out) {
 void SetWord(TWordAndSearchFlags& w, const UnicodeString& text) {
   w.wd = text;
   w.flags = FlagsFromSW(w.wd);
-  if (!w.flags.Contains(myCaseIsSensitive)) w.wd = FullUnicodeUpperCase(w.wd);
+  if (!w.flags.Contains(myCaseIsSensitive)) w.wd = FullUpperCase(w.wd);
 }
 }  // namespace
 
@@ -307,7 +291,7 @@ void TSimpleSearchlist::LoadFromAString(const UnicodeString& s, bool keyed) {
   if (keyed) {
     const bool hasKey = mainField.find(u'=') != UnicodeString::npos;
     if (hasKey) rec.n_wanted = ValueOfKeyPlusValue(mainField);
-    SetWord(rec.mainwd, FullUnicodeUpperCase(hasKey ? KeyOfKeyPlusValue(mainField) : mainField));
+    SetWord(rec.mainwd, FullUpperCase(hasKey ? KeyOfKeyPlusValue(mainField) : mainField));
   } else {
     SetWord(rec.mainwd, mainField);
   }

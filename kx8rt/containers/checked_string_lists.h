@@ -15,9 +15,6 @@
 
 namespace kx8 {
 
-// Upper-case with the full Unicode mapping (sharp s gives SS), independent of the locale.
-UnicodeString FullUnicodeUpperCase(const UnicodeString& s);
-
 // The base of every string list in the suite: index checks, a sorted flag kept apart from the
 // runtime's Sorted mode, and a hook for descendants that own their objects.
 class TIndexCheckStringlist : public TStringList {

@@ -1,6 +1,6 @@
 #include "kx8rt/containers/comparisons.h"
 
-#include <unicode/ustring.h>
+#include "kx8rt/platform/char_classes.h"
 
 #include <cmath>
 #include <utility>
@@ -19,23 +19,6 @@ template <class F>
 int32_t ThreeFloat(F a, F b) {
   if (std::isnan(a) || std::isnan(b)) return 0;
   return Three(a, b);
-}
-
-// Full Unicode upper-casing (one unit may become several: sharp s gives SS), locale-independent.
-UnicodeString FullUpperCase(const UnicodeString& s) {
-  if (s.empty()) return s;
-  UErrorCode err = U_ZERO_ERROR;
-  const int32_t len = static_cast<int32_t>(s.size());
-  std::u16string out(s.size() + 16, u'\0');
-  int32_t need = u_strToUpper(out.data(), static_cast<int32_t>(out.size()), s.data(), len, "", &err);
-  if (err == U_BUFFER_OVERFLOW_ERROR) {
-    err = U_ZERO_ERROR;
-    out.assign(static_cast<size_t>(need), u'\0');
-    need = u_strToUpper(out.data(), need, s.data(), len, "", &err);
-  }
-  if (U_FAILURE(err)) return s;
-  out.resize(static_cast<size_t>(need));
-  return out;
 }
 }  // namespace
 

@@ -1,6 +1,7 @@
 #include "kx8rt/platform/char_classes.h"
 
 #include <unicode/uchar.h>
+#include <unicode/ustring.h>
 #include <unicode/unorm2.h>
 #include <unicode/utf8.h>
 
@@ -563,6 +564,26 @@ UnicodeString NormalizedNFC(std::u16string_view s) {
   UnicodeString out;
   if (LoneSurrogateAt(s.data(), n) >= 0 || !Normalize(Normalizer(NormalizationC), s.data(), n, out))
     return UnicodeString(s);
+  return out;
+}
+
+}  // namespace kx8
+
+namespace kx8 {
+
+UnicodeString FullUpperCase(std::u16string_view s) {
+  if (s.empty()) return UnicodeString();
+  UErrorCode err = U_ZERO_ERROR;
+  const auto len = static_cast<int32_t>(s.size());
+  UnicodeString out(s.size() + 16, u'\0');
+  int32_t need = u_strToUpper(out.data(), static_cast<int32_t>(out.size()), s.data(), len, "", &err);
+  if (err == U_BUFFER_OVERFLOW_ERROR) {
+    err = U_ZERO_ERROR;
+    out.assign(static_cast<size_t>(need), u'\0');
+    need = u_strToUpper(out.data(), need, s.data(), len, "", &err);
+  }
+  if (U_FAILURE(err)) return UnicodeString(s);
+  out.resize(static_cast<size_t>(need));
   return out;
 }
 

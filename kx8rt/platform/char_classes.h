@@ -111,6 +111,8 @@ char32_t ToTitle(char32_t c);
 // Simple case mapping of a string, locale-independent; the result has as many UTF-16 units as s
 // (so the German sharp s stays as it is in upper case).
 UnicodeString ToUpper(std::u16string_view s);
+// Full Unicode upper-casing, locale-independent: one unit may become several (sharp s gives SS).
+UnicodeString FullUpperCase(std::u16string_view s);
 UnicodeString ToLower(std::u16string_view s);
 
 // Upper- or lower-cases len units in place with the default locale's linguistic casing; returns len

@@ -1,5 +1,7 @@
 #include "kx8rt/search/lem_match_stop_rel_lists.h"
 
+#include "kx8rt/platform/char_classes.h"
+
 #include <filesystem>
 #include <system_error>
 
@@ -28,7 +30,7 @@ std::unique_ptr<TStringList> ReadListFile(const UnicodeString& filename, bool ca
   for (int32_t i = 0; i < list->Count(); ++i) {
     const UnicodeString& line = list->StoredString(i);
     if (!has_affixes && line.find(u'<') != UnicodeString::npos) has_affixes = true;
-    if (!case_sensitive) list->Put(i, FullUnicodeUpperCase(line));
+    if (!case_sensitive) list->Put(i, FullUpperCase(line));
   }
   list->Sort();
   return list;
