@@ -1,11 +1,21 @@
-// kx8 concord: key-word-in-context lines of a word in the files under each path.
+// kx8 concord: key-word-in-context lines of a search word in the files under each path, found by the
+// library's search-and-do engine: the typed word is parsed (alternatives, flags, wildcards, tags, a
+// context clause), each file is read as UTF-16 and searched with the middle-character and number rules
+// applied, and the lines can be sorted on up to three keys through the three-key sortable list.
 #include <kx8rt/kx8rt.h>
+#include <kx8rt/containers/comparisons.h>
+#include <kx8rt/containers/sortablelists.h>
+#include <kx8rt/files/file_utils.h>
+#include <kx8rt/search/search_engines.h>
+#include <kx8rt/search/search_parsing.h>
+#include <kx8rt/strings/sentences.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -16,34 +26,168 @@ using namespace kx8;
 
 namespace {
 
+constexpr LCID kLocale = LOCALE_DEFAULT_LCID;
+
+// A sort key: the file (then position), the hit itself, or the n-th word right or left of it.
+enum KeyKind : int32_t { key_file = 0, key_word = 1, key_right = 10, key_left = 20 };
+constexpr int32_t kMaxKeyWords = 9;
+
 struct ConcordOptions {
-  int context = 40;
+  int32_t context = 40;
   bool matchCase = false;
-  long maxHits = -1;
+  int64_t maxHits = -1;
+  bool skipPunctuation = false;
+  UnicodeString middles = u"'\u2019";  // apostrophes inside words are parts of them ("don't")
+  bool json = false;
+  std::vector<int32_t> sortVars;       // up to three keys
+  std::vector<bool> sortAscending;
   UnicodeString word;
   std::vector<std::string> paths;
 };
 
-// Reads a whole file as UTF-16: a UTF-16 byte-order mark is honoured, everything else is read as UTF-8.
-bool ReadText(const fs::path& path, UnicodeString& text) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF && static_cast<unsigned char>(bytes[1]) == 0xFE) {
-    text.resize((bytes.size() - 2) / 2);
-    for (size_t i = 0; i < text.size(); ++i)
-      text[i] = static_cast<char16_t>(static_cast<unsigned char>(bytes[2 + 2 * i]) |
-                                      (static_cast<unsigned char>(bytes[3 + 2 * i]) << 8));
-    return true;
+struct ConcordLine {
+  int32_t file = 0;
+  int32_t pos = 0;  // 0-based character index of the hit
+  int32_t length = 0;
+  float percent = 0;
+  int32_t wordNum = 0, sentenceNum = 0, paragraphNum = 0;
+  UnicodeString left, hit, right;
+  UnicodeString keys[3];  // upper-cased sort texts of the word keys
+};
+
+// The collected lines sorted through the three-key sortable list; the keys of the base line are read
+// once per partition in SetBase.
+class TConcordLines : public T3SortYieldingList {
+ public:
+  explicit TConcordLines(const std::vector<int32_t>& vars) : fVars(vars) {}
+  void SetBase(void* item, int32_t) override { fBase = static_cast<const ConcordLine*>(item); }
+  int32_t CompareWithBase(const ConcordLine& a) const {
+    // A lower level also holds the upper levels' keys equal, so its runs never cross their boundaries.
+    const int level = current_sort_rec.current_sort_doing;
+    for (int l = 0; l <= level && l < static_cast<int>(fVars.size()); ++l)
+      if (const int32_t c = CompareKey(a, l)) return c;
+    return 0;
   }
-  if (bytes.size() >= 3 && bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) bytes.erase(0, 3);
-  text = Utf8ToUtf16(bytes);
-  return true;
+
+ private:
+  int32_t CompareKey(const ConcordLine& a, int l) const {
+    const ConcordLine& b = *fBase;
+    if (fVars[l] == key_file) {
+      if (a.file != b.file) return a.file < b.file ? -1 : 1;
+      return a.pos == b.pos ? 0 : (a.pos < b.pos ? -1 : 1);
+    }
+    return Compare2Strings(a.keys[l], b.keys[l]);
+  }
+  std::vector<int32_t> fVars;
+  const ConcordLine* fBase = nullptr;
+};
+
+bool ParseSortKeys(const std::string& spec, ConcordOptions& o) {
+  size_t start = 0;
+  while (start <= spec.size()) {
+    const size_t comma = spec.find(',', start);
+    std::string k = spec.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+    bool ascending = true;
+    if (!k.empty() && k[0] == '-') ascending = false, k.erase(0, 1);
+    int32_t var;
+    if (k == "file") var = key_file;
+    else if (k == "word" || k == "C") var = key_word;
+    else if (k.size() == 2 && (k[0] == 'R' || k[0] == 'L') && k[1] >= '1' && k[1] <= '0' + kMaxKeyWords)
+      var = (k[0] == 'R' ? key_right : key_left) + (k[1] - '0');
+    else return false;
+    o.sortVars.push_back(var);
+    o.sortAscending.push_back(ascending);
+    if (comma == std::string::npos) break;
+    start = comma + 1;
+  }
+  return !o.sortVars.empty() && o.sortVars.size() <= 3;
 }
 
-bool IsWordChar(char16_t c) {
-  return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') || c == u'\'' ||
-         c >= 0x00C0;
+// Words are runs of letters and digits as the buffer's type words say (middle characters included).
+bool IsWordType(uint16_t t) { return (t & (tag_or_marker_mask)) == 0 && (t & word_char_mask) != 0; }
+
+// The n-th word (1-based) right of index `from`, or left of index `to` (exclusive).
+UnicodeString NthWordRight(const UnicodeString& text, const uint16_t* types, int32_t from, int32_t n) {
+  const auto len = static_cast<int32_t>(text.size());
+  int32_t i = from;
+  for (int32_t k = 1; k <= n; ++k) {
+    while (i < len && !IsWordType(types[i])) ++i;
+    const int32_t s = i;
+    while (i < len && IsWordType(types[i])) ++i;
+    if (k == n) return text.substr(s, i - s);
+  }
+  return {};
+}
+UnicodeString NthWordLeft(const UnicodeString& text, const uint16_t* types, int32_t to, int32_t n) {
+  int32_t i = to;
+  for (int32_t k = 1; k <= n; ++k) {
+    while (i > 0 && !IsWordType(types[i - 1])) --i;
+    const int32_t e = i;
+    while (i > 0 && IsWordType(types[i - 1])) --i;
+    if (k == n) return text.substr(i, e - i);
+  }
+  return {};
+}
+
+// Whether the context word of a " context:=" clause occurs within the clause's span around the hit.
+bool ContextSatisfied(const TSearch_word_format_rec& rec, const UnicodeString& text, const uint16_t* types,
+                      int32_t pos, int32_t length) {
+  if (!rec.has_file_based_context_word || rec.sw_context_needed.empty()) return true;
+  const int32_t lm = rec.sw_context_spans.leftmost, rm = rec.sw_context_spans.rightmost;
+  int32_t leftWords = lm < span_Centre ? span_Centre - lm : 0;
+  int32_t rightWords = rm > span_Centre ? rm - span_Centre : 0;
+  // A clause without a span looks five words each side, the suite's usual horizon.
+  if (leftWords == 0 && rightWords == 0) leftWords = rightWords = 5;
+  const UnicodeString wanted = ToUpper(rec.sw_context_needed);
+  for (int32_t k = 1; k <= leftWords; ++k)
+    if (ToUpper(NthWordLeft(text, types, pos, k)) == wanted) return true;
+  for (int32_t k = 1; k <= rightWords; ++k)
+    if (ToUpper(NthWordRight(text, types, pos + length, k)) == wanted) return true;
+  return false;
+}
+
+// Sentence ends (the first whitespace after a terminator that ends a sentence) and paragraph ends (a
+// line break that follows a blank line) become segment markers, so the engine numbers sentences and
+// paragraphs. Returns the counts per marker code 14..21.
+TTagsFoundArray MarkSentencesAndParagraphs(const UnicodeString& text, uint16_t* types) {
+  TTagsFoundArray found{};
+  const auto len = static_cast<int32_t>(text.size());
+  const char16_t* p = text.c_str();
+  const char16_t* end = p + len;
+  while (p < end) {
+    const char16_t* e = NextAutoFoundSentenceEndW(p);
+    if (e == nullptr || e <= p) break;
+    if (e >= end) break;
+    if (IsPotentialSentenceTerminator(e[-1])) {
+      const char16_t* w = e;
+      while (w < end && *w != u' ' && *w != u'\n' && *w != u'\r' && *w != u'\t' && IsPotentialSentenceTerminator(*w)) ++w;
+      if (w < end && (*w == u' ' || *w == u'\n' || *w == u'\r' || *w == u'\t')) {
+        types[w - text.c_str()] = SegmentMarkerType(ts_sentence_end);
+        ++found[ts_sentence_end - ts_first_segment_marker];
+      }
+    }
+    p = e;
+  }
+  for (int32_t i = 1; i < len; ++i) {
+    if (text[i] != u'\n') continue;
+    int32_t j = i - 1;
+    while (j >= 0 && (text[j] == u' ' || text[j] == u'\t' || text[j] == u'\r')) --j;
+    if (j >= 0 && text[j] == u'\n' && !IsSegmentMarker(types[i])) {
+      types[i] = SegmentMarkerType(ts_paragraph_end);
+      ++found[ts_paragraph_end - ts_first_segment_marker];
+    }
+  }
+  return found;
+}
+
+// Characters from "<" to the next ">" are tag characters, for search words that hold tags.
+void MarkTags(const UnicodeString& text, uint16_t* types) {
+  bool inTag = false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == u'<') inTag = true;
+    if (inTag && !IsSegmentMarker(types[i])) types[i] |= tag_char_flag;
+    if (text[i] == u'>') inTag = false;
+  }
 }
 
 // Context with line breaks and tabs shown as spaces, so that each hit stays on one line.
@@ -54,64 +198,201 @@ std::string Flat(std::u16string_view s) {
   return Utf16ToUtf8(t);
 }
 
-int Concord(const ConcordOptions& o) {
-  std::vector<fs::path> files;
+std::string Json(std::string_view s) {
+  std::string out = "\"";
+  for (unsigned char c : s) {
+    if (c == '"' || c == '\\') out += '\\', out += static_cast<char>(c);
+    else if (c < 0x20) {
+      char b[8];
+      std::snprintf(b, sizeof b, "\\u%04x", c);
+      out += b;
+    } else out += static_cast<char>(c);
+  }
+  return out + "\"";
+}
+
+void PrintLine(const ConcordLine& l, const std::vector<std::string>& names, const ConcordOptions& o) {
+  const std::string left = Flat(l.left), hit = Flat(l.hit), right = Flat(l.right);
+  if (o.json) {
+    std::printf("{\"file\":%s,\"pos\":%d,\"percent\":%.1f,\"word\":%d,\"sentence\":%d,\"paragraph\":%d,"
+                "\"left\":%s,\"hit\":%s,\"right\":%s}\n",
+                Json(names[l.file]).c_str(), l.pos + 1, l.percent, l.wordNum, l.sentenceNum, l.paragraphNum,
+                Json(left).c_str(), Json(hit).c_str(), Json(right).c_str());
+    return;
+  }
+  // The left context right-aligned in its column, counted in characters rather than bytes.
+  const int pad = std::max<int>(0, o.context - static_cast<int>(l.left.size()));
+  std::printf("%s:%d (%.0f%%) w%d s%d p%d\t%*s%s[%s]%s\n", names[l.file].c_str(), l.pos + 1, l.percent, l.wordNum,
+              l.sentenceNum, l.paragraphNum, pad, "", left.c_str(), hit.c_str(), right.c_str());
+}
+
+std::vector<std::string> CollectFiles(const ConcordOptions& o, bool& ok) {
+  std::vector<std::string> files;
+  ok = true;
   for (const auto& p : o.paths) {
     std::error_code ec;
     if (fs::is_directory(p, ec)) {
+      std::vector<std::string> here;
       for (auto it = fs::recursive_directory_iterator(p, fs::directory_options::skip_permission_denied, ec);
            it != fs::recursive_directory_iterator(); it.increment(ec)) {
         if (ec) break;
-        if (it->is_regular_file(ec)) files.push_back(it->path());
+        if (it->is_regular_file(ec)) here.push_back(it->path().string());
       }
+      std::sort(here.begin(), here.end());
+      files.insert(files.end(), here.begin(), here.end());
     } else if (fs::is_regular_file(p, ec)) {
       files.push_back(p);
     } else {
-      std::fprintf(stderr, "kx8: no such file or folder: %s\n", p.c_str());
-      return 2;
+      std::fprintf(stderr, "kx8 concord: no such file or folder: %s\n", p.c_str());
+      ok = false;
     }
   }
-  std::sort(files.begin(), files.end());
+  return files;
+}
 
-  const UnicodeString needle = o.matchCase ? o.word : UpperCase(o.word);
-  long totalHits = 0, totalWords = 0, filesWithHits = 0;
-  size_t totalChars = 0;
-  for (const auto& file : files) {
-    UnicodeString text;
-    if (!ReadText(file, text)) {
-      std::fprintf(stderr, "kx8: cannot read %s\n", file.c_str());
+int Concord(ConcordOptions& o) {
+  // The typed word: alternatives, then each parsed with flags, wildcards, tags and a context clause.
+  TIgnore_tag tags{};
+  tags[tag_on][0] = u'<';
+  tags[tag_off][0] = u'>';
+  UnicodeString typed = o.word;
+  std::vector<TSearch_word_format_rec> recs;
+  bool anyTags = false;
+  for (UnicodeString& alt : SplitSWList(typed, true)) {
+    TSearch_word_format_rec rec;
+    Parsed_SearchWord(tags, alt, rec);
+    if (rec.search_text.empty()) continue;
+    if (o.matchCase) rec.flags.Include(myCaseIsSensitive);
+    anyTags |= rec.contains_a_tag;
+    recs.push_back(std::move(rec));
+  }
+  if (recs.empty()) {
+    std::fprintf(stderr, "kx8 concord: nothing to search for in \"%s\"\n", Utf16ToUtf8(o.word).c_str());
+    return 2;
+  }
+  bool pathsOk = true;
+  const std::vector<std::string> files = CollectFiles(o, pathsOk);
+  if (!pathsOk) return 2;
+
+  // Progress on standard error through the yield hook, only for a person watching a terminal.
+  const bool progress = isatty(STDERR_FILENO) && files.size() > 1;
+  size_t fileNo = 0;
+  int64_t totalHits = 0;
+  auto lastShown = std::chrono::steady_clock::now();
+  const TYieldProcessProc savedYield = Global_YieldProcessProc;
+  if (progress)
+    Global_YieldProcessProc = [&] {
+      const auto now = std::chrono::steady_clock::now();
+      if (now - lastShown < std::chrono::milliseconds(200)) return;
+      lastShown = now;
+      std::fprintf(stderr, "\r%zu/%zu files, %lld hits ", fileNo, files.size(), static_cast<long long>(totalHits));
+    };
+
+  std::vector<std::unique_ptr<ConcordLine>> lines;
+  const bool sorting = !o.sortVars.empty();
+  int64_t totalChars = 0, totalWords = 0, filesWithHits = 0, unreadable = 0;
+  TSearchAndDoEngine engine(kLocale);
+  for (fileNo = 0; fileNo < files.size(); ++fileNo) {
+    if (o.maxHits >= 0 && totalHits >= o.maxHits) break;
+    const auto fileIndex = static_cast<int32_t>(fileNo);
+    UnicodeString text, note;
+    if (!CorpusFileText(Utf8ToUtf16(files[fileNo]), 0, 0, text, note)) {
+      ++unreadable;
       continue;
     }
-    totalChars += text.size();
-    const UnicodeString hay = o.matchCase ? text : UpperCase(text);
-    // Words counted as runs of word characters, lines as line feeds before the hit.
-    long words = 0;
-    for (size_t i = 0; i < text.size(); ++i)
-      if (IsWordChar(text[i]) && (i == 0 || !IsWordChar(text[i - 1]))) ++words;
-    totalWords += words;
-    long hitsHere = 0, line = 1;
-    size_t lineCountedTo = 0;
-    for (size_t at = hay.find(needle); at != UnicodeString::npos; at = hay.find(needle, at + 1)) {
-      const size_t end = at + needle.size();
-      if ((at > 0 && IsWordChar(text[at - 1])) || (end < text.size() && IsWordChar(text[end]))) continue;
-      line += std::count(text.begin() + lineCountedTo, text.begin() + at, u'\n');
-      lineCountedTo = at;
-      const size_t left = at > static_cast<size_t>(o.context) ? at - o.context : 0;
-      std::string l = Flat(std::u16string_view(text).substr(left, at - left));
-      std::string r = Flat(std::u16string_view(text).substr(end, o.context));
-      std::printf("%s:%ld:%zu (%.0f%%)\t%*s[%s]%s\n", file.c_str(), line, at + 1,
-                  text.empty() ? 0.0 : 100.0 * at / text.size(), o.context, l.c_str(),
-                  Flat(std::u16string_view(text).substr(at, needle.size())).c_str(), r.c_str());
-      ++hitsHere;
-      if (o.maxHits >= 0 && totalHits + hitsHere >= o.maxHits) break;
+    // A line break after the text: the engine never lets a hit reach the buffer's last character.
+    text += u'\n';
+    totalChars += static_cast<int64_t>(text.size()) - 1;
+    std::vector<std::unique_ptr<ConcordLine>> here;
+    const uint16_t* types = nullptr;
+    auto found = [&](TSearchAndDoEngine& e, const TSearchFound_Rec& f) {
+      const TSearch_word_format_rec& rec = recs[static_cast<size_t>(f.search_number)];
+      const int32_t pos = f.hit_pos_in_characters, len = f.hit_characters;
+      if (!ContextSatisfied(rec, text, types, pos, len)) return false;
+      auto l = std::make_unique<ConcordLine>();
+      l->file = fileIndex;
+      l->pos = pos;
+      l->length = len;
+      l->percent = f.percent_of_file;
+      // The word count includes the hit's word once whitespace preceded it; a text that opens with a
+      // word has one more than the count says.
+      l->wordNum = f.count_stats.number[word_stats] + ((types[0] & whitespace_mask) == 0 ? 1 : 0);
+      l->sentenceNum = f.count_stats.number[sentence_stats] + 1;
+      l->paragraphNum = f.count_stats.number[paragraph_stats] + 1;
+      const int32_t from = std::max(0, pos - o.context);
+      l->left = text.substr(from, pos - from);
+      l->hit = text.substr(pos, len);
+      l->right = text.substr(pos + len, o.context);
+      for (size_t k = 0; k < o.sortVars.size(); ++k) {
+        const int32_t v = o.sortVars[k];
+        if (v == key_word) l->keys[k] = ToUpper(l->hit);
+        else if (v > key_left) l->keys[k] = ToUpper(NthWordLeft(text, types, pos, v - key_left));
+        else if (v > key_right) l->keys[k] = ToUpper(NthWordRight(text, types, pos + len, v - key_right));
+      }
+      here.push_back(std::move(l));
+      ++totalHits;
+      if (o.maxHits >= 0 && totalHits >= o.maxHits) e.FoundEnough();
+      return true;
+    };
+    engine.BufferFormat = fc_UTF16;
+    engine.PrepareForConcordancing(Utf8ToUtf16(files[fileNo]), text.c_str(), nullptr, nullptr,
+                                   static_cast<int32_t>(std::min<int64_t>(INT32_MAX, int64_t(text.size()) * 2)), 0, 0,
+                                   false, o.skipPunctuation, found, {});
+    uint16_t* t = engine.BufferDetails.data();
+    types = t;
+    const auto n = engine.BufferLength();
+    SetZeroWidthJoinersToDefined(text.c_str(), t, n);
+    engine.HandleAllowables(o.middles, false, false);
+    HandleMiddleCharsInNumbers(true, false, text.c_str(), t, n);
+    const TTagsFoundArray markers = MarkSentencesAndParagraphs(text, t);
+    if (anyTags) MarkTags(text, t);
+    engine.SetArrayOfTagsFound(markers.data());
+    Global_in_heading = false;
+    for (size_t r = 0; r < recs.size(); ++r) {
+      if (o.maxHits >= 0 && totalHits >= o.maxHits) break;
+      engine.ClearChunkTextStats();
+      engine.SearchAndDo(&recs[r], static_cast<int32_t>(r));
     }
-    if (hitsHere > 0) ++filesWithHits;
-    totalHits += hitsHere;
-    if (o.maxHits >= 0 && totalHits >= o.maxHits) break;
+    // Words of the whole file: the engine counts only up to its last hit, so count the rest here.
+    int64_t words = 0;
+    for (int32_t i = 0; i < n; ++i)
+      if (IsWordType(t[i]) && (i == 0 || !IsWordType(t[i - 1]))) ++words;
+    totalWords += words;
+    // Alternatives may find the same place; keep it once, in text order.
+    std::stable_sort(here.begin(), here.end(), [](const auto& a, const auto& b) { return a->pos < b->pos; });
+    here.erase(std::unique(here.begin(), here.end(), [](const auto& a, const auto& b) { return a->pos == b->pos; }),
+               here.end());
+    if (!here.empty()) ++filesWithHits;
+    if (progress) std::fputs("\r\033[K", stderr);
+    for (auto& l : here) {
+      if (!sorting) PrintLine(*l, files, o);
+      lines.push_back(std::move(l));
+    }
   }
-  std::printf("\n%ld hits in %ld of %zu files; %zu characters, %ld words searched; %.2f hits per 1,000 words\n",
-              totalHits, filesWithHits, files.size(), totalChars, totalWords,
-              totalWords ? 1000.0 * totalHits / totalWords : 0.0);
+  if (progress) std::fputs("\r\033[K", stderr);
+
+  if (sorting) {
+    TConcordLines list(o.sortVars);
+    for (auto& l : lines) list.Add(l.get());
+    list.SetAscending(o.sortAscending[0], o.sortAscending.size() > 1 ? o.sortAscending[1] : true,
+                      o.sortAscending.size() > 2 ? o.sortAscending[2] : true);
+    const T3SortCompare compare = [&list](void* item) { return list.CompareWithBase(*static_cast<ConcordLine*>(item)); };
+    switch (o.sortVars.size()) {
+      case 1: list.DoASingleSort(compare, o.sortVars[0]); break;
+      case 2: list.DoADoubleSort(compare, o.sortVars[0], o.sortVars[1]); break;
+      default: list.DoATrebleSort(compare, o.sortVars[0], o.sortVars[1], o.sortVars[2]); break;
+    }
+    for (int32_t i = 0; i < list.Count(); ++i) PrintLine(*static_cast<ConcordLine*>(list.Get(i)), files, o);
+  }
+  Global_YieldProcessProc = savedYield;
+
+  std::FILE* summary = o.json ? stderr : stdout;
+  std::fprintf(summary,
+               "\n%lld hits in %lld of %zu files; %lld characters, %lld words searched; %.2f hits per 1,000 words\n",
+               static_cast<long long>(lines.size()), static_cast<long long>(filesWithHits), files.size(),
+               static_cast<long long>(totalChars), static_cast<long long>(totalWords),
+               totalWords ? 1000.0 * static_cast<double>(lines.size()) / static_cast<double>(totalWords) : 0.0);
+  if (unreadable) std::fprintf(stderr, "kx8 concord: %lld files skipped (not text)\n", static_cast<long long>(unreadable));
   return 0;
 }
 
@@ -122,22 +403,53 @@ int ConcordMain(int argc, char** argv) {
   std::vector<std::string> rest;
   for (int i = 0; i < argc; ++i) {
     const std::string a = argv[i];
-    auto number = [&](long& out) {
-      int32_t v;
-      if (i + 1 >= argc || !TryStrToInt(Utf8ToUtf16(argv[i + 1]), v) || v < 0) {
-        std::fprintf(stderr, "kx8 concord: %s needs a number\n", a.c_str());
+    auto value = [&](const char* what) -> const char* {
+      if (i + 1 >= argc) {
+        std::fprintf(stderr, "kx8 concord: %s needs %s\n", a.c_str(), what);
+        return nullptr;
+      }
+      return argv[++i];
+    };
+    auto number = [&](int64_t& out) {
+      const char* v = value("a number");
+      int32_t n;
+      if (v == nullptr || !TryStrToInt(Utf8ToUtf16(v), n) || n < 0) {
+        if (v) std::fprintf(stderr, "kx8 concord: %s needs a number\n", a.c_str());
         return false;
       }
-      out = v;
-      ++i;
+      out = n;
       return true;
     };
-    long n;
-    if (a == "--context") { if (!number(n)) return 2; o.context = static_cast<int>(n); }
-    else if (a == "--max") { if (!number(n)) return 2; o.maxHits = n; }
-    else if (a == "--case") o.matchCase = true;
-    else if (a.size() > 1 && a[0] == '-') { std::fprintf(stderr, "kx8 concord: unknown option %s\n", a.c_str()); return 2; }
-    else rest.push_back(a);
+    int64_t n;
+    if (a == "--context") {
+      if (!number(n)) return 2;
+      o.context = static_cast<int32_t>(std::min<int64_t>(n, 10000));
+    } else if (a == "--max") {
+      if (!number(n)) return 2;
+      o.maxHits = n;
+    } else if (a == "--case") {
+      o.matchCase = true;
+    } else if (a == "--skip-punctuation") {
+      o.skipPunctuation = true;
+    } else if (a == "--json") {
+      o.json = true;
+    } else if (a == "--middle") {
+      const char* v = value("the characters");
+      if (!v) return 2;
+      o.middles = Utf8ToUtf16(v);
+    } else if (a == "--sort") {
+      const char* v = value("keys");
+      if (!v || !ParseSortKeys(v, o)) {
+        std::fprintf(stderr, "kx8 concord: --sort takes one to three of R1..R9, L1..L9, word, file (\"-\" before "
+                             "a key: descending)\n");
+        return 2;
+      }
+    } else if (a.size() > 1 && a[0] == '-') {
+      std::fprintf(stderr, "kx8 concord: unknown option %s\n", a.c_str());
+      return 2;
+    } else {
+      rest.push_back(a);
+    }
   }
   if (rest.size() < 2) {
     std::fputs(kUsage, stderr);
