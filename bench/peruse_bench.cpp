@@ -1,0 +1,140 @@
+// Folder walk throughput: 100,000 small files in 1,000 folders plus 10 archives of 1,000 entries each,
+// walked through TPeruseDir (sub-folders and archives), beside `find DIR -type f | wc -l` and a plain
+// libzip listing of the same archives, in files per second. The tree is made once in /tmp, shared by
+// every benchmark of the run and deleted at the end.
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+#include <zip.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "kx8rt/files/perusedir.h"
+
+namespace fs = std::filesystem;
+using namespace kx8;
+
+namespace {
+
+constexpr int kFolders = 1000, kFilesPerFolder = 100, kArchives = 10, kEntriesPerArchive = 1000;
+
+const fs::path& Root() {
+  static const fs::path root = fs::path("/tmp") / ("kx8_peruse_bench_" + std::to_string(::getpid()));
+  return root;
+}
+
+void MakeTree() {
+  const fs::path root = Root();
+  fs::remove_all(root);
+  for (int d = 0; d < kFolders; ++d) {
+    char name[64];
+    std::snprintf(name, sizeof name, "d%d/f%d", d / 100, d);
+    const fs::path dir = root / name;
+    fs::create_directories(dir);
+    for (int f = 0; f < kFilesPerFolder; ++f) {
+      std::snprintf(name, sizeof name, "t%d.txt", f);
+      std::ofstream(dir / name) << "text " << f << '\n';
+    }
+  }
+  static const char kText[] = "a short text in an archive\n";
+  for (int a = 0; a < kArchives; ++a) {
+    int err = 0;
+    char name[64];
+    std::snprintf(name, sizeof name, "z%d.zip", a);
+    zip_t* za = zip_open((root / name).c_str(), ZIP_CREATE | ZIP_TRUNCATE, &err);
+    for (int e = 0; e < kEntriesPerArchive; ++e) {
+      zip_source_t* src = zip_source_buffer(za, kText, sizeof kText - 1, 0);
+      std::snprintf(name, sizeof name, "e%d/n%d.txt", e / 100, e);
+      if (zip_file_add(za, name, src, ZIP_FL_ENC_UTF_8) < 0) zip_source_free(src);
+    }
+    zip_close(za);
+  }
+}
+
+void BM_TPeruseDirWalk(benchmark::State& state) {
+  const UnicodeString root = Utf8ToUtf16(Root().string());
+  int64_t files = 0;
+  for (auto _ : state) {
+    TPeruseDir walker(u"*.txt", u"*", u"*.txt", u"", u"", true, true, false, false, false, false);
+    TMySearchRecList list;
+    walker.OnFoundDir = [&](const UnicodeString& d) { walker.HandleAllFilesIn(d, &list); };
+    walker.HandleAllFilesIn(root, &list);
+    walker.ProcessAllSubDirectories(root);
+    files = list.Count();
+    benchmark::DoNotOptimize(files);
+  }
+  state.counters["files"] = static_cast<double>(files);
+  state.counters["files/s"] = benchmark::Counter(static_cast<double>(files), benchmark::Counter::kIsIterationInvariantRate);
+}
+
+// The operating system's own walker, for scale (counts the archives as files, not their entries).
+void BM_FindTypeF(benchmark::State& state) {
+  const std::string cmd = "find " + Root().string() + " -type f | wc -l";
+  long files = 0;
+  for (auto _ : state) {
+    FILE* p = ::popen(cmd.c_str(), "r");
+    if (!p || std::fscanf(p, "%ld", &files) != 1) state.SkipWithError("find failed");
+    if (p) ::pclose(p);
+  }
+  state.counters["files"] = static_cast<double>(files);
+  state.counters["files/s"] = benchmark::Counter(static_cast<double>(files), benchmark::Counter::kIsIterationInvariantRate);
+}
+
+// Names and sizes of every archive entry straight from libzip, without the walker's records.
+void BM_LibzipListing(benchmark::State& state) {
+  int64_t entries = 0;
+  for (auto _ : state) {
+    entries = 0;
+    for (int a = 0; a < kArchives; ++a) {
+      int err = 0;
+      char name[32];
+      std::snprintf(name, sizeof name, "z%d.zip", a);
+      zip_t* za = zip_open((Root() / name).c_str(), ZIP_RDONLY, &err);
+      if (!za) {
+        state.SkipWithError("zip_open failed");
+        break;
+      }
+      const zip_int64_t n = zip_get_num_entries(za, 0);
+      for (zip_int64_t i = 0; i < n; ++i) {
+        zip_stat_t st;
+        if (zip_stat_index(za, static_cast<zip_uint64_t>(i), 0, &st) == 0 && st.name) ++entries;
+      }
+      zip_discard(za);
+    }
+  }
+  state.counters["files"] = static_cast<double>(entries);
+  state.counters["files/s"] = benchmark::Counter(static_cast<double>(entries), benchmark::Counter::kIsIterationInvariantRate);
+}
+
+// The walker on the archives alone (the root folder, no sub-folders), beside the plain listing.
+void BM_TPeruseDirZipsOnly(benchmark::State& state) {
+  const UnicodeString root = Utf8ToUtf16(Root().string());
+  int64_t files = 0;
+  for (auto _ : state) {
+    TPeruseDir walker(u"*.txt", u"*", u"*.txt", u"", u"", true, true, false, false, false, false);
+    TMySearchRecList list;
+    walker.HandleAllFilesIn(root, &list);
+    files = list.Count();
+  }
+  state.counters["files"] = static_cast<double>(files);
+  state.counters["files/s"] = benchmark::Counter(static_cast<double>(files), benchmark::Counter::kIsIterationInvariantRate);
+}
+
+BENCHMARK(BM_TPeruseDirWalk)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+BENCHMARK(BM_FindTypeF)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+BENCHMARK(BM_TPeruseDirZipsOnly)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1.0);
+BENCHMARK(BM_LibzipListing)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1.0);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  MakeTree();
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  fs::remove_all(Root());
+  return 0;
+}

@@ -1,0 +1,97 @@
+#include "kx8rt/platform/file_system.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+
+namespace kx8 {
+namespace {
+
+namespace fs = std::filesystem;
+
+class FileSystem : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir = fs::temp_directory_path() / ("kx8_file_system_" + std::to_string(::getpid()));
+    fs::remove_all(dir);
+    fs::create_directories(dir / "sub");
+  }
+  void TearDown() override { fs::remove_all(dir); }
+  UnicodeString U(const std::string& name) const { return Utf8ToUtf16((dir / name).string()); }
+  void Put(const std::string& name, const std::string& text) { std::ofstream(dir / name) << text; }
+  std::map<std::string, int32_t> Find(const std::string& pattern, int32_t attr) {
+    std::map<std::string, int32_t> found;
+    TSearchRec sr;
+    for (int32_t rc = FindFirst(U(pattern), attr, sr); rc == 0; rc = FindNext(sr)) found[Utf16ToUtf8(sr.Name)] = sr.Attr;
+    FindClose(sr);
+    return found;
+  }
+  fs::path dir;
+};
+
+TEST_F(FileSystem, AttributesAndFilter) {
+  Put("a.txt", "abc");
+  Put(".hidden.txt", "h");
+  Put("B.TXT", "b");
+  ASSERT_EQ(::mkfifo((dir / "pipe.txt").c_str(), 0600), 0);
+  auto all = Find("*", faAnyFile);
+  EXPECT_EQ(all.size(), 5u);  // "." and ".." are never reported
+  EXPECT_EQ(all["a.txt"], faArchive);
+  EXPECT_EQ(all[".hidden.txt"], faArchive | faHidden);
+  EXPECT_EQ(all["pipe.txt"], faSysFile);
+  EXPECT_EQ(all["sub"], faDirectory);
+  auto plain = Find("*.txt", 0);  // hidden, system and folders only when asked for
+  EXPECT_EQ(plain.size(), 2u);
+  EXPECT_TRUE(plain.count("B.TXT"));  // patterns ignore case
+  if (::geteuid() != 0) {
+    ::chmod((dir / "a.txt").c_str(), 0444);
+    EXPECT_EQ(FileGetAttr(U("a.txt")), faArchive | faReadOnly);
+  }
+  TSearchRec sr;
+  EXPECT_EQ(FindFirst(U("*.none"), faAnyFile, sr), ENOENT);
+  EXPECT_NE(FindFirst(U("missing/*"), faAnyFile, sr), 0);
+  ASSERT_EQ(FindFirst(U("a.txt"), faAnyFile, sr), 0);
+  EXPECT_EQ(sr.Size, 3);
+  double dt = 0;
+  EXPECT_TRUE(UnixTimeToLocalDateTime(sr.Time, dt));
+  EXPECT_GT(dt, 40000.0);  // some time after 2009
+}
+
+TEST_F(FileSystem, CopyMoveDelete) {
+  Put("src.txt", "data");
+  EXPECT_TRUE(CopyFile(U("src.txt"), U("dst.txt"), true));
+  EXPECT_FALSE(CopyFile(U("src.txt"), U("dst.txt"), true));
+  EXPECT_TRUE(CopyFile(U("src.txt"), U("dst.txt"), false));
+  EXPECT_FALSE(CopyFile(U("none.txt"), U("x.txt"), false));
+  EXPECT_FALSE(FileExists(U("x.txt")));
+  EXPECT_EQ(FileSizeByName(U("dst.txt")), 4);
+  EXPECT_TRUE(RenameFile(U("dst.txt"), U("sub/moved.txt")));
+  EXPECT_TRUE(FileExists(U("sub/moved.txt")));
+  EXPECT_FALSE(DeleteFile(U("sub")));  // not a folder
+  EXPECT_TRUE(DeleteFile(U("sub/moved.txt")));
+  EXPECT_FALSE(DeleteFile(U("sub/moved.txt")));
+  EXPECT_TRUE(ForceDirectories(U("x/y/z/")));
+  EXPECT_TRUE(DirectoryExists(U("x/y/z")));
+  EXPECT_FALSE(FileExists(U("x/y")));
+  EXPECT_TRUE(RemoveDir(U("x/y/z")));
+  EXPECT_EQ(GetTempDirectory().back(), u'/');
+}
+
+TEST(PathNames, Parts) {
+  EXPECT_EQ(ExtractFileName(u"/a/b.c/d.txt"), u"d.txt");
+  EXPECT_EQ(ExtractFilePath(u"/a/b.c/d.txt"), u"/a/b.c/");
+  EXPECT_EQ(ExtractFileExt(u"/a/b.c/d"), u"");  // a dot of the folder is not the extension
+  EXPECT_EQ(ExtractFileExt(u"/a/d.tar.gz"), u".gz");
+  EXPECT_EQ(ChangeFileExt(u"/a.b/c", u".x"), u"/a.b/c.x");
+  EXPECT_EQ(ChangeFileExt(u"c.types", u".types_bak"), u"c.types_bak");
+  EXPECT_EQ(IncludeTrailingPathDelimiter(u"/a"), u"/a/");
+  EXPECT_EQ(IncludeTrailingPathDelimiter(u"/a/"), u"/a/");
+  EXPECT_EQ(ExcludeTrailingPathDelimiter(u"/"), u"/");
+}
+
+}  // namespace
+}  // namespace kx8
