@@ -258,7 +258,9 @@ int Concord(ConcordOptions& o) {
   UnicodeString typed = o.word;
   std::vector<TSearch_word_format_rec> recs;
   bool anyTags = false;
-  for (UnicodeString& alt : SplitSWList(typed, true)) {
+  const auto alternatives = SplitSWList(typed, true);
+  for (int32_t a = 0; a < alternatives->Count(); ++a) {
+    UnicodeString alt = alternatives->Get(a);
     TSearch_word_format_rec rec;
     Parsed_SearchWord(tags, alt, rec);
     if (rec.search_text.empty()) continue;
