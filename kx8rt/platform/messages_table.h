@@ -90,3 +90,11 @@ KX8_MESSAGE(KXMegabyte, u"Mb")
 KX8_MESSAGE(KXKilobyte, u"Kb")
 KX8_MESSAGE(KXByte, u"bytes")
 KX8_MESSAGE(KXNumberListTooLong, u"The number list \"%s\" stands for more than %d numbers")
+
+// search items, search requests and word lists
+KX8_MESSAGE(KXEtc, u"etc.")
+KX8_MESSAGE(KXMatchesMatchNow, u"find matches and mark them")
+KX8_MESSAGE(KXMatchesDeleteMatches, u"delete entries which match")
+KX8_MESSAGE(KXMatchesDeleteNonMatches, u"delete entries not matched")
+KX8_MESSAGE(KXMatchesCopyToSetColumn, u"copy any matches to Set Column")
+KX8_MESSAGE(KXMatchesRemoveMatchMarking, u"remove match marks")
