@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "kx8rt/containers/base_lists.h"
+#include "kx8rt/containers/checked_string_lists.h"
 #include "kx8rt/containers/comparisons.h"
 #include "kx8rt/containers/holders.h"
 #include "kx8rt/containers/useful_classes_stringlist_sorts.h"
@@ -104,9 +105,9 @@ std::vector<int64_t> ComputedByteDivisions(int64_t total, int32_t n);
 // A string list owning a Holder (with a public data member of type Value) in each line's slot. Lines
 // stay in insertion order; IndexOf is linear with the list's comparison (case-insensitive by default).
 template <class Holder, class Value>
-class TStringListWithHolder : public TStringList {
+class TStringListWithHolder : public TIndexCheckStringlist {
  public:
-  TStringListWithHolder() : TStringList(true) {}
+  TStringListWithHolder() : TIndexCheckStringlist(true) {}
   // Appends line s with a new holder of value; returns its index. Duplicates are allowed.
   int32_t AddOne(const UnicodeString& s, const Value& value) {
     return AddObject(s, std::unique_ptr<TObject>(std::make_unique<Holder>(value)));
@@ -121,7 +122,7 @@ class TStringListWithHolder : public TStringList {
     if (Holder* h = HolderAt(i)) h->data = value;
   }
   // Frees line i's holder and empties its slot.
-  void FreeAndNilOne(int32_t i) {
+  void FreeAndNilOne(int32_t i) override {
     if (i >= 0 && i < Count() && Objects(i)) PutObject(i, nullptr);
   }
 
@@ -159,14 +160,14 @@ class TStringListWithASingle : public TStringListWithHolder<TSingleHolder, float
 };
 
 // A 32-bit integer kept in the slot itself (nothing owned).
-class TStringListWithFreqPointers : public TStringList {
+class TStringListWithFreqPointers : public TIndexCheckStringlist {
  public:
   int32_t AddOne(const UnicodeString& s, int32_t n) { return AddInteger(s, n); }
   // The integer of line i; 0 out of range or for an empty slot.
   int32_t GetOne(int32_t i) const;
   void SetOne(int32_t i, int32_t n);
   // Empties the slot; there is nothing to free.
-  void FreeAndNilOne(int32_t i);
+  void FreeAndNilOne(int32_t i) override;
   // Integer descending, then line descending.
   void SortOnFreq();
 };
@@ -232,9 +233,14 @@ class T1LongintList;
 class T2LongintList;
 
 // A T1LongintList per line, owned by the line.
-class TStringListWithLongintList : public TStringList {
+class TStringListWithLongintList : public TIndexCheckStringlist {
  public:
-  TStringListWithLongintList() : TStringList(true) {}
+  TStringListWithLongintList() : TIndexCheckStringlist(true) {}
+  ~TStringListWithLongintList() override { Clear(); }
+  // Frees the line's list and empties its slot.
+  void FreeAndNilOne(int32_t i) override {
+    if (IndexAssignedOK(i) && Objects(i)) PutObject(i, nullptr);
+  }
   // Adds n to the list of s unless it holds n already, or adds s with a new list of n; returns the
   // count of that line's list.
   int32_t AddOneOrAddToList(const UnicodeString& s, int32_t n);
@@ -250,9 +256,13 @@ class TStringListWithLongintList : public TStringList {
 };
 
 // A T2LongintList of pairs per line, owned by the line.
-class TStringListWith2LongintList : public TStringList {
+class TStringListWith2LongintList : public TIndexCheckStringlist {
  public:
-  TStringListWith2LongintList() : TStringList(true) {}
+  TStringListWith2LongintList() : TIndexCheckStringlist(true) {}
+  ~TStringListWith2LongintList() override { Clear(); }
+  void FreeAndNilOne(int32_t i) override {
+    if (IndexAssignedOK(i) && Objects(i)) PutObject(i, nullptr);
+  }
   // Appends pair to the list of s (creating line and list when absent); the count of that list.
   int32_t AddOrAddPair(const UnicodeString& s, const T2_longint_rec& pair);
   T2LongintList* GetOne(int32_t i) const;
