@@ -177,9 +177,9 @@ UnicodeString TRepeatedChunks::GetAFilename(int32_t index) const {
 }
 
 void TRepeatedChunks::Clear() {
-  chunks_list->Clear();
-  fnames->Clear();
-  display_index->Clear();
+  if (chunks_list) chunks_list->Clear();
+  if (fnames) fnames->Clear();
+  if (display_index) display_index->Clear();
 }
 
 // ---- fixed-length chunks ----

@@ -98,6 +98,14 @@ TEST(RepeatedChunks, StopFromProgressEndsTheTextAfterTheSentence) {
   EXPECT_FALSE(rc.processing);
 }
 
+TEST(RepeatedChunks, MissingChunkListRaises) {
+  TRepeatedChunks rc;
+  rc.chunks_list.reset();
+  EXPECT_THROW(rc.AddToRepeatedSentencesInTxt(0, 1), Exception);
+  EXPECT_THROW(rc.AddedToRepeatedSentencesInTxt(0, u"A b.\r\n"), Exception);
+  rc.Clear();
+}
+
 class RepeatedChunkFiles : public ::testing::Test {
  protected:
   void SetUp() override {
