@@ -147,13 +147,12 @@ bool Readfixed_lang_details_rec(TStream& stream, Tfixed_lang_details32& rec, int
     uint8_t head[3] = {};
     const int32_t got = stream.Read(head, 3);
     if (got > 0) stream.Seek(-got, soCurrent);
-    if (got != 3) {
-      ok = false;
-    } else if (head[2] == 0) {
-      ok = ReadUpTo(stream, raw, 632);
+    // A short look-ahead still converts what there is, as every short read here does.
+    if (head[2] == 0) {
+      ok = ReadUpTo(stream, raw, 632) && got == 3;
       rec = LangDetNewFromOld(OldLangDetailsFromBytes(raw));
     } else {
-      ok = ReadUpTo(stream, raw, 1040);
+      ok = ReadUpTo(stream, raw, 1040) && got == 3;
       rec = LangDetFromIntermediate(raw);
     }
   }

@@ -363,6 +363,16 @@ TEST(SettingsReaders, CutRecordsGiveFalse) {
   }
 }
 
+TEST(SettingsReaders, ShortReadKeepsWhatArrived) {
+  const Bytes img = OldLangImage();
+  auto s = StreamOf(Bytes(img.begin(), img.begin() + 12));  // up to the end of lcid
+  Tfixed_lang_details32 r;
+  EXPECT_FALSE(Readfixed_lang_details_rec(s, r, 1));
+  EXPECT_TRUE(r.allow_middles_at_right);
+  EXPECT_EQ(r.lcid, 0x0416u);
+  EXPECT_TRUE(r.nome[0] == 0);
+}
+
 TEST(FixedLangDetailsList, CopiesWholeRecords) {
   TFixedLangDetailsList l;
   Tfixed_lang_details32 r;
