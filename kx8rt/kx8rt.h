@@ -1,4 +1,5 @@
 // Umbrella header: includes every public header of the KX8 run-time library.
+// Written by tools/gen_umbrella.py.
 #pragma once
 
 // platform
@@ -8,6 +9,7 @@
 #include "kx8rt/platform/datetime.h"
 #include "kx8rt/platform/encoding.h"
 #include "kx8rt/platform/exceptions.h"
+#include "kx8rt/platform/file_system.h"
 #include "kx8rt/platform/format.h"
 #include "kx8rt/platform/ini_files.h"
 #include "kx8rt/platform/last_error.h"
@@ -40,11 +42,15 @@
 #include "kx8rt/containers/my_streammemlists.h"
 #include "kx8rt/containers/pointer_utils.h"
 #include "kx8rt/containers/search_context.h"
+#include "kx8rt/containers/search_recs.h"
+#include "kx8rt/containers/sortablelists.h"
 #include "kx8rt/containers/stream_fields.h"
 #include "kx8rt/containers/useful_classes_base.h"
+#include "kx8rt/containers/useful_classes_stringlist_sorts.h"
 
 // search
 #include "kx8rt/search/hit_finding.h"
+#include "kx8rt/search/search_and_do_engine.h"
 #include "kx8rt/search/search_engines.h"
 #include "kx8rt/search/search_parsing.h"
 #include "kx8rt/search/search_types.h"
@@ -64,6 +70,7 @@
 
 // definitions
 #include "kx8rt/definitions/concordance_spans.h"
+#include "kx8rt/definitions/list_types.h"
 #include "kx8rt/definitions/locale_utilities.h"
 #include "kx8rt/definitions/tool_identity.h"
 
@@ -71,7 +78,10 @@
 #include "kx8rt/files/file_utils.h"
 #include "kx8rt/files/inifilebase.h"
 #include "kx8rt/files/logging_utilities.h"
+#include "kx8rt/files/my_filestream.h"
+#include "kx8rt/files/perusedir.h"
 #include "kx8rt/files/system_routines.h"
+#include "kx8rt/files/zip_utils.h"
 
 // dates
 #include "kx8rt/dates/juliandateroutines.h"

@@ -3,3 +3,4 @@
 #pragma once
 
 #include "kx8rt/containers/checked_string_lists.h"
+#include "kx8rt/containers/folder_efficient_file_list.h"

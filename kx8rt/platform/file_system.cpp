@@ -1,5 +1,6 @@
 #include "kx8rt/platform/file_system.h"
 
+#include <algorithm>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -92,6 +93,9 @@ int32_t FindFirst(const UnicodeString& Path, int32_t Attr, TSearchRec& F) {
     h->names.emplace_back(n);
   }
   ::closedir(d);
+  // Names in byte order rather than the order the file system happens to keep, so that every walk of
+  // the same folder reports the same order on every machine.
+  std::sort(h->names.begin(), h->names.end());
   F.FindHandle = std::move(h);
   const int32_t r = Advance(F);
   if (r != 0) FindClose(F);

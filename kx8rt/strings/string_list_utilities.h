@@ -8,6 +8,7 @@
 #include <memory>
 #include <vector>
 
+#include "kx8rt/definitions/concordance_spans.h"  // TRightOrLeft
 #include "kx8rt/platform/datetime.h"
 #include "kx8rt/platform/object_list.h"
 #include "kx8rt/platform/string_list.h"
@@ -72,7 +73,6 @@ class TInsertedTextPositionList : public TList {
   int32_t GetAHitStart(int32_t i) const;
 };
 
-enum TRightOrLeft : uint8_t { at_left, at_right };
 enum TSamplePreference : uint8_t { ts_top_quarter, ts_middle_quarter, ts_bottom_quarter, ts_anywhere };
 
 // text with new_ put in place of old at each listed hit (at_left: the position is where old begins;

@@ -16,10 +16,12 @@
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "commands.h"
+#include "text_choice.h"
 
 namespace fs = std::filesystem;
 using namespace kx8;
@@ -43,6 +45,8 @@ struct ConcordOptions {
   std::vector<bool> sortAscending;
   UnicodeString word;
   std::vector<std::string> paths;
+  kx8tool::TextChoiceOptions choice;  // which texts under the paths
+  uint16_t codepage = 0;              // of 8-bit texts; 0: the system code page
 };
 
 struct ConcordLine {
@@ -226,28 +230,25 @@ void PrintLine(const ConcordLine& l, const std::vector<std::string>& names, cons
               l.sentenceNum, l.paragraphNum, pad, "", left.c_str(), hit.c_str(), right.c_str());
 }
 
-std::vector<std::string> CollectFiles(const ConcordOptions& o, bool& ok) {
-  std::vector<std::string> files;
-  ok = true;
-  for (const auto& p : o.paths) {
-    std::error_code ec;
-    if (fs::is_directory(p, ec)) {
-      std::vector<std::string> here;
-      for (auto it = fs::recursive_directory_iterator(p, fs::directory_options::skip_permission_denied, ec);
-           it != fs::recursive_directory_iterator(); it.increment(ec)) {
-        if (ec) break;
-        if (it->is_regular_file(ec)) here.push_back(it->path().string());
-      }
-      std::sort(here.begin(), here.end());
-      files.insert(files.end(), here.begin(), here.end());
-    } else if (fs::is_regular_file(p, ec)) {
-      files.push_back(p);
-    } else {
-      std::fprintf(stderr, "kx8 concord: no such file or folder: %s\n", p.c_str());
-      ok = false;
-    }
+// The texts under the paths as the folder walker chooses them; a problem with a path is reported.
+std::vector<kx8tool::ChosenText> CollectTexts(const ConcordOptions& o, bool& ok) {
+  std::vector<std::string> problems;
+  std::vector<kx8tool::ChosenText> texts = kx8tool::ChooseTexts(o.paths, o.choice, problems);
+  for (const auto& p : problems) std::fprintf(stderr, "kx8 concord: %s\n", p.c_str());
+  ok = problems.empty();
+  return texts;
+}
+
+// One text read as UTF-16, from its file or from inside its archive; false with a note when it is no text.
+bool ReadCorpusText(const kx8tool::ChosenText& t, uint16_t codepage, UnicodeString& text, UnicodeString& note) {
+  if (t.rec.Number_Within_Zip <= 0) return CorpusFileText(t.fullName, codepage, 0, text, note);
+  try {
+    const std::string bytes = kx8tool::ReadChosenTextBytes(t);
+    return CorpusBufferText(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), codepage, 0, text, note);
+  } catch (const Exception& e) {
+    note = e.Message();
+    return false;
   }
-  return files;
 }
 
 int Concord(ConcordOptions& o) {
@@ -259,8 +260,8 @@ int Concord(ConcordOptions& o) {
   std::vector<TSearch_word_format_rec> recs;
   bool anyTags = false;
   const auto alternatives = SplitSWList(typed, true);
-  for (int32_t a = 0; a < alternatives->Count(); ++a) {
-    UnicodeString alt = alternatives->Get(a);
+  for (int32_t i = 0; i < alternatives->Count(); ++i) {
+    UnicodeString alt = alternatives->Strings(i);
     TSearch_word_format_rec rec;
     Parsed_SearchWord(tags, alt, rec);
     if (rec.search_text.empty()) continue;
@@ -273,8 +274,10 @@ int Concord(ConcordOptions& o) {
     return 2;
   }
   bool pathsOk = true;
-  const std::vector<std::string> files = CollectFiles(o, pathsOk);
-  if (!pathsOk) return 2;
+  const std::vector<kx8tool::ChosenText> chosen = CollectTexts(o, pathsOk);
+  if (!pathsOk && chosen.empty()) return 2;
+  std::vector<std::string> files;
+  for (const auto& t : chosen) files.push_back(Utf16ToUtf8(t.fullName));
 
   // Progress on standard error through the yield hook, only for a person watching a terminal.
   const bool progress = isatty(STDERR_FILENO) && files.size() > 1;
@@ -298,7 +301,8 @@ int Concord(ConcordOptions& o) {
     if (o.maxHits >= 0 && totalHits >= o.maxHits) break;
     const auto fileIndex = static_cast<int32_t>(fileNo);
     UnicodeString text, note;
-    if (!CorpusFileText(Utf8ToUtf16(files[fileNo]), 0, 0, text, note)) {
+    if (!ReadCorpusText(chosen[fileNo], o.codepage, text, note)) {
+      std::fprintf(stderr, "kx8 concord: skipped %s: %s\n", files[fileNo].c_str(), Utf16ToUtf8(note).c_str());
       ++unreadable;
       continue;
     }
@@ -400,6 +404,18 @@ int Concord(ConcordOptions& o) {
 
 }  // namespace
 
+namespace {
+// ParseTextChoiceOption with its complaint printed: the arguments used, or -1 for a missing value.
+int TextChoiceOption(int argc, char** argv, int i, kx8tool::TextChoiceOptions& o) {
+  try {
+    return kx8tool::ParseTextChoiceOption(argc, argv, i, o);
+  } catch (const std::invalid_argument& e) {
+    std::fprintf(stderr, "kx8 concord: %s\n", e.what());
+    return -1;
+  }
+}
+}  // namespace
+
 int ConcordMain(int argc, char** argv) {
   ConcordOptions o;
   std::vector<std::string> rest;
@@ -446,6 +462,12 @@ int ConcordMain(int argc, char** argv) {
                              "a key: descending)\n");
         return 2;
       }
+    } else if (a == "--codepage") {
+      if (!number(n) || n > 65535) return 2;
+      o.codepage = static_cast<uint16_t>(n);
+    } else if (int used = 0; (used = TextChoiceOption(argc, argv, i, o.choice)) != 0) {
+      if (used < 0) return 2;
+      i += used - 1;
     } else if (a.size() > 1 && a[0] == '-') {
       std::fprintf(stderr, "kx8 concord: unknown option %s\n", a.c_str());
       return 2;

@@ -7,3 +7,4 @@ int ConcordMain(int argc, char** argv);
 int ConvertMain(int argc, char** argv);
 int WordlistMain(int argc, char** argv);
 int CompareMain(int argc, char** argv);
+int FilesMain(int argc, char** argv);
