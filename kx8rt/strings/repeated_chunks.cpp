@@ -95,7 +95,7 @@ void TStringlistWithListOfOccurrences::Clear() {
 
 TRepeatedChunks::TRepeatedChunks()
     : display_index(std::make_unique<T1LongintList>()),
-      fnames(std::make_unique<TStringList>()),
+      fnames(std::make_unique<TFolderEfficientFileStringlist>()),
       chunks_list(std::make_unique<TStringlistWithListOfOccurrences>()) {}
 
 TRepeatedChunks::~TRepeatedChunks() = default;
@@ -173,7 +173,7 @@ int32_t TRepeatedChunks::AddedToRepeatedSentencesInTxt(int32_t file_number, cons
 
 UnicodeString TRepeatedChunks::GetAFilename(int32_t index) const {
   if (!fnames || index < 0 || index >= fnames->Count()) return {};
-  return fnames->Get(index);
+  return fnames->GetFullFilename(index);
 }
 
 void TRepeatedChunks::Clear() {

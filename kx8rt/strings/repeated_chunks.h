@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 
+#include "kx8rt/containers/folder_efficient_file_list.h"
 #include "kx8rt/containers/typed_lists.h"
 #include "kx8rt/platform/object_list.h"
 #include "kx8rt/platform/string_list.h"
@@ -68,7 +69,7 @@ class TRepeatedChunks : public TObject {
   // the order in which the caller shows chunks_list's lines) is the caller's.
   std::unique_ptr<T1LongintList> display_index;
   // The loaded file names in load order; a file's index here is its file number.
-  std::unique_ptr<TStringList> fnames;
+  std::unique_ptr<TFolderEfficientFileStringlist> fnames;
   std::unique_ptr<TStringlistWithListOfOccurrences> chunks_list;
 
   // Stores the seven settings.
