@@ -155,3 +155,18 @@ int main(int argc, char** argv) {
   for (const std::string& d : gDirs) fs::remove_all(d);
   return 0;
 }
+
+// Closing note, two Release runs on the shared 2-core build machine (g++ 12 -O3, fortunes as the seed,
+// 16,039 distinct sentences in it; MB/s of the files' bytes):
+//
+//   folder / file size   TRepeatedChunks           hash count, same splitter
+//   10 MB / 16 KB        0.63-0.95 s, 10.5-15.9    0.20-0.45 s, 22-50
+//   100 MB / 16 KB       6.2-10.2 s, 9.8-16.1      1.9-4.3 s, 23-52
+//   10 MB / 64 KB        3.1 s, 3.2                0.40 s, 25
+//
+// With the file size fixed, time grows linearly with the folder (ten times the files, about ten times
+// the time), so MB/s holds steady. Within a file every distinct sentence is searched for through the
+// whole text, so time per file grows with the square of its size: files four times as long run about
+// four times slower per byte, while the hash count keeps its rate. The hash count is three to eight
+// times faster at 16 KB; the difference is the price of counting occurrences anywhere in the text,
+// overlapping ones included, rather than only as whole sentences.
