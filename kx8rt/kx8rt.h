@@ -47,6 +47,7 @@
 #include "kx8rt/containers/search_recs.h"
 #include "kx8rt/containers/sortablelists.h"
 #include "kx8rt/containers/stream_fields.h"
+#include "kx8rt/containers/typed_lists.h"
 #include "kx8rt/containers/useful_classes.h"
 #include "kx8rt/containers/useful_classes_base.h"
 #include "kx8rt/containers/useful_classes_stringlist_sorts.h"
@@ -67,6 +68,7 @@
 #include "kx8rt/strings/my_string_functions.h"
 #include "kx8rt/strings/number_lists.h"
 #include "kx8rt/strings/readable_strings.h"
+#include "kx8rt/strings/repeated_chunks.h"
 #include "kx8rt/strings/sentence_terminators.h"
 #include "kx8rt/strings/sentences.h"
 #include "kx8rt/strings/string_list_utilities.h"
@@ -78,6 +80,8 @@
 #include "kx8rt/definitions/concordance_spans.h"
 #include "kx8rt/definitions/list_types.h"
 #include "kx8rt/definitions/locale_utilities.h"
+#include "kx8rt/definitions/settings_records.h"
+#include "kx8rt/definitions/text_structure.h"
 #include "kx8rt/definitions/tool_identity.h"
 
 // files
