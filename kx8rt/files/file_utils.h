@@ -267,4 +267,47 @@ TNameAndSerialNumber DiskVolumeNameAndSerialNo(const UnicodeString& drive);
 // The path with every "." and ".." resolved and symbolic links followed, as far as it exists.
 UnicodeString GetLongPathNameW(const UnicodeString& path);
 
+// ---- further folder, file and volume routines ----
+
+// Orders a list of full file names by folder, then by name within the folder, so each folder's files
+// come together (comparisons as the list's CompareStrings); a sorted list is switched to unsorted first.
+void SortListOfFiles(TStringList& list);
+// Creates a new sub-folder name under folder, or name_2, name_3, ... when that exists already; the new
+// folder's path with "/", empty when it could not be made.
+UnicodeString NewSubFolderFrom(const UnicodeString& folder, const UnicodeString& name);
+// Copies (or moves) fname, which lies below fromRoot, to the same relative place below toRoot, creating
+// the folders on the way and keeping its date; false when fname is missing or not below fromRoot, when
+// the target exists (it is never overwritten) or the copy fails.
+bool CopyOrMoveAFileRetainingDirStructure(const UnicodeString& fname, const UnicodeString& fromRoot,
+                                          const UnicodeString& toRoot, bool move);
+// True when proposed names the same folder as original (delimiters, "." and ".." and links resolved),
+// so that output meant for elsewhere would land among the originals.
+bool FolderProposedIsOriginalFolder(const UnicodeString& proposed, const UnicodeString& original);
+// The search path of pattern in folder: folder, one "/", pattern ("*" when empty).
+UnicodeString FolderWithPattern(const UnicodeString& folder, const UnicodeString& pattern);
+// True when one folder is the other or lies below it (walking both would meet files twice).
+bool FoldersFromSameHead(const UnicodeString& a, const UnicodeString& b);
+// Removes every empty folder below folder, deepest first, so folders holding only empty folders go too;
+// folder itself stays. Folders holding any file are kept. The number removed.
+int32_t RemoveAllEmptyFolders(const UnicodeString& folder);
+// The name with every "." of the file-name part removed except the one starting its extension
+// ("a.b/v1.2.txt" gives "a.b/v12.txt"); the folder part is unchanged.
+UnicodeString RemoveDotsFromFilename(const UnicodeString& fname);
+// The number of local disk file systems mounted (the drives of this system).
+int32_t NumberOfDrives();
+// The number of network file systems mounted.
+int32_t NumberOfNetworkDrives();
+// One line per network mount, "mount point=remote source" (as Names and Values), in mount order.
+std::unique_ptr<TStringList> AllNetworkDrives();
+// A stable identity of the volume holding path: its label, else its UUID, else its device name;
+// empty when path's file system cannot be found.
+UnicodeString VolumeID(const UnicodeString& path);
+// The remote source ("//host/share", "host:/export") of the network volume holding path; empty for a
+// local path.
+UnicodeString NetworkVolume(const UnicodeString& path);
+// Full names of the files in folder (below it too when recurse) whose extension is ext, case ignored,
+// with or without its "." (empty: files without one); dot files skipped; in SortListOfFiles order.
+std::unique_ptr<TStringList> ListOfAllFilesMatchingExt(const UnicodeString& folder, const UnicodeString& ext,
+                                                       bool recurse);
+
 }  // namespace kx8
