@@ -5,15 +5,23 @@ PREFIX ?= /usr/local
 ARGS ?= concord warranty /usr/share/common-licenses
 GENERATOR := Ninja
 PACKAGES := cmake ninja-build g++ libicu-dev libzip-dev libgtest-dev libbenchmark-dev pkg-config
+# Only for make bench: texts to search (fortunes) and a baseline to compare with (ripgrep).
+BENCH_PACKAGES := fortunes ripgrep
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps build test run bench install clean fuzz
+.PHONY: all deps bench-deps install-packages build test run bench install clean fuzz
 
 all: build
 
 deps:
-	@missing=""; for p in $(PACKAGES); do \
+	@$(MAKE) --no-print-directory install-packages WANTED="$(PACKAGES)"
+
+bench-deps:
+	@$(MAKE) --no-print-directory install-packages WANTED="$(PACKAGES) $(BENCH_PACKAGES)"
+
+install-packages:
+	@missing=""; for p in $(WANTED); do \
 	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q "install ok installed" || missing="$$missing $$p"; \
 	done; \
 	if [ -n "$$missing" ]; then \
@@ -33,7 +41,7 @@ test: deps
 run: build
 	./build/release/tools/kx8/kx8 $(ARGS)
 
-bench: deps
+bench: bench-deps
 	cmake -S . -B build/bench -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=Release -DKX8_BUILD_TESTS=OFF -DKX8_BUILD_BENCH=ON
 	cmake --build build/bench -j $(JOBS)
 	@for b in build/bench/*_bench; do echo "== $$b"; $$b || exit 1; done
