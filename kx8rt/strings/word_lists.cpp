@@ -1,5 +1,7 @@
 #include "kx8rt/strings/word_lists.h"
 
+#include "kx8rt/containers/useful_classes_stringlist_sorts.h"
+
 #include <algorithm>
 #include <array>
 #include <cstdlib>
@@ -86,16 +88,6 @@ void ForEachWord(std::u16string_view text, WordFn&& OnWord) {
   if (inWord) OnWord(start, n - start);
 }
 
-// Frequency descending, then the word in descending code-unit order: the frequency sort of the suite's
-// word lists with its direction flag set to descending.
-int FrequencyDescending(TStringList& list, int32_t a, int32_t b) {
-  if (a == b) return 0;
-  const int64_t fa = list.Integers(a), fb = list.Integers(b);
-  if (fa != fb) return fa > fb ? -1 : 1;
-  const int32_t c = CompareStr(list.StoredString(b), list.StoredString(a));
-  return c < 0 ? -1 : (c > 0 ? 1 : 0);
-}
-
 template <class Counts>
 TStringListAndInteger Tally(const UnicodeString& text, Counts&& counts, bool sortByFrequency) {
   struct TType {
@@ -125,10 +117,13 @@ TStringListAndInteger Tally(const UnicodeString& text, Counts&& counts, bool sor
   auto list = std::make_unique<TStringList>();
   list->SetCapacity(static_cast<int32_t>(types.size()));
   for (const TType& t : types) list->AddInteger(text.substr(t.start, t.length), t.freq);
-  if (sortByFrequency)
-    list->CustomSort(FrequencyDescending);
-  else
+  if (sortByFrequency) {
+    // The suite's frequency sort, turned to descending as its word lists show it.
+    global_descending_sort = true;
+    list->CustomSort(StringListCompare_Freq);
+  } else {
     list->SetSorted(true);
+  }
   return {list.release(), tokens};
 }
 
