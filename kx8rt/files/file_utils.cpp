@@ -16,6 +16,7 @@
 #include <optional>
 
 #include "kx8rt/files/system_routines.h"
+#include "kx8rt/text_primitives/bare_assemb.h"
 #include "kx8rt/platform/file_system.h"
 #include "kx8rt/platform/code_pages.h"
 #include "kx8rt/platform/exceptions.h"
@@ -719,7 +720,10 @@ TMyCheckSumFileStream::TMyCheckSumFileStream(const UnicodeString& FileName)
 int32_t TMyCheckSumFileStream::Read(void* Buffer, int32_t Count) {
   const int32_t got = TFileStream::Read(Buffer, Count);
   const auto* p = static_cast<const uint8_t*>(Buffer);
-  for (int32_t i = 0; i < got; ++i) {
+  int32_t i = 0;
+  // Bytes left over from the last read complete a little-endian word first; whole words then go
+  // through the buffer checksum, and a tail of fewer than four bytes waits for the next read.
+  for (; i < got && fPendingBytes > 0; ++i) {
     fPending |= static_cast<uint32_t>(p[i]) << (8 * fPendingBytes);
     if (++fPendingBytes == 4) {
       fChecksum += fPending;
@@ -727,6 +731,9 @@ int32_t TMyCheckSumFileStream::Read(void* Buffer, int32_t Count) {
       fPendingBytes = 0;
     }
   }
+  const int32_t whole = (got - i) / 4 * 4;
+  if (whole > 0) fChecksum += My4Checksum(p + i, whole);
+  for (i += whole; i < got; ++i) fPending |= static_cast<uint32_t>(p[i]) << (8 * fPendingBytes++);
   return got;
 }
 

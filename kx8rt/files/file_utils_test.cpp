@@ -9,6 +9,7 @@
 #include <iterator>
 
 #include "kx8rt/platform/exceptions.h"
+#include "kx8rt/text_primitives/bare_assemb.h"
 #include "kx8rt/platform/message_box.h"
 
 namespace kx8 {
@@ -135,6 +136,23 @@ TEST(TextReading, BytesToUTF16LEFile) {
         << c.in;
     EXPECT_EQ(out, c.out) << c.in;
   }
+}
+
+TEST_F(FileUtilsTest, ChecksumIsTheWordSumWhateverTheReadSizes) {
+  std::string bytes;
+  for (int i = 0; i < 70001; ++i) bytes.push_back(static_cast<char>((i * 37 + 11) & 0xFF));
+  const UnicodeString name = Put("sum.bin", bytes);
+  const uint32_t whole = My4Checksum(bytes.data(), static_cast<int32_t>(bytes.size()));
+  EXPECT_EQ(CheckSumOfAFile(name), whole);
+  // Reads that split words at every offset give the same sum; the last, incomplete word counts nothing.
+  for (int32_t chunk : {1, 3, 5, 4097}) {
+    TMyCheckSumFileStream f(name);
+    std::string buf(static_cast<size_t>(chunk), '\0');
+    while (f.Read(buf.data(), chunk) > 0) {
+    }
+    EXPECT_EQ(f.Checksum(), whole) << chunk;
+  }
+  EXPECT_EQ(CheckSumOfAFile(Name("missing.bin")), 0u);
 }
 
 TEST_F(FileUtilsTest, CorpusFileTexts) {

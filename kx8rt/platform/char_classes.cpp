@@ -164,7 +164,8 @@ uint16_t CharType1(char32_t c) {
   return ComputeType1(static_cast<UChar32>(c));
 }
 
-bool GetStringTypeExW(LCID Locale, uint32_t dwInfoType, const char16_t* src, int32_t cchSrc, uint16_t* charType) {
+// The argument checks both classification calls make, with the classic error codes.
+static bool TypeCallAccepted(LCID Locale, uint32_t dwInfoType, const void* src, int32_t cchSrc, const uint16_t* charType) {
   if (!src || !charType || cchSrc < 1) {
     SetLastPlatformError(ERROR_INVALID_PARAMETER);
     return false;
@@ -177,6 +178,11 @@ bool GetStringTypeExW(LCID Locale, uint32_t dwInfoType, const char16_t* src, int
     SetLastPlatformError(ERROR_INVALID_PARAMETER);
     return false;
   }
+  return true;
+}
+
+bool GetStringTypeExW(LCID Locale, uint32_t dwInfoType, const char16_t* src, int32_t cchSrc, uint16_t* charType) {
+  if (!TypeCallAccepted(Locale, dwInfoType, src, cchSrc, charType)) return false;
   const uint16_t* table = Type1Table();
   for (int32_t i = 0; i < cchSrc; ++i) {
     const char16_t c = src[i];
@@ -197,18 +203,7 @@ bool GetStringTypeExW(LCID Locale, uint32_t dwInfoType, const char16_t* src, int
 }
 
 bool GetStringTypeExA(LCID Locale, uint32_t dwInfoType, const char* src, int32_t cchSrc, uint16_t* charType) {
-  if (!src || !charType || cchSrc < 1) {
-    SetLastPlatformError(ERROR_INVALID_PARAMETER);
-    return false;
-  }
-  if (dwInfoType != CT_CTYPE1) {
-    SetLastPlatformError(ERROR_INVALID_FLAGS);
-    return false;
-  }
-  if (!ResolvedLCID(Locale)) {
-    SetLastPlatformError(ERROR_INVALID_PARAMETER);
-    return false;
-  }
+  if (!TypeCallAccepted(Locale, dwInfoType, src, cchSrc, charType)) return false;
   // A Unicode-only locale reads 8-bit text in the system code page.
   uint32_t cp = LCIDToAnsiCodePage(Locale);
   if (cp == 0) cp = GetACP();

@@ -51,8 +51,9 @@ void TSearchAndDoEngine::SetABuffer(const void* AStartOfText, TKXFileFormat aFor
 }
 
 void TSearchAndDoEngine::SetABuffer(const void* AStartOfText) {
+  // The type array keeps its capacity from one text to the next: an engine reused over a corpus
+  // then allocates (and faults in) its array once, not once a file.
   BufferDetails.clear();
-  BufferDetails.shrink_to_fit();
   fBufferDetailsStart = fBufferDetailsEnd = nullptr;
   fBuffer_Characters = fBufferCapacity = 0;
   fStartOfText = AStartOfText;
