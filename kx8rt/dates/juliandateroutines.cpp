@@ -204,6 +204,22 @@ TDateTime EdgeOfPeriod(TDateTime dt, TTimeLineDisplayBasis basis, TStartingOrFin
   }
 }
 
+namespace {
+// Month steps across the year's turn; the day is left to the caller.
+void NextMonth(TYearMonthDay& r) {
+  if (++r.month > 12) {
+    r.month = 1;
+    ++r.year;
+  }
+}
+void PreviousMonth(TYearMonthDay& r) {
+  if (--r.month < 1) {
+    r.month = 12;
+    --r.year;
+  }
+}
+}  // namespace
+
 TYearMonthDay IncrementedYMD(const TYearMonthDay& ymd, TTimeLineDisplayBasis basis) {
   TYearMonthDay r = ymd;
   switch (basis) {
@@ -214,10 +230,7 @@ TYearMonthDay IncrementedYMD(const TYearMonthDay& ymd, TTimeLineDisplayBasis bas
       r.year += PlotMultiplicand(basis);
       break;
     case tlpb_months:
-      if (++r.month > 12) {
-        r.month = 1;
-        ++r.year;
-      }
+      NextMonth(r);
       break;
     case tlpb_weeks:
       r = DateToYearMonthDay(YearMonthDayToDate(ymd) + 7, false);
@@ -225,10 +238,7 @@ TYearMonthDay IncrementedYMD(const TYearMonthDay& ymd, TTimeLineDisplayBasis bas
     case tlpb_days:
       if (++r.day > LastDayOf(r.year, r.month)) {
         r.day = 1;
-        if (++r.month > 12) {
-          r.month = 1;
-          ++r.year;
-        }
+        NextMonth(r);
       }
       break;
     default:
@@ -247,19 +257,13 @@ TYearMonthDay RoundedDownYMD(const TYearMonthDay& ymd, TTimeLineDisplayBasis bas
       r = {ymd.year - 1, 12, 31};
       break;
     case tlpb_months:
-      if (--r.month < 1) {
-        r.month = 12;
-        --r.year;
-      }
+      PreviousMonth(r);
       r.day = LastDayOf(r.year, r.month);
       break;
     case tlpb_weeks:
     case tlpb_days:
       if (--r.day < 1) {
-        if (--r.month < 1) {
-          r.month = 12;
-          --r.year;
-        }
+        PreviousMonth(r);
         r.day = LastDayOf(r.year, r.month);
       }
       break;

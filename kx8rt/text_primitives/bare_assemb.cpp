@@ -58,6 +58,21 @@ const T* ScanFor(const T* buf, T ch, int64_t len) {
   return nullptr;
 }
 
+#if defined(__SSE2__)
+// The first candidate of a byte mask (bit k for byte k of a 32-byte block at text offset i) that
+// verify accepts, or -1. A 16-bit unit sets two adjacent bits; both are dropped together.
+template <class T, class Verify>
+int64_t FirstVerifiedCandidate(uint32_t mask, int64_t i, const Verify& verify) {
+  while (mask != 0) {
+    const int64_t p = i + __builtin_ctz(mask) / sizeof(T);
+    if (verify(p)) return p;
+    mask &= mask - 1;
+    if constexpr (sizeof(T) == 2) mask &= mask - 1;
+  }
+  return -1;
+}
+#endif
+
 // The candidate positions 0 .. L - m are tried in order and the first full match is returned. The wide
 // loop tests the first and the last pattern unit at sixteen (or thirty-two) candidates at once and
 // verifies the rest only where both agree, so an absent word costs little more than a memchr.
@@ -82,13 +97,7 @@ const T* FindExact(const T* text, int64_t len, const T* pat, int64_t m) {
     const unsigned m1 = static_cast<unsigned>(
         _mm_movemask_epi8(_mm_and_si128(Equal<T>(Load(a + lanes), f), Equal<T>(Load(b + lanes), l))));
     uint32_t mask = m0 | (m1 << 16);
-    while (mask != 0) {
-      const int64_t p = i + __builtin_ctz(mask) / sizeof(T);
-      if (verify(p)) return text + p;
-      // A 16-bit unit sets two adjacent bits; drop them both.
-      mask &= mask - 1;
-      if constexpr (sizeof(T) == 2) mask &= mask - 1;
-    }
+    if (const int64_t p = FirstVerifiedCandidate<T>(mask, i, verify); p >= 0) return text + p;
   }
 #endif
   for (; i + m <= len; ++i)
@@ -118,12 +127,7 @@ const T* FindEither(const T* text, int64_t len, const T* p1, const T* p2, int64_
     const T* a = text + i;
     const T* b = text + i + m - 1;
     uint32_t mask = block(a, b) | (block(a + lanes, b + lanes) << 16);
-    while (mask != 0) {
-      const int64_t p = i + __builtin_ctz(mask) / sizeof(T);
-      if (verify(p)) return text + p;
-      mask &= mask - 1;
-      if constexpr (sizeof(T) == 2) mask &= mask - 1;
-    }
+    if (const int64_t p = FirstVerifiedCandidate<T>(mask, i, verify); p >= 0) return text + p;
   }
 #endif
   for (; i + m <= len; ++i)
