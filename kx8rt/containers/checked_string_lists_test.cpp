@@ -1,6 +1,8 @@
 #include "kx8rt/containers/checked_string_lists.h"
 
 #include <gtest/gtest.h>
+#include <string>
+#include <unistd.h>
 
 #include <cstring>
 #include <filesystem>
@@ -244,7 +246,7 @@ TEST(SimpleSearchlist, LinesArrowsCommasAndFiles) {
   l.LoadFromAStringlist(lines, false);
   EXPECT_EQ(l.AsText(u","), u"GO,GOES,WENT,A,B");
 
-  const auto dir = std::filesystem::temp_directory_path() / "kx8_simple_search_test";
+  const auto dir = std::filesystem::temp_directory_path() / ("kx8_simple_search_test_" + std::to_string(::getpid()));
   std::filesystem::create_directories(dir);
   const UnicodeString file = Utf8ToUtf16((dir / "req.txt").string());
   TStringList f;

@@ -1,6 +1,8 @@
 #include "kx8rt/search/lem_match_stop_rel_lists.h"
 
 #include <gtest/gtest.h>
+#include <string>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -12,7 +14,7 @@ namespace {
 
 class ListFiles : public ::testing::Test {
  protected:
-  std::filesystem::path dir = std::filesystem::temp_directory_path() / "kx8_lemma_lists_test";
+  std::filesystem::path dir = std::filesystem::temp_directory_path() / ("kx8_lemma_lists_test_" + std::to_string(::getpid()));
   void SetUp() override { std::filesystem::create_directories(dir); }
   void TearDown() override { std::filesystem::remove_all(dir); }
   // Writes UTF-8 text (with its byte-order mark) and returns the file's name.

@@ -1,6 +1,8 @@
 #include "kx8rt/search/search_items.h"
 
 #include <gtest/gtest.h>
+#include <string>
+#include <unistd.h>
 
 #include <cstring>
 #include <filesystem>
@@ -159,7 +161,7 @@ TEST(SearchItems, StreamsRoundTripAndBrokenStreams) {
 }
 
 TEST(SearchItems, TextFiles) {
-  const auto dir = std::filesystem::temp_directory_path() / "kx8_search_items_test";
+  const auto dir = std::filesystem::temp_directory_path() / ("kx8_search_items_test_" + std::to_string(::getpid()));
   std::filesystem::create_directories(dir);
   const UnicodeString f = Utf8ToUtf16((dir / "sw.txt").string());
   TBaseSearchItems items(AngleTags(), LOCALE_DEFAULT_LCID, true);

@@ -1,6 +1,8 @@
 #include "kx8rt/strings/string_list_utilities.h"
 
 #include <gtest/gtest.h>
+#include <string>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -37,7 +39,7 @@ TEST(NotifyStringlist, ReportsEvery256LinesAndTheEnd) {
 }
 
 TEST(FilenamesStringlist, KeepsOnlyTheExistingFileField) {
-  const auto dir = std::filesystem::temp_directory_path() / "kx8_fnlist_test";
+  const auto dir = std::filesystem::temp_directory_path() / ("kx8_fnlist_test_" + std::to_string(::getpid()));
   std::filesystem::create_directories(dir);
   const auto file = dir / "x.txt";
   std::ofstream(file) << "x";
