@@ -12,6 +12,7 @@
 #include "kx8rt/platform/file_system.h"
 #include "kx8rt/platform/format.h"
 #include "kx8rt/platform/ini_files.h"
+#include "kx8rt/platform/large_buffers.h"
 #include "kx8rt/platform/last_error.h"
 #include "kx8rt/platform/locales.h"
 #include "kx8rt/platform/message_box.h"

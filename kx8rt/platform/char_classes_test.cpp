@@ -113,6 +113,27 @@ TEST(CharClasses, SurrogatePairsTakeTheirCharactersType) {
   EXPECT_EQ(types[0], 0);
 }
 
+TEST(CharClasses, LongTextsClassifyAsEachCharacterAlone) {
+  // Runs of eight units go through a faster path that must stop for surrogates wherever they fall:
+  // a pair placed at every offset, straddling block edges, and lone halves among letters.
+  std::u16string text;
+  for (int k = 0; k < 40; ++k) {
+    text += std::u16string(static_cast<size_t>(k % 11), u'a');
+    text += (k % 3 == 0) ? u"\U0001F600" : (k % 3 == 1) ? u"\xD800" u"b" : u"9 \xDC00";
+    text += u"\u00E9,X\t";
+  }
+  std::vector<uint16_t> types(text.size());
+  ASSERT_TRUE(GetStringTypeExW(0x0409, CT_CTYPE1, text.data(), static_cast<int32_t>(text.size()), types.data()));
+  for (size_t i = 0; i < text.size(); ++i) {
+    uint16_t alone[2] = {};
+    const bool pair = (text[i] & 0xFC00) == 0xD800 && i + 1 < text.size() && (text[i + 1] & 0xFC00) == 0xDC00;
+    const bool secondHalf = i > 0 && (text[i] & 0xFC00) == 0xDC00 && (text[i - 1] & 0xFC00) == 0xD800;
+    const size_t at = secondHalf ? i - 1 : i;
+    ASSERT_TRUE(GetStringTypeExW(0x0409, CT_CTYPE1, text.data() + at, pair || secondHalf ? 2 : 1, alone));
+    EXPECT_EQ(types[i], alone[secondHalf ? 1 : 0]) << "at " << i;
+  }
+}
+
 TEST(CharClasses, TypeOneRefusesBadCalls) {
   uint16_t types[4] = {7, 7, 7, 7};
   const char16_t* s = u"ab";

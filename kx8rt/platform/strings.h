@@ -23,6 +23,10 @@ std::string Utf16ToUtf8(std::u16string_view utf16);
 // Widens bytes one-to-one (Latin-1); for ASCII literals and tests, not for code-page text.
 UnicodeString Latin1ToUtf16(std::string_view bytes);
 
+// The number of code units before the first zero unit of a zero-terminated UTF-16 string (null: 0).
+// Whole texts are measured this way, so it looks at eight units a time.
+size_t WideStrLen(const char16_t* p);
+
 // ---- 1-based position helpers (0 means "not found") ----
 
 // Up to count characters from 1-based index; an index below 1 counts as 1, a copy stops at the end.

@@ -123,5 +123,17 @@ TEST(Strings, Utf8RoundTripsAndReplacesMalformedInput) {
   EXPECT_EQ(Latin1ToUtf16("\xE9"), u"\u00E9");
 }
 
+TEST(Strings, WideStrLenAtEveryAlignment) {
+  // Whole 16-byte blocks are read past the start; the answer must not depend on where the string begins.
+  std::u16string store(80, u'x');
+  for (size_t start = 0; start < 16; ++start)
+    for (size_t len = 0; start + len + 1 < store.size(); len += 3) {
+      std::u16string s = store;
+      s[start + len] = 0;
+      EXPECT_EQ(WideStrLen(s.data() + start), len) << start << " " << len;
+    }
+  EXPECT_EQ(WideStrLen(nullptr), 0u);
+}
+
 }  // namespace
 }  // namespace kx8

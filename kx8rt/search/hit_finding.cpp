@@ -285,8 +285,20 @@ struct Scan {
         const __m128i brk = _mm_set1_epi16(static_cast<int16_t>(kWordBreak));
         const __m128i special = _mm_set1_epi16(static_cast<int16_t>(pairTest ? kTag | kMarker : kMarker));
         const __m128i zero = _mm_setzero_si128();
+        const __m128i laneIndex = _mm_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7);
         bool candidate = false;
-        int32_t starts2 = 0;  // word starts seen, two mask bits each
+        // Word starts are counted per lane (each start mask lane is -1, so subtracting adds one) and summed
+        // across the lanes now and then, before a lane can overflow, and at the end.
+        __m128i startCounts = zero;
+        int32_t blocksCounted = 0;
+        int32_t starts = 0;
+        const auto flushStarts = [&] {
+          const __m128i pairs = _mm_madd_epi16(startCounts, _mm_set1_epi16(1));
+          const __m128i sum2 = _mm_add_epi32(pairs, _mm_shuffle_epi32(pairs, _MM_SHUFFLE(1, 0, 3, 2)));
+          starts += _mm_cvtsi128_si32(_mm_add_epi32(sum2, _mm_shuffle_epi32(sum2, _MM_SHUFFLE(2, 3, 0, 1))));
+          startCounts = zero;
+          blocksCounted = 0;
+        };
         while (i + 8 < count) {
           const __m128i t0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(T + i));
           const __m128i t1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(T + i + 1));
@@ -309,20 +321,23 @@ struct Scan {
                                                 _mm_cmpeq_epi16(next, d2)));
           const __m128i notBreak0 = _mm_cmpeq_epi16(_mm_and_si128(t0, brk), zero);
           const __m128i notBreak1 = _mm_cmpeq_epi16(_mm_and_si128(t1, brk), zero);
-          const unsigned starts = static_cast<unsigned>(_mm_movemask_epi8(_mm_andnot_si128(notBreak0, notBreak1)));
+          const __m128i startMask = _mm_andnot_si128(notBreak0, notBreak1);
           const unsigned hits = static_cast<unsigned>(_mm_movemask_epi8(eq));
           if (hits == 0) {
-            starts2 += __builtin_popcount(starts);
+            startCounts = _mm_sub_epi16(startCounts, startMask);
+            if (++blocksCounted == 0x4000) flushStarts();
             i += 8;
             continue;
           }
-          const unsigned lane2 = static_cast<unsigned>(__builtin_ctz(hits));  // two mask bits per character
-          starts2 += __builtin_popcount(starts & ((1u << lane2) - 1));
-          i += static_cast<int32_t>(lane2 / 2);
+          const int lane = __builtin_ctz(hits) / 2;  // two mask bits per character
+          startCounts = _mm_sub_epi16(startCounts,
+                                      _mm_and_si128(startMask, _mm_cmplt_epi16(laneIndex, _mm_set1_epi16(static_cast<int16_t>(lane)))));
+          i += lane;
           candidate = true;
           break;
         }
-        WordStarts(starts2 / 2);
+        flushStarts();
+        WordStarts(starts);
         if (!candidate && i + 8 >= count) scalarUntil = count;
       }
 #endif

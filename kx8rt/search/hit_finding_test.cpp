@@ -260,6 +260,39 @@ TEST(NewFindWantedInBuffer, EightBitBuffer) {
   EXPECT_EQ(stats.number[word_stats], 3);
 }
 
+TEST(NewFindWantedInBuffer, LongTextsCountEveryWordBeforeEachHit) {
+  // Hits and word counts over texts long enough for the block-at-a-time scan, with the wanted word at
+  // every position within a block and (in the second text) a stretch of over a million characters with
+  // no candidate at all, with more word starts than a 16-bit count per lane could hold.
+  for (const int32_t fillerWords : {3, 300000}) {
+    UnicodeString text;
+    std::vector<std::pair<int32_t, int32_t>> want;  // where each "the" starts and how many words precede it
+    int32_t words = 0;
+    for (int32_t round = 0; round < 40; ++round) {
+      for (int32_t k = 0; k < (round == 20 ? fillerWords : 1 + round % 4); ++k) {
+        if (words > 0) text += u' ';
+        text += UnicodeString(static_cast<size_t>(1 + (round + k) % 9), u'w');
+        ++words;
+      }
+      text += round % 2 ? u" The" : u" the";
+      want.emplace_back(static_cast<int32_t>(text.size()) - 3, words);
+      ++words;
+      text += u" other";  // "th" not at a word start: a candidate the pair test lets through
+      ++words;
+    }
+    const Text t(text);
+    Search search(u"the");
+    std::vector<std::pair<int32_t, int32_t>> got;
+    for (int32_t from = 0; from < t.Size();) {
+      const Hit h = search.From(t, from);
+      if (h.at < 0) break;
+      got.emplace_back(h.at, search.stats.number[word_stats]);
+      from = h.at + 1;
+    }
+    EXPECT_EQ(got, want) << fillerWords;
+  }
+}
+
 TEST(NewFindWantedInBuffer, NothingToSearch) {
   const Text t(u"cat");
   TSearchStatsRec stats;

@@ -20,12 +20,7 @@ namespace {
 constexpr int64_t kMaxBufferCharacters = std::numeric_limits<int32_t>::max() - 2;
 
 int64_t ZeroTerminatedLength(const void* p, bool isUnicode) {
-  if (isUnicode) {
-    const auto* w = static_cast<const char16_t*>(p);
-    const char16_t* e = w;
-    while (*e != 0) ++e;
-    return e - w;
-  }
+  if (isUnicode) return static_cast<int64_t>(WideStrLen(static_cast<const char16_t*>(p)));
   return static_cast<int64_t>(std::strlen(static_cast<const char*>(p)));
 }
 
@@ -62,7 +57,9 @@ void TSearchAndDoEngine::SetABuffer(const void* AStartOfText) {
   const int32_t length =
       static_cast<int32_t>(std::min(ZeroTerminatedLength(AStartOfText, IsUnicodeBuffer()), kMaxBufferCharacters));
   fBuffer_Characters = fBufferCapacity = length;
-  BufferDetails.assign(static_cast<size_t>(length) + 2, 0);
+  // Not zero-filled first: the classification writes every entry, the two spare ones included.
+  BufferDetails.resize(static_cast<size_t>(length) + 2);
+  BufferDetails[static_cast<size_t>(length)] = BufferDetails[static_cast<size_t>(length) + 1] = 0;
   if (length > 0) GetStringTypeExNT2000(IsUnicodeBuffer(), fLCID, CT_CTYPE1, AStartOfText, length, BufferDetails.data());
   fBufferDetailsStart = BufferDetails.data();
   fBufferDetailsEnd = BufferDetails.data() + length + 1;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "kx8rt/files/file_utils.h"
+#include "kx8rt/platform/large_buffers.h"
 #include "kx8rt/platform/locales.h"
 #include "kx8rt/platform/strings.h"
 #include "kx8rt/search/hit_finding.h"
@@ -137,7 +138,7 @@ class TSearchAndDoEngine {
   // The buffer is a UTF-16 conversion of an 8-bit file: percentages are halved.
   bool BufferGotConverted = false;
   // Character-type words: one per character and two spare; callers may add tag and marker flags.
-  std::vector<uint16_t> BufferDetails;
+  TLargeBuffer<uint16_t> BufferDetails;
   TKXFileFormat BufferFormat = fc_Unknown;
   // Running statistics of this chunk.
   TSearchStatsRec ThisFileChunk_Stats;

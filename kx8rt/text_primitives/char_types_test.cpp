@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -148,6 +149,34 @@ TEST(MiddleCharsInNumbers, SeparatorsBetweenDigits) {
   HandleMiddleCharsInNumbers(false, true, a.data(), types.data(), static_cast<int32_t>(a.size()));
   EXPECT_EQ(Classes(types, a.size()), "999999999");
   EXPECT_EQ(types[1], defined_digit_type);
+}
+
+TEST(MiddleCharsInNumbers, LongTextsGiveWhatEachPieceGivesAlone) {
+  // Pieces joined by spaces affect each other in no way, so the long text (searched eight and sixteen
+  // type words at a time) must come out as the short pieces (searched one by one) do, wherever a
+  // number's middle falls relative to those blocks.
+  const std::u16string pieces[] = {u"3,000.5", u"1.2.3", u"12.", u"3,a", u"words", u"3;4", u"3,,4", u"7\u00B78", u"a1,2b"};
+  std::u16string text;
+  std::string want;
+  for (int round = 0; round < 40; ++round)
+    for (size_t k = 0; k < std::size(pieces); ++k) {
+      const std::u16string& piece = pieces[(k + round) % std::size(pieces)];
+      auto alone = TypesOf(piece);
+      HandleMiddleCharsInNumbers(true, false, piece.data(), alone.data(), static_cast<int32_t>(piece.size()));
+      // Padding of 0 to 16 spaces moves the next piece across every block position.
+      const std::u16string pad(1 + (round * 7 + k) % 17, u' ');
+      text += piece + pad;
+      want += Classes(alone, piece.size()) + std::string(pad.size(), '-');
+    }
+  auto types = TypesOf(text);
+  HandleMiddleCharsInNumbers(true, false, text.data(), types.data(), static_cast<int32_t>(text.size()));
+  EXPECT_EQ(Classes(types, text.size()), want);
+  // The same in 8-bit text.
+  std::string narrow;
+  for (const char16_t c : text) narrow.push_back(c == u'\u00B7' ? '\xB7' : static_cast<char>(c));
+  auto narrowTypes = TypesOf(narrow);
+  HandleMiddleCharsInNumbers(false, false, narrow.data(), narrowTypes.data(), static_cast<int32_t>(narrow.size()));
+  EXPECT_EQ(Classes(narrowTypes, narrow.size()), want);
 }
 
 TEST(ZeroWidthJoiners, GetExactTypeWords) {
