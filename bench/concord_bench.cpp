@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "kx8rt/platform/large_buffers.h"
 #include "kx8rt/search/search_engines.h"
 #include "kx8rt/search/search_parsing.h"
 #include "kx8rt/text_primitives/char_types.h"
@@ -89,8 +90,8 @@ Corpus& TheCorpus() {
 }
 
 // One concordance pass: buffer in, found events out. The event keeps what a concordancer keeps per hit.
-// A tool keeps one engine for a whole corpus, so its type array is allocated once; a fresh engine for
-// the pass shows what the first text costs.
+// A tool keeps one engine for a whole corpus, so its type array is allocated once; a fresh engine with
+// no memory kept from earlier texts shows what the first text of a run costs.
 int64_t Concordance(const UnicodeString& text, const UnicodeString& typed, bool freshEngine) {
   TIgnore_tag tags{};
   UnicodeString s = typed;
@@ -99,7 +100,10 @@ int64_t Concordance(const UnicodeString& text, const UnicodeString& typed, bool 
   int64_t hits = 0, posSum = 0;
   static TSearchAndDoEngine kept(LOCALE_DEFAULT_LCID);
   std::unique_ptr<TSearchAndDoEngine> fresh;
-  if (freshEngine) fresh = std::make_unique<TSearchAndDoEngine>(LOCALE_DEFAULT_LCID);
+  if (freshEngine) {
+    ReleaseKeptLargeBuffers();
+    fresh = std::make_unique<TSearchAndDoEngine>(LOCALE_DEFAULT_LCID);
+  }
   TSearchAndDoEngine& engine = freshEngine ? *fresh : kept;
   engine.BufferFormat = fc_UTF16;
   engine.PrepareFirst(text.c_str(), static_cast<int32_t>(std::min<size_t>(INT32_MAX, text.size() * 2)), 0,

@@ -21,6 +21,7 @@
 #include "kx8rt/platform/code_pages.h"
 #include "kx8rt/platform/exceptions.h"
 #include "kx8rt/platform/char_classes.h"
+#include "kx8rt/platform/large_buffers.h"
 #include "kx8rt/platform/message_box.h"
 #include "kx8rt/platform/messages.h"
 #include "kx8rt/platform/path_match.h"
@@ -156,20 +157,42 @@ TKXFileFormat FileContentsFormat(const UnicodeString& fname) {
   }
 }
 
+namespace {
+
+// The stream's bytes held as UTF-16 code units, with at least four zero bytes after them: a UTF-16
+// text is then handed on where it lies, not copied, and an 8-bit one is read through a byte view of the
+// same storage. Whole corpus files come this way, so the block is a large-buffer one (reused from one
+// file to the next) and is not zero-filled before the read.
+TLargeBuffer<char16_t> ReadWholeStreamAsUnits(TStream& stream, size_t& byteCount) {
+  const int64_t size = stream.Size();
+  if (size > 0x7FFFFFF0LL) throw EReadError(u"Stream too large to read whole");
+  stream.SetPosition(0);
+  TLargeBuffer<char16_t> raw(static_cast<size_t>(std::max<int64_t>(size, 0)) / 2 + 3);
+  const int64_t got = size > 0 ? stream.Read(raw.data(), static_cast<int32_t>(size)) : 0;
+  byteCount = static_cast<size_t>(std::max<int64_t>(got, 0));
+  // Zeros after the last byte read (an odd count leaves the second half of a unit to clear).
+  std::fill(raw.begin() + static_cast<std::ptrdiff_t>((byteCount + 1) / 2), raw.end(), u'\0');
+  if (byteCount % 2 != 0) reinterpret_cast<unsigned char*>(raw.data())[byteCount] = 0;
+  return raw;
+}
+
+}  // namespace
+
 void HandleTextFileReading(TStream& stream, const TAnsiTextProc& ansiProc, const TWideTextProc& wideProc,
                            bool wantUnicode, uint16_t codepage, TKXFileFormat& fmt) {
   fmt = fc_Unknown;
   if (stream.Size() < 4) return;
-  std::string buf = ReadWholeStream(stream);
-  const int32_t len = static_cast<int32_t>(buf.size() - 2);
+  size_t byteCount = 0;
+  TLargeBuffer<char16_t> raw = ReadWholeStreamAsUnits(stream, byteCount);
+  const auto len = static_cast<int32_t>(byteCount);
   if (len < 4) return;
-  const auto* start = reinterpret_cast<const uint8_t*>(buf.data());
+  const auto* start = reinterpret_cast<const uint8_t*>(raw.data());
   const uint8_t* p = start;
   const TKXFileFormatAndSignatureLen t = FileBufferType(p, len);
   fmt = t.fmt;
   const size_t skip = static_cast<size_t>(p - start);
-  const std::string_view bytes = std::string_view(buf).substr(skip, static_cast<size_t>(len) - skip);
-  const char* text = buf.data() + skip;  // zero-terminated by the two bytes appended
+  const char* text = reinterpret_cast<const char*>(start) + skip;  // zero-terminated by the bytes after the data
+  const std::string_view bytes(text, static_cast<size_t>(len) - skip);
   switch (fmt) {
     case fc_ASCII:
     case fc_UTF8:
@@ -191,13 +214,19 @@ void HandleTextFileReading(TStream& stream, const TAnsiTextProc& ansiProc, const
     case fc_UTF16_BigEndian: {
       // An odd last byte has no unit; the units end at the first zero one.
       const size_t units = bytes.size() / 2;
-      UnicodeString w(units, u'\0');
-      std::memcpy(w.data(), bytes.data(), units * 2);
+      UnicodeString shifted;
+      char16_t* w = raw.data() + skip / 2;
+      if (skip % 2 != 0) {  // a signature of odd length would leave the units between two code units
+        shifted.resize(units);
+        std::memcpy(shifted.data(), text, units * 2);
+        w = shifted.data();
+      }
+      w[units] = 0;
       if (fmt == fc_UTF16_BigEndian) {
-        SwapUnits(w.data(), units);
+        SwapUnits(w, units);
         fmt = fc_UTF16;
       }
-      if (wideProc) wideProc(w.c_str());
+      if (wideProc) wideProc(w);
       break;
     }
     default:

@@ -2,8 +2,12 @@
 
 #include <sys/mman.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <mutex>
+#include <utility>
+#include <vector>
 
 namespace kx8 {
 
@@ -15,7 +19,72 @@ constexpr size_t kHugePage = size_t{2} << 20;
 
 size_t MappedBytes(size_t Bytes) { return (Bytes + kHugePage - 1) / kHugePage * kHugePage; }
 
+// Blocks given back are kept for the next request of a similar size: a tool that makes a new engine
+// (or buffer) for each text of a corpus then reuses the last one's pages, which the system would
+// otherwise have to clear and map again. What is kept is bounded, in blocks and in bytes.
+constexpr size_t kKeptBlocks = 4;
+constexpr size_t kKeptBytes = size_t{512} << 20;
+
+struct KeptBlock {
+  void* block;
+  size_t mapped;
+};
+
+struct KeptBlocks {
+  std::mutex lock;
+  std::vector<KeptBlock> blocks;  // oldest first
+  size_t bytes = 0;
+
+  // The smallest kept block that holds mapped bytes without wasting more than as much again.
+  void* Take(size_t mapped) {
+    std::lock_guard<std::mutex> guard(lock);
+    auto best = blocks.end();
+    for (auto it = blocks.begin(); it != blocks.end(); ++it)
+      if (it->mapped >= mapped && it->mapped - mapped <= mapped && (best == blocks.end() || it->mapped < best->mapped))
+        best = it;
+    if (best == blocks.end()) return nullptr;
+    void* block = best->block;
+    bytes -= best->mapped;
+    blocks.erase(best);
+    return block;
+  }
+
+  // Keeps a block, giving back the oldest ones to stay within bounds; false when it is too big to keep.
+  bool Keep(void* block, size_t mapped) {
+    if (mapped > kKeptBytes) return false;
+    std::vector<KeptBlock> released;
+    {
+      std::lock_guard<std::mutex> guard(lock);
+      while (!blocks.empty() && (blocks.size() >= kKeptBlocks || bytes + mapped > kKeptBytes)) {
+        released.push_back(blocks.front());
+        bytes -= blocks.front().mapped;
+        blocks.erase(blocks.begin());
+      }
+      blocks.push_back({block, mapped});
+      bytes += mapped;
+    }
+    for (const KeptBlock& k : released) ::munmap(k.block, k.mapped);
+    return true;
+  }
+
+  std::vector<KeptBlock> TakeAll() {
+    std::lock_guard<std::mutex> guard(lock);
+    bytes = 0;
+    return std::exchange(blocks, {});
+  }
+};
+
+// Never destroyed: blocks may be given back by objects destroyed after this unit's statics.
+KeptBlocks& Kept() {
+  static KeptBlocks* kept = new KeptBlocks;
+  return *kept;
+}
+
 }  // namespace
+
+void ReleaseKeptLargeBuffers() noexcept {
+  for (const KeptBlock& k : Kept().TakeAll()) ::munmap(k.block, k.mapped);
+}
 
 void* AllocateLargeBuffer(size_t Bytes) {
   if (Bytes < kLargeBufferThreshold) {
@@ -26,6 +95,7 @@ void* AllocateLargeBuffer(size_t Bytes) {
   }
   if (Bytes > SIZE_MAX - 2 * kHugePage) throw std::bad_alloc();
   const size_t mapped = MappedBytes(Bytes);
+  if (void* kept = Kept().Take(mapped)) return kept;
   // Map one huge page more than needed and trim both ends to the alignment.
   void* raw = ::mmap(nullptr, mapped + kHugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (raw == MAP_FAILED) throw std::bad_alloc();
@@ -46,7 +116,7 @@ void FreeLargeBuffer(void* Block, size_t Bytes) noexcept {
   if (Block == nullptr) return;
   if (Bytes < kLargeBufferThreshold)
     std::free(Block);
-  else
+  else if (!Kept().Keep(Block, MappedBytes(Bytes)))
     ::munmap(Block, MappedBytes(Bytes));
 }
 

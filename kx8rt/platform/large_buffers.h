@@ -19,8 +19,11 @@ inline constexpr size_t kLargeBufferThreshold = size_t{1} << 20;
 // A block of Bytes bytes, its pages present; raises std::bad_alloc when there is no memory. The
 // contents are unspecified (zero for a mapped block). Bytes 0 gives a unique non-null pointer.
 void* AllocateLargeBuffer(size_t Bytes);
-// Gives back a block of AllocateLargeBuffer, with the same Bytes; a null pointer is ignored.
+// Gives back a block of AllocateLargeBuffer, with the same Bytes; a null pointer is ignored. The last
+// few large blocks given back (up to 512 MB) are kept for the next requests of a similar size.
 void FreeLargeBuffer(void* Block, size_t Bytes) noexcept;
+// Returns the kept blocks to the system, for a tool that has finished with its texts.
+void ReleaseKeptLargeBuffers() noexcept;
 
 // An allocator for vectors of whole-text buffers. Elements that are made without a value (resize(n),
 // a vector of n) are left as they are rather than zero-filled, as the buffer is about to be written

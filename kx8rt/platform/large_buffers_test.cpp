@@ -39,5 +39,22 @@ TEST(LargeBuffers, VectorsGrowShrinkAndKeepTheirValues) {
   EXPECT_THROW(v.reserve(v.max_size() + 1), std::length_error);
 }
 
+TEST(LargeBuffers, BlocksGivenBackAreReusedForSimilarSizes) {
+  ReleaseKeptLargeBuffers();
+  const size_t mb = size_t{1} << 20;
+  void* first = AllocateLargeBuffer(6 * mb);
+  FreeLargeBuffer(first, 6 * mb);
+  // A much smaller request would waste most of the kept block: it gets a block of its own (the kept
+  // one is still mapped, so the new one cannot be at the same place).
+  void* small = AllocateLargeBuffer(2 * mb);
+  EXPECT_NE(small, first);
+  // A request of about the same size takes the kept block.
+  void* again = AllocateLargeBuffer(5 * mb);
+  EXPECT_EQ(again, first);
+  FreeLargeBuffer(again, 5 * mb);
+  FreeLargeBuffer(small, 2 * mb);
+  ReleaseKeptLargeBuffers();
+}
+
 }  // namespace
 }  // namespace kx8
