@@ -6,6 +6,7 @@
 #include "kx8rt/platform/char_classes.h"
 #include "kx8rt/platform/code_pages.h"
 #include "kx8rt/platform/colors.h"
+#include "kx8rt/platform/cpu_features.h"
 #include "kx8rt/platform/datetime.h"
 #include "kx8rt/platform/encoding.h"
 #include "kx8rt/platform/exceptions.h"

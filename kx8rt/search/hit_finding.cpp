@@ -2,11 +2,15 @@
 
 #include <algorithm>
 
+#include "kx8rt/platform/cpu_features.h"
 #include "kx8rt/search/user_input_wildcard_parsing.h"
 #include "kx8rt/text_primitives/char_types.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
+#endif
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
 #endif
 
 namespace kx8 {
@@ -49,6 +53,170 @@ constexpr bool IsWordCharOutsideTags(uint16_t t) { return (t & (kMarker | kTag))
 constexpr bool IsPatternCode(char16_t p) { return p == u' ' || (p >= sw_tag_end && p <= sw_not); }
 
 constexpr uint16_t Clamp16(int32_t n) { return static_cast<uint16_t>(std::min<int32_t>(n, 0xFFFF)); }
+
+// What the block scan looks for: the first pattern character in its three cases, the second one (for
+// the pair test) likewise, and the type bits that send a block to the one-by-one path.
+struct BlockKeys {
+  char16_t first[3];
+  char16_t second[3];
+  bool pairTest;
+  uint16_t special;
+};
+
+#if defined(__SSE2__)
+
+#if defined(__x86_64__) && defined(__GNUC__)
+#define KX8_AVX2_DISPATCH 1
+#endif
+
+// Scans whole blocks from i for a candidate start (i is left on it, candidate set), counting the word
+// starts passed; stops early at a block holding a special type (scalarUntil is set past it) or when
+// fewer than a block and one character remain. Word starts are counted per lane (a start lane is -1,
+// so subtracting adds one) and summed across the lanes now and then, before a lane can overflow.
+template <typename Ch>
+struct BlockScan {
+  const Ch* text;
+  const uint16_t* T;
+  int32_t count;
+  const BlockKeys& keys;
+  int32_t i;
+  int32_t scalarUntil;
+  bool candidate = false;
+  int32_t starts = 0;
+
+  void Eight() {
+    const __m128i c0 = _mm_set1_epi16(static_cast<int16_t>(keys.first[0]));
+    const __m128i c1 = _mm_set1_epi16(static_cast<int16_t>(keys.first[1]));
+    const __m128i c2 = _mm_set1_epi16(static_cast<int16_t>(keys.first[2]));
+    const __m128i d0 = _mm_set1_epi16(static_cast<int16_t>(keys.second[0]));
+    const __m128i d1 = _mm_set1_epi16(static_cast<int16_t>(keys.second[1]));
+    const __m128i d2 = _mm_set1_epi16(static_cast<int16_t>(keys.second[2]));
+    const __m128i brk = _mm_set1_epi16(static_cast<int16_t>(kWordBreak));
+    const __m128i special = _mm_set1_epi16(static_cast<int16_t>(keys.special));
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i laneIndex = _mm_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7);
+    __m128i startCounts = zero;
+    int32_t blocksCounted = 0;
+    while (i + 8 < count) {
+      const __m128i t0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(T + i));
+      const __m128i t1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(T + i + 1));
+      if (_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(_mm_or_si128(t0, t1), special), zero)) != 0xFFFF) {
+        scalarUntil = i + 9;
+        break;
+      }
+      __m128i chars, next;
+      if constexpr (sizeof(Ch) == 2) {
+        chars = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
+        next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i + 1));
+      } else {
+        chars = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(text + i)), zero);
+        next = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(text + i + 1)), zero);
+      }
+      __m128i eq = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(chars, c0), _mm_cmpeq_epi16(chars, c1)),
+                                _mm_cmpeq_epi16(chars, c2));
+      if (keys.pairTest)
+        eq = _mm_and_si128(eq, _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(next, d0), _mm_cmpeq_epi16(next, d1)),
+                                            _mm_cmpeq_epi16(next, d2)));
+      const __m128i notBreak0 = _mm_cmpeq_epi16(_mm_and_si128(t0, brk), zero);
+      const __m128i notBreak1 = _mm_cmpeq_epi16(_mm_and_si128(t1, brk), zero);
+      const __m128i startMask = _mm_andnot_si128(notBreak0, notBreak1);
+      const unsigned hits = static_cast<unsigned>(_mm_movemask_epi8(eq));
+      if (hits == 0) {
+        startCounts = _mm_sub_epi16(startCounts, startMask);
+        if (++blocksCounted == 0x4000) {
+          starts += Sum8(startCounts);
+          startCounts = zero;
+          blocksCounted = 0;
+        }
+        i += 8;
+        continue;
+      }
+      const int lane = __builtin_ctz(hits) / 2;  // two mask bits per character
+      startCounts = _mm_sub_epi16(
+          startCounts, _mm_and_si128(startMask, _mm_cmplt_epi16(laneIndex, _mm_set1_epi16(static_cast<int16_t>(lane)))));
+      i += lane;
+      candidate = true;
+      break;
+    }
+    starts += Sum8(startCounts);
+  }
+
+  static int32_t Sum8(__m128i v) {
+    const __m128i pairs = _mm_madd_epi16(v, _mm_set1_epi16(1));
+    const __m128i sum2 = _mm_add_epi32(pairs, _mm_shuffle_epi32(pairs, _MM_SHUFFLE(1, 0, 3, 2)));
+    return _mm_cvtsi128_si32(_mm_add_epi32(sum2, _mm_shuffle_epi32(sum2, _MM_SHUFFLE(2, 3, 0, 1))));
+  }
+
+#if defined(KX8_AVX2_DISPATCH)
+  // The same sixteen characters at a time, on processors that have the wider vectors.
+  __attribute__((target("avx2"))) void Sixteen() {
+    const __m256i c0 = _mm256_set1_epi16(static_cast<int16_t>(keys.first[0]));
+    const __m256i c1 = _mm256_set1_epi16(static_cast<int16_t>(keys.first[1]));
+    const __m256i c2 = _mm256_set1_epi16(static_cast<int16_t>(keys.first[2]));
+    const __m256i d0 = _mm256_set1_epi16(static_cast<int16_t>(keys.second[0]));
+    const __m256i d1 = _mm256_set1_epi16(static_cast<int16_t>(keys.second[1]));
+    const __m256i d2 = _mm256_set1_epi16(static_cast<int16_t>(keys.second[2]));
+    const __m256i brk = _mm256_set1_epi16(static_cast<int16_t>(kWordBreak));
+    const __m256i special = _mm256_set1_epi16(static_cast<int16_t>(keys.special));
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i laneIndex = _mm256_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
+    __m256i startCounts = zero;
+    int32_t blocksCounted = 0;
+    while (i + 16 < count) {
+      const __m256i t0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(T + i));
+      const __m256i t1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(T + i + 1));
+      if (!_mm256_testz_si256(_mm256_or_si256(t0, t1), special)) {
+        scalarUntil = i + 17;
+        break;
+      }
+      __m256i chars, next;
+      if constexpr (sizeof(Ch) == 2) {
+        chars = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + i));
+        next = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + i + 1));
+      } else {
+        chars = _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i)));
+        next = _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i + 1)));
+      }
+      __m256i eq = _mm256_or_si256(_mm256_or_si256(_mm256_cmpeq_epi16(chars, c0), _mm256_cmpeq_epi16(chars, c1)),
+                                   _mm256_cmpeq_epi16(chars, c2));
+      if (keys.pairTest)
+        eq = _mm256_and_si256(eq, _mm256_or_si256(_mm256_or_si256(_mm256_cmpeq_epi16(next, d0), _mm256_cmpeq_epi16(next, d1)),
+                                                  _mm256_cmpeq_epi16(next, d2)));
+      const __m256i notBreak0 = _mm256_cmpeq_epi16(_mm256_and_si256(t0, brk), zero);
+      const __m256i notBreak1 = _mm256_cmpeq_epi16(_mm256_and_si256(t1, brk), zero);
+      const __m256i startMask = _mm256_andnot_si256(notBreak0, notBreak1);
+      const auto hits = static_cast<unsigned>(_mm256_movemask_epi8(eq));
+      if (hits == 0) {
+        startCounts = _mm256_sub_epi16(startCounts, startMask);
+        if (++blocksCounted == 0x2000) {
+          starts += Sum16(startCounts);
+          startCounts = zero;
+          blocksCounted = 0;
+        }
+        i += 16;
+        continue;
+      }
+      const int lane = __builtin_ctz(hits) / 2;
+      startCounts = _mm256_sub_epi16(
+          startCounts,
+          _mm256_and_si256(startMask, _mm256_cmpgt_epi16(_mm256_set1_epi16(static_cast<int16_t>(lane)), laneIndex)));
+      i += lane;
+      candidate = true;
+      break;
+    }
+    starts += Sum16(startCounts);
+  }
+
+  __attribute__((target("avx2"))) static int32_t Sum16(__m256i v) {
+    const __m256i pairs = _mm256_madd_epi16(v, _mm256_set1_epi16(1));
+    const __m128i four = _mm_add_epi32(_mm256_castsi256_si128(pairs), _mm256_extracti128_si256(pairs, 1));
+    const __m128i two = _mm_add_epi32(four, _mm_shuffle_epi32(four, _MM_SHUFFLE(1, 0, 3, 2)));
+    return _mm_cvtsi128_si32(_mm_add_epi32(two, _mm_shuffle_epi32(two, _MM_SHUFFLE(2, 3, 0, 1))));
+  }
+#endif
+};
+
+#endif  // __SSE2__
 
 // One call's scan state; everything lives on the stack.
 template <typename Ch>
@@ -267,78 +435,26 @@ struct Scan {
     const char16_t w0 = pairTest ? lo[1] : 0;
     const char16_t w1 = pairTest && !caseSensitive ? up[1] : w0;
     const char16_t w2 = pairTest && !caseSensitive ? ti[1] : w0;
+    [[maybe_unused]] const BlockKeys keys{{v0, v1, v2}, {w0, w1, w2}, pairTest,
+                                          static_cast<uint16_t>(pairTest ? kTag | kMarker : kMarker)};
     int32_t i = 0;
     int32_t scalarUntil = 0;  // characters before this are done one by one (a tag or marker is near)
     while (i < count) {
 #if defined(__SSE2__)
       if (literalFirst && i >= scalarUntil) {
-        // Eight characters at a time: find the first candidate start and count the word starts before
-        // it. When the second pattern character is a plain one too, a candidate must also be followed
-        // by it; that test is only sound where no tag can come between, so a block holding a tag
-        // character (or any block holding a marker) is left to the one-by-one path.
-        const __m128i c0 = _mm_set1_epi16(static_cast<int16_t>(v0));
-        const __m128i c1 = _mm_set1_epi16(static_cast<int16_t>(v1));
-        const __m128i c2 = _mm_set1_epi16(static_cast<int16_t>(v2));
-        const __m128i d0 = _mm_set1_epi16(static_cast<int16_t>(w0));
-        const __m128i d1 = _mm_set1_epi16(static_cast<int16_t>(w1));
-        const __m128i d2 = _mm_set1_epi16(static_cast<int16_t>(w2));
-        const __m128i brk = _mm_set1_epi16(static_cast<int16_t>(kWordBreak));
-        const __m128i special = _mm_set1_epi16(static_cast<int16_t>(pairTest ? kTag | kMarker : kMarker));
-        const __m128i zero = _mm_setzero_si128();
-        const __m128i laneIndex = _mm_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7);
-        bool candidate = false;
-        // Word starts are counted per lane (each start mask lane is -1, so subtracting adds one) and summed
-        // across the lanes now and then, before a lane can overflow, and at the end.
-        __m128i startCounts = zero;
-        int32_t blocksCounted = 0;
-        int32_t starts = 0;
-        const auto flushStarts = [&] {
-          const __m128i pairs = _mm_madd_epi16(startCounts, _mm_set1_epi16(1));
-          const __m128i sum2 = _mm_add_epi32(pairs, _mm_shuffle_epi32(pairs, _MM_SHUFFLE(1, 0, 3, 2)));
-          starts += _mm_cvtsi128_si32(_mm_add_epi32(sum2, _mm_shuffle_epi32(sum2, _MM_SHUFFLE(2, 3, 0, 1))));
-          startCounts = zero;
-          blocksCounted = 0;
-        };
-        while (i + 8 < count) {
-          const __m128i t0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(T + i));
-          const __m128i t1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(T + i + 1));
-          if (_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(_mm_or_si128(t0, t1), special), zero)) != 0xFFFF) {
-            scalarUntil = i + 9;
-            break;
-          }
-          __m128i chars, next;
-          if constexpr (sizeof(Ch) == 2) {
-            chars = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
-            next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i + 1));
-          } else {
-            chars = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(text + i)), zero);
-            next = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(text + i + 1)), zero);
-          }
-          __m128i eq = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(chars, c0), _mm_cmpeq_epi16(chars, c1)),
-                                    _mm_cmpeq_epi16(chars, c2));
-          if (pairTest)
-            eq = _mm_and_si128(eq, _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(next, d0), _mm_cmpeq_epi16(next, d1)),
-                                                _mm_cmpeq_epi16(next, d2)));
-          const __m128i notBreak0 = _mm_cmpeq_epi16(_mm_and_si128(t0, brk), zero);
-          const __m128i notBreak1 = _mm_cmpeq_epi16(_mm_and_si128(t1, brk), zero);
-          const __m128i startMask = _mm_andnot_si128(notBreak0, notBreak1);
-          const unsigned hits = static_cast<unsigned>(_mm_movemask_epi8(eq));
-          if (hits == 0) {
-            startCounts = _mm_sub_epi16(startCounts, startMask);
-            if (++blocksCounted == 0x4000) flushStarts();
-            i += 8;
-            continue;
-          }
-          const int lane = __builtin_ctz(hits) / 2;  // two mask bits per character
-          startCounts = _mm_sub_epi16(startCounts,
-                                      _mm_and_si128(startMask, _mm_cmplt_epi16(laneIndex, _mm_set1_epi16(static_cast<int16_t>(lane)))));
-          i += lane;
-          candidate = true;
-          break;
-        }
-        flushStarts();
-        WordStarts(starts);
-        if (!candidate && i + 8 >= count) scalarUntil = count;
+        // Blocks of characters at a time: find the first candidate start and count the word starts
+        // before it. When the second pattern character is a plain one too, a candidate must also be
+        // followed by it; that test is only sound where no tag can come between, so a block holding a
+        // tag character (or any block holding a marker) is left to the one-by-one path.
+        BlockScan<Ch> scan{text, T, count, keys, i, scalarUntil};
+#if defined(KX8_AVX2_DISPATCH)
+        if (Global_UseWideVectors) scan.Sixteen();
+#endif
+        if (!scan.candidate && scan.i >= scalarUntil) scan.Eight();
+        i = scan.i;
+        scalarUntil = scan.scalarUntil;
+        WordStarts(scan.starts);
+        if (!scan.candidate && i + 8 >= count) scalarUntil = count;
       }
 #endif
       Pass(i);

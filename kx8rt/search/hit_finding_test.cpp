@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "kx8rt/platform/cpu_features.h"
 #include "kx8rt/search/search_parsing.h"
 #include "kx8rt/text_primitives/char_types.h"
 
@@ -264,7 +265,10 @@ TEST(NewFindWantedInBuffer, LongTextsCountEveryWordBeforeEachHit) {
   // Hits and word counts over texts long enough for the block-at-a-time scan, with the wanted word at
   // every position within a block and (in the second text) a stretch of over a million characters with
   // no candidate at all, with more word starts than a 16-bit count per lane could hold.
+  const bool wide = Global_UseWideVectors;
+  for (const bool useWide : {false, true})
   for (const int32_t fillerWords : {3, 300000}) {
+    Global_UseWideVectors = useWide && CpuHasAvx2();  // both vector widths where the processor has both
     UnicodeString text;
     std::vector<std::pair<int32_t, int32_t>> want;  // where each "the" starts and how many words precede it
     int32_t words = 0;
@@ -289,8 +293,9 @@ TEST(NewFindWantedInBuffer, LongTextsCountEveryWordBeforeEachHit) {
       got.emplace_back(h.at, search.stats.number[word_stats]);
       from = h.at + 1;
     }
-    EXPECT_EQ(got, want) << fillerWords;
+    EXPECT_EQ(got, want) << fillerWords << (useWide ? " wide" : "");
   }
+  Global_UseWideVectors = wide;
 }
 
 TEST(NewFindWantedInBuffer, NothingToSearch) {

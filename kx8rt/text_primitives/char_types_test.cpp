@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "kx8rt/platform/code_pages.h"
+#include "kx8rt/platform/cpu_features.h"
 
 namespace kx8 {
 namespace {
@@ -168,15 +169,20 @@ TEST(MiddleCharsInNumbers, LongTextsGiveWhatEachPieceGivesAlone) {
       text += piece + pad;
       want += Classes(alone, piece.size()) + std::string(pad.size(), '-');
     }
-  auto types = TypesOf(text);
-  HandleMiddleCharsInNumbers(true, false, text.data(), types.data(), static_cast<int32_t>(text.size()));
-  EXPECT_EQ(Classes(types, text.size()), want);
-  // The same in 8-bit text.
   std::string narrow;
   for (const char16_t c : text) narrow.push_back(c == u'\u00B7' ? '\xB7' : static_cast<char>(c));
-  auto narrowTypes = TypesOf(narrow);
-  HandleMiddleCharsInNumbers(false, false, narrow.data(), narrowTypes.data(), static_cast<int32_t>(narrow.size()));
-  EXPECT_EQ(Classes(narrowTypes, narrow.size()), want);
+  const bool wide = Global_UseWideVectors;
+  for (const bool useWide : {false, true}) {
+    Global_UseWideVectors = useWide && CpuHasAvx2();  // both vector widths where the processor has both
+    auto types = TypesOf(text);
+    HandleMiddleCharsInNumbers(true, false, text.data(), types.data(), static_cast<int32_t>(text.size()));
+    EXPECT_EQ(Classes(types, text.size()), want) << useWide;
+    // The same in 8-bit text.
+    auto narrowTypes = TypesOf(narrow);
+    HandleMiddleCharsInNumbers(false, false, narrow.data(), narrowTypes.data(), static_cast<int32_t>(narrow.size()));
+    EXPECT_EQ(Classes(narrowTypes, narrow.size()), want) << useWide;
+  }
+  Global_UseWideVectors = wide;
 }
 
 TEST(ZeroWidthJoiners, GetExactTypeWords) {

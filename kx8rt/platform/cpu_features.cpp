@@ -1,0 +1,16 @@
+#include "kx8rt/platform/cpu_features.h"
+
+namespace kx8 {
+
+bool CpuHasAvx2() {
+#if defined(__x86_64__) && defined(__GNUC__)
+  __builtin_cpu_init();  // the feature bits may be asked for before the run-time's own constructors ran
+  return __builtin_cpu_supports("avx2");
+#else
+  return false;
+#endif
+}
+
+bool Global_UseWideVectors = CpuHasAvx2();
+
+}  // namespace kx8
