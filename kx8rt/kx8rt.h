@@ -83,6 +83,7 @@
 #include "kx8rt/definitions/list_types.h"
 #include "kx8rt/definitions/locale_utilities.h"
 #include "kx8rt/definitions/settings_records.h"
+#include "kx8rt/definitions/settings_records_further.h"
 #include "kx8rt/definitions/text_structure.h"
 #include "kx8rt/definitions/tool_identity.h"
 

@@ -18,18 +18,6 @@ void NormaliseBools(uint8_t* raw, std::initializer_list<size_t> offsets) {
   for (size_t k : offsets) raw[k] = raw[k] != 0;
 }
 
-// Reads up to n bytes into buf (zeroed first); true when all n arrived.
-bool ReadUpTo(TStream& stream, uint8_t* buf, int32_t n) {
-  std::memset(buf, 0, static_cast<size_t>(n));
-  int32_t got = 0;
-  while (got < n) {
-    const int32_t r = stream.Read(buf + got, n - got);
-    if (r <= 0) break;
-    got += r;
-  }
-  return got == n;
-}
-
 constexpr std::initializer_list<size_t> kLangBools = {0, 1, 2, 44, 45};
 constexpr size_t kTextBase = 1040;
 
@@ -58,6 +46,17 @@ Tfixed_lang_details32 LangDetFromIntermediate(const uint8_t* raw) {
 }
 
 }  // namespace
+
+bool ReadRecordBytes(TStream& stream, uint8_t* buf, int32_t n) {
+  std::memset(buf, 0, static_cast<size_t>(n));
+  int32_t got = 0;
+  while (got < n) {
+    const int32_t r = stream.Read(buf + got, n - got);
+    if (r <= 0) break;
+    got += r;
+  }
+  return got == n;
+}
 
 std::array<uint8_t, 1040> LangDetailsToBytes(const Tfixed_lang_details32& rec) {
   std::array<uint8_t, 1040> b{};
@@ -138,10 +137,10 @@ bool Readfixed_lang_details_rec(TStream& stream, Tfixed_lang_details32& rec, int
   uint8_t raw[1040];
   bool ok = true;
   if (version == 5) {
-    ok = ReadUpTo(stream, raw, 1040);
+    ok = ReadRecordBytes(stream, raw, 1040);
     rec = LangDetFromIntermediate(raw);
   } else if (version == 6 || version == 7 || version == 18) {
-    ok = ReadUpTo(stream, raw, 1040);
+    ok = ReadRecordBytes(stream, raw, 1040);
     rec = LangDetailsFromBytes(raw);
   } else {
     uint8_t head[3] = {};
@@ -149,10 +148,10 @@ bool Readfixed_lang_details_rec(TStream& stream, Tfixed_lang_details32& rec, int
     if (got > 0) stream.Seek(-got, soCurrent);
     // A short look-ahead still converts what there is, as every short read here does.
     if (head[2] == 0) {
-      ok = ReadUpTo(stream, raw, 632) && got == 3;
+      ok = ReadRecordBytes(stream, raw, 632) && got == 3;
       rec = LangDetNewFromOld(OldLangDetailsFromBytes(raw));
     } else {
-      ok = ReadUpTo(stream, raw, 1040) && got == 3;
+      ok = ReadRecordBytes(stream, raw, 1040) && got == 3;
       rec = LangDetFromIntermediate(raw);
     }
   }
@@ -166,21 +165,21 @@ bool ReadInTextSettings(TStream& stream, TTextsett_rec32& rec, int32_t version) 
   bool ok = true;
   // Format 5: a language record of the intermediate kind, then the rest of the record in place.
   auto readIntermediate = [&] {
-    ok = ReadUpTo(stream, raw.data(), 1040) && ok;
+    ok = ReadRecordBytes(stream, raw.data(), 1040) && ok;
     const Tfixed_lang_details32 lang = LangDetFromIntermediate(raw.data());
-    ok = ReadUpTo(stream, raw.data() + kTextBase, 3028 - kTextBase) && ok;
+    ok = ReadRecordBytes(stream, raw.data() + kTextBase, 3028 - kTextBase) && ok;
     std::memcpy(raw.data(), &lang, 1040);
     rec = TextSettingsFromBytes(raw.data());
   };
   if (version == 5) {
     readIntermediate();
   } else if (version == 6 || version == 7 || (version >= 18 && version <= 255)) {
-    ok = ReadUpTo(stream, raw.data(), 3028);
+    ok = ReadRecordBytes(stream, raw.data(), 3028);
     rec = TextSettingsFromBytes(raw.data());
   } else {
     const int64_t at = stream.Position();
     uint8_t old[2500];
-    const bool whole = ReadUpTo(stream, old, 2500);
+    const bool whole = ReadRecordBytes(stream, old, 2500);
     if (old[2] == 0 || old[73] != 0 || old[74] != 0 || old[84] != 0 || old[85] != 0) {
       ok = whole;
       rec.language_info = LangDetNewFromOld(OldLangDetailsFromBytes(old));
@@ -213,12 +212,12 @@ bool TChosenFileRecFromStream(TStream& stream, TChosenFile_BaseRec& rec) {
   rec = TChosenFile_BaseRec{};
   const int64_t at = stream.Position();
   uint8_t raw[64];
-  bool ok = ReadUpTo(stream, raw, 50);
+  bool ok = ReadRecordBytes(stream, raw, 50);
   const int32_t first = static_cast<int32_t>(GetLE32(raw));
   TChosenFile_StoredRec& s = rec;
   if (first < 0) {
     stream.SetPosition(at);
-    ok = ReadUpTo(stream, raw, 64);
+    ok = ReadRecordBytes(stream, raw, 64);
     NormaliseBools(raw, {28});
     std::memcpy(&s, raw, 64);
     std::memset(s.jump_to_slot.data(), 0, 4);
@@ -242,10 +241,10 @@ bool ExtraStatsRecFromStream(TStream& stream, TFileInfoExtraStatsRec& rec) {
   rec = TFileInfoExtraStatsRec{};
   const int64_t at = stream.Position();
   uint8_t raw[40];
-  bool ok = ReadUpTo(stream, raw, 16);
+  bool ok = ReadRecordBytes(stream, raw, 16);
   if (static_cast<int32_t>(GetLE32(raw + 12)) >= 2) {
     stream.SetPosition(at);
-    ok = ReadUpTo(stream, raw, 40);
+    ok = ReadRecordBytes(stream, raw, 40);
     std::memcpy(&rec, raw, 40);
   } else {
     rec.total_bytes = static_cast<int32_t>(GetLE32(raw));

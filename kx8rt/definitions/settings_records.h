@@ -113,10 +113,12 @@ static_assert(offsetof(Tfixed_lang_details_rec_old, lcid) == 8 && offsetof(Tfixe
               offsetof(Tfixed_lang_details_rec_old, ANSI_lowers) == 342 &&
               offsetof(Tfixed_lang_details_rec_old, ANSI_uppers) == 471 && offsetof(Tfixed_lang_details_rec_old, nome) == 600);
 
-// The markers of sentences, paragraphs, headings and sections; 1632 bytes. Texts are zero-terminated
-// UTF-16. section_start_text fills its 100 units with no room for a terminator, as stored records do:
-// a reader stops at the first zero or after 100 units. section_start_auto (at byte 405) says that
-// sections are found automatically: section_start_text empty or "auto".
+// The markers of sentences, paragraphs, headings and sections; 1632 bytes. Stored records fix only the
+// section text at byte 204 and its flag at byte 405 (record offsets 1276 and 1477); every other field
+// and offset here is this library's choice. Texts are zero-terminated UTF-16. section_start_text fills
+// its 100 units with no room for a terminator, as stored records do: a reader stops at the first zero
+// or after 100 units. section_start_auto says that sections are found automatically:
+// section_start_text empty or "auto".
 struct Tstandard_text_markers {
   std::array<char16_t, 51> sentence_end_markers{};  // 0
   std::array<char16_t, 51> paragraph_markers{};     // 102
@@ -233,10 +235,9 @@ Tfixed_character_format_rec32 New_WinFontFromOldWin_Font(const Told_fixed_charac
 // The current language record from a 16-bit-era one (see the field-by-field copy in the source).
 Tfixed_lang_details32 LangDetNewFromOld(const Tfixed_lang_details_rec_old& old);
 
-// The tools' own settings records (concordance, mutual-information and key-word settings, old grid
-// headings, old per-text statistics) are read by the same pattern of version tests and field copies,
-// next to the records themselves when they join this library; none of them lives here yet, so no
-// reader for them is offered on a layout that nothing in the library could check.
+// Reads up to n bytes into buf, which is zeroed first, so that a short read leaves zeros after what
+// arrived; true when all n arrived. Stream errors propagate.
+bool ReadRecordBytes(TStream& stream, uint8_t* buf, int32_t n);
 
 // Reads a language record stored by format version; true when every read delivered all its bytes.
 bool Readfixed_lang_details_rec(TStream& stream, Tfixed_lang_details32& rec, int32_t version);
@@ -267,3 +268,7 @@ class TFixedLangDetailsList : public TList {
 };
 
 }  // namespace kx8
+
+// The tools' own settings records (concordance, mutual-information and key-word settings, grid
+// headings, per-text statistics), read by the same pattern of version tests and field copies.
+#include "kx8rt/definitions/settings_records_further.h"
