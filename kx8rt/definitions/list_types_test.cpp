@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -35,9 +36,9 @@ class ListTypeFiles : public ::testing::Test {
     TCheckSignature s;
     s.signature = version;
     s.SetTypeOfData(type);
-    auto b = s.ToBytes();
-    std::vector<uint8_t> v(b.begin(), b.end());
-    v.resize(total, 0xAA);
+    const auto b = s.ToBytes();
+    std::vector<uint8_t> v(total, 0xAA);
+    std::copy_n(b.begin(), std::min(total, b.size()), v.begin());
     return v;
   }
   fs::path dir;

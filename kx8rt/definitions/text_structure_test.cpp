@@ -292,9 +292,7 @@ TEST(StreamableStringlist, BothCountFormsAndEmpty) {
   EXPECT_EQ(b.Count(), 0);
 
   // The older form: a positive count and 8-bit short strings in the system code page.
-  std::vector<uint8_t> v;
-  Put32(v, 2);
-  v.insert(v.end(), {2, 'h', 'i', 3, 'c', 0xE3, 'o'});
+  const std::vector<uint8_t> v = {2, 0, 0, 0, 2, 'h', 'i', 3, 'c', 0xE3, 'o'};  // count 2, then the strings
   auto o = StreamOf(v);
   ASSERT_TRUE(b.ReadFromStream(o));
   ASSERT_EQ(b.Count(), 2);

@@ -638,6 +638,53 @@ int32_t CompareStringW(LCID Locale, uint32_t dwCmpFlags, const char16_t* s1, int
   return res == UCOL_LESS ? CSTR_LESS_THAN : res == UCOL_EQUAL ? CSTR_EQUAL : CSTR_GREATER_THAN;
 }
 
+namespace {
+
+// Appends the collator's key for text; false when the collator gives none.
+bool AppendCollationKey(const UCollator* coll, const TComparedText& text, std::string& key) {
+  const size_t at = key.size();
+  key.resize(at + 64 + static_cast<size_t>(text.Length()) * 4);
+  for (;;) {
+    const int32_t room = static_cast<int32_t>(std::min<size_t>(key.size() - at, INT32_MAX));
+    const int32_t need = ucol_getSortKey(coll, text.Text(), text.Length(), reinterpret_cast<uint8_t*>(&key[at]), room);
+    if (need <= 0) return false;
+    if (need <= room) {
+      key.resize(at + static_cast<size_t>(need));  // the key's closing zero byte included
+      return true;
+    }
+    key.resize(at + static_cast<size_t>(need));
+  }
+}
+
+}  // namespace
+
+// A collator key is a run of non-zero bytes closed by a zero byte, so keys laid end to end (the word
+// sort's strict key after the first) compare as the comparison goes: first key first.
+bool CompareStringSortKey(LCID Locale, uint32_t dwCmpFlags, const char16_t* s, int32_t n, std::string& key) {
+  key.clear();
+  if (!s || n < -1) return false;
+  if (dwCmpFlags &
+      ~(kCompareFlags | kFoldFlags | LINGUISTIC_IGNORECASE | LINGUISTIC_IGNOREDIACRITIC | NORM_LINGUISTIC_CASING))
+    return false;
+  uint32_t flags = dwCmpFlags & kCompareFlags;
+  if (dwCmpFlags & LINGUISTIC_IGNORECASE) flags |= NORM_IGNORECASE;
+  if (dwCmpFlags & LINGUISTIC_IGNOREDIACRITIC) flags |= NORM_IGNORENONSPACE;
+  const uint32_t tell = (flags & NORM_IGNORECASE) ? 0 : kFoldFlags & ~dwCmpFlags;
+  if (tell && HasFoldable(s, n)) return false;
+  const LCID r = ResolvedLCID(Locale);
+  if (!r) return false;
+  const UCollator* coll = CollatorFor(r, flags);
+  if (!coll) return false;
+  const TComparedText text(s, n, dwCmpFlags & kFoldFlags);
+  bool ok = AppendCollationKey(coll, text, key);
+  if (ok && !(flags & (SORT_STRINGSORT | NORM_IGNORESYMBOLS))) {
+    const UCollator* strict = CollatorFor(r, flags | SORT_STRINGSORT);
+    ok = strict != nullptr && AppendCollationKey(strict, text, key);
+  }
+  if (!ok) key.clear();
+  return ok;
+}
+
 int32_t CompareStringA(LCID Locale, uint32_t dwCmpFlags, const char* s1, int32_t n1, const char* s2, int32_t n2) {
   if (!s1 || !s2 || n1 < -1 || n2 < -1) return Fail(ERROR_INVALID_PARAMETER);
   const LCID r = ResolvedLCID(Locale);

@@ -46,6 +46,13 @@ inline constexpr int32_t CSTR_GREATER_THAN = 3;
 int32_t CompareStringW(LCID Locale, uint32_t dwCmpFlags, const char16_t* s1, int32_t n1, const char16_t* s2,
                        int32_t n2);
 
+// A sort key for a UTF-16 string under CompareStringW's rules: keys of two strings compare byte by byte
+// (as std::string does) as the strings compare, so that a long list is sorted by collating each string
+// once rather than at every comparison. False, with key empty, where no key can stand for the
+// comparison: a locale or flags CompareStringW refuses, or width or kana type to be told apart in a
+// string that has them (that tie-break looks at both strings together).
+bool CompareStringSortKey(LCID Locale, uint32_t dwCmpFlags, const char16_t* s, int32_t n, std::string& key);
+
 // The locale's 8-bit (ANSI) code page, 0 when it has none.
 uint32_t LCIDToAnsiCodePage(LCID Locale);
 

@@ -269,6 +269,44 @@ TEST(Locales, CompareStringWidthAndKanaType) {
   EXPECT_EQ(CompareStringA(0x0411, W, "\xB6\xDE", -1, "\x83\x4B", -1), CSTR_EQUAL);  // ｶﾞ and ガ
 }
 
+TEST(Locales, SortKeysCompareAsTheStringsDo) {
+  // Case, accents, word-sort punctuation (equal but for a hyphen or apostrophe), ignorables, digits,
+  // prefixes, other scripts and the folded width forms: every pair's keys must agree with the comparison.
+  const std::vector<std::u16string> words = {
+      u"", u"a", u"A", u"ab", u"a-b", u"a'b", u"ab-", u"-ab", u"co-op", u"coop", u"Coop", u"co\u00ADop",
+      u"\u00E9t\u00E9", u"ete", u"\u00C9t\u00E9", u"e\u0301te\u0301", u"resume", u"r\u00E9sum\u00E9", u"10", u"9", u"a1",
+      u"a10", u"a2", u"\u0441\u043B\u043E\u0432\u043E", u"\u03BB\u03CC\u03B3\u03BF\u03C2", u"zz", u"\uFF21", u"\u30A2", u"\u3042",
+      u"stra\u00DFe", u"strasse", u"\u00E6", u"ae", u"x y", u"xy", u"x\ty"};
+  for (const LCID lcid : {LCID{0x0409}, LCID{0x0407}, LCID{0x041F}})
+    for (const uint32_t flags : {uint32_t{0}, NORM_IGNORECASE, NORM_IGNORECASE | NORM_IGNORENONSPACE,
+                                 uint32_t{SORT_STRINGSORT}, NORM_IGNOREWIDTH | NORM_IGNOREKANATYPE | NORM_IGNORECASE}) {
+      std::vector<std::string> keys(words.size());
+      std::vector<bool> keyed(words.size());
+      for (size_t i = 0; i < words.size(); ++i)
+        keyed[i] = CompareStringSortKey(lcid, flags, words[i].c_str(), static_cast<int32_t>(words[i].size()), keys[i]);
+      for (size_t i = 0; i < words.size(); ++i) {
+        if (!keyed[i]) {
+          EXPECT_TRUE(keys[i].empty());
+          continue;
+        }
+        for (size_t j = 0; j < words.size(); ++j) {
+          if (!keyed[j]) continue;
+          const int32_t want = CompareStringW(lcid, flags, words[i].c_str(), static_cast<int32_t>(words[i].size()),
+                                              words[j].c_str(), static_cast<int32_t>(words[j].size())) - 2;
+          const int got = keys[i].compare(keys[j]);
+          EXPECT_EQ((got > 0) - (got < 0), want) << i << " " << j << " lcid " << lcid << " flags " << flags;
+        }
+      }
+      // Without a width or kana flag such strings cannot be keyed; with both (and case ignored) all can.
+      const bool allKeyed = std::all_of(keyed.begin(), keyed.end(), [](bool b) { return b; });
+      EXPECT_EQ(allKeyed, (flags & NORM_IGNORECASE) != 0) << flags;
+    }
+  std::string key;
+  EXPECT_FALSE(CompareStringSortKey(0x0409, 0x80000000u, u"a", 1, key));  // a flag the comparison refuses
+  EXPECT_FALSE(CompareStringSortKey(0x0409, 0, nullptr, 1, key));
+  EXPECT_TRUE(key.empty());
+}
+
 TEST(Locales, CompareStringLengthsAndFailures) {
   EXPECT_EQ(CompareStringW(0x0409, 0, u"abcX", 3, u"abcY", 3), CSTR_EQUAL);
   EXPECT_EQ(CompareStringW(0x0409, 0, u"abc", 0, u"", -1), CSTR_EQUAL);

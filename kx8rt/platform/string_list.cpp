@@ -318,6 +318,27 @@ int32_t TStringList::IndexOfInteger(int64_t Value) const {
 
 void TStringList::SortItems() {
   TStringItem* items = fList.data();
+  if (fUseLocale && fList.size() >= 32) {
+    // Each string collated once into a key, the keys then compared byte by byte: the same comparisons
+    // give the same answers as collating at each, so the order is the same, found several times faster.
+    std::vector<std::string> keys(fList.size());
+    bool keyed = true;
+    for (size_t i = 0; i < fList.size() && keyed; ++i) {
+      const UnicodeString& s = fList[i].fString;
+      keyed = CompareStringSortKey(fLocale, fCaseSensitive ? 0 : NORM_IGNORECASE, s.empty() ? u"" : s.data(),
+                                   static_cast<int32_t>(s.size()), keys[i]);
+    }
+    if (keyed) {
+      QuickSortIndexed(
+          0, static_cast<int64_t>(fList.size()) - 1,
+          [&](int64_t a, int64_t b) { return keys[static_cast<size_t>(a)].compare(keys[static_cast<size_t>(b)]); },
+          [&](int64_t a, int64_t b) {
+            std::swap(items[a], items[b]);
+            std::swap(keys[static_cast<size_t>(a)], keys[static_cast<size_t>(b)]);
+          });
+      return;
+    }
+  }
   QuickSortIndexed(
       0, static_cast<int64_t>(fList.size()) - 1,
       [&](int64_t a, int64_t b) { return CompareStrings(items[a].fString, items[b].fString); },
