@@ -1,20 +1,31 @@
 // Parses the first line as a typed search word and runs the matcher over the rest as a buffer, the way
 // the engine does (from each hit start on), as UTF-16 and as 8-bit text. Characters between "<" and ">"
 // are flagged as tag characters and "|" carries a segment marker whose code comes from the next byte.
+// Where the processor has 256-bit vectors, the classification and the search are run with and without
+// them and must agree hit for hit and count for count; the search-and-do engine over the same UTF-16
+// text must report the same hits.
 #include <algorithm>
 #include <cstdint>
 #include <string_view>
 #include <vector>
 
+#include "kx8rt/platform/cpu_features.h"
 #include "kx8rt/search/hit_finding.h"
+#include "kx8rt/search/search_and_do_engine.h"
 #include "kx8rt/search/search_parsing.h"
 #include "kx8rt/text_primitives/char_types.h"
 
 namespace {
 
+struct Found {
+  int32_t at, length, exact, words;
+  bool operator==(const Found&) const = default;
+};
+
 template <typename Ch>
-void RunOver(const Ch* text, int32_t n, std::vector<uint16_t>& types, const kx8::TSearch_word_format_rec& rec,
-             bool isUnicode, bool flip) {
+std::vector<Found> RunOver(const Ch* text, int32_t n, std::vector<uint16_t>& types,
+                           const kx8::TSearch_word_format_rec& rec, bool isUnicode, bool flip) {
+  std::vector<Found> found;
   const bool cs = rec.flags.Contains(kx8::myCaseIsSensitive);
   const kx8::UnicodeString& up = cs ? rec.copies[kx8::unchanged_copy] : rec.copies[kx8::upper_copy];
   const kx8::UnicodeString& lo = cs ? rec.copies[kx8::unchanged_copy] : rec.copies[kx8::lower_copy];
@@ -32,15 +43,40 @@ void RunOver(const Ch* text, int32_t n, std::vector<uint16_t>& types, const kx8:
     if (p == nullptr) break;
     const auto at = static_cast<int32_t>(static_cast<const Ch*>(p) - text);
     if (at < from || at >= n || exactLength > hitLength || at + hitLength > n + 1) __builtin_trap();
+    found.push_back({at, hitLength, exactLength, stats.number[kx8::word_stats]});
     from = at + 1;
   }
+  return found;
+}
+
+// The same search with the wide vectors on and off must find the same.
+template <typename Ch>
+std::vector<Found> RunBothWidths(const Ch* text, int32_t n, std::vector<uint16_t>& types,
+                                 const kx8::TSearch_word_format_rec& rec, bool isUnicode, bool flip) {
+  const bool saved = kx8::Global_UseWideVectors;
+  kx8::Global_UseWideVectors = false;
+  std::vector<uint16_t> narrowTypes = types;
+  const std::vector<Found> narrow = RunOver(text, n, narrowTypes, rec, isUnicode, flip);
+  kx8::Global_UseWideVectors = kx8::CpuHasAvx2();
+  const std::vector<Found> wide = RunOver(text, n, types, rec, isUnicode, flip);
+  kx8::Global_UseWideVectors = saved;
+  if (narrow != wide) __builtin_trap();
+  return wide;
 }
 
 void Classify(const void* text, int32_t n, bool isUnicode, std::vector<uint16_t>& types, const auto& unitAt) {
   types.assign(static_cast<size_t>(n) + 2, 0);
   kx8::GetStringTypeExNT2000(isUnicode, 0x0409, kx8::CT_CTYPE1, text, n, types.data());
   kx8::HandleMiddleChars(text, types.data(), u"'", 1, n, isUnicode, false, false);
+  // The number rule with both vector widths must give the same types.
+  const bool saved = kx8::Global_UseWideVectors;
+  std::vector<uint16_t> narrow = types;
+  kx8::Global_UseWideVectors = false;
+  kx8::HandleMiddleCharsInNumbers(isUnicode, true, text, narrow.data(), n);
+  kx8::Global_UseWideVectors = kx8::CpuHasAvx2();
   kx8::HandleMiddleCharsInNumbers(isUnicode, true, text, types.data(), n);
+  kx8::Global_UseWideVectors = saved;
+  if (narrow != types) __builtin_trap();
   bool inTag = false;
   for (int32_t i = 0; i < n; ++i) {
     const char16_t c = unitAt(i);
@@ -70,10 +106,36 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<uint16_t> types;
   const auto n16 = static_cast<int32_t>(text.size());
   Classify(text.data(), n16, true, types, [&](int32_t i) { return text[i]; });
-  RunOver(text.data(), n16, types, rec, true, flip);
+  RunBothWidths(text.data(), n16, types, rec, true, flip);
+
+  // The engine over the same text closed by a line break (a hit never reaches a buffer's last
+  // character): it classifies the text itself, without tags or markers, so it is compared only where
+  // the text has neither, with the matcher run over the same units the way the engine runs it.
+  if (!rec.search_text.empty() && text.find_first_of(kx8::UnicodeString(u"<>|\0", 4)) == kx8::UnicodeString::npos) {
+    const kx8::UnicodeString closed = text + u'\n';
+    const auto n = static_cast<int32_t>(closed.size());
+    kx8::TSearchAndDoEngine engine(0x0409);
+    engine.BufferFormat = kx8::fc_UTF16;
+    std::vector<int32_t> starts;
+    engine.PrepareFirst(closed.c_str(), n * 2, 0,
+                        [&](kx8::TSearchAndDoEngine&, const kx8::TSearchFound_Rec& f) {
+                          starts.push_back(f.hit_pos_in_characters);
+                          return true;
+                        },
+                        {});
+    engine.HandleAllowables(u"'", false, false);
+    kx8::HandleMiddleCharsInNumbers(true, true, closed.c_str(), engine.BufferDetails.data(), engine.BufferLength());
+    kx8::TSearch_word_format_rec copy = rec;
+    engine.SearchAndDo(&copy);
+    std::vector<uint16_t> closedTypes;
+    Classify(closed.data(), n, true, closedTypes, [&](int32_t i) { return closed[i]; });
+    std::vector<int32_t> want;
+    for (const Found& f : RunOver(closed.data(), n - 1, closedTypes, rec, true, false)) want.push_back(f.at);
+    if (starts != want) __builtin_trap();
+  }
 
   const auto n8 = static_cast<int32_t>(rest.size());
   Classify(rest.data(), n8, false, types, [&](int32_t i) { return static_cast<char16_t>(static_cast<uint8_t>(rest[i])); });
-  RunOver(reinterpret_cast<const uint8_t*>(rest.data()), n8, types, rec, false, !flip);
+  RunBothWidths(reinterpret_cast<const uint8_t*>(rest.data()), n8, types, rec, false, !flip);
   return 0;
 }
