@@ -69,4 +69,20 @@ TEST_F(ConcordOptions, EachPlanningOption) {
   EXPECT_TRUE(Run("--context 8 --search-file missing.txt t.txt").empty());
 }
 
+TEST_F(ConcordOptions, ContextAndExclusionWordsTakeWildcardsAndSpans) {
+  using V = std::vector<std::string>;
+  const std::string bank11 = "t.txt:11 (9%) w3 s1 p1\t  The river [bank] was steep. ";
+  const std::string bank43 = "t.txt:43 (39%) w10 s2 p1\twent to the [bank] to pay. He ";
+  const std::string bank90 = "t.txt:90 (82%) w20 s5 p1\tt away. The [bank] of the rive";
+  // Options: wildcards and the case notation in context and exclusion words.
+  EXPECT_EQ(Run("--context 12 --context-word 'riv*' --span 3 bank t.txt"), (V{bank11, bank90}));
+  EXPECT_EQ(Run("--context 12 --exclude-word 'ste?p' --span 3 bank t.txt"), (V{bank43, bank90}));
+  EXPECT_TRUE(Run("--context 12 --context-word '==River==' --span 3 bank t.txt").empty());
+  // The clause: five words each side without a span; with one, only the sides it names.
+  EXPECT_EQ(Run("--context 12 'bank context:=river' t.txt"), (V{bank11, bank90}));
+  EXPECT_EQ(Run("--context 12 'bank context:=riv* [[0,3]]' t.txt"), (V{bank90}));
+  EXPECT_EQ(Run("--context 12 'bank context:=riv* [[2,0]]' t.txt"), (V{bank11}));
+  EXPECT_TRUE(Run("--context 12 'bank context:=pay [[0,1]]' t.txt").empty());
+}
+
 }  // namespace

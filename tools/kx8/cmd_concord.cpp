@@ -142,20 +142,43 @@ UnicodeString NthWordLeft(const UnicodeString& text, const uint16_t* types, int3
   return {};
 }
 
-// Whether the context word of a " context:=" clause occurs within the clause's span around the hit.
-bool ContextSatisfied(const TSearch_word_format_rec& rec, const UnicodeString& text, const uint16_t* types,
-                      int32_t pos, int32_t length) {
-  if (!rec.has_file_based_context_word || rec.sw_context_needed.empty()) return true;
+// Whether a whole word (as the span words are cut) matches a parsed search word, its wildcards and case
+// notation included: the matcher run over the word alone must find the pattern at its start, covering it.
+bool WordMatches(const UnicodeString& word, const TSearch_word_format_rec& rec) {
+  if (word.empty() || rec.search_text.empty()) return false;
+  const auto n = static_cast<int32_t>(word.size());
+  std::vector<uint16_t> types(word.size() + 2);
+  GetStringTypeExNT2000(true, kLocale, CT_CTYPE1, word.data(), n, types.data());
+  const bool cs = rec.flags.Contains(myCaseIsSensitive);
+  const UnicodeString& up = cs ? rec.copies[unchanged_copy] : rec.copies[upper_copy];
+  const UnicodeString& lo = cs ? rec.copies[unchanged_copy] : rec.copies[lower_copy];
+  const UnicodeString& ti = cs ? rec.copies[unchanged_copy] : rec.copies[title_copy];
+  const size_t m = std::min({rec.search_text.size(), up.size(), lo.size(), ti.size(), size_t{0xFFFF}});
+  TSearchStatsRec stats;
+  bool inHeading = false;
+  uint16_t hitLength = 0, exactLength = 0;
+  const void* hit = NewFindWantedInBuffer(word.data(), n, types.data(), types.data(), types.data() + n + 1, up.data(),
+                                          lo.data(), ti.data(), static_cast<uint16_t>(m), cs,
+                                          rec.flags.Contains(myLeftBounded), rec.flags.Contains(myRightBounded), true,
+                                          false, true, hitLength, exactLength, stats, inHeading, false, false, false, false);
+  return hit == word.data() && hitLength >= n;
+}
+
+// Whether the context word of a " context:=" clause (parsed as a search word of its own) occurs within
+// the clause's span around the hit.
+bool ContextSatisfied(const TSearch_word_format_rec& rec, const TSearch_word_format_rec* contextWord,
+                      const UnicodeString& text, const uint16_t* types, int32_t pos, int32_t length) {
+  if (contextWord == nullptr) return true;
   const int32_t lm = rec.sw_context_spans.leftmost, rm = rec.sw_context_spans.rightmost;
   int32_t leftWords = lm < span_Centre ? span_Centre - lm : 0;
   int32_t rightWords = rm > span_Centre ? rm - span_Centre : 0;
-  // A clause without a span looks five words each side, the suite's usual horizon.
-  if (leftWords == 0 && rightWords == 0) leftWords = rightWords = 5;
-  const UnicodeString wanted = ToUpper(rec.sw_context_needed);
+  // A clause without a span leaves both sides at their zero value (which on the scale is fifty words
+  // left, and nothing right); it looks five words each side, the suite's usual horizon.
+  if (lm == 0 && rm == 0) leftWords = rightWords = 5;
   for (int32_t k = 1; k <= leftWords; ++k)
-    if (ToUpper(NthWordLeft(text, types, pos, k)) == wanted) return true;
+    if (WordMatches(NthWordLeft(text, types, pos, k), *contextWord)) return true;
   for (int32_t k = 1; k <= rightWords; ++k)
-    if (ToUpper(NthWordRight(text, types, pos + length, k)) == wanted) return true;
+    if (WordMatches(NthWordRight(text, types, pos + length, k), *contextWord)) return true;
   return false;
 }
 
@@ -260,18 +283,16 @@ bool ReadCorpusText(const kx8tool::ChosenText& t, uint16_t codepage, UnicodeStri
   }
 }
 
-// Whether one of the items' words is among the span words left or right of the hit (plain words,
-// compared without regard to case). An empty list answers ifEmpty.
+// Whether one of the items' words (with their wildcards and case notation) is among the span words left
+// or right of the hit. An empty list answers ifEmpty.
 bool WithinSpan(const TBaseSearchItems& items, const UnicodeString& text, const uint16_t* types, int32_t pos,
                 int32_t length, int32_t span, bool ifEmpty) {
   if (items.Count() == 0) return ifEmpty;
   for (int32_t k = 1; k <= span; ++k) {
-    const UnicodeString left = ToUpper(NthWordLeft(text, types, pos, k));
-    const UnicodeString right = ToUpper(NthWordRight(text, types, pos + length, k));
-    for (int32_t i = 0; i < items.Count(); ++i) {
-      const UnicodeString w = ToUpper(items.GetPtr(i)->search_text);
-      if ((!left.empty() && left == w) || (!right.empty() && right == w)) return true;
-    }
+    const UnicodeString left = NthWordLeft(text, types, pos, k);
+    const UnicodeString right = NthWordRight(text, types, pos + length, k);
+    for (int32_t i = 0; i < items.Count(); ++i)
+      if (WordMatches(left, *items.GetPtr(i)) || WordMatches(right, *items.GetPtr(i))) return true;
   }
   return false;
 }
@@ -327,6 +348,19 @@ int Concord(ConcordOptions& o) {
     anyTags |= rec.contains_a_tag;
     recs.push_back(std::move(rec));
   }
+  // Each search word's context clause, parsed once as a search word of its own.
+  std::vector<std::unique_ptr<TSearch_word_format_rec>> contextWords;
+  for (const TSearch_word_format_rec& rec : recs) {
+    if (!rec.has_file_based_context_word || rec.sw_context_needed.empty()) {
+      contextWords.emplace_back();
+      continue;
+    }
+    UnicodeString typedContext = rec.sw_context_needed;
+    auto parsed = std::make_unique<TSearch_word_format_rec>();
+    Parsed_SearchWord(tags, typedContext, *parsed);
+    if (o.matchCase) parsed->flags.Include(myCaseIsSensitive);
+    contextWords.push_back(std::move(parsed));
+  }
   if (recs.empty()) {
     std::fprintf(stderr, "kx8 concord: nothing to search for in \"%s\"\n", Utf16ToUtf8(o.word).c_str());
     return 2;
@@ -379,7 +413,8 @@ int Concord(ConcordOptions& o) {
     auto found = [&](TSearchAndDoEngine& e, const TSearchFound_Rec& f) {
       const TSearch_word_format_rec& rec = recs[static_cast<size_t>(f.search_number)];
       const int32_t pos = f.hit_pos_in_characters, len = f.hit_characters;
-      if (!ContextSatisfied(rec, text, types, pos, len)) return false;
+      if (!ContextSatisfied(rec, contextWords[static_cast<size_t>(f.search_number)].get(), text, types, pos, len))
+        return false;
       if (!WithinSpan(contextItems, text, types, pos, len, o.span, true)) return false;
       if (WithinSpan(exclusionItems, text, types, pos, len, o.span, false)) return false;
       if (stopList.GetWordCount(as_stop) > 0 && stopList.IndexOfWordInList(ToUpper(text.substr(pos, len)), as_stop) >= 0)
