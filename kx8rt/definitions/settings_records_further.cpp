@@ -186,6 +186,27 @@ void FixPerTextStats(TPerTextStatsRec32& r) {
   if (r.std_ttr_basis < 1) r.std_ttr_basis = DefaultStdTTRBasis;
 }
 
+// The reading every record of two layouts shares: the version (or, for a version no table names, the
+// record's head) picks the current layout or the old one, which is converted; the fix-ups follow.
+template <typename Current, typename Old>
+bool ReadCurrentOrOld(TStream& stream, Current& rec, int32_t version, TBoolRuns currentBools, TBoolRuns oldBools,
+                      Current (*newFromOld)(const Old&), void (*fix)(Current&)) {
+  rec = Current{};
+  TGeneration g = GenerationOf(version);
+  if (g == TGeneration::unnamed)
+    g = HeadNames<Current>(PeekHead(stream)) ? TGeneration::current : TGeneration::sixteen_bit;
+  bool ok;
+  if (g == TGeneration::current) {
+    ok = ReadLayout(stream, rec, currentBools);
+  } else {
+    Old old;
+    ok = ReadLayout(stream, old, oldBools);
+    rec = newFromOld(old);
+  }
+  fix(rec);
+  return ok;
+}
+
 }  // namespace
 
 // ---- concordance settings ----
@@ -212,20 +233,9 @@ TConcordSettingsRec32 ConcordSettingsNewFromOld(const TConcordSettingsRec_old& o
 }
 
 bool ReadConcordSettings(TStream& stream, TConcordSettingsRec32& rec, int32_t version) {
-  rec = TConcordSettingsRec32{};
-  TGeneration g = GenerationOf(version);
-  if (g == TGeneration::unnamed)
-    g = HeadNames<TConcordSettingsRec32>(PeekHead(stream)) ? TGeneration::current : TGeneration::sixteen_bit;
-  bool ok;
-  if (g == TGeneration::current) {
-    ok = ReadLayout(stream, rec, kConcordBools);
-  } else {  // the 16-bit layout, which the first 32-bit generation still wrote
-    TConcordSettingsRec_old old;
-    ok = ReadLayout(stream, old, kConcordOldBools);
-    rec = ConcordSettingsNewFromOld(old);
-  }
-  FixConcordSettings(rec);
-  return ok;
+  // The old layout is the 16-bit one, which the first 32-bit generation still wrote.
+  return ReadCurrentOrOld<TConcordSettingsRec32, TConcordSettingsRec_old>(
+      stream, rec, version, kConcordBools, kConcordOldBools, ConcordSettingsNewFromOld, FixConcordSettings);
 }
 
 // ---- mutual-information settings ----
@@ -250,20 +260,8 @@ TMutualInfoSettingsRec32 MutualInfoSettingsNewFromOld(const TMutualInfoSettingsR
 }
 
 bool ReadMutualInfoSettings(TStream& stream, TMutualInfoSettingsRec32& rec, int32_t version) {
-  rec = TMutualInfoSettingsRec32{};
-  TGeneration g = GenerationOf(version);
-  if (g == TGeneration::unnamed)
-    g = HeadNames<TMutualInfoSettingsRec32>(PeekHead(stream)) ? TGeneration::current : TGeneration::sixteen_bit;
-  bool ok;
-  if (g == TGeneration::current) {
-    ok = ReadLayout(stream, rec, kMutualBools);
-  } else {
-    TMutualInfoSettingsRec_old old;
-    ok = ReadLayout(stream, old, kMutualOldBools);
-    rec = MutualInfoSettingsNewFromOld(old);
-  }
-  FixMutualInfoSettings(rec);
-  return ok;
+  return ReadCurrentOrOld<TMutualInfoSettingsRec32, TMutualInfoSettingsRec_old>(
+      stream, rec, version, kMutualBools, kMutualOldBools, MutualInfoSettingsNewFromOld, FixMutualInfoSettings);
 }
 
 TCogridMutualChecks MutualChecksFromSettings(const TMutualInfoSettingsRec32& rec) {
@@ -348,20 +346,8 @@ TGridHeadingsRec32 GridHeadingsNewFromOld(const TGridHeadingsRec_old& old) {
 }
 
 bool ReadGridHeadings(TStream& stream, TGridHeadingsRec32& rec, int32_t version) {
-  rec = TGridHeadingsRec32{};
-  TGeneration g = GenerationOf(version);
-  if (g == TGeneration::unnamed)
-    g = HeadNames<TGridHeadingsRec32>(PeekHead(stream)) ? TGeneration::current : TGeneration::sixteen_bit;
-  bool ok;
-  if (g == TGeneration::current) {
-    ok = ReadLayout(stream, rec, kGridBools);
-  } else {
-    TGridHeadingsRec_old old;
-    ok = ReadLayout(stream, old, {});
-    rec = GridHeadingsNewFromOld(old);
-  }
-  FixGridHeadings(rec);
-  return ok;
+  return ReadCurrentOrOld<TGridHeadingsRec32, TGridHeadingsRec_old>(stream, rec, version, kGridBools, {},
+                                                                    GridHeadingsNewFromOld, FixGridHeadings);
 }
 
 UnicodeString GridHeading(const TGridHeadingsRec32& rec, int32_t col) {
@@ -399,20 +385,8 @@ TPerTextStatsRec32 PerTextStatsNewFromOld(const TPerTextStatsRec_old& old) {
 }
 
 bool ReadPerTextStats(TStream& stream, TPerTextStatsRec32& rec, int32_t version) {
-  rec = TPerTextStatsRec32{};
-  TGeneration g = GenerationOf(version);
-  if (g == TGeneration::unnamed)
-    g = HeadNames<TPerTextStatsRec32>(PeekHead(stream)) ? TGeneration::current : TGeneration::sixteen_bit;
-  bool ok;
-  if (g == TGeneration::current) {
-    ok = ReadLayout(stream, rec, {});
-  } else {
-    TPerTextStatsRec_old old;
-    ok = ReadLayout(stream, old, {});
-    rec = PerTextStatsNewFromOld(old);
-  }
-  FixPerTextStats(rec);
-  return ok;
+  return ReadCurrentOrOld<TPerTextStatsRec32, TPerTextStatsRec_old>(stream, rec, version, {}, {},
+                                                                    PerTextStatsNewFromOld, FixPerTextStats);
 }
 
 }  // namespace kx8
