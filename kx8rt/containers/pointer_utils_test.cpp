@@ -97,6 +97,26 @@ TEST(PointerUtils, Comparisons) {
   EXPECT_EQ(StrLenW(nullptr), 0u);
 }
 
+TEST(PointerUtils, LocaleComparisonsTakeTheSuiteFlags) {
+  // Katakana and hiragana forms of one Japanese word, fullwidth and halfwidth: the suite's flags decide
+  // whether they are one entry of a sorted list.
+  const char16_t* kata = u"\u30C6\u30AD\u30B9\u30C8";  // テキスト
+  const char16_t* half = u"\uFF83\uFF77\uFF7D\uFF84";  // ﾃｷｽﾄ
+  const char16_t* hira = u"\u3066\u304D\u3059\u3068";  // てきすと
+  const uint32_t saved = my_default_sort;
+  my_default_sort = 0;
+  EXPECT_NE(CompareLCIDPchar(0x0411, kata, half), 0);
+  EXPECT_NE(CompareLCIDPchar(0x0411, kata, hira), 0);
+  my_default_sort = NORM_IGNOREWIDTH;
+  EXPECT_EQ(CompareLCIDPchar(0x0411, kata, half), 0);
+  EXPECT_NE(CompareLCIDPchar(0x0411, hira, half), 0);
+  my_default_sort = NORM_IGNOREWIDTH | NORM_IGNOREKANATYPE;
+  EXPECT_EQ(CompareLCIDPchar(0x0411, hira, half), 0);
+  EXPECT_EQ(CompareLCIDWdPrefixSuffixPchar(0x0411, hira, kata, half, kata, u"", u""), 0);
+  EXPECT_EQ(CompareLCIDPAnsichar(0x0411, "\xC3\xB7\xBD\xC4", "\x83\x65\x83\x4C\x83\x58\x83\x67"), 0);
+  my_default_sort = saved;
+}
+
 TEST(PointerUtils, StreamForms) {
   TMemoryStream stream;
   EXPECT_TRUE(WritePAnsicharToStream(stream, "abc"));

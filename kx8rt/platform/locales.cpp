@@ -1,18 +1,22 @@
 #include "kx8rt/platform/locales.h"
 
+#include <unicode/uchar.h>
 #include <unicode/ucol.h>
 #include <unicode/ucurr.h>
 #include <unicode/uloc.h>
 #include <unicode/ulocdata.h>
+#include <unicode/unorm2.h>
 #include <unicode/unum.h>
 #include <unicode/ustring.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <unordered_map>
 
 #include "kx8rt/platform/char_classes.h"
@@ -477,10 +481,140 @@ UnicodeString GetLocaleInfoString(LCID Locale, uint32_t LCType) {
 
 // ---- comparison ----
 
+namespace {
+
+// Width and kana type are third-level differences to a collator, beside case, and ICU has no attribute
+// that drops them while keeping case. So both strings are folded before they are collated: the folds
+// are small fixed mappings, and a string that holds nothing to fold (the usual case) is not copied.
+constexpr uint32_t kFoldFlags = NORM_IGNOREKANATYPE | NORM_IGNOREWIDTH;
+
+// The fullwidth and halfwidth forms block (U+FF00-U+FFEF), each unit's ordinary character (0 for
+// none), taken once from the Unicode <wide> and <narrow> compatibility mappings, which are one BMP
+// character each: "Ａ" to "A", "ｱ" to "ア", "ﾞ" to the combining voiced mark, "￥" to "¥".
+const std::array<char16_t, 0xF0>& WidthFoldTable() {
+  static const std::array<char16_t, 0xF0> table = [] {
+    std::array<char16_t, 0xF0> t{};
+    UErrorCode err = U_ZERO_ERROR;
+    const UNormalizer2* nfkc = unorm2_getNFKCInstance(&err);
+    for (UChar32 c = 0xFF00; c <= 0xFFEF; ++c) {
+      const int32_t type = u_getIntPropertyValue(c, UCHAR_DECOMPOSITION_TYPE);
+      if (type != U_DT_WIDE && type != U_DT_NARROW) continue;
+      UChar d[4];
+      err = U_ZERO_ERROR;
+      if (unorm2_getRawDecomposition(nfkc, c, d, 4, &err) == 1 && U_SUCCESS(err)) t[c - 0xFF00] = d[0];
+    }
+    return t;
+  }();
+  return table;
+}
+
+char16_t WidthFolded(char16_t c) {
+  if (c == 0x3000) return u' ';  // the ideographic space, the one wide form outside the block
+  if (c < 0xFF00 || c > 0xFFEF) return c;
+  const char16_t f = WidthFoldTable()[c - 0xFF00];
+  return f ? f : c;
+}
+
+char16_t KanaFolded(char16_t c) {
+  if (c >= 0x3041 && c <= 0x3096) return static_cast<char16_t>(c + 0x60);  // ぁ..ゖ to ァ..ヶ
+  if (c == 0x309D || c == 0x309E) return static_cast<char16_t>(c + 0x60);  // the iteration marks ゝゞ
+  return c;
+}
+
+bool Folds(char16_t c, uint32_t fold) {
+  if (c < 0x3000) return false;
+  if ((fold & NORM_IGNOREWIDTH) && WidthFolded(c) != c) return true;
+  return (fold & NORM_IGNOREKANATYPE) && KanaFolded(c) != c;
+}
+
+// A string as it is compared: the caller's units, or a folded copy of them.
+class TComparedText {
+ public:
+  TComparedText(const char16_t* s, int32_t n, uint32_t fold) : fText(s), fLength(n) {
+    if (!fold) return;
+    const int32_t len = n == -1 ? u_strlen(AsUChar(s)) : n;
+    int32_t first = 0;
+    while (first < len && !Folds(s[first], fold)) ++first;
+    if (first == len) return;
+    fCopy.reserve(static_cast<size_t>(len));
+    fCopy.assign(s, static_cast<size_t>(first));
+    UErrorCode err = U_ZERO_ERROR;
+    const UNormalizer2* nfc = unorm2_getNFCInstance(&err);
+    for (int32_t i = first; i < len; ++i) {
+      char16_t c = s[i];
+      if (fold & NORM_IGNOREWIDTH) {
+        c = WidthFolded(c);
+        // A halfwidth (semi-)voiced mark joins the kana before it, as the fullwidth text has it: "ｶﾞ"
+        // compares as "ガ".
+        if ((c == 0x3099 || c == 0x309A) && !fCopy.empty() && U_SUCCESS(err)) {
+          const UChar32 pair = unorm2_composePair(nfc, fCopy.back(), c);
+          if (pair > 0 && pair <= 0xFFFF) {
+            fCopy.back() = static_cast<char16_t>(pair);
+            continue;
+          }
+        }
+      }
+      if (fold & NORM_IGNOREKANATYPE) c = KanaFolded(c);
+      fCopy.push_back(c);
+    }
+    fText = fCopy.c_str();
+    fLength = static_cast<int32_t>(fCopy.size());
+  }
+
+  TComparedText(const TComparedText&) = delete;
+  TComparedText& operator=(const TComparedText&) = delete;
+
+  const UChar* Text() const { return AsUChar(fText); }
+  int32_t Length() const { return fLength; }
+
+ private:
+  const char16_t* fText;
+  int32_t fLength;
+  std::u16string fCopy;
+};
+
+bool IsKatakanaWithHiragana(char16_t c) { return (c >= 0x30A1 && c <= 0x30F6) || c == 0x30FD || c == 0x30FE; }
+
+// Tells apart strings the collator found equal, when they differ in width or kana type and the flags
+// want that told. Collators disagree here: the Japanese one, for one, gives halfwidth katakana the same
+// weights as fullwidth ones, and below the third level none of them sees width. The strings are ordered
+// by where their width forms stand, then their katakana: the ordinary form and hiragana first, as the
+// collators put them where they do tell them apart.
+UCollationResult WidthAndKanaTieBreak(const char16_t* s1, int32_t n1, const char16_t* s2, int32_t n2, uint32_t tell) {
+  auto key = [](const char16_t* s, int32_t n, uint32_t which) {
+    std::u16string k;
+    const int32_t len = n == -1 ? u_strlen(AsUChar(s)) : n;
+    for (int32_t i = 0; i < len; ++i) {
+      const char16_t w = WidthFolded(s[i]);
+      // A halfwidth voiced mark belongs to the kana before it, as it does when folded.
+      if ((w == 0x3099 || w == 0x309A) && w != s[i] && !k.empty()) continue;
+      if (which == NORM_IGNOREWIDTH) k.push_back(w != s[i] ? u'1' : u'0');
+      else k.push_back(IsKatakanaWithHiragana(w) ? u'1' : u'0');
+    }
+    return k;
+  };
+  for (const uint32_t which : {NORM_IGNOREWIDTH, NORM_IGNOREKANATYPE}) {
+    if (!(tell & which)) continue;
+    const int c = key(s1, n1, which).compare(key(s2, n2, which));
+    if (c != 0) return c < 0 ? UCOL_LESS : UCOL_GREATER;
+  }
+  return UCOL_EQUAL;
+}
+
+bool HasFoldable(const char16_t* s, int32_t n) {
+  const int32_t len = n == -1 ? u_strlen(AsUChar(s)) : n;
+  for (int32_t i = 0; i < len; ++i)
+    if (Folds(s[i], kFoldFlags) || IsKatakanaWithHiragana(s[i])) return true;
+  return false;
+}
+
+}  // namespace
+
 int32_t CompareStringW(LCID Locale, uint32_t dwCmpFlags, const char16_t* s1, int32_t n1, const char16_t* s2,
                        int32_t n2) {
   if (!s1 || !s2 || n1 < -1 || n2 < -1) return Fail(ERROR_INVALID_PARAMETER);
-  if (dwCmpFlags & ~(kCompareFlags | LINGUISTIC_IGNORECASE | LINGUISTIC_IGNOREDIACRITIC | NORM_LINGUISTIC_CASING))
+  if (dwCmpFlags &
+      ~(kCompareFlags | kFoldFlags | LINGUISTIC_IGNORECASE | LINGUISTIC_IGNOREDIACRITIC | NORM_LINGUISTIC_CASING))
     return Fail(ERROR_INVALID_FLAGS);
   uint32_t flags = dwCmpFlags & kCompareFlags;
   if (dwCmpFlags & LINGUISTIC_IGNORECASE) flags |= NORM_IGNORECASE;
@@ -489,12 +623,18 @@ int32_t CompareStringW(LCID Locale, uint32_t dwCmpFlags, const char16_t* s1, int
   if (!r) return Fail(ERROR_INVALID_PARAMETER);
   const UCollator* coll = CollatorFor(r, flags);
   if (!coll) return Fail(ERROR_INVALID_PARAMETER);
-  UCollationResult res = ucol_strcoll(coll, AsUChar(s1), n1, AsUChar(s2), n2);
+  const TComparedText a(s1, n1, dwCmpFlags & kFoldFlags), b(s2, n2, dwCmpFlags & kFoldFlags);
+  UCollationResult res = ucol_strcoll(coll, a.Text(), a.Length(), b.Text(), b.Length());
   if (res == UCOL_EQUAL && !(flags & (SORT_STRINGSORT | NORM_IGNORESYMBOLS))) {
     // Word sort: strings equal but for punctuation are ordered by it.
     if (const UCollator* strict = CollatorFor(r, flags | SORT_STRINGSORT))
-      res = ucol_strcoll(strict, AsUChar(s1), n1, AsUChar(s2), n2);
+      res = ucol_strcoll(strict, a.Text(), a.Length(), b.Text(), b.Length());
   }
+  // Ignoring case ignores every third-level difference, width and kana type among them; otherwise what
+  // the flags do not ignore is told apart.
+  const uint32_t tell = (flags & NORM_IGNORECASE) ? 0 : kFoldFlags & ~dwCmpFlags;
+  if (res == UCOL_EQUAL && tell && (HasFoldable(s1, n1) || HasFoldable(s2, n2)))
+    res = WidthAndKanaTieBreak(s1, n1, s2, n2, tell);
   return res == UCOL_LESS ? CSTR_LESS_THAN : res == UCOL_EQUAL ? CSTR_EQUAL : CSTR_GREATER_THAN;
 }
 

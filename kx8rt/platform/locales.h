@@ -34,12 +34,15 @@ inline constexpr uint32_t SORT_DIGITSASNUMBERS = 0x00000008;       // "a10" afte
 inline constexpr uint32_t LINGUISTIC_IGNORECASE = 0x00000010;      // the same as NORM_IGNORECASE here
 inline constexpr uint32_t LINGUISTIC_IGNOREDIACRITIC = 0x00000020;  // the same as NORM_IGNORENONSPACE here
 inline constexpr uint32_t NORM_LINGUISTIC_CASING = 0x08000000;     // accepted; collation is always linguistic
+inline constexpr uint32_t NORM_IGNOREKANATYPE = 0x00010000;  // hiragana compare as the katakana of the same sound
+inline constexpr uint32_t NORM_IGNOREWIDTH = 0x00020000;     // fullwidth and halfwidth forms as the ordinary ones
 inline constexpr int32_t CSTR_LESS_THAN = 1;
 inline constexpr int32_t CSTR_EQUAL = 2;
 inline constexpr int32_t CSTR_GREATER_THAN = 3;
 
 // Compares two UTF-16 strings under Locale's collation: 1, 2 or 3 (less, equal, greater), 0 on failure.
-// A length of -1 means the string ends at its first NUL.
+// A length of -1 means the string ends at its first NUL. NORM_IGNORECASE ignores every third-level
+// difference, width and kana type included; NORM_IGNOREWIDTH and NORM_IGNOREKANATYPE ignore those alone.
 int32_t CompareStringW(LCID Locale, uint32_t dwCmpFlags, const char16_t* s1, int32_t n1, const char16_t* s2,
                        int32_t n2);
 

@@ -195,6 +195,80 @@ TEST(Locales, CompareStringFlags) {
   }
 }
 
+TEST(Locales, CompareStringWidthAndKanaType) {
+  constexpr uint32_t W = NORM_IGNOREWIDTH, K = NORM_IGNOREKANATYPE;
+  struct Case {
+    LCID lcid;
+    uint32_t flags;
+    const char16_t* a;
+    const char16_t* b;
+    int32_t expected;
+  };
+  const Case cases[] = {
+      // Fullwidth Latin letters and digits, and the ideographic space.
+      {0x0409, 0, u"\uFF21\uFF22\uFF23", u"ABC", CSTR_GREATER_THAN},
+      {0x0409, W, u"\uFF21\uFF22\uFF23", u"ABC", CSTR_EQUAL},
+      {0x0409, W, u"\uFF41\uFF42\uFF43", u"ABC", CSTR_LESS_THAN},  // case still counts
+      {0x0409, W | NORM_IGNORECASE, u"\uFF41\uFF42\uFF43", u"ABC", CSTR_EQUAL},
+      {0x0409, W, u"x\uFF11\uFF10", u"x10", CSTR_EQUAL},
+      {0x0409, W, u"a\u3000b", u"a b", CSTR_EQUAL},
+      {0x0409, W, u"\uFF21\uFF22\uFF24", u"ABC", CSTR_GREATER_THAN},  // folding keeps the letters' order
+      {0x0409, W, u"\uFFE5100", u"\u00A5100", CSTR_EQUAL},            // fullwidth yen sign
+      {0x0409, K, u"\uFF21", u"A", CSTR_GREATER_THAN},                 // kana folding leaves width alone
+      // Hiragana and katakana.
+      {0x0411, 0, u"\u3072\u3089\u304C\u306A", u"\u30D2\u30E9\u30AC\u30CA", CSTR_LESS_THAN},
+      {0x0411, K, u"\u3072\u3089\u304C\u306A", u"\u30D2\u30E9\u30AC\u30CA", CSTR_EQUAL},
+      {0x0411, K, u"\u3042\u3044", u"\u30A2\u30A6", CSTR_LESS_THAN},  // い before ウ
+      {0x0411, K, u"\u3041\u3094\u309D", u"\u30A1\u30F4\u30FD", CSTR_EQUAL},  // small a, vu, iteration mark
+      {0x0409, K, u"\u3053\u3093", u"\u30B3\u30F3", CSTR_EQUAL},     // any locale
+      {0x0411, W, u"\u3042", u"\u30A2", CSTR_LESS_THAN},             // width folding leaves kana alone
+      // Halfwidth katakana, with the voiced and semi-voiced marks as separate characters.
+      {0x0411, 0, u"\uFF76\uFF9E", u"\u30AC", CSTR_GREATER_THAN},
+      {0x0411, W, u"\uFF76\uFF9E\uFF8A\uFF9F", u"\u30AC\u30D1", CSTR_EQUAL},
+      {0x0411, W, u"\uFF76\uFF9E", u"\u30AB", CSTR_GREATER_THAN},     // the mark is not dropped
+      {0x0411, W, u"\uFF7B\uFF72\uFF80\uFF9E\uFF70", u"\u30B5\u30A4\u30C0\u30FC", CSTR_EQUAL},  // ｻｲﾀﾞｰ
+      {0x0411, W, u"\uFF76\uFF9E", u"\u304C", CSTR_GREATER_THAN},
+      {0x0411, K, u"\uFF76\uFF9E", u"\u304C", CSTR_GREATER_THAN},
+      {0x0411, W | K, u"\uFF76\uFF9E", u"\u304C", CSTR_EQUAL},
+      {0x0411, W | K, u"\uFF71\uFF72", u"\u3042\u3046", CSTR_LESS_THAN},
+      {0x0411, W | K | NORM_IGNORESYMBOLS, u"\uFF71\u3000\uFF72", u"\u3042\u3044", CSTR_EQUAL},
+      {0x0411, W | K | SORT_STRINGSORT, u"\uFF71\uFF72", u"\u3042\u3044", CSTR_EQUAL},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(Utf16ToUtf8(c.a) + " vs " + Utf16ToUtf8(c.b) + " in " + std::to_string(c.lcid) + " flags " +
+                 std::to_string(c.flags));
+    EXPECT_EQ(Cmp(c.lcid, c.flags, c.a, c.b), c.expected);
+    EXPECT_EQ(Cmp(c.lcid, c.flags, c.b, c.a), 4 - c.expected);
+  }
+  // Without the flags, width and kana type tell strings apart in every locale and at every strength but
+  // the one that ignores case: the Japanese collation alone weighs halfwidth and fullwidth kana the same,
+  // and ignoring marks drops the third level.
+  const Case told[] = {
+      {0x0411, 0, u"\uFF71", u"\u30A2", CSTR_GREATER_THAN},
+      {0x0411, K, u"\uFF71", u"\u3042", CSTR_GREATER_THAN},
+      {0x0411, 0, u"\uFF76\uFF9E\uFF77", u"\u30AC\u30AD", CSTR_GREATER_THAN},
+      {0x0411, 0, u"\u30A2\uFF72", u"\uFF71\u30A4", CSTR_LESS_THAN},  // the first width form decides
+      {0x0409, NORM_IGNORENONSPACE, u"\uFF21", u"A", CSTR_GREATER_THAN},
+      {0x0409, NORM_IGNORENONSPACE | W, u"\uFF21", u"\u00C0", CSTR_EQUAL},
+      {0x0411, NORM_IGNORENONSPACE, u"\u3042", u"\u30A2", CSTR_LESS_THAN},
+      {0x0411, NORM_IGNORENONSPACE | K, u"\u3042", u"\u30A2", CSTR_EQUAL},
+      {0x0411, NORM_IGNORECASE, u"\uFF71", u"\u3042", CSTR_EQUAL},
+  };
+  for (const Case& c : told) {
+    SCOPED_TRACE(Utf16ToUtf8(c.a) + " vs " + Utf16ToUtf8(c.b) + " in " + std::to_string(c.lcid) + " flags " +
+                 std::to_string(c.flags));
+    EXPECT_EQ(Cmp(c.lcid, c.flags, c.a, c.b), c.expected);
+    EXPECT_EQ(Cmp(c.lcid, c.flags, c.b, c.a), 4 - c.expected);
+  }
+  // Given lengths bound what is folded and compared; -1 reads to the NUL.
+  EXPECT_EQ(CompareStringW(0x0411, W | K, u"\uFF76\uFF9E\uFF77", 2, u"\u304C\u304D", 1), CSTR_EQUAL);
+  EXPECT_EQ(CompareStringW(0x0411, W | K, u"\uFF76\uFF9E\uFF77", -1, u"\u304C\u304D", -1), CSTR_EQUAL);
+  EXPECT_EQ(CompareStringW(0x0411, W | K, u"\uFF76\uFF9E\uFF77", 1, u"\u304C", -1), CSTR_LESS_THAN);
+  // The 8-bit form hands the flags on: halfwidth katakana in code page 932 are single bytes.
+  EXPECT_EQ(CompareStringA(0x0411, 0, "\xB1", -1, "\x83\x41", -1), CSTR_GREATER_THAN);  // ｱ and ア
+  EXPECT_EQ(CompareStringA(0x0411, W, "\xB6\xDE", -1, "\x83\x4B", -1), CSTR_EQUAL);  // ｶﾞ and ガ
+}
+
 TEST(Locales, CompareStringLengthsAndFailures) {
   EXPECT_EQ(CompareStringW(0x0409, 0, u"abcX", 3, u"abcY", 3), CSTR_EQUAL);
   EXPECT_EQ(CompareStringW(0x0409, 0, u"abc", 0, u"", -1), CSTR_EQUAL);
