@@ -93,7 +93,7 @@ TEST_F(FileSystem, SearchKinds) {
 }
 
 TEST_F(FileSystem, SearchesGiveBackTheFolderTheyHold) {
-  for (int i = 0; i < 5; ++i) Put("f" + std::to_string(i), "x");
+  for (const char* name : {"f0", "f1", "f2", "f3", "f4"}) Put(name, "x");
   auto openFiles = [] {
     return std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator());
   };
