@@ -27,13 +27,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         break;
       }
       case 3: {
+        // The three readers; every other input also with "." as both separators and empty designators.
         TDateTime d;
         TFormatSettings fs = UserDefaultFormatSettings();
         fs.DateOrder = static_cast<TDateOrder>(size % 3);
+        if (size % 2) {
+          fs.DateSeparator = fs.TimeSeparator = u'.';
+          fs.TimeAMString.clear();
+        }
         if (TryStrToDate(text, d, fs)) DateToStr(d, fs);
+        if (TryStrToTime(text, d, fs)) TimeToStr(d, fs);
+        if (TryStrToDateTime(text, d, fs)) DateTimeToStr(d, fs);
         break;
       }
-      case 4: FormatDateTime(text, EncodeDate(2024, 2, 29) + EncodeTime(23, 59, 59, 999)); break;
+      case 4: FormatDateTime(text, EncodeDate(2024, 2, 29) + EncodeTime(23, 59, 59, 999)); break;  // g, gg too
       default: {
         // The text as settings formats, so that nesting and self-reference are exercised too.
         TFormatSettings fs = UserDefaultFormatSettings();

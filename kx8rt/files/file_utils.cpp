@@ -9,11 +9,13 @@
 #include <bit>
 #include <cctype>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <vector>
 
 #include "kx8rt/files/system_routines.h"
 #include "kx8rt/text_primitives/bare_assemb.h"
@@ -119,10 +121,12 @@ std::string UTF16LEBytes(std::u16string_view s, bool signature) {
 
 // ---- format detection and text reading ----
 
-TKXFileFormatAndSignatureLen FileBufferType(const uint8_t*& p, int32_t len) {
-  TKXFileFormatAndSignatureLen r;
-  if (!p || len < 4) return r;
-  const uint8_t* b = p;
+namespace {
+
+// The checks of FileBufferType that the first bytes decide: b holds the first min(len, 64 KB) bytes of
+// len (at least 4). False when only the bytes up to the first zero can tell (ASCII, UTF-8 or 8-bit).
+bool HeadFormat(const uint8_t* b, int64_t len, TKXFileFormatAndSignatureLen& r) {
+  r = {};
   if (b[0] == 0xFF && b[1] == 0xFE) {
     r = {fc_UTF16, false, 2};
   } else if (b[0] == 0xFE && b[1] == 0xFF) {
@@ -133,15 +137,24 @@ TKXFileFormatAndSignatureLen FileBufferType(const uint8_t*& p, int32_t len) {
     r.fmt = fc_early_Word;
   } else if (b[0] == 0x50 && b[1] == 0x4B && b[2] == 0x03 && b[3] == 0x04) {
     r.fmt = fc_Zip;
-  } else if (len % 2 == 0 && IsTextUnicode(b, std::min(len, kUnicodeSample), nullptr)) {
+  } else if (len % 2 == 0 && IsTextUnicode(b, static_cast<int32_t>(std::min<int64_t>(len, kUnicodeSample)), nullptr)) {
     // The statistical test looks at the first 64 KB only: that decides as well as the whole would,
     // and keeps recognising a 100 MB file as cheap as a small one.
     r.fmt = fc_UTF16;
   } else if (IsUTF8Signature(b[0], b[1], b[2])) {
     r = {fc_UTF8, true, 3};
   } else {
-    r.fmt = ClassifyBytes(b, static_cast<size_t>(len));
+    return false;
   }
+  return true;
+}
+
+}  // namespace
+
+TKXFileFormatAndSignatureLen FileBufferType(const uint8_t*& p, int32_t len) {
+  TKXFileFormatAndSignatureLen r;
+  if (!p || len < 4) return r;
+  if (!HeadFormat(p, len, r)) r.fmt = ClassifyBytes(p, static_cast<size_t>(len));
   p += r.signature_length;
   return r;
 }
@@ -378,6 +391,212 @@ bool ConvertedBytesToUTF16LE(const uint8_t* data, size_t size, uint16_t codepage
       return false;
   }
   out = UTF16LEBytes(w, true);
+  return true;
+}
+
+namespace {
+
+// Decodes n bytes of UTF-8 at p into out (room for n units) as Utf8ToUtf16 does: ill-formed bytes become
+// one U+FFFD for each maximal bad prefix. Returns the bytes used, which stop short of a sequence that
+// the end of the bytes cuts off unless last says nothing follows. strict stops at the first ill-formed
+// sequence instead, setting bad: what IsValidUTF8 rejects. nonAscii is set on the first byte above 127.
+size_t DecodeUtf8Piece(const uint8_t* p, size_t n, bool last, bool strict, char16_t* out, size_t& made, bool& bad,
+                       bool& nonAscii) {
+  size_t i = 0, o = 0;
+  while (i < n) {
+    if (i + 8 <= n) {
+      uint64_t w;
+      std::memcpy(&w, p + i, 8);
+      if ((w & 0x8080808080808080ULL) == 0) {
+        for (int k = 0; k < 8; ++k) out[o + k] = p[i + k];
+        i += 8;
+        o += 8;
+        continue;
+      }
+    }
+    const uint8_t c = p[i];
+    if (c < 0x80) {
+      out[o++] = c;
+      ++i;
+      continue;
+    }
+    nonAscii = true;
+    int extra;
+    char32_t cp, minimum;
+    if (c >= 0xC2 && c <= 0xDF) {
+      extra = 1, cp = c & 0x1F, minimum = 0x80;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+      extra = 2, cp = c & 0x0F, minimum = 0x800;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+      extra = 3, cp = c & 0x07, minimum = 0x10000;
+    } else {
+      if (strict) {
+        bad = true;
+        break;
+      }
+      out[o++] = 0xFFFD;
+      ++i;
+      continue;
+    }
+    size_t j = i + 1;
+    int got = 0;
+    while (got < extra && j < n && (p[j] & 0xC0) == 0x80) {
+      cp = (cp << 6) | (p[j] & 0x3F);
+      ++j;
+      ++got;
+    }
+    if (got < extra && j == n && !last) break;  // the rest of the character comes with the next piece
+    if (got < extra || cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+      if (strict) {
+        bad = true;
+        break;
+      }
+      out[o++] = 0xFFFD;
+      i = j;
+      continue;
+    }
+    if (cp >= 0x10000) {
+      cp -= 0x10000;
+      out[o++] = static_cast<char16_t>(0xD800 + (cp >> 10));
+      out[o++] = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
+    } else {
+      out[o++] = static_cast<char16_t>(cp);
+    }
+    i = j;
+  }
+  made = o;
+  return i;
+}
+
+void WriteUnitsLE(TStream& out, const char16_t* units, size_t n) {
+  if (n == 0) return;
+  if constexpr (std::endian::native == std::endian::little) {
+    out.WriteBuffer(units, static_cast<int64_t>(n * 2));
+  } else {
+    std::string bytes(n * 2, '\0');
+    for (size_t i = 0; i < n; ++i) {
+      bytes[2 * i] = static_cast<char>(units[i] & 0xFF);
+      bytes[2 * i + 1] = static_cast<char>(units[i] >> 8);
+    }
+    out.WriteBuffer(bytes.data(), static_cast<int64_t>(bytes.size()));
+  }
+}
+
+constexpr size_t kStopReading = SIZE_MAX;
+
+// Reads in from its position to its end in pieces of up to chunk bytes after the carry that the last
+// step left, handing each to step(bytes, n, last), which returns the bytes it used (the rest is
+// carried) or kStopReading. With stopAtZero the text ends before its first zero byte.
+template <typename Step>
+void ForEachPiece(TStream& in, size_t chunk, size_t maxCarry, bool stopAtZero, Step&& step) {
+  std::vector<uint8_t> buf(chunk + maxCarry);
+  size_t carry = 0;
+  for (bool last = false; !last;) {
+    const int32_t got = in.Read(buf.data() + carry, static_cast<int32_t>(chunk));
+    if (got < 0) throw EReadError(u"Stream read error");
+    size_t n = carry + static_cast<size_t>(got);
+    last = got == 0;
+    if (stopAtZero && got > 0) {
+      if (const void* z = std::memchr(buf.data() + carry, 0, static_cast<size_t>(got))) {
+        n = static_cast<size_t>(static_cast<const uint8_t*>(z) - buf.data());
+        last = true;
+      }
+    }
+    const size_t used = step(buf.data(), n, last);
+    if (used == kStopReading) return;
+    carry = n - used;
+    if (carry > maxCarry) throw EReadError(u"Stream read error");  // a step that cannot go on
+    if (carry) std::memmove(buf.data(), buf.data() + used, carry);
+  }
+}
+
+}  // namespace
+
+bool StreamIsConvertibleText(TStream& in) {
+  const int64_t size = in.Size();
+  in.SetPosition(0);
+  if (size == 0) return true;
+  if (size < 4) return false;
+  uint8_t b[4];
+  in.ReadBuffer(b, 4);
+  in.SetPosition(0);
+  // The formats that are no text are known by their first four bytes alone (and none of them begins
+  // as a UTF-16 signature does).
+  return !(b[0] == 0xD0 && b[1] == 0xCF && b[2] == 0x11 && b[3] == 0xE0) &&
+         !(b[0] == 0xDB && b[1] == 0xA5 && b[2] == 0x2D && b[3] == 0x00) &&
+         !(b[0] == 0x50 && b[1] == 0x4B && b[2] == 0x03 && b[3] == 0x04);
+}
+
+bool StreamedBytesToUTF16LE(TStream& in, TStream& out, uint16_t codepage, TKXFileFormat& fmt, int32_t chunkBytes) {
+  fmt = fc_Unknown;
+  const size_t chunk = static_cast<size_t>(std::max(chunkBytes, 1));
+  const int64_t size = in.Size();
+  static const char kSignature[2] = {'\xFF', '\xFE'};
+  if (size == 0) {
+    out.WriteBuffer(kSignature, 2);
+    return true;
+  }
+  if (size < 4) return false;
+
+  std::vector<uint8_t> head(static_cast<size_t>(std::min<int64_t>(size, kUnicodeSample)));
+  in.SetPosition(0);
+  in.ReadBuffer(head.data(), static_cast<int64_t>(head.size()));
+  TKXFileFormatAndSignatureLen r;
+  const bool decided = HeadFormat(head.data(), size, r);
+  if (decided) {
+    fmt = r.fmt;
+    if (fmt != fc_UTF16 && fmt != fc_UTF16_BigEndian && fmt != fc_UTF8) return false;
+  }
+  head = std::vector<uint8_t>();
+  const int64_t outStart = out.Position();
+  out.WriteBuffer(kSignature, 2);
+  in.SetPosition(r.signature_length);
+  std::vector<char16_t> units(chunk + 4);
+
+  if (fmt == fc_UTF16 || fmt == fc_UTF16_BigEndian) {
+    // Unit by unit: a surrogate pair split between pieces is rejoined as the units are written in
+    // order; an odd byte waits for its partner, and a last odd byte has none.
+    const bool swap = fmt == fc_UTF16_BigEndian;
+    ForEachPiece(in, chunk, 1, false, [&](const uint8_t* b, size_t n, bool) {
+      const size_t k = n / 2;
+      for (size_t i = 0; i < k; ++i) {
+        const char16_t lo = b[2 * i], hi = b[2 * i + 1];
+        units[i] = swap ? static_cast<char16_t>((lo << 8) | hi) : static_cast<char16_t>(lo | (hi << 8));
+      }
+      WriteUnitsLE(out, units.data(), k);
+      return k * 2;
+    });
+    return true;
+  }
+
+  // 8-bit text: UTF-8 after its signature as it stands; without one, UTF-8 as long as every sequence
+  // is well formed (7-bit text being the case with none), otherwise 8-bit text in the code page.
+  const bool signedUtf8 = decided;
+  bool bad = false, nonAscii = false;
+  ForEachPiece(in, chunk, 3, true, [&](const uint8_t* b, size_t n, bool last) -> size_t {
+    size_t made = 0;
+    const size_t used = DecodeUtf8Piece(b, n, last, !signedUtf8, units.data(), made, bad, nonAscii);
+    if (bad) return kStopReading;  // the text goes again from its start, as 8-bit text
+    WriteUnitsLE(out, units.data(), made);
+    return used;
+  });
+  if (signedUtf8) return true;
+  if (!bad) {
+    fmt = nonAscii ? fc_UTF8 : fc_ASCII;
+    return true;
+  }
+  fmt = fc_ANSI;
+  out.SetSize(outStart + 2);
+  out.SetPosition(outStart + 2);
+  in.SetPosition(0);
+  TCodePageDecoder decoder(codepage ? codepage : GetACP());
+  UnicodeString text;
+  ForEachPiece(in, chunk, 0, true, [&](const uint8_t* b, size_t n, bool last) {
+    text.clear();
+    decoder.Decode(reinterpret_cast<const char*>(b), n, last, text);
+    WriteUnitsLE(out, text.data(), text.size());
+    return n;
+  });
   return true;
 }
 

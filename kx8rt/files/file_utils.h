@@ -95,6 +95,19 @@ bool CorpusBufferText(const uint8_t* data, size_t size, uint16_t codepage, int32
 bool ConvertedBytesToUTF16LE(const uint8_t* data, size_t size, uint16_t codepage, std::string& out,
                              TKXFileFormat& fmt);
 
+// Whether ConvertedBytesToUTF16LE and StreamedBytesToUTF16LE convert the stream: empty, or at least 4
+// bytes that are not a zip, compound or early word-processor file. The stream is left at its start.
+bool StreamIsConvertibleText(TStream& in);
+// ConvertedBytesToUTF16LE for texts of any size: reads in (from its start) chunkBytes at a time and
+// writes, at out's position, the same bytes as ConvertedBytesToUTF16LE of the whole would give (the
+// signature once; characters and surrogate pairs split between chunks joined; 8-bit text to its first
+// zero byte). out must be able to go back: 8-bit text is read as UTF-8 while it is that, and when a
+// byte proves it is not, out is cut back to the signature and the text read again in codepage. False,
+// writing nothing, when StreamIsConvertibleText is false; stream failures raise, and so does a code page
+// that is not available (EEncodingError) when 8-bit text needs it.
+bool StreamedBytesToUTF16LE(TStream& in, TStream& out, uint16_t codepage, TKXFileFormat& fmt,
+                            int32_t chunkBytes = 256 * 1024);
+
 // The runtime's string list that also notes whether the file it loaded began with the UTF-8 signature.
 class TPossiblyDodgyTextStringlist : public TStringList {
  public:

@@ -4,9 +4,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
+#include <utility>
 
 #include "kx8rt/platform/exceptions.h"
 #include "kx8rt/text_primitives/bare_assemb.h"
@@ -135,6 +138,140 @@ TEST(TextReading, BytesToUTF16LEFile) {
     EXPECT_EQ(ConvertedBytesToUTF16LE(reinterpret_cast<const uint8_t*>(c.in.data()), c.in.size(), c.cp, out, fmt), c.ok)
         << c.in;
     EXPECT_EQ(out, c.out) << c.in;
+  }
+}
+
+// The streamed conversion of bytes, chunk bytes at a time, beside the conversion of the whole.
+struct Converted {
+  bool ok;
+  TKXFileFormat fmt;
+  std::string bytes;
+};
+
+Converted Streamed(const std::string& in, uint16_t cp, int32_t chunk, const std::string& before = "") {
+  TMemoryStream src, dst;
+  if (!in.empty()) src.WriteBuffer(in.data(), static_cast<int64_t>(in.size()));
+  if (!before.empty()) dst.WriteBuffer(before.data(), static_cast<int64_t>(before.size()));
+  Converted c{};
+  c.ok = StreamedBytesToUTF16LE(src, dst, cp, c.fmt, chunk);
+  c.bytes.resize(static_cast<size_t>(dst.Size()));
+  dst.SetPosition(0);
+  if (!c.bytes.empty()) dst.ReadBuffer(c.bytes.data(), static_cast<int64_t>(c.bytes.size()));
+  return c;
+}
+
+Converted Whole(const std::string& in, uint16_t cp) {
+  Converted c{};
+  c.ok = ConvertedBytesToUTF16LE(reinterpret_cast<const uint8_t*>(in.data()), in.size(), cp, c.bytes, c.fmt);
+  return c;
+}
+
+std::string Hex(const std::string& s) {
+  static const char* d = "0123456789ABCDEF";
+  std::string h;
+  for (unsigned char c : s) (h += d[c >> 4]) += d[c & 15];
+  return h;
+}
+
+void ExpectSameAsWhole(const std::string& in, uint16_t cp, int32_t chunk) {
+  const Converted want = Whole(in, cp), got = Streamed(in, cp, chunk);
+  EXPECT_EQ(got.ok, want.ok) << Hex(in) << " chunk " << chunk;
+  EXPECT_EQ(static_cast<int>(got.fmt), static_cast<int>(want.fmt)) << Hex(in) << " chunk " << chunk;
+  EXPECT_EQ(Hex(got.bytes), Hex(want.ok ? want.bytes : std::string())) << Hex(in) << " chunk " << chunk;
+}
+
+TEST(TextReading, StreamedConversionGivesWhatTheWholeGivesAtEveryChunkEdge) {
+  std::string longUtf8;
+  for (int i = 0; i < 60; ++i) longUtf8 += "caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80 ";
+  struct Case { const char* what; std::string in; uint16_t cp; };
+  const Case cases[] = {
+      {"empty", "", 0},
+      {"too short", "abc", 0},
+      {"7-bit", "plain text, four bytes and more", 0},
+      {"UTF-8 of 2, 3 and 4 bytes", "caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80 end", 0},
+      {"signed UTF-8", "\xEF\xBB\xBF" "caf\xC3\xA9 \xF0\x9F\x98\x80", 0},
+      {"signed UTF-8 with bad bytes", "\xEF\xBB\xBF" "a\xC3(b\xE2\x82 \xF8\x88\x80\x80\x80 \xED\xA0\x80 \xF0\x9F\x98", 0},
+      {"a signature inside the text", "a\xEF\xBB\xBF" "b\xEF\xBB\xBF", 0},
+      {"signed, with a second signature", "\xEF\xBB\xBF\xEF\xBB\xBF" "x", 0},
+      {"8-bit after a long UTF-8 stretch", longUtf8 + "na\xEFve" + longUtf8, 1252},
+      {"overlong form", "abcd \xC0\xAF", 1252},
+      {"encoded surrogate", "abcd \xED\xA0\x80", 1252},
+      {"beyond U+10FFFF", "abcd \xF4\x90\x80\x80", 1252},
+      {"UTF-8 cut short at the end", "abc \xE2\x82", 1252},
+      {"text ends at a zero byte", std::string("abc\xC3\xA9\0\xFF\xFF", 8), 1252},
+      {"zero byte inside a character", std::string("ab\xE2\x82\0xyz", 8), 1252},
+      {"7-bit up to a zero byte", std::string("ascii\0\xE9\xE9", 8), 1252},
+      {"Windows-1252", "caf\xE9 na\xEFve", 1252},
+      {"Windows-1251", "\xCF\xF0\xE8\xE2\xE5\xF2 \xEC\xE8\xF0", 1251},
+      {"Shift-JIS", "\x82\xA0\x82\xA2 abc \x83\x41\xB1\x88\x9F \x82\xA4\x82", 932},
+      {"UTF-16 LE", std::string("\xFF\xFE" "a\0\x3D\xD8\x00\xDE\xFF\xFE" "b\0", 12), 0},
+      {"UTF-16 LE, odd length", std::string("\xFF\xFE" "a\0\x3D\xD8\x00\xDE" "b", 9), 0},
+      {"UTF-16 BE", std::string("\xFE\xFF\0a\xD8\x3D\xDE\x00\xFE\xFF\0b", 12), 0},
+      {"UTF-16 LE unsigned", std::string("h\0e\0l\0l\0o\0 \0w\0o\0r\0l\0d\0", 22), 0},
+      {"zip", "PK\x03\x04zipped", 0},
+      {"compound", "\xD0\xCF\x11\xE0rest", 0},
+      {"early word processor", std::string("\xDB\xA5\x2D\0rest", 8), 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    for (int32_t chunk : {1, 2, 3, 4, 5, 7, 64, 1 << 18}) ExpectSameAsWhole(c.in, c.cp, chunk);
+  }
+}
+
+TEST(TextReading, StreamedConversionOfRandomBytes) {
+  // Pieces that make chunk edges interesting: characters of every length, bad and lone bytes,
+  // Shift-JIS pairs, signatures and zeros.
+  const std::string pieces[] = {"a",        "word ",    "\xC3\xA9",         "\xE2\x82\xAC", "\xF0\x9F\x98\x80",
+                                "\xC3",     "\x80",     "\xED\xA0\x80",     "\xFF",         "\x82\xA0",
+                                "\xB1",     "\xE9",     "\xEF\xBB\xBF",     "\xFE\xFF",     std::string(1, '\0'),
+                                "\xF4\x8F\xBF\xBF", "\xE0\xA0", "\r\n"};
+  std::mt19937 rng(20261206);
+  for (int round = 0; round < 400; ++round) {
+    std::string in;
+    const bool noZero = rng() % 2;
+    for (int k = static_cast<int>(rng() % 40); k > 0; --k) {
+      const std::string& p = pieces[rng() % std::size(pieces)];
+      if (noZero && p[0] == '\0') continue;
+      in += p;
+    }
+    if (rng() % 4 == 0) in.insert(0, "\xEF\xBB\xBF");
+    const uint16_t cp = std::array<uint16_t, 3>{1252, 932, 1251}[rng() % 3];
+    ExpectSameAsWhole(in, cp, static_cast<int32_t>(1 + rng() % 9));
+    if (::testing::Test::HasFailure()) break;
+  }
+}
+
+TEST(TextReading, StreamedConversionWritesAtThePositionAndCutsBackThere) {
+  // 8-bit text found late: the UTF-8 written so far is cut back to just after this call's signature.
+  const std::string text = std::string(5000, 'x') + "\xC3\xA9" + std::string(5000, 'y') + "\xE9";
+  const Converted got = Streamed(text, 1252, 1000, "HEAD!");
+  const Converted want = Whole(text, 1252);
+  EXPECT_TRUE(got.ok);
+  EXPECT_EQ(got.fmt, fc_ANSI);
+  EXPECT_EQ(got.bytes, "HEAD!" + want.bytes);
+  // Refused input writes nothing at all.
+  EXPECT_EQ(Streamed("PK\x03\x04zip", 0, 64, "HEAD!").bytes, "HEAD!");
+  // A code page that is not there matters only to 8-bit text.
+  TKXFileFormat fmt;
+  TMemoryStream in, out;
+  in.WriteBuffer("caf\xE9", 4);
+  EXPECT_THROW(StreamedBytesToUTF16LE(in, out, 4242, fmt), EEncodingError);
+  EXPECT_TRUE(Streamed("caf\xC3\xA9", 4242, 64).ok);
+}
+
+TEST(TextReading, ConvertibleTextByTheFirstBytes) {
+  const std::pair<std::string, bool> cases[] = {
+      {"", true},          {"ab", false},          {"abcd", true},           {"PK\x03\x04", false},
+      {"PK\x03x", true},   {"\xD0\xCF\x11\xE0", false}, {std::string("\xDB\xA5\x2D\0", 4), false},
+      {"\xFF\xFE" "a", false}, {std::string("\xFF\xFE" "a\0", 4), true}, {"\xEF\xBB\xBF" "x", true},
+  };
+  for (const auto& [bytes, want] : cases) {
+    TMemoryStream m;
+    if (!bytes.empty()) m.WriteBuffer(bytes.data(), static_cast<int64_t>(bytes.size()));
+    m.SetPosition(m.Size());
+    EXPECT_EQ(StreamIsConvertibleText(m), want) << Hex(bytes);
+    EXPECT_EQ(m.Position(), 0) << Hex(bytes);
+    EXPECT_EQ(Whole(bytes, 1252).ok, want) << Hex(bytes);  // the two routines agree
   }
 }
 

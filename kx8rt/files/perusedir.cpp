@@ -401,12 +401,10 @@ bool TPeruseDir::HandleAllFilesIn(const UnicodeString& dirname, TMySearchRecList
       const size_t dot = mask.find(u'.');
       const UnicodeString stem = dot == UnicodeString::npos ? UnicodeString(u"*") : mask.substr(0, dot);
       TSearchRec sr;
-      int32_t rc = FindFirst(folder + stem + fZipExtension, faAnyFile, sr);
+      int32_t rc = FindFirst(folder + stem + fZipExtension, faAnyFile, sr, fk_files);
       while (rc == 0 && global_panic_state == panic_no_panic) {
-        if ((sr.Attr & faDirectory) == 0) {
-          AddAZip(ASearchRecList, folder, sr.Name);
-          MyYieldProcess();
-        }
+        AddAZip(ASearchRecList, folder, sr.Name);
+        MyYieldProcess();
         rc = FindNext(sr);
       }
       FindClose(sr);
@@ -419,7 +417,8 @@ bool TPeruseDir::HandleAllFilesIn(const UnicodeString& dirname, TMySearchRecList
       const UnicodeString piece = mask.substr(start, end - start);
       start = end + 1;
       TSearchRec sr;
-      int32_t rc = FindFirst(folder + piece, faAnyFile, sr);
+      // Files only: the sub-folder walk looks at the folders, so that each entry is examined once.
+      int32_t rc = FindFirst(folder + piece, faAnyFile, sr, fk_files);
       if (rc != 0) continue;
       if (global_panic_state >= panic_stop_asap) {
         Log(u"processing stopped");
@@ -427,10 +426,6 @@ bool TPeruseDir::HandleAllFilesIn(const UnicodeString& dirname, TMySearchRecList
         continue;
       }
       for (; rc == 0 && global_panic_state < panic_stop_asap; rc = FindNext(sr)) {
-        if (sr.Attr & faDirectory) {
-          MyYieldProcess();
-          continue;
-        }
         const bool ignored = (!fAcceptSystemFiles && (sr.Attr & ~faSysFile) == 0) ||
                              !PassesHiddenFileFolderTest(sr, false) ||
                              (fCheckingMACOS_files && IsDot_UnderscoreFile(sr.Name));
@@ -482,7 +477,8 @@ void TPeruseDir::WalkSubDirs(const UnicodeString& pattern, size_t maskIndex, std
   MyYieldProcess();
   const UnicodeString base = ExtractFilePath(pattern);
   TSearchRec sr;
-  if (FindFirst(pattern, faAnyFile, sr) != 0) return;
+  // Folders only: the files of each folder are examined by the file search, not here as well.
+  if (FindFirst(pattern, faAnyFile, sr, fk_folders) != 0) return;
   // The match in hand is always finished (its descent included); the state is tested before the next.
   do {
     MyYieldProcess();

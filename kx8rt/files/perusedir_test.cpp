@@ -291,6 +291,60 @@ TEST_F(Peruse, LinkToAnAncestorIsNotFollowed) {
   EXPECT_EQ(found, (std::vector<std::string>{"/a", "/a/b", "/side", "/side/up"}));
 }
 
+TEST_F(Peruse, EachSearchSeesItsOwnKindOfEntry) {
+  // Folders named like texts and archives, links to a folder and to a text, a link to nothing and a
+  // FIFO: the folder walk enters the folders (links included), the file search takes the texts.
+  Put("top.txt", "12345");
+  Put("d.txt/inner.txt", "1");
+  Put("arch.zip/in_folder.txt", "12");
+  Put("real/r.txt", "123");
+  fs::create_directory_symlink(root / "real", root / "via");
+  fs::create_symlink(root / "top.txt", root / "alias.txt");
+  fs::create_symlink(root / "nowhere", root / "dead.txt");
+  ASSERT_EQ(::mkfifo((root / "real/pipe.txt").c_str(), 0600), 0);
+  Zip("z.zip", {{"e.txt", "e"}});
+  for (const bool system : {false, true}) {
+    Opts o;
+    o.zips = true;
+    o.system = system;
+    TPeruseDir p = o.Make();
+    std::vector<std::string> folders, files;
+    auto collect = [&](const UnicodeString& d) {
+      TMySearchRecList list;
+      p.HandleAllFilesIn(d, &list);
+      for (int32_t i = 0; i < list.Count(); ++i) {
+        const TMySearchRec r = list.GetAMySearchRec(i);
+        std::string name = Utf16ToUtf8(r.ShortName);
+        if (r.Number_Within_Zip == 0) name = Utf16ToUtf8(d).substr(root.string().size()) + "/" + name;
+        else name = name.substr(root.string().size());
+        files.push_back(name + ":" + std::to_string(r.Size));
+      }
+    };
+    p.OnFoundDir = [&](const UnicodeString& d) {
+      folders.push_back(Utf16ToUtf8(d).substr(root.string().size()));
+      collect(d);
+    };
+    collect(U(root));
+    p.ProcessAllSubDirectories(U(root));
+    std::sort(folders.begin(), folders.end());
+    std::sort(files.begin(), files.end());
+    EXPECT_EQ(folders, (std::vector<std::string>{"/arch.zip", "/d.txt", "/real", "/via"}));
+    std::vector<std::string> want = {"/alias.txt:5",       "/arch.zip/in_folder.txt:2", "/d.txt/inner.txt:1",
+                                     "/real/r.txt:3",      "/top.txt:5",                "/via/r.txt:3",
+                                     "/z.zip/e.txt:1"};
+    if (system) {
+      // A link to nothing (examined itself: its size is its target's name) and a FIFO carry only the
+      // system bit.
+      want.push_back("/dead.txt:" + std::to_string(fs::read_symlink(root / "dead.txt").string().size()));
+      want.push_back("/real/pipe.txt:0");
+      want.push_back("/via/pipe.txt:0");
+      std::sort(want.begin(), want.end());
+    }
+    EXPECT_EQ(files, want) << system;
+    EXPECT_EQ(p.ZipsExamined(), 1);  // the folder named like an archive is not opened as one
+  }
+}
+
 TEST_F(Peruse, SubFolderStopStates) {
   for (const char* d : {"a/a1", "a/a2", "b/b1", "c"}) fs::create_directories(root / d);
   for (Tpanic_mode mode : {panic_stop_at_EOF, panic_stop_asap}) {

@@ -404,6 +404,72 @@ UnicodeString AnsiToUnicode(std::string_view bytes, uint32_t codePage) {
   return out;
 }
 
+// ---- piecewise decoding ----
+
+struct TCodePageDecoder::State {
+  const char16_t* table = nullptr;  // single-byte code pages: a table lookup a byte, nothing held
+  UConverter* cnv = nullptr;        // the others: a converter of our own, which holds split characters
+  ToUContext context{false, false};
+  uint32_t codePage = 0;
+  ~State() {
+    if (cnv) ucnv_close(cnv);
+  }
+};
+
+TCodePageDecoder::TCodePageDecoder(uint32_t codePage) : fState(std::make_unique<State>()) {
+  const uint32_t cp = ResolveCodePage(codePage);
+  const CodePageInfo* info = InfoFor(cp);
+  if (!info) throw EEncodingError(u"Unknown code page " + IntToStr(static_cast<int64_t>(codePage)));
+  fState->codePage = cp;
+  if (info->singleByte) {
+    fState->table = info->toUnicode.data();
+    return;
+  }
+  fState->cnv = OpenConverter(cp);
+  if (!fState->cnv) throw EEncodingError(u"Unknown code page " + IntToStr(static_cast<int64_t>(codePage)));
+  // The same handling of bad bytes as MultiByteToWideChar without flags: one U+FFFD each.
+  UErrorCode err = U_ZERO_ERROR;
+  ucnv_setToUCallBack(fState->cnv, ToUCallback, &fState->context, nullptr, nullptr, &err);
+}
+
+TCodePageDecoder::~TCodePageDecoder() = default;
+
+void TCodePageDecoder::Reset() {
+  if (fState->cnv) ucnv_resetToUnicode(fState->cnv);
+}
+
+void TCodePageDecoder::Decode(const char* bytes, size_t n, bool last, UnicodeString& out) {
+  if (fState->table) {
+    const size_t at = out.size();
+    out.resize(at + n);
+    char16_t* d = out.data() + at;
+    const auto* b = reinterpret_cast<const uint8_t*>(bytes);
+    for (size_t i = 0; i < n; ++i) d[i] = fState->table[b[i]];
+    return;
+  }
+  const char* s = n ? bytes : "";
+  const char* end = s + n;
+  // A byte gives at most one unit, except where a converter gives back bytes it held: room for those.
+  size_t at = out.size();
+  out.resize(at + n + 16);
+  for (;;) {
+    UChar* t = reinterpret_cast<UChar*>(out.data() + at);
+    UChar* const tEnd = reinterpret_cast<UChar*>(out.data() + out.size());
+    UErrorCode err = U_ZERO_ERROR;
+    ucnv_toUnicode(fState->cnv, &t, tEnd, &s, end, nullptr, last, &err);
+    at = static_cast<size_t>(reinterpret_cast<char16_t*>(t) - out.data());
+    if (err == U_BUFFER_OVERFLOW_ERROR) {
+      out.resize(out.size() + static_cast<size_t>(end - s) + 16);
+      continue;
+    }
+    if (U_FAILURE(err))
+      throw EEncodingError(u"Text cannot be read in code page " + IntToStr(static_cast<int64_t>(fState->codePage)));
+    break;
+  }
+  out.resize(at);
+  if (last) ucnv_resetToUnicode(fState->cnv);
+}
+
 AnsiString UnicodeToAnsi(std::u16string_view text, uint32_t codePage) {
   if (!IsValidCodePage(codePage))
     throw EEncodingError(u"Unknown code page " + IntToStr(static_cast<int64_t>(codePage)));

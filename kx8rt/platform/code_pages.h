@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string_view>
 
 #include "kx8rt/platform/strings.h"
@@ -45,6 +46,28 @@ int32_t WideCharToMultiByte(uint32_t CodePage, uint32_t dwFlags, const char16_t*
 // Whole-string forms; codePage CP_ACP means the system code page. Unmappable characters become "?".
 UnicodeString AnsiToUnicode(std::string_view bytes, uint32_t codePage = CP_ACP);
 AnsiString UnicodeToAnsi(std::u16string_view text, uint32_t codePage = CP_ACP);
+
+// Reads text in a code page piece by piece, for texts too large to convert whole: a character whose
+// bytes are split between two pieces is completed from the next one, so the pieces give the same units
+// as AnsiToUnicode of the whole text (bytes that are no character become U+FFFD, as there).
+class TCodePageDecoder {
+ public:
+  // EEncodingError for a code page that is not available (CP_ACP and the other aliases resolve).
+  explicit TCodePageDecoder(uint32_t codePage);
+  ~TCodePageDecoder();
+  TCodePageDecoder(const TCodePageDecoder&) = delete;
+  TCodePageDecoder& operator=(const TCodePageDecoder&) = delete;
+
+  // Appends the units of the next n bytes to out. Bytes of a character not finished by them are held
+  // for the next call; last says no more bytes follow, and what is held is then read as it stands.
+  void Decode(const char* bytes, size_t n, bool last, UnicodeString& out);
+  // Forgets any bytes held, for reading another text from its start.
+  void Reset();
+
+ private:
+  struct State;
+  std::unique_ptr<State> fState;
+};
 
 // The OEM code page of the default locale (437 for 0x0409).
 uint32_t GetOEMCP();

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <utility>
 
@@ -190,6 +191,53 @@ std::string Utf16Bytes(const std::u16string& s, bool bigEndian = false) {
     out.push_back(bigEndian ? lo : hi);
   }
   return out;
+}
+
+TEST(CodePages, PiecewiseDecodingJoinsSplitCharacters) {
+  struct Case {
+    uint32_t cp;
+    std::string bytes;
+  };
+  const Case cases[] = {
+      {932, "\x82\xA0\x82\xA2 abc \x83\x41\xB1\x88\x9F"},      // Shift-JIS: two-byte kana and kanji, a halfwidth kana
+      {932, "ab\x82"},                                          // a lead byte with nothing after it
+      {932, "\x82\x20\x82\xA0\xFF"},                            // a lead byte before a space; a byte of no character
+      {936, "\xC4\xE3\xBA\xC3 ok"},                             // GBK
+      {54936, "\x81\x30\x81\x30 \x95\x32\x82\x36 \xC4\xE3"},   // GB18030 four-byte sequences
+      {950, "\xA4\xA4\xA4\xE5"},                                // Big5
+      {65001, "caf\xC3\xA9 \xF0\x9F\x98\x80 \xE2\x82"},        // UTF-8 as a code page, cut short at the end
+      {1251, "\xCF\xF0\xE8\xE2\xE5\xF2"},                       // single-byte: nothing is ever held
+      {CP_ACP, "caf\xE9"},
+  };
+  for (const Case& c : cases) {
+    const UnicodeString whole = AnsiToUnicode(c.bytes, c.cp);
+    for (size_t piece = 1; piece <= c.bytes.size(); ++piece) {
+      TCodePageDecoder d(c.cp);
+      UnicodeString got;
+      for (size_t at = 0; at < c.bytes.size(); at += piece) {
+        const size_t n = std::min(piece, c.bytes.size() - at);
+        d.Decode(c.bytes.data() + at, n, at + n == c.bytes.size(), got);
+      }
+      EXPECT_EQ(got, whole) << c.cp << " in pieces of " << piece;
+    }
+    // A last call with no bytes reads what is held.
+    TCodePageDecoder d(c.cp);
+    UnicodeString got;
+    d.Decode(c.bytes.data(), c.bytes.size(), false, got);
+    d.Decode(nullptr, 0, true, got);
+    EXPECT_EQ(got, whole) << c.cp;
+  }
+  // Reset forgets a held lead byte; the decoder reads a new text after its last piece.
+  TCodePageDecoder d(932);
+  UnicodeString got;
+  d.Decode("a\x82", 2, false, got);
+  d.Reset();
+  d.Decode("\xA0", 1, true, got);
+  EXPECT_EQ(got, AnsiToUnicode("a", 932) + AnsiToUnicode("\xA0", 932));
+  got.clear();
+  d.Decode("\x82\xA0", 2, true, got);
+  EXPECT_EQ(got, u"\u3042");
+  EXPECT_THROW(TCodePageDecoder(4242), EEncodingError);
 }
 
 TEST(CodePages, IsTextUnicodeJudgesBuffers) {

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "kx8rt/platform/exceptions.h"
+#include "kx8rt/platform/messages.h"
 
 namespace kx8 {
 
@@ -64,7 +65,7 @@ bool DecodeDay(TDateTime dt, int64_t& day, int64_t& y, int64_t& m, int64_t& d) {
 }
 
 [[noreturn]] void RaiseBadDateTimeValue(TDateTime dt) {
-  throw EConvertError(u"'" + FloatToStr(dt) + u"' is not a valid date and time");
+  throw EConvertError(Format(KXXIsNotAValidDateAndTime, {FloatToStr(dt)}));
 }
 
 }  // namespace
@@ -301,6 +302,11 @@ class TDateFormatter {
           }
           break;
         }
+        case u'G': {
+          const size_t count = Run(fmt, i);
+          out += count == 1 ? fFs.ShortEraName : fFs.LongEraName;
+          break;
+        }
         case u'/':
           out.push_back(fFs.DateSeparator);
           ++i;
@@ -389,30 +395,58 @@ UnicodeString DateTimeToStr(TDateTime dt, const TFormatSettings& settings) { ret
 
 // ---- reading ----
 
-bool TryStrToDate(std::u16string_view s, TDateTime& date) { return TryStrToDate(s, date, FormatSettings); }
-bool TryStrToDate(std::u16string_view s, TDateTime& date, const TFormatSettings& settings) {
+namespace {
+
+void SkipBlanks(std::u16string_view s, size_t& i) {
+  while (i < s.size() && s[i] == u' ') ++i;
+}
+
+// A run of 1 to maxDigits decimal digits at i; a longer run fails (as more digits than any field takes
+// cannot be meant as that field).
+bool ScanNumber(std::u16string_view s, size_t& i, int maxDigits, int32_t& value, int& digits) {
+  size_t j = i;
+  int32_t v = 0;
+  while (j < s.size() && s[j] >= u'0' && s[j] <= u'9' && static_cast<int>(j - i) <= maxDigits) {
+    v = v * 10 + (s[j] - u'0');
+    ++j;
+  }
+  const int n = static_cast<int>(j - i);
+  if (n == 0 || n > maxDigits) return false;
+  value = v;
+  digits = n;
+  i = j;
+  return true;
+}
+
+// A designator at i in any case; an empty one never matches (it would match everywhere).
+bool ScanWord(std::u16string_view s, size_t& i, std::u16string_view word) {
+  if (word.empty() || s.size() - i < word.size() || !SameText(s.substr(i, word.size()), word)) return false;
+  i += word.size();
+  return true;
+}
+
+// 0 after an AM designator, 12 after a PM one, -1 when none stands at i.
+int32_t ScanDesignator(std::u16string_view s, size_t& i, const TFormatSettings& fs) {
+  if (ScanWord(s, i, fs.TimeAMString) || ScanWord(s, i, u"AM")) return 0;
+  if (ScanWord(s, i, fs.TimePMString) || ScanWord(s, i, u"PM")) return 12;
+  return -1;
+}
+
+// Two or three numbers separated by the date separator, from i; i is left after the date (and the blanks
+// after it). The caller decides what may follow.
+bool ScanDate(std::u16string_view s, size_t& i, TDateTime& date, const TFormatSettings& settings) {
   int32_t numbers[3];
   int digits[3];
   int count = 0;
-  size_t i = 0;
-  auto blanks = [&] { while (i < s.size() && s[i] == u' ') ++i; };
   for (;;) {
-    blanks();
-    int32_t value = 0;
-    int n = 0;
-    while (i < s.size() && s[i] >= u'0' && s[i] <= u'9' && n < 5) {
-      value = value * 10 + (s[i++] - u'0');
-      ++n;
-    }
-    if (n == 0 || n > 4) return false;
-    numbers[count] = value;
-    digits[count] = n;
+    SkipBlanks(s, i);
+    if (!ScanNumber(s, i, 4, numbers[count], digits[count])) return false;
     ++count;
-    blanks();
+    SkipBlanks(s, i);
     if (count == 3 || i >= s.size() || s[i] != settings.DateSeparator) break;
     ++i;
   }
-  if (i != s.size() || count < 2) return false;
+  if (count < 2) return false;
 
   uint16_t thisYear, thisMonth, thisDay;
   DecodeDate(Now(), thisYear, thisMonth, thisDay);
@@ -436,11 +470,103 @@ bool TryStrToDate(std::u16string_view s, TDateTime& date, const TFormatSettings&
   return TryEncodeDate(y, m, d, date);
 }
 
+// h[:m[:s[.zzz]]] with an optional designator before or after, from i; i is left after the time (and the
+// blanks after it).
+bool ScanTime(std::u16string_view s, size_t& i, TDateTime& time, const TFormatSettings& settings) {
+  SkipBlanks(s, i);
+  int32_t base = ScanDesignator(s, i, settings);
+  SkipBlanks(s, i);
+  int32_t hour = 0, min = 0, sec = 0, msec = 0;
+  int digits = 0;
+  if (!ScanNumber(s, i, 2, hour, digits)) return false;
+  SkipBlanks(s, i);
+  if (i < s.size() && s[i] == settings.TimeSeparator) {
+    ++i;
+    SkipBlanks(s, i);
+    if (!ScanNumber(s, i, 2, min, digits)) return false;
+    SkipBlanks(s, i);
+    if (i < s.size() && s[i] == settings.TimeSeparator) {
+      ++i;
+      SkipBlanks(s, i);
+      if (!ScanNumber(s, i, 2, sec, digits)) return false;
+      // The digits after the separator are milliseconds as a number, so that what the "z" and "zzz"
+      // letters write ("5" and "005" for 5 ms) reads back as it was written.
+      if (i < s.size() && (s[i] == settings.DecimalSeparator || s[i] == u'.')) {
+        ++i;
+        if (!ScanNumber(s, i, 3, msec, digits)) return false;
+      }
+      SkipBlanks(s, i);
+    }
+  }
+  if (base < 0) base = ScanDesignator(s, i, settings);
+  if (base >= 0) {
+    if (hour < 1 || hour > 12) return false;
+    hour = hour % 12 + base;
+  }
+  SkipBlanks(s, i);
+  return TryEncodeTime(hour, min, sec, msec, time);
+}
+
+}  // namespace
+
+bool TryStrToDate(std::u16string_view s, TDateTime& date) { return TryStrToDate(s, date, FormatSettings); }
+bool TryStrToDate(std::u16string_view s, TDateTime& date, const TFormatSettings& settings) {
+  size_t i = 0;
+  TDateTime d;
+  if (!ScanDate(s, i, d, settings) || i != s.size()) return false;
+  date = d;
+  return true;
+}
+
 TDateTime StrToDate(std::u16string_view s) { return StrToDate(s, FormatSettings); }
 TDateTime StrToDate(std::u16string_view s, const TFormatSettings& settings) {
   TDateTime d;
-  if (!TryStrToDate(s, d, settings)) throw EConvertError(u"'" + UnicodeString(s) + u"' is not a valid date");
+  if (!TryStrToDate(s, d, settings)) throw EConvertError(Format(KXXIsNotAValidDate, {s}));
   return d;
+}
+
+bool TryStrToTime(std::u16string_view s, TDateTime& time) { return TryStrToTime(s, time, FormatSettings); }
+bool TryStrToTime(std::u16string_view s, TDateTime& time, const TFormatSettings& settings) {
+  size_t i = 0;
+  TDateTime t;
+  if (!ScanTime(s, i, t, settings) || i != s.size()) return false;
+  time = t;
+  return true;
+}
+
+TDateTime StrToTime(std::u16string_view s) { return StrToTime(s, FormatSettings); }
+TDateTime StrToTime(std::u16string_view s, const TFormatSettings& settings) {
+  TDateTime t;
+  if (!TryStrToTime(s, t, settings)) throw EConvertError(Format(KXXIsNotAValidTime, {s}));
+  return t;
+}
+
+bool TryStrToDateTime(std::u16string_view s, TDateTime& value) { return TryStrToDateTime(s, value, FormatSettings); }
+bool TryStrToDateTime(std::u16string_view s, TDateTime& value, const TFormatSettings& settings) {
+  size_t i = 0;
+  TDateTime date;
+  if (ScanDate(s, i, date, settings)) {
+    if (i == s.size()) {
+      value = date;
+      return true;
+    }
+    // The date and the time stand apart: without a blank "3/7/2024" and "12:30" could not be told apart.
+    TDateTime time;
+    if (s[i - 1] == u' ' && ScanTime(s, i, time, settings) && i == s.size()) {
+      value = ComposeDateTime(date, time);
+      return true;
+    }
+  }
+  // A time alone is a time on day 0; so is text whose leading numbers only looked like a date ("12.30"
+  // with "." as both separators).
+  return TryStrToTime(s, value, settings);
+}
+
+TDateTime StrToDateTime(std::u16string_view s) { return StrToDateTime(s, FormatSettings); }
+TDateTime StrToDateTime(std::u16string_view s, const TFormatSettings& settings) {
+  TDateTime v;
+  if (!TryStrToDateTime(s, v, settings)) throw EConvertError(Format(KXXIsNotAValidDateAndTime, {s}));
+  return v;
 }
 
 }  // namespace kx8

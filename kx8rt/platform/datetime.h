@@ -75,7 +75,8 @@ uint16_t WeekOfTheYear(TDateTime dt);
 //   ddddd: the short date format; dddddd: the long date format; h hh: hour (12-hour when an am/pm
 //   follows); n nn: minute; s ss: second; z zzz: millisecond; t tt: short and long time format;
 //   c: short date, then the long time unless it is midnight; am/pm, a/p: as written; ampm: the settings'
-//   AM and PM texts; "/" and ":" the date and time separators; "text" and 'text' copied as they stand.
+//   AM and PM texts; g: the abbreviated era name, gg (or longer): the full one; "/" and ":" the date and
+//   time separators; "text" and 'text' copied as they stand.
 // A value outside years 1-9999 raises EConvertError.
 UnicodeString FormatDateTime(const UnicodeString& format, TDateTime dt);
 UnicodeString FormatDateTime(const UnicodeString& format, TDateTime dt, const TFormatSettings& settings);
@@ -96,5 +97,23 @@ bool TryStrToDate(std::u16string_view s, TDateTime& date, const TFormatSettings&
 // As TryStrToDate, raising EConvertError "'%s' is not a valid date".
 TDateTime StrToDate(std::u16string_view s);
 TDateTime StrToDate(std::u16string_view s, const TFormatSettings& settings);
+
+// Reads a time of day, h[:m[:s[.zzz]]] with the settings' time separator, into a fraction of a day. An
+// AM or PM designator (the settings' TimeAMString and TimePMString, or "AM" and "PM", in any case) may
+// stand before or after it and puts the hour on the 12-hour clock (1-12). The milliseconds follow the
+// settings' decimal separator or "."; blanks are allowed around the parts. Output untouched on failure.
+bool TryStrToTime(std::u16string_view s, TDateTime& time);
+bool TryStrToTime(std::u16string_view s, TDateTime& time, const TFormatSettings& settings);
+// As TryStrToTime, raising EConvertError "'%s' is not a valid time".
+TDateTime StrToTime(std::u16string_view s);
+TDateTime StrToTime(std::u16string_view s, const TFormatSettings& settings);
+
+// Reads a date as TryStrToDate does, then after blanks a time as TryStrToTime does; a date alone is
+// that day at midnight and a time alone that time on day 0 (30 December 1899).
+bool TryStrToDateTime(std::u16string_view s, TDateTime& value);
+bool TryStrToDateTime(std::u16string_view s, TDateTime& value, const TFormatSettings& settings);
+// As TryStrToDateTime, raising EConvertError "'%s' is not a valid date and time".
+TDateTime StrToDateTime(std::u16string_view s);
+TDateTime StrToDateTime(std::u16string_view s, const TFormatSettings& settings);
 
 }  // namespace kx8

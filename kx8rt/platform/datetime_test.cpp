@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
+#include <utility>
 
 #include "kx8rt/platform/exceptions.h"
+#include "kx8rt/platform/messages.h"
 
 namespace kx8 {
 namespace {
@@ -253,6 +256,180 @@ TEST(DateTime, StrToDateByDateOrder) {
   } catch (const EConvertError& e) {
     EXPECT_EQ(e.Message(), u"'2/30/2024' is not a valid date");
   }
+}
+
+TEST(DateTime, EraLetters) {
+  const TDateTime dt = EncodeDate(2024, 3, 7);
+  EXPECT_EQ(FormatDateTime(u"yyyy g", dt), u"2024 AD");
+  EXPECT_EQ(FormatDateTime(u"gg yyyy", dt), u"A.D. 2024");
+  EXPECT_EQ(FormatDateTime(u"G/GGG", dt), u"AD/A.D.");  // either case; a longer run is the full name
+  EXPECT_EQ(FormatDateTime(u"'g' yyyy", dt), u"g 2024");
+  TFormatSettings fs = UserDefaultFormatSettings();
+  fs.ShortEraName = u"n. Chr.";
+  fs.LongEraName = u"nach Christus";
+  EXPECT_EQ(FormatDateTime(u"d.m.yyyy g|gg", dt, fs), u"7.3.2024 n. Chr.|nach Christus");
+  EXPECT_EQ(FormatDateTime(u"yyyy g", EncodeDate(1, 1, 1)), u"0001 AD");
+}
+
+struct Hmsz { int h, m, s, z; };
+
+TDateTime TimeOf(const Hmsz& t) { return EncodeTime(t.h, t.m, t.s, t.z); }
+
+TEST(DateTime, StrToTimeForms) {
+  struct Case { const char16_t* text; Hmsz want; };
+  const Case cases[] = {
+      {u"9", {9, 0, 0, 0}},
+      {u"9:05", {9, 5, 0, 0}},
+      {u"09:05:07", {9, 5, 7, 0}},
+      {u"23:59:59.999", {23, 59, 59, 999}},
+      {u"0:00:01.5", {0, 0, 1, 5}},  // milliseconds as a number, as "z" writes them
+      {u" 10 : 30 ", {10, 30, 0, 0}},
+      {u"12:30 PM", {12, 30, 0, 0}},
+      {u"12:30 AM", {0, 30, 0, 0}},
+      {u"1:15:00 pm", {13, 15, 0, 0}},
+      {u"11:59:59PM", {23, 59, 59, 0}},
+      {u"PM 3:04", {15, 4, 0, 0}},
+      {u"am 12", {0, 0, 0, 0}},
+      {u"7 am", {7, 0, 0, 0}},
+  };
+  for (const Case& c : cases) {
+    TDateTime got = -1;
+    ASSERT_TRUE(TryStrToTime(c.text, got)) << U8(c.text);
+    EXPECT_DOUBLE_EQ(got, TimeOf(c.want)) << U8(c.text);
+    EXPECT_DOUBLE_EQ(StrToTime(c.text), got);
+  }
+  const char16_t* bad[] = {u"",         u" ",          u"24:00",      u"12:60",    u"12:00:60", u"0 PM",
+                           u"13:00 PM", u"PM",         u"12:",        u"12::30",   u":30",      u"12:30:",
+                           u"1:2:3.",   u"1:2:3.1000", u"12:30 PM AM", u"AM 1 PM", u"123:00",   u"-1:00",
+                           u"12.30",    u"12:30 XM",   u"12:30:15,5", u"1:2:3:4",  u"12 30"};
+  for (const char16_t* text : bad) {
+    TDateTime got = 99;
+    EXPECT_FALSE(TryStrToTime(text, got)) << U8(text);
+    EXPECT_EQ(got, 99) << U8(text);
+  }
+}
+
+TEST(DateTime, StrToTimeFollowsTheSettings) {
+  TFormatSettings fs = UserDefaultFormatSettings();
+  fs.TimeSeparator = u'.';
+  fs.DecimalSeparator = u',';
+  fs.TimeAMString = u"vorm.";
+  fs.TimePMString = u"nachm.";
+  struct Case { const char16_t* text; Hmsz want; };
+  const Case cases[] = {
+      {u"14.05", {14, 5, 0, 0}},
+      {u"14.05.09,250", {14, 5, 9, 250}},
+      {u"14.05.09.250", {14, 5, 9, 250}},  // "." always separates the milliseconds
+      {u"2.05 nachm.", {14, 5, 0, 0}},
+      {u"NACHM. 2.05", {14, 5, 0, 0}},
+      {u"12.00 Vorm.", {0, 0, 0, 0}},
+      {u"2.05 PM", {14, 5, 0, 0}},  // the English designators are always understood
+  };
+  for (const Case& c : cases) {
+    TDateTime got = -1;
+    ASSERT_TRUE(TryStrToTime(c.text, got, fs)) << U8(c.text);
+    EXPECT_DOUBLE_EQ(got, TimeOf(c.want)) << U8(c.text);
+  }
+  for (const char16_t* text : {u"14:05", u"2.05 vorm.x", u"14.05.09;250"}) {
+    TDateTime got = 99;
+    EXPECT_FALSE(TryStrToTime(text, got, fs)) << U8(text);
+  }
+  // An empty designator never matches: it would otherwise accept every hour as a morning one.
+  fs.TimeAMString = u"";
+  fs.TimePMString = u"";
+  EXPECT_DOUBLE_EQ(StrToTime(u"14.05", fs), TimeOf({14, 5, 0, 0}));
+  EXPECT_DOUBLE_EQ(StrToTime(u"2.05 pm", fs), TimeOf({14, 5, 0, 0}));
+}
+
+TEST(DateTime, StrToDateTimeForms) {
+  TFormatSettings fs = UserDefaultFormatSettings();
+  struct Case { TDateOrder order; const char16_t* text; int y, mo, d; Hmsz t; };
+  const Case cases[] = {
+      {doMDY, u"3/7/2024 15:04:05", 2024, 3, 7, {15, 4, 5, 0}},
+      {doMDY, u"3/7/2024   3:04 PM", 2024, 3, 7, {15, 4, 0, 0}},
+      {doMDY, u" 3/7/2024 ", 2024, 3, 7, {0, 0, 0, 0}},
+      {doDMY, u"7/3/2024 0:00:00.001", 2024, 3, 7, {0, 0, 0, 1}},
+      {doYMD, u"2024/03/07 23:59", 2024, 3, 7, {23, 59, 0, 0}},
+      {doYMD, u"1899/12/29 06:00", 1899, 12, 29, {6, 0, 0, 0}},  // before the epoch: -1.25
+      {doMDY, u"12/31/9999 23:59:59.999", 9999, 12, 31, {23, 59, 59, 999}},
+  };
+  for (const Case& c : cases) {
+    fs.DateOrder = c.order;
+    TDateTime got = 0;
+    ASSERT_TRUE(TryStrToDateTime(c.text, got, fs)) << U8(c.text);
+    EXPECT_DOUBLE_EQ(got, ComposeDateTime(EncodeDate(c.y, c.mo, c.d), TimeOf(c.t))) << U8(c.text);
+  }
+  fs.DateOrder = doYMD;
+  EXPECT_DOUBLE_EQ(StrToDateTime(u"1899/12/29 06:00", fs), -1.25);
+  // A time alone is on day 0.
+  fs.DateOrder = doMDY;
+  EXPECT_DOUBLE_EQ(StrToDateTime(u"18:00", fs), 0.75);
+  EXPECT_DOUBLE_EQ(StrToDateTime(u"6 PM", fs), 0.75);
+  // With "." as both separators, numbers that make no date are read as a time.
+  fs.DateSeparator = u'.';
+  fs.TimeSeparator = u'.';
+  fs.DateOrder = doDMY;
+  EXPECT_DOUBLE_EQ(StrToDateTime(u"12.30", fs), TimeOf({12, 30, 0, 0}));
+  EXPECT_DOUBLE_EQ(StrToDateTime(u"7.3.2024 12.30", fs), EncodeDate(2024, 3, 7) + TimeOf({12, 30, 0, 0}));
+
+  fs = UserDefaultFormatSettings();
+  const char16_t* bad[] = {u"",  u"3/7/2024 25:00", u"3/7/202410:00", u"3/7/2024 10:00 x", u"3/7/2024x10:00",
+                           u"2/30/2024 10:00", u"3/7/2024 10:", u"10:00 3/7/2024", u"3/7/2024/10:00", u"x"};
+  for (const char16_t* text : bad) {
+    TDateTime got = 99;
+    EXPECT_FALSE(TryStrToDateTime(text, got, fs)) << U8(text);
+    EXPECT_EQ(got, 99) << U8(text);
+  }
+}
+
+TEST(DateTime, DateTimeStringsReadBack) {
+  TFormatSettings dmy = UserDefaultFormatSettings();
+  dmy.DateOrder = doDMY;
+  dmy.ShortDateFormat = u"dd.mm.yyyy";
+  dmy.LongTimeFormat = u"hh:nn:ss";
+  dmy.DateSeparator = u'.';
+  for (const TFormatSettings& fs : {UserDefaultFormatSettings(), dmy}) {
+    const std::pair<TDateTime, TDateTime> values[] = {{EncodeDate(2024, 3, 7), EncodeTime(15, 4, 5, 0)},
+                                                      {EncodeDate(1999, 12, 31), 0},
+                                                      {EncodeDate(2000, 1, 1), EncodeTime(0, 0, 1, 0)},
+                                                      {EncodeDate(2024, 2, 29), 0.5}};
+    for (const auto& [date, time] : values) {
+      const UnicodeString text = DateTimeToStr(date + time, fs);
+      EXPECT_DOUBLE_EQ(StrToDateTime(text, fs), date + time) << U8(text);
+      EXPECT_DOUBLE_EQ(StrToTime(TimeToStr(date + time, fs), fs), time) << U8(text);
+    }
+  }
+  const TDateTime t = EncodeTime(8, 9, 10, 11);
+  EXPECT_DOUBLE_EQ(StrToTime(FormatDateTime(u"h:n:s.z", t)), t);
+  EXPECT_DOUBLE_EQ(StrToTime(FormatDateTime(u"hh:nn:ss.zzz ampm", t + 0.5)), t + 0.5);
+}
+
+TEST(DateTime, ReadingErrorsCarryTheCatalogueTexts) {
+  struct Case { std::function<void()> call; const char16_t* want; };
+  const Case cases[] = {
+      {[] { StrToDate(u"2/30/2024"); }, u"'2/30/2024' is not a valid date"},
+      {[] { StrToTime(u"25:00"); }, u"'25:00' is not a valid time"},
+      {[] { StrToDateTime(u"3/7/2024 25:00"); }, u"'3/7/2024 25:00' is not a valid date and time"},
+      {[] { StrToTime(u"100%"); }, u"'100%' is not a valid time"},  // the text is an argument, never a format
+  };
+  for (const Case& c : cases) {
+    try {
+      c.call();
+      ADD_FAILURE() << U8(c.want);
+    } catch (const EConvertError& e) {
+      EXPECT_EQ(U8(e.Message()), U8(c.want));
+    }
+  }
+  // A translation of the catalogue is what the caller sees.
+  ASSERT_TRUE(SetMessageText(u"_KXXIsNotAValidTime", u"\u00AB%s\u00BB n'est pas une heure valide"));
+  try {
+    StrToTime(u"x");
+    ADD_FAILURE();
+  } catch (const EConvertError& e) {
+    EXPECT_EQ(e.Message(), u"\u00ABx\u00BB n'est pas une heure valide");
+  }
+  ResetMessageTexts();
+  EXPECT_EQ(EnglishMessageText(KXXIsNotAValidDateAndTime), u"'%s' is not a valid date and time");
 }
 
 TEST(DateTime, NowDateAndTimeAgree) {

@@ -16,49 +16,84 @@
 namespace kx8 {
 
 struct TSearchRec::Handle {
-  std::string dir;                  // the folder, UTF-8, with a trailing "/"
-  std::vector<std::string> names;   // matching names, in the order the folder gave them
+  struct Entry {
+    std::string name;     // UTF-8, as the folder holds it
+    unsigned char type;   // the listing's own DT_ type (DT_UNKNOWN where the file system gives none)
+  };
+  std::string dir;             // the folder, UTF-8, with a trailing "/"
+  std::vector<Entry> entries;  // matching names, in byte order
   size_t next = 0;
   int32_t attr = 0;
+  TFindKind kind = fk_any;
+  // The folder, held while the search runs so that each entry is examined by its name alone rather
+  // than by a path looked up from the root every time; -1 when it could not be held (too many open
+  // files, say), and the full path is used.
+  int dirFd = -1;
+  uid_t uid = 0;
+  gid_t gid = 0;
+
+  Handle() = default;
+  Handle(const Handle&) = delete;
+  Handle& operator=(const Handle&) = delete;
+  ~Handle() { Release(); }
+  void Release() {
+    if (dirFd >= 0) ::close(dirFd);
+    dirFd = -1;
+  }
 };
 
 namespace {
 
 std::string U8(const UnicodeString& s) { return Utf16ToUtf8(s); }
 
-bool WritableByUs(const struct stat& sb) {
-  const uid_t uid = geteuid();
+bool WritableBy(const struct stat& sb, uid_t uid, gid_t gid) {
   if (uid == 0) return true;
   if (sb.st_uid == uid) return (sb.st_mode & S_IWUSR) != 0;
-  if (sb.st_gid == getegid()) return (sb.st_mode & S_IWGRP) != 0;
+  if (sb.st_gid == gid) return (sb.st_mode & S_IWGRP) != 0;
   return (sb.st_mode & S_IWOTH) != 0;
 }
 
-int32_t AttrOf(const std::string& name, const struct stat& sb) {
+// The attributes of an entry examined by a process with the effective ids given.
+int32_t AttrOf(const std::string& name, const struct stat& sb, uid_t uid, gid_t gid) {
   int32_t a = 0;
   if (S_ISDIR(sb.st_mode)) a |= faDirectory;
   else if (S_ISREG(sb.st_mode)) a |= faArchive;
   else a |= faSysFile;
-  if (!WritableByUs(sb)) a |= faReadOnly;
+  if (!WritableBy(sb, uid, gid)) a |= faReadOnly;
   if (!name.empty() && name[0] == '.') a |= faHidden;
   return a;
 }
 
 // stat following links; a link that leads nowhere is examined itself (and shows as a system entry).
-bool StatEntry(const std::string& path, struct stat& sb) {
-  if (::stat(path.c_str(), &sb) == 0) return true;
-  return ::lstat(path.c_str(), &sb) == 0;
+// With a folder descriptor, path is a name in that folder.
+bool StatEntry(int dirFd, const char* path, struct stat& sb) {
+  if (::fstatat(dirFd, path, &sb, 0) == 0) return true;
+  return ::fstatat(dirFd, path, &sb, AT_SYMLINK_NOFOLLOW) == 0;
 }
 
-// Fills F from the next name of its search that still exists and passes the attribute filter.
+// Whether the listing's type alone rules the entry out of a search of that kind. Links and entries of
+// unknown type must be examined: a link may lead to a folder.
+bool RuledOutByType(TFindKind kind, unsigned char type) {
+  switch (kind) {
+    case fk_folders: return type != DT_DIR && type != DT_LNK && type != DT_UNKNOWN;
+    case fk_files: return type == DT_DIR;
+    case fk_any: break;
+  }
+  return false;
+}
+
+// Fills F from the next name of its search that still exists and passes the kind and attribute filters
+// (the listing's types were applied when the names were read).
 int32_t Advance(TSearchRec& F) {
   TSearchRec::Handle* h = F.FindHandle.get();
   if (!h) return ENOENT;
-  while (h->next < h->names.size()) {
-    const std::string& name = h->names[h->next++];
+  while (h->next < h->entries.size()) {
+    const std::string& name = h->entries[h->next++].name;
     struct stat sb;
-    if (!StatEntry(h->dir + name, sb)) continue;
-    const int32_t a = AttrOf(name, sb);
+    if (!(h->dirFd >= 0 ? StatEntry(h->dirFd, name.c_str(), sb) : StatEntry(AT_FDCWD, (h->dir + name).c_str(), sb)))
+      continue;
+    const int32_t a = AttrOf(name, sb, h->uid, h->gid);
+    if (h->kind != fk_any && ((a & faDirectory) != 0) != (h->kind == fk_folders)) continue;
     // Classic filter: hidden, system and folder entries only when asked for.
     if ((a & (faHidden | faSysFile | faDirectory)) & ~h->attr) continue;
     F.Name = Utf8ToUtf16(name);
@@ -69,12 +104,13 @@ int32_t Advance(TSearchRec& F) {
     F.Inode = sb.st_ino;
     return 0;
   }
+  h->Release();  // nothing more to examine
   return ENOENT;
 }
 
 }  // namespace
 
-int32_t FindFirst(const UnicodeString& Path, int32_t Attr, TSearchRec& F) {
+int32_t FindFirst(const UnicodeString& Path, int32_t Attr, TSearchRec& F, TFindKind Kind) {
   FindClose(F);
   const size_t slash = Path.rfind(u'/');
   const UnicodeString dir = slash == UnicodeString::npos ? UnicodeString(u"./") : Path.substr(0, slash + 1);
@@ -82,6 +118,9 @@ int32_t FindFirst(const UnicodeString& Path, int32_t Attr, TSearchRec& F) {
   auto h = std::make_shared<TSearchRec::Handle>();
   h->dir = U8(dir);
   h->attr = Attr;
+  h->kind = Kind;
+  h->uid = ::geteuid();
+  h->gid = ::getegid();
   DIR* d = ::opendir(h->dir.c_str());
   if (!d) return errno ? errno : ENOENT;
   const bool all = pattern == u"*" || pattern == u"*.*";
@@ -89,13 +128,16 @@ int32_t FindFirst(const UnicodeString& Path, int32_t Attr, TSearchRec& F) {
   while (const dirent* e = ::readdir(d)) {
     const char* n = e->d_name;
     if (n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0))) continue;
+    if (RuledOutByType(Kind, e->d_type)) continue;
     if (!all && !PathMatchSpecW(Utf8ToUtf16(n), pattern)) continue;
-    h->names.emplace_back(n);
+    h->entries.push_back({n, e->d_type});
   }
+  if (!h->entries.empty()) h->dirFd = ::fcntl(::dirfd(d), F_DUPFD_CLOEXEC, 0);
   ::closedir(d);
   // Names in byte order rather than the order the file system happens to keep, so that every walk of
   // the same folder reports the same order on every machine.
-  std::sort(h->names.begin(), h->names.end());
+  std::sort(h->entries.begin(), h->entries.end(),
+            [](const TSearchRec::Handle::Entry& a, const TSearchRec::Handle::Entry& b) { return a.name < b.name; });
   F.FindHandle = std::move(h);
   const int32_t r = Advance(F);
   if (r != 0) FindClose(F);
@@ -109,8 +151,8 @@ void FindClose(TSearchRec& F) { F.FindHandle.reset(); }
 int32_t FileGetAttr(const UnicodeString& FileName) {
   const std::string p = U8(FileName);
   struct stat sb;
-  if (p.empty() || !StatEntry(p, sb)) return -1;
-  return AttrOf(U8(ExtractFileName(ExcludeTrailingPathDelimiter(FileName))), sb);
+  if (p.empty() || !StatEntry(AT_FDCWD, p.c_str(), sb)) return -1;
+  return AttrOf(U8(ExtractFileName(ExcludeTrailingPathDelimiter(FileName))), sb, ::geteuid(), ::getegid());
 }
 
 bool UnixTimeToLocalDateTime(int64_t UnixTime, double& Result) {

@@ -40,12 +40,18 @@ struct TSearchRec {
   std::shared_ptr<Handle> FindHandle;
 };
 
+// What a search returns: every entry, folders only (links to folders included), or everything but
+// folders. The narrower kinds pass over, without examining them, the entries the folder listing itself
+// names as the other kind, so that a walk examines each entry once, in the search that wants it.
+enum TFindKind : uint8_t { fk_any, fk_folders, fk_files };
+
 // Starts a search for Path: a folder, "/", and one pattern with "*" and "?" (no case). Entries with the
-// hidden, system or directory bit are returned only when Attr asks for them. Returns 0 and fills F with
-// the first match, or an errno value (ENOENT when nothing matches). The folder's names are read at once,
-// so no handle on the folder stays open between calls and a search may start while another runs;
-// each match is examined (stat) when it is returned, and names gone by then are passed over.
-int32_t FindFirst(const UnicodeString& Path, int32_t Attr, TSearchRec& F);
+// hidden, system or directory bit are returned only when Attr asks for them, and only entries of the
+// kind asked for. Returns 0 and fills F with the first match, or an errno value (ENOENT when nothing
+// matches). The folder's names are read at once, so a search may start while another runs; the folder
+// itself is held (one descriptor) until the last match is returned or FindClose, each match is
+// examined (stat) when it is returned, and names gone by then are passed over.
+int32_t FindFirst(const UnicodeString& Path, int32_t Attr, TSearchRec& F, TFindKind Kind = fk_any);
 // The next match: 0, or ENOENT when there are no more.
 int32_t FindNext(TSearchRec& F);
 // Ends the search (safe to call twice).

@@ -61,6 +61,59 @@ TEST_F(FileSystem, AttributesAndFilter) {
   EXPECT_GT(dt, 40000.0);  // some time after 2009
 }
 
+TEST_F(FileSystem, SearchKinds) {
+  Put("a.txt", "abc");
+  ASSERT_EQ(::mkfifo((dir / "pipe").c_str(), 0600), 0);
+  fs::create_directories(dir / ".hid");
+  fs::create_directory_symlink(dir / "sub", dir / "to_sub");
+  fs::create_symlink(dir / "a.txt", dir / "to_a");
+  fs::create_symlink(dir / "nowhere", dir / "dead");
+  using Found = std::map<std::string, int32_t>;
+  auto find = [&](int32_t attr, TFindKind kind) {
+    Found found;
+    TSearchRec sr;
+    for (int32_t rc = FindFirst(U("*"), attr, sr, kind); rc == 0; rc = FindNext(sr)) {
+      found[Utf16ToUtf8(sr.Name)] = sr.Attr;
+      if (sr.Name == u"to_a") {
+        EXPECT_EQ(sr.Size, 3);  // links are examined through
+      }
+    }
+    return found;
+  };
+  EXPECT_EQ(find(faAnyFile, fk_any).size(), 7u);
+  EXPECT_EQ(find(faAnyFile, fk_folders), (Found{{".hid", faDirectory | faHidden}, {"sub", faDirectory}, {"to_sub", faDirectory}}));
+  EXPECT_EQ(find(faDirectory, fk_folders), (Found{{"sub", faDirectory}, {"to_sub", faDirectory}}));
+  EXPECT_EQ(find(faAnyFile, fk_files),
+            (Found{{"a.txt", faArchive}, {"dead", faSysFile}, {"pipe", faSysFile}, {"to_a", faArchive}}));
+  EXPECT_EQ(find(0, fk_files), (Found{{"a.txt", faArchive}, {"to_a", faArchive}}));
+  EXPECT_TRUE(find(0, fk_folders).empty());  // folders are still only returned when asked for
+  TSearchRec sr;
+  EXPECT_EQ(FindFirst(U("a.txt"), faAnyFile, sr, fk_folders), ENOENT);
+  EXPECT_EQ(FindFirst(U("sub"), faAnyFile, sr, fk_files), ENOENT);
+}
+
+TEST_F(FileSystem, SearchesGiveBackTheFolderTheyHold) {
+  for (const char* name : {"f0", "f1", "f2", "f3", "f4"}) Put(name, "x");
+  auto openFiles = [] {
+    return std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator());
+  };
+  const auto before = openFiles();
+  {
+    TSearchRec finished, closed, abandoned, copied;
+    for (int32_t rc = FindFirst(U("*"), faAnyFile, finished); rc == 0; rc = FindNext(finished)) {
+    }
+    ASSERT_EQ(FindFirst(U("*"), faAnyFile, closed), 0);
+    FindClose(closed);
+    ASSERT_EQ(FindFirst(U("*"), faAnyFile, abandoned), 0);
+    ASSERT_EQ(FindFirst(U("*"), faAnyFile, copied), 0);
+    TSearchRec copy = copied;  // a copy goes on with the same search
+    FindClose(copied);
+    ASSERT_EQ(FindNext(copy), 0);
+    EXPECT_EQ(copy.Name, u"f1");
+  }
+  EXPECT_EQ(openFiles(), before);
+}
+
 TEST_F(FileSystem, CopyMoveDelete) {
   Put("src.txt", "data");
   EXPECT_TRUE(CopyFile(U("src.txt"), U("dst.txt"), true));

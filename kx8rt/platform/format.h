@@ -39,6 +39,11 @@ struct TFormatSettings {
                                    u"Thursday", u"Friday", u"Saturday"};
   UnicodeString TimeAMString = u"AM";
   UnicodeString TimePMString = u"PM";
+  // Era names of "g" (abbreviated) and "gg" (full). Every date a TDateTime holds (years 1-9999) lies in
+  // the one era of the Gregorian calendar, so a name each is all the formatting needs; they live here
+  // beside the month and day names, so that a tool setting another language sets them too.
+  UnicodeString ShortEraName = u"AD";
+  UnicodeString LongEraName = u"A.D.";
   TDateOrder DateOrder = doMDY;
   // A two-digit year read from text lands in the hundred years from this many years before the current
   // year (0: the current century).

@@ -74,6 +74,9 @@ KX8_MESSAGE(KXOnlyMbSpaceOnDriveDProceed, u"Only %dMb space left on %s -- Procee
 
 // dates
 KX8_MESSAGE(KXUnknown_date_str, u"<no date found>")
+KX8_MESSAGE(KXXIsNotAValidDate, u"'%s' is not a valid date")
+KX8_MESSAGE(KXXIsNotAValidTime, u"'%s' is not a valid time")
+KX8_MESSAGE(KXXIsNotAValidDateAndTime, u"'%s' is not a valid date and time")
 
 // file routines
 KX8_MESSAGE(KXSureQ, u"Sure?")

@@ -1,20 +1,20 @@
 // kx8 convert: rewrites each text file as UTF-16 LE with signature, keeping its date, after copying it
 // to its ".bak". A backup made earlier in the same run is never overwritten: a second file that would
-// need the same backup is left alone.
+// need the same backup is left alone. The text is converted in chunks, read from the backup into the
+// emptied original, so a file of any size takes the same small memory.
 #include <fcntl.h>
 #include <sys/stat.h>
 
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
-#include <fstream>
-#include <iterator>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "commands.h"
 #include "kx8rt/files/file_utils.h"
+#include "kx8rt/platform/code_pages.h"
+#include "kx8rt/platform/exceptions.h"
+#include "kx8rt/platform/streams.h"
 
 using namespace kx8;
 
@@ -38,6 +38,12 @@ int ConvertMain(int argc, char** argv) {
         std::fprintf(stderr, "kx8 convert: --codepage needs a code page number\n");
         return 2;
       }
+      // Checked here, before any file is touched: a code page found missing halfway through a
+      // conversion would leave an emptied file behind.
+      if (!IsValidCodePage(static_cast<uint32_t>(cp))) {
+        std::fprintf(stderr, "kx8 convert: code page %d is not available\n", cp);
+        return 2;
+      }
       codepage = static_cast<uint16_t>(cp);
       ++i;
     } else if (a == "-h" || a == "--help") {
@@ -54,18 +60,18 @@ int ConvertMain(int argc, char** argv) {
   int failures = 0;
   for (const std::string& f : files) {
     const UnicodeString name = Utf8ToUtf16(f);
-    std::ifstream in(f, std::ios::binary);
     struct stat st;
-    if (!in || ::stat(f.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+    bool text = false;
+    try {
+      if (::stat(f.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) throw EFOpenError(u"not a regular file");
+      TFileStream in(name, fmOpenRead | fmShareDenyNone);
+      text = StreamIsConvertibleText(in);
+    } catch (const Exception&) {
       std::fprintf(stderr, "kx8 convert: %s: cannot read\n", f.c_str());
       ++failures;
       continue;
     }
-    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    in.close();
-    std::string out;
-    TKXFileFormat fmt;
-    if (!ConvertedBytesToUTF16LE(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), codepage, out, fmt)) {
+    if (!text) {
       std::fprintf(stderr, "kx8 convert: %s: not a text file, skipped\n", f.c_str());
       continue;
     }
@@ -83,15 +89,17 @@ int ConvertMain(int argc, char** argv) {
       continue;
     }
     backupsMade.insert(backupName);
-    {
-      std::ofstream o(f, std::ios::binary | std::ios::trunc);
-      o.write(out.data(), static_cast<std::streamsize>(out.size()));
-      if (!o.flush()) {
-        std::fprintf(stderr, "kx8 convert: %s: write failed (%s); the original is in %s\n", f.c_str(),
-                     std::strerror(errno), backupName.c_str());
-        ++failures;
-        continue;
-      }
+    try {
+      // The original is emptied in place (keeping its owner, modes and links) and filled from the backup.
+      TFileStream source(backup, fmOpenRead | fmShareDenyNone);
+      TFileStream target(name, fmCreate);
+      TKXFileFormat fmt;
+      if (!StreamedBytesToUTF16LE(source, target, codepage, fmt)) throw EInOutError(u"the backup is no text", 0);
+    } catch (const std::exception& e) {
+      std::fprintf(stderr, "kx8 convert: %s: conversion failed (%s); the original is in %s\n", f.c_str(), e.what(),
+                   backupName.c_str());
+      ++failures;
+      continue;
     }
     const struct timespec times[2] = {st.st_atim, st.st_mtim};
     ::utimensat(AT_FDCWD, f.c_str(), times, 0);  // the converted text keeps the original's date
