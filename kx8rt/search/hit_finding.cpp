@@ -450,7 +450,7 @@ struct Scan {
 #if defined(KX8_AVX2_DISPATCH)
         if (Global_UseWideVectors) scan.Sixteen();
 #endif
-        if (!scan.candidate && scan.i >= scalarUntil) scan.Eight();
+        if (!scan.candidate && scan.i >= scan.scalarUntil) scan.Eight();
         i = scan.i;
         scalarUntil = scan.scalarUntil;
         WordStarts(scan.starts);
