@@ -1,5 +1,6 @@
 #include "kx8rt/strings/repeated_chunks.h"
 
+#include <climits>
 #include <string_view>
 
 #include "kx8rt/containers/comparisons.h"
@@ -8,6 +9,7 @@
 #include "kx8rt/platform/yield.h"
 #include "kx8rt/strings/sentences.h"
 #include "kx8rt/strings/tags.h"
+#include "kx8rt/text_primitives/bare_assemb.h"
 
 namespace kx8 {
 
@@ -130,10 +132,20 @@ void TRepeatedChunks::AddToRepeatedSentencesInTxt(int32_t file_number, int32_t t
 }
 
 namespace {
+// The first occurrence of s in text at or after from (npos when none). Every sentence is looked for
+// through the whole text, so this is the detector's hot loop: the vector search does it, except for a
+// pattern holding a zero unit, which that search would take as its end.
+size_t FindFrom(std::u16string_view text, const UnicodeString& s, size_t from) {
+  if (from > text.size() || text.size() - from > static_cast<size_t>(INT32_MAX) || s.find(u'\0') != UnicodeString::npos)
+    return text.find(s, from);
+  const char16_t* hit = FastStrPosW(text.data() + from, s.c_str(), static_cast<int32_t>(text.size() - from));
+  return hit == nullptr ? std::u16string_view::npos : static_cast<size_t>(hit - text.data());
+}
+
 // Occurrences of s in text, overlapping ones included.
-int32_t CountOccurrences(std::u16string_view text, std::u16string_view s) {
+int32_t CountOccurrences(std::u16string_view text, const UnicodeString& s) {
   int32_t hits = 0;
-  for (size_t at = text.find(s); at != std::u16string_view::npos; at = text.find(s, at + 1)) ++hits;
+  for (size_t at = FindFrom(text, s, 0); at != std::u16string_view::npos; at = FindFrom(text, s, at + 1)) ++hits;
   return hits;
 }
 }  // namespace
@@ -203,7 +215,7 @@ std::unique_ptr<TStringListWith2LongintRec> RepeatedXCharChunks(int32_t chunkLen
     if (chunk.size() > 100) {
       for (;;) {
         MyYieldProcess();
-        const size_t found = all.find(chunk, static_cast<size_t>(start - 1));
+        const size_t found = FindFrom(all, chunk, static_cast<size_t>(start - 1));
         if (found == std::u16string_view::npos) break;
         const int64_t p = static_cast<int64_t>(found) + 1;
         int32_t line = -1;
