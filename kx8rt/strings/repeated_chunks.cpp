@@ -1,7 +1,11 @@
 #include "kx8rt/strings/repeated_chunks.h"
 
 #include <climits>
+#include <cstdint>
+#include <cstring>
+#include <memory>
 #include <string_view>
+#include <vector>
 
 #include "kx8rt/containers/comparisons.h"
 #include "kx8rt/platform/exceptions.h"
@@ -142,6 +146,44 @@ size_t FindFrom(std::u16string_view text, const UnicodeString& s, size_t from) {
   return hit == nullptr ? std::u16string_view::npos : static_cast<size_t>(hit - text.data());
 }
 
+// Which runs of eight units of a text occur there more than once, as far as a table of counters
+// (indexed by the run's hash, each stopping at 2) can tell. A collision can only make a single run look
+// repeated, never the other way, so a sentence that begins with a run the table calls single occurs at
+// most once and need not be counted through the whole text: most sentences of a text are such, and
+// without this the detector's time grows with the square of a text's length.
+class TRepeatedRuns {
+ public:
+  static constexpr size_t kRun = 8;
+
+  explicit TRepeatedRuns(std::u16string_view text) {
+    const size_t runs = text.size() < kRun ? 0 : text.size() - kRun + 1;
+    // About two counters a run, a power of two, at most 16 MB however long the text.
+    size_t buckets = 1024;
+    while (buckets < 2 * runs && buckets < (size_t{1} << 24)) buckets *= 2;
+    fMask = buckets - 1;
+    fCounts.assign(buckets, 0);
+    for (size_t i = 0; i < runs; ++i) {
+      uint8_t& c = fCounts[Bucket(text.data() + i)];
+      c += c < 2;
+    }
+  }
+
+  bool MayRepeat(const UnicodeString& s) const { return s.size() < kRun || fCounts[Bucket(s.data())] >= 2; }
+
+ private:
+  size_t Bucket(const char16_t* p) const {
+    uint64_t a, b;
+    std::memcpy(&a, p, 8);
+    std::memcpy(&b, p + 4, 8);
+    uint64_t h = (a ^ (b * 0x9E3779B97F4A7C15ull)) * 0xBF58476D1CE4E5B9ull;
+    h ^= h >> 31;
+    return static_cast<size_t>(h) & fMask;
+  }
+
+  std::vector<uint8_t> fCounts;
+  size_t fMask = 0;
+};
+
 // Occurrences of s in text, overlapping ones included.
 int32_t CountOccurrences(std::u16string_view text, const UnicodeString& s) {
   int32_t hits = 0;
@@ -156,6 +198,10 @@ int32_t TRepeatedChunks::AddedToRepeatedSentencesInTxt(int32_t file_number, cons
   const std::u16string_view text(tagless);
   int32_t p = FirstValidStartOfSentence(tagless, 1);
   TStringList seen;  // the distinct sentences of this text, case ignored
+  // Only a sentence found min_hits times is kept, so with min_hits of 2 or more one that cannot occur
+  // twice is passed over uncounted.
+  std::unique_ptr<TRepeatedRuns> runs;
+  if (min_hits >= 2) runs = std::make_unique<TRepeatedRuns>(text);
   seen.SetSorted(true);
   seen.SetUseLocale(false);
   while (processing && p >= 1) {
@@ -172,6 +218,7 @@ int32_t TRepeatedChunks::AddedToRepeatedSentencesInTxt(int32_t file_number, cons
         MyYieldProcess();
         if (tagless.size() > 100000 && this_reporting)
           this_reporting(static_cast<int32_t>(int64_t{p} * 100 / static_cast<int64_t>(tagless.size())));
+        if (runs && !runs->MayRepeat(s)) continue;
         const int32_t hits = CountOccurrences(text, s);
         if (hits >= min_hits) chunks_list->AddOrIncOneByFreq(s, file_number, hits);
       }
