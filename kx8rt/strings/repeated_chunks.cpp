@@ -146,32 +146,46 @@ size_t FindFrom(std::u16string_view text, const UnicodeString& s, size_t from) {
   return hit == nullptr ? std::u16string_view::npos : static_cast<size_t>(hit - text.data());
 }
 
-// Which runs of eight units of a text occur there more than once, as far as a table of counters
-// (indexed by the run's hash, each stopping at 2) can tell. A collision can only make a single run look
-// repeated, never the other way, so a sentence that begins with a run the table calls single occurs at
-// most once and need not be counted through the whole text: most sentences of a text are such, and
-// without this the detector's time grows with the square of a text's length.
-class TRepeatedRuns {
+// Where each run of eight units of a text starts, grouped by the run's hash: the places a sentence can
+// occur are those where its own first eight units stand, so a sentence is counted by comparing it at
+// the few places of its group instead of searching the whole text for it, once per sentence, which made
+// the detector's time grow with the square of a text's length. A hash collision only adds places that
+// the comparison then turns down. Overlapping occurrences are counted, as the search counts them.
+class TRunIndex {
  public:
   static constexpr size_t kRun = 8;
+  // Longer texts (over 256 MB of places) are searched sentence by sentence instead.
+  static constexpr size_t kMaxRuns = size_t{1} << 26;
 
-  explicit TRepeatedRuns(std::u16string_view text) {
-    const size_t runs = text.size() < kRun ? 0 : text.size() - kRun + 1;
-    // About two counters a run, a power of two, at most 16 MB however long the text.
-    size_t buckets = 1024;
-    while (buckets < 2 * runs && buckets < (size_t{1} << 24)) buckets *= 2;
-    fMask = buckets - 1;
-    fCounts.assign(buckets, 0);
-    for (size_t i = 0; i < runs; ++i) {
-      uint8_t& c = fCounts[Bucket(text.data() + i)];
-      c += c < 2;
-    }
+  static bool Suits(std::u16string_view text) { return text.size() >= kRun && text.size() - kRun + 1 <= kMaxRuns; }
+
+  explicit TRunIndex(std::u16string_view text) : fText(text) {
+    const size_t runs = text.size() - kRun + 1;
+    // About two places a group, a power of two, at most 2^23 groups.
+    size_t groups = 1024;
+    while (groups < runs / 2 && groups < (size_t{1} << 23)) groups *= 2;
+    fMask = groups - 1;
+    fFirst.assign(groups + 1, 0);
+    for (size_t i = 0; i < runs; ++i) ++fFirst[Group(text.data() + i) + 1];
+    for (size_t g = 1; g <= groups; ++g) fFirst[g] += fFirst[g - 1];
+    std::vector<uint32_t> next(fFirst.begin(), fFirst.end() - 1);
+    fPlaces.resize(runs);
+    for (size_t i = 0; i < runs; ++i) fPlaces[next[Group(text.data() + i)]++] = static_cast<uint32_t>(i);
   }
 
-  bool MayRepeat(const UnicodeString& s) const { return s.size() < kRun || fCounts[Bucket(s.data())] >= 2; }
+  // Occurrences of s (at least kRun units long) in the text.
+  int32_t Count(const UnicodeString& s) const {
+    const size_t g = Group(s.data());
+    int32_t hits = 0;
+    for (uint32_t k = fFirst[g]; k < fFirst[g + 1]; ++k) {
+      const size_t at = fPlaces[k];
+      hits += at + s.size() <= fText.size() && std::memcmp(fText.data() + at, s.data(), s.size() * 2) == 0;
+    }
+    return hits;
+  }
 
  private:
-  size_t Bucket(const char16_t* p) const {
+  size_t Group(const char16_t* p) const {
     uint64_t a, b;
     std::memcpy(&a, p, 8);
     std::memcpy(&b, p + 4, 8);
@@ -180,7 +194,9 @@ class TRepeatedRuns {
     return static_cast<size_t>(h) & fMask;
   }
 
-  std::vector<uint8_t> fCounts;
+  std::u16string_view fText;
+  std::vector<uint32_t> fFirst;   // group g's places are fPlaces[fFirst[g] .. fFirst[g + 1])
+  std::vector<uint32_t> fPlaces;  // in text order within each group
   size_t fMask = 0;
 };
 
@@ -198,10 +214,7 @@ int32_t TRepeatedChunks::AddedToRepeatedSentencesInTxt(int32_t file_number, cons
   const std::u16string_view text(tagless);
   int32_t p = FirstValidStartOfSentence(tagless, 1);
   TStringList seen;  // the distinct sentences of this text, case ignored
-  // Only a sentence found min_hits times is kept, so with min_hits of 2 or more one that cannot occur
-  // twice is passed over uncounted.
-  std::unique_ptr<TRepeatedRuns> runs;
-  if (min_hits >= 2) runs = std::make_unique<TRepeatedRuns>(text);
+  const std::unique_ptr<TRunIndex> places = TRunIndex::Suits(text) ? std::make_unique<TRunIndex>(text) : nullptr;
   seen.SetSorted(true);
   seen.SetUseLocale(false);
   while (processing && p >= 1) {
@@ -218,8 +231,7 @@ int32_t TRepeatedChunks::AddedToRepeatedSentencesInTxt(int32_t file_number, cons
         MyYieldProcess();
         if (tagless.size() > 100000 && this_reporting)
           this_reporting(static_cast<int32_t>(int64_t{p} * 100 / static_cast<int64_t>(tagless.size())));
-        if (runs && !runs->MayRepeat(s)) continue;
-        const int32_t hits = CountOccurrences(text, s);
+        const int32_t hits = places && s.size() >= TRunIndex::kRun ? places->Count(s) : CountOccurrences(text, s);
         if (hits >= min_hits) chunks_list->AddOrIncOneByFreq(s, file_number, hits);
       }
     }

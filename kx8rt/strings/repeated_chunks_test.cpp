@@ -79,35 +79,47 @@ TEST(RepeatedChunks, SentenceFoundThriceRecordedOnceByMinHits) {
   }
 }
 
-TEST(RepeatedChunks, SentencesSeenOnceArePassedOverWithoutChangingTheCounts) {
-  // A text of many sentences, some repeated, some found again only inside longer ones, some shorter
-  // than the runs the detector hashes: what min_hits 2 keeps must be exactly what min_hits 1 (which
-  // counts every sentence) finds two or more times, with the same counts.
+TEST(RepeatedChunks, EverySentenceIsCountedWhereverItOccurs) {
+  // A text of many sentences, some repeated, some found again only inside longer ones or overlapping
+  // themselves, some shorter than the runs the detector groups places by: each sentence's count must be
+  // that of a plain search through the whole text, overlaps included.
   UnicodeString text;
   for (int k = 0; k < 400; ++k) {
     const int n = k % 23;
     if (k % 5 == 0) text += u"Here we go again number " + UnicodeString(1, static_cast<char16_t>(u'A' + n % 3)) + u".";
     else if (k % 7 == 0) text += u"Yes. And so it said Yes.";
     else if (k % 11 == 0) text += u"Tiny.";
+    else if (k % 13 == 0) text += u"Aaaaaaaaaa. Aaaaaaaaaaa.";
     else text += u"Sentence " + UnicodeString(1, static_cast<char16_t>(u'a' + n)) + u" of round " +
                  UnicodeString(1, static_cast<char16_t>(u'0' + k % 10)) + UnicodeString(1, static_cast<char16_t>(u'0' + k / 10 % 10)) + u" here.";
     text += k % 3 == 0 ? u"\r\n" : u" ";
   }
   text += u"\r\n";
-  std::map<UnicodeString, int32_t> counted, kept;
+  const auto plainCount = [&](const UnicodeString& s) {
+    int32_t hits = 0;
+    for (size_t at = text.find(s); at != UnicodeString::npos; at = text.find(s, at + 1)) ++hits;
+    return hits;
+  };
+  std::map<UnicodeString, int32_t> repeated;
   for (const int32_t minHits : {1, 2}) {
     TRepeatedChunks rc;
     rc.SetSettings(false, 0, minHits, 0, nullptr, nullptr, nullptr);
     rc.processing = true;
     rc.AddedToRepeatedSentencesInTxt(3, text);
+    std::map<UnicodeString, int32_t> kept;
     for (int32_t i = 0; i < rc.chunks_list->Count(); ++i) {
+      const UnicodeString s = rc.chunks_list->Get(i);
       const int32_t hits = rc.chunks_list->GetAListOfOccurrences(i)->GetAValue(0).long1;
-      if (minHits == 1 && hits >= 2) counted[rc.chunks_list->Get(i)] = hits;
-      if (minHits == 2) kept[rc.chunks_list->Get(i)] = hits;
+      EXPECT_EQ(hits, plainCount(s)) << Utf16ToUtf8(s);
+      if (minHits == 1 && hits >= 2) repeated[s] = hits;
+      if (minHits == 2) kept[s] = hits;
+    }
+    if (minHits == 2) {
+      EXPECT_EQ(kept, repeated);
     }
   }
-  EXPECT_GT(counted.size(), 5u);
-  EXPECT_EQ(kept, counted);
+  EXPECT_GT(repeated.size(), 5u);
+  EXPECT_EQ(repeated[u"Aaaaaaaaaa."], plainCount(u"Aaaaaaaaaa."));  // found inside the longer one too
 }
 
 TEST(RepeatedChunks, StopFromProgressEndsTheTextAfterTheSentence) {
