@@ -69,9 +69,8 @@ void BM_TPeruseDirWalk(benchmark::State& state) {
   state.counters["files/s"] = benchmark::Counter(static_cast<double>(files), benchmark::Counter::kIsIterationInvariantRate);
 }
 
-// The operating system's own walker, for scale (counts the archives as files, not their entries).
-void BM_FindTypeF(benchmark::State& state) {
-  const std::string cmd = "find " + Root().string() + " -type f | wc -l";
+// A shell command's count of files (its one number), run once an iteration, as files per second.
+void FilesCountedBy(benchmark::State& state, const std::string& cmd) {
   long files = 0;
   for (auto _ : state) {
     FILE* p = ::popen(cmd.c_str(), "r");
@@ -82,17 +81,12 @@ void BM_FindTypeF(benchmark::State& state) {
   state.counters["files/s"] = benchmark::Counter(static_cast<double>(files), benchmark::Counter::kIsIterationInvariantRate);
 }
 
+// The operating system's own walker, for scale (counts the archives as files, not their entries).
+void BM_FindTypeF(benchmark::State& state) { FilesCountedBy(state, "find " + Root().string() + " -type f | wc -l"); }
+
 // find again, now examining every file for its size and date as the walker must (one stat each).
 void BM_FindWithSizesAndDates(benchmark::State& state) {
-  const std::string cmd = "find " + Root().string() + " -type f -printf '%s %T@\\n' | wc -l";
-  long files = 0;
-  for (auto _ : state) {
-    FILE* p = ::popen(cmd.c_str(), "r");
-    if (!p || std::fscanf(p, "%ld", &files) != 1) state.SkipWithError("find failed");
-    if (p) ::pclose(p);
-  }
-  state.counters["files"] = static_cast<double>(files);
-  state.counters["files/s"] = benchmark::Counter(static_cast<double>(files), benchmark::Counter::kIsIterationInvariantRate);
+  FilesCountedBy(state, "find " + Root().string() + " -type f -printf '%s %T@\\n' | wc -l");
 }
 
 // Names and sizes of every archive entry straight from libzip, without the walker's records.

@@ -51,17 +51,18 @@ std::vector<Found> RunOver(const Ch* text, int32_t n, std::vector<uint16_t>& typ
 
 // The same search with the wide vectors on and off must find the same.
 template <typename Ch>
-std::vector<Found> RunBothWidths(const Ch* text, int32_t n, std::vector<uint16_t>& types,
-                                 const kx8::TSearch_word_format_rec& rec, bool isUnicode, bool flip) {
-  const bool saved = kx8::Global_UseWideVectors;
-  kx8::Global_UseWideVectors = false;
-  std::vector<uint16_t> narrowTypes = types;
-  const std::vector<Found> narrow = RunOver(text, n, narrowTypes, rec, isUnicode, flip);
-  kx8::Global_UseWideVectors = kx8::CpuHasAvx2();
-  const std::vector<Found> wide = RunOver(text, n, types, rec, isUnicode, flip);
-  kx8::Global_UseWideVectors = saved;
+void RunBothWidths(const Ch* text, int32_t n, std::vector<uint16_t>& types, const kx8::TSearch_word_format_rec& rec,
+                   bool isUnicode, bool flip) {
+  std::vector<Found> narrow, wide;
+  {
+    const kx8::TWideVectorsSetting width(false);
+    narrow = RunOver(text, n, types, rec, isUnicode, flip);
+  }
+  {
+    const kx8::TWideVectorsSetting width(true);
+    wide = RunOver(text, n, types, rec, isUnicode, flip);
+  }
   if (narrow != wide) __builtin_trap();
-  return wide;
 }
 
 void Classify(const void* text, int32_t n, bool isUnicode, std::vector<uint16_t>& types, const auto& unitAt) {
@@ -69,13 +70,15 @@ void Classify(const void* text, int32_t n, bool isUnicode, std::vector<uint16_t>
   kx8::GetStringTypeExNT2000(isUnicode, 0x0409, kx8::CT_CTYPE1, text, n, types.data());
   kx8::HandleMiddleChars(text, types.data(), u"'", 1, n, isUnicode, false, false);
   // The number rule with both vector widths must give the same types.
-  const bool saved = kx8::Global_UseWideVectors;
   std::vector<uint16_t> narrow = types;
-  kx8::Global_UseWideVectors = false;
-  kx8::HandleMiddleCharsInNumbers(isUnicode, true, text, narrow.data(), n);
-  kx8::Global_UseWideVectors = kx8::CpuHasAvx2();
-  kx8::HandleMiddleCharsInNumbers(isUnicode, true, text, types.data(), n);
-  kx8::Global_UseWideVectors = saved;
+  {
+    const kx8::TWideVectorsSetting width(false);
+    kx8::HandleMiddleCharsInNumbers(isUnicode, true, text, narrow.data(), n);
+  }
+  {
+    const kx8::TWideVectorsSetting width(true);
+    kx8::HandleMiddleCharsInNumbers(isUnicode, true, text, types.data(), n);
+  }
   if (narrow != types) __builtin_trap();
   bool inTag = false;
   for (int32_t i = 0; i < n; ++i) {

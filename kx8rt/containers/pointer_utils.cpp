@@ -9,6 +9,7 @@
 #include "kx8rt/platform/exceptions.h"
 #include "kx8rt/platform/format.h"
 #include "kx8rt/platform/messages.h"
+#include "kx8rt/platform/strings.h"
 
 namespace kx8 {
 
@@ -110,7 +111,7 @@ char16_t* CheckedNewLenPchar(const char16_t* p, uint32_t n) {
 void DeletePAnsichar(char* p) { delete[] p; }
 void DeletePChar(char16_t* p) { delete[] p; }
 
-uint32_t StrLenW(const char16_t* p) { return static_cast<uint32_t>(Length(p)); }
+uint32_t StrLenW(const char16_t* p) { return static_cast<uint32_t>(WideStrLen(p)); }
 uint32_t StrLenA(const char* p) { return static_cast<uint32_t>(Length(p)); }
 
 int32_t ComparePAnsichar(const char* a, const char* b) { return OrdinalCompare(a, b); }

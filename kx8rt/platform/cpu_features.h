@@ -11,4 +11,19 @@ bool CpuHasAvx2();
 // machine; turning it on where CpuHasAvx2() is false is a fault.
 extern bool Global_UseWideVectors;
 
+// Sets Global_UseWideVectors for a scope (on only where the processor has the vectors) and puts the
+// previous value back at its end, so that a test or measurement can run one width and leave the other.
+class TWideVectorsSetting {
+ public:
+  explicit TWideVectorsSetting(bool useWide) : fSaved(Global_UseWideVectors) {
+    Global_UseWideVectors = useWide && CpuHasAvx2();
+  }
+  ~TWideVectorsSetting() { Global_UseWideVectors = fSaved; }
+  TWideVectorsSetting(const TWideVectorsSetting&) = delete;
+  TWideVectorsSetting& operator=(const TWideVectorsSetting&) = delete;
+
+ private:
+  bool fSaved;
+};
+
 }  // namespace kx8

@@ -265,10 +265,9 @@ TEST(NewFindWantedInBuffer, LongTextsCountEveryWordBeforeEachHit) {
   // Hits and word counts over texts long enough for the block-at-a-time scan, with the wanted word at
   // every position within a block and (in the second text) a stretch of over a million characters with
   // no candidate at all, with more word starts than a 16-bit count per lane could hold.
-  const bool wide = Global_UseWideVectors;
   for (const bool useWide : {false, true})
   for (const int32_t fillerWords : {3, 300000}) {
-    Global_UseWideVectors = useWide && CpuHasAvx2();  // both vector widths where the processor has both
+    const TWideVectorsSetting width(useWide);  // both vector widths where the processor has both
     UnicodeString text;
     std::vector<std::pair<int32_t, int32_t>> want;  // where each "the" starts and how many words precede it
     int32_t words = 0;
@@ -295,7 +294,6 @@ TEST(NewFindWantedInBuffer, LongTextsCountEveryWordBeforeEachHit) {
     }
     EXPECT_EQ(got, want) << fillerWords << (useWide ? " wide" : "");
   }
-  Global_UseWideVectors = wide;
 }
 
 TEST(NewFindWantedInBuffer, NothingToSearch) {

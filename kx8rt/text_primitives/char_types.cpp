@@ -161,10 +161,16 @@ inline void NumberMiddles(uint64_t mask, int64_t base, const void* Buffer, bool 
 }
 
 #if defined(__SSE2__)
-// Handles the starts from i on sixteen at a time and returns where fewer than that remain. The text is
-// read only at a number's middle, too seldom for the processor to fetch it ahead by itself, so it is
-// fetched ahead here (an address past the buffer's end is harmless to a prefetch; it is made as an
-// integer, not a pointer).
+// The text is read only at a number's middle, too seldom for the processor to fetch it ahead by itself,
+// so the block scans fetch the character at index ahead by hand (an address past the buffer's end is
+// harmless to a prefetch; it is made as an integer, not a pointer).
+inline void FetchTextAhead(const void* Buffer, bool IsUnicode, int32_t index) {
+  _mm_prefetch(reinterpret_cast<const char*>(reinterpret_cast<uintptr_t>(Buffer) +
+                                             static_cast<uintptr_t>(index) * (IsUnicode ? 2 : 1)),
+               _MM_HINT_T0);
+}
+
+// Handles the starts from i on sixteen at a time and returns where fewer than that remain.
 int32_t NumberMiddlesByBlocks(const void* Buffer, bool IsUnicode, bool SpaceIsSeparator, uint16_t* Types, int32_t i,
                               int32_t Len) {
   const __m128i digit = _mm_set1_epi16(static_cast<int16_t>(C1_DIGIT));
@@ -175,9 +181,7 @@ int32_t NumberMiddlesByBlocks(const void* Buffer, bool IsUnicode, bool SpaceIsSe
         _mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(_mm_andnot_si128(load(1), _mm_and_si128(load(0), load(2))), digit), zero)));
   };
   for (; i + 18 <= Len; i += 16) {
-    _mm_prefetch(reinterpret_cast<const char*>(reinterpret_cast<uintptr_t>(Buffer) +
-                                               (static_cast<uintptr_t>(i) + 512) * (IsUnicode ? 2 : 1)),
-                 _MM_HINT_T0);
+    FetchTextAhead(Buffer, IsUnicode, i + 512);
     const uint32_t mask = ~(notMiddles(i) | notMiddles(i + 8) << 16);
     if (mask != 0) NumberMiddles(mask, i, Buffer, IsUnicode, SpaceIsSeparator, Types);
   }
@@ -192,9 +196,7 @@ __attribute__((target("avx2"))) int32_t NumberMiddlesByBlocksAvx2(const void* Bu
   const __m256i digit = _mm256_set1_epi16(static_cast<int16_t>(C1_DIGIT));
   const __m256i zero = _mm256_setzero_si256();
   for (; i + 34 <= Len; i += 32) {
-    _mm_prefetch(reinterpret_cast<const char*>(reinterpret_cast<uintptr_t>(Buffer) +
-                                               (static_cast<uintptr_t>(i) + 1024) * (IsUnicode ? 2 : 1)),
-                 _MM_HINT_T0);
+    FetchTextAhead(Buffer, IsUnicode, i + 1024);
     const auto* t = reinterpret_cast<const __m256i*>(Types + i);
     const auto* t1 = reinterpret_cast<const __m256i*>(Types + i + 1);
     const auto* t2 = reinterpret_cast<const __m256i*>(Types + i + 2);

@@ -171,9 +171,8 @@ TEST(MiddleCharsInNumbers, LongTextsGiveWhatEachPieceGivesAlone) {
     }
   std::string narrow;
   for (const char16_t c : text) narrow.push_back(c == u'\u00B7' ? '\xB7' : static_cast<char>(c));
-  const bool wide = Global_UseWideVectors;
   for (const bool useWide : {false, true}) {
-    Global_UseWideVectors = useWide && CpuHasAvx2();  // both vector widths where the processor has both
+    const TWideVectorsSetting width(useWide);  // both vector widths where the processor has both
     auto types = TypesOf(text);
     HandleMiddleCharsInNumbers(true, false, text.data(), types.data(), static_cast<int32_t>(text.size()));
     EXPECT_EQ(Classes(types, text.size()), want) << useWide;
@@ -182,7 +181,6 @@ TEST(MiddleCharsInNumbers, LongTextsGiveWhatEachPieceGivesAlone) {
     HandleMiddleCharsInNumbers(false, false, narrow.data(), narrowTypes.data(), static_cast<int32_t>(narrow.size()));
     EXPECT_EQ(Classes(narrowTypes, narrow.size()), want) << useWide;
   }
-  Global_UseWideVectors = wide;
 }
 
 TEST(ZeroWidthJoiners, GetExactTypeWords) {
