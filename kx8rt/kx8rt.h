@@ -98,3 +98,10 @@
 
 // dates
 #include "kx8rt/dates/juliandateroutines.h"
+
+// corpus
+#include "kx8rt/corpus/concordance.h"
+#include "kx8rt/corpus/corpus_texts.h"
+#include "kx8rt/corpus/corpus_word_lists.h"
+#include "kx8rt/corpus/corpus_words.h"
+#include "kx8rt/corpus/text_delivery.h"

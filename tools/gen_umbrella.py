@@ -3,7 +3,7 @@
 import glob
 import os
 
-ORDER = ['platform', 'text_primitives', 'containers', 'search', 'strings', 'definitions', 'files', 'dates']
+ORDER = ['platform', 'text_primitives', 'containers', 'search', 'strings', 'definitions', 'files', 'dates', 'corpus']
 INTERNAL = {'kx8rt/platform/messages_table.h'}  # an X-macro table, included by messages.h
 
 root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))

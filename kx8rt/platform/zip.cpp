@@ -199,6 +199,31 @@ std::string TZipArchive::ExtractToString(int32_t index) const {
   return ReadEntry(fArchive, static_cast<zip_uint64_t>(index), fFileName);
 }
 
+int64_t TZipArchive::CompressedSize(int32_t index) const {
+  CheckIndex(index);
+  zip_stat_t st;
+  zip_stat_init(&st);
+  if (zip_stat_index(fArchive, static_cast<zip_uint64_t>(index), 0, &st) != 0)
+    Fail(u"Cannot read entry of", fFileName, LibzipError(fArchive));
+  return (st.valid & ZIP_STAT_COMP_SIZE) ? static_cast<int64_t>(st.comp_size) : 0;
+}
+
+TZipEntryReader::TZipEntryReader(const TZipArchive& archive, int32_t index) : fArchiveName(archive.FileName()) {
+  archive.CheckIndex(index);
+  fFile = zip_fopen_index(archive.fArchive, static_cast<zip_uint64_t>(index), 0);
+  if (!fFile) Fail(u"Cannot open entry of", fArchiveName, LibzipError(archive.fArchive));
+}
+
+TZipEntryReader::~TZipEntryReader() {
+  if (fFile) zip_fclose(fFile);
+}
+
+size_t TZipEntryReader::Read(void* buffer, size_t n) {
+  const zip_int64_t got = zip_fread(fFile, buffer, n);
+  if (got < 0) Fail(u"Damaged entry in", fArchiveName, Utf8ToUtf16(zip_file_strerror(fFile)));
+  return static_cast<size_t>(got);
+}
+
 UnicodeString TZipArchive::ExtractToFolder(int32_t index, const UnicodeString& folder) const {
   const UnicodeString name = Name(index);
   if (!IsSafeZipEntryName(name)) Fail(u"Refused to extract entry", name, u"its name leads outside the folder");

@@ -10,7 +10,8 @@
 #include "kx8rt/platform/exceptions.h"
 #include "kx8rt/platform/strings.h"
 
-struct zip;  // libzip's archive handle, kept out of the public headers
+struct zip;       // libzip's archive handle, kept out of the public headers
+struct zip_file;  // and its open-entry handle
 
 namespace kx8 {
 
@@ -74,6 +75,8 @@ class TZipArchive {
 
   // The entry's bytes; raises EZipError on a damaged entry (bad data, checksum mismatch).
   std::string ExtractToString(int32_t index) const;
+  // Compressed size in bytes (what the entry takes in the archive).
+  int64_t CompressedSize(int32_t index) const;
   // Writes the entry below folder, creating the folders its name names; raises EZipError when the name
   // would lead outside folder (absolute, a drive, or a ".." part) or when writing fails.
   // Returns the full path written.
@@ -101,6 +104,24 @@ class TZipArchive {
 
   zip* fArchive = nullptr;
   UnicodeString fFileName;
+  friend class TZipEntryReader;
+};
+
+// Reads one entry of an open archive piece by piece, so that an entry of any size is read in bounded
+// memory. The archive must stay open while the reader is; one reader at a time per archive object.
+class TZipEntryReader {
+ public:
+  // Opens the entry; raises EListError for a bad index and EZipError when it cannot be opened.
+  TZipEntryReader(const TZipArchive& archive, int32_t index);
+  ~TZipEntryReader();
+  TZipEntryReader(const TZipEntryReader&) = delete;
+  TZipEntryReader& operator=(const TZipEntryReader&) = delete;
+  // Up to n bytes into buffer; 0 at the end; raises EZipError on damaged data.
+  size_t Read(void* buffer, size_t n);
+
+ private:
+  zip_file* fFile = nullptr;
+  UnicodeString fArchiveName;
 };
 
 // The date-time value (days since 30 December 1899) of a time_t, in local time.

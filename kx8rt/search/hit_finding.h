@@ -33,8 +33,9 @@ inline THandleTextSectionProc HandleParagraphEndProc = [](int32_t, int32_t) {};
 inline THandleTextSectionProc HandleHeadingEndProc = [](int32_t, int32_t) {};
 inline THandleTextSectionProc HandleSectionEndProc = [](int32_t, int32_t) {};
 
-// Whether the scan is inside a heading; carried from one call (and buffer chunk) to the next.
-inline bool Global_in_heading = false;
+// Whether the scan is inside a heading; carried from one call (and buffer chunk) to the next. One per
+// thread, so that a tool may run one engine on each of several threads.
+inline thread_local bool Global_in_heading = false;
 // Statistics of the whole file being searched, for tools that sum chunk statistics.
 inline TSearchStatsRec Global_OneFilesStats;
 // Clears Global_OneFilesStats and Global_in_heading before a new file.

@@ -19,8 +19,9 @@
 namespace kx8 {
 
 // Byte offset from the buffer start at which searches begin (and restart, when a found event asks);
-// 0 or less: the buffer start. Process-wide, shared by every engine.
-inline int32_t Global_LowestJumpTo = 0;
+// 0 or less: the buffer start. Shared by every engine of a thread (one per thread, so that engines on
+// several threads do not move each other's searches).
+inline thread_local int32_t Global_LowestJumpTo = 0;
 
 // Per segment-marker code 14..21 (element 0 = code 14), how many such markers the text has.
 using TTagsFoundArray = std::array<int32_t, 8>;

@@ -1,60 +1,105 @@
-// kx8 wordlist: the words of the texts under the paths, tallied as one text, by frequency or alphabetically.
-#include <kx8rt/strings/word_lists.h>
+// kx8 wordlist: the words of the texts under the paths, tallied as one, by frequency or alphabetically,
+// through the library's corpus word list (the same texts, decoding and word rule as kx8 concord).
+#include <CLI/CLI.hpp>
+#include <kx8rt/corpus/corpus_word_lists.h>
+#include <nlohmann/json.hpp>
 
 #include <cstdio>
-#include <memory>
 #include <string>
 #include <vector>
 
-#include "word_list_files.h"
+#include "commands.h"
+#include "corpus_options.h"
+#include "output.h"
 
 using namespace kx8;
 
 int WordlistMain(int argc, char** argv) {
-  static const char* const kWordlistUsage =
-      "usage: kx8 wordlist [--alpha] [--min-length N] [--json] PATH...\n"
-      "  the words (runs of letters and digits, case ignored) of the files under each PATH, tallied as one\n"
-      "  text: rank, word, frequency and percentage of the tokens, then the tokens and types\n";
+  CLI::App app{"kx8 wordlist: the words of the texts under each PATH, tallied as one (case ignored): rank, word, "
+               "frequency and percentage of the tokens, then the tokens and types. A word is what kx8 concord finds "
+               "as one: letters and digits with their combining marks and joiners, the middle characters between "
+               "letters, '.' and ',' between digits.",
+               "kx8 wordlist"};
   bool alpha = false, json = false;
-  int32_t minLength = 1;
+  int minLength = 1;
   std::vector<std::string> paths;
-  for (int i = 0; i < argc; ++i) {
-    const std::string a = argv[i];
-    if (a == "--alpha") alpha = true;
-    else if (a == "--json") json = true;
-    else if (a == "--min-length") { if (!kx8tool::OptionNumber(argc, argv, i, "kx8 wordlist", 1, minLength)) return 2; }
-    else if (a == "--help" || a == "-h") { std::fputs(kWordlistUsage, stdout); return 0; }
-    else if (a.size() > 1 && a[0] == '-') { std::fprintf(stderr, "kx8 wordlist: unknown option %s\n", a.c_str()); return 2; }
-    else paths.push_back(a);
+  kx8tool::CorpusCliOptions corpus;
+  app.add_flag("--alpha", alpha, "in alphabetical order (the language's collation) instead of by frequency");
+  app.add_option("--min-length", minLength, "shortest word counted (default 1)")->check(CLI::Range(1, 1000000));
+  app.add_flag("--json", json, "one JSON object: files, tokens, types, words");
+  corpus.Add(app);
+  app.add_option("paths", paths, "PATH...")->required();
+  try {
+    app.parse(argc + 1, argv - 1);  // argv[-1] is the command's own name, which CLI11 passes over
+  } catch (const CLI::ParseError& e) {
+    const int rc = app.exit(e);
+    return rc == 0 ? 0 : 2;
   }
-  if (paths.empty()) {
-    std::fputs(kWordlistUsage, stderr);
+  if (!corpus.CodepageOk("wordlist")) return 2;
+  TCorpusWordListOptions o;
+  o.word_rule = corpus.Rule();
+  o.codepage = static_cast<uint16_t>(corpus.codepage);
+  o.choice = corpus.Choice();
+  o.min_length = minLength;
+  o.by_frequency = !alpha;
+  bool failed = false;
+  TCorpusWordListResult r;
+  try {
+    r = CorpusWordList(
+        kx8tool::CorpusCliOptions::Paths(paths), o,
+        [&](const TCorpusWordListText& t) {
+          if (t.read) return;
+          failed |= t.unreadable;
+          std::fprintf(stderr, "kx8 wordlist: skipped %s: %s\n", Utf16ToUtf8(t.name).c_str(),
+                       Utf16ToUtf8(t.skipped_because).c_str());
+        },
+        [&](const UnicodeString& p, const UnicodeString& why) {
+          failed = true;
+          std::fprintf(stderr, "kx8 wordlist: %s: %s\n", Utf16ToUtf8(p).c_str(), Utf16ToUtf8(why).c_str());
+        });
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "kx8 wordlist: %s\n", e.what());
     return 2;
   }
-  UnicodeString text;
-  size_t files = 0;
-  if (!kx8tool::ReadTexts(paths, "kx8 wordlist", text, files)) return 2;
-
-  const TStringListAndInteger tally = SimpleTallierOfTxt(text, minLength, !alpha);
-  const std::unique_ptr<TStringList> list(tally.SLIst);
-  const double tokens = tally.n;
-  if (json) {
-    std::printf("{\"files\":%zu,\"tokens\":%d,\"types\":%d,\"words\":[", files, tally.n, list->Count());
-    for (int32_t i = 0; i < list->Count(); ++i) {
-      const int64_t freq = list->Integers(i);
-      std::printf("%s\n{\"rank\":%d,\"word\":%s,\"freq\":%lld,\"percent\":%.4f}", i ? "," : "", i + 1,
-                  kx8tool::JsonString(list->StoredString(i)).c_str(), static_cast<long long>(freq),
-                  tokens > 0 ? 100.0 * freq / tokens : 0.0);
+  const TStringList& list = *r.list;
+  const double tokens = static_cast<double>(r.tokens);
+  kx8tool::Output out;
+  try {
+    if (json) {
+      nlohmann::json j;
+      j["files"] = r.texts_read;
+      j["tokens"] = r.tokens;
+      j["types"] = list.Count();
+      auto& words = j["words"] = nlohmann::json::array();
+      for (int32_t i = 0; i < list.Count(); ++i) {
+        const int64_t freq = list.Integers(i);
+        words.push_back({{"rank", i + 1},
+                         {"word", Utf16ToUtf8(list.StoredString(i))},
+                         {"freq", freq},
+                         {"percent", tokens > 0 ? 100.0 * static_cast<double>(freq) / tokens : 0.0}});
+      }
+      out.Put(j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace));
+      out.Put('\n');
+    } else {
+      char b[512];
+      std::snprintf(b, sizeof b, "%8s  %-24s %10s %8s\n", "N", "Word", "Freq.", "%");
+      out.Put(b);
+      for (int32_t i = 0; i < list.Count(); ++i) {
+        const int64_t freq = list.Integers(i);
+        const std::string w = Utf16ToUtf8(list.StoredString(i));
+        std::snprintf(b, sizeof b, "%8d  %-24s %10lld %8.2f\n", i + 1, w.size() < 400 ? w.c_str() : w.substr(0, 400).c_str(),
+                      static_cast<long long>(freq), tokens > 0 ? 100.0 * static_cast<double>(freq) / tokens : 0.0);
+        out.Put(b);
+      }
+      std::snprintf(b, sizeof b, "\n%lld tokens, %d types in %lld file%s\n", static_cast<long long>(r.tokens), list.Count(),
+                    static_cast<long long>(r.texts_read), r.texts_read == 1 ? "" : "s");
+      out.Put(b);
     }
-    std::printf("]}\n");
-    return 0;
+    out.Flush();
+  } catch (const kx8tool::OutputError& e) {
+    std::fprintf(stderr, "kx8 wordlist: %s\n", e.what());
+    return 2;
   }
-  std::printf("%8s  %-24s %10s %8s\n", "N", "Word", "Freq.", "%");
-  for (int32_t i = 0; i < list->Count(); ++i) {
-    const int64_t freq = list->Integers(i);
-    std::printf("%8d  %-24s %10lld %8.2f\n", i + 1, Utf16ToUtf8(list->StoredString(i)).c_str(),
-                static_cast<long long>(freq), tokens > 0 ? 100.0 * freq / tokens : 0.0);
-  }
-  std::printf("\n%d tokens, %d types in %zu file%s\n", tally.n, list->Count(), files, files == 1 ? "" : "s");
-  return 0;
+  if (failed) return 2;
+  return r.tokens > 0 ? 0 : 1;
 }

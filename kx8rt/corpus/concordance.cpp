@@ -1,0 +1,699 @@
+#include "kx8rt/corpus/concordance.h"
+
+#include <algorithm>
+#include <condition_variable>
+#include <cstring>
+#include <mutex>
+#include <thread>
+
+#include "kx8rt/corpus/text_delivery.h"
+#include "kx8rt/platform/code_pages.h"
+#include "kx8rt/platform/exceptions.h"
+#include "kx8rt/platform/large_buffers.h"
+#include "kx8rt/search/lem_match_stop_rel_lists.h"
+#include "kx8rt/search/search_and_do_engine.h"
+#include "kx8rt/search/search_items.h"
+#include "kx8rt/search/search_parsing.h"
+#include "kx8rt/strings/string_list_utilities.h"
+#include "kx8rt/text_primitives/char_types.h"
+
+namespace kx8 {
+
+bool ParseConcordanceKeyWord(std::u16string_view name, int32_t& key) {
+  if (name == u"word" || name == u"C") {
+    key = 0;
+    return true;
+  }
+  if (name.size() == 2 && (name[0] == u'R' || name[0] == u'L') && name[1] >= u'1' && name[1] <= u'9') {
+    key = (name[0] == u'R' ? 1 : -1) * (name[1] - u'0');
+    return true;
+  }
+  return false;
+}
+
+namespace {
+
+constexpr LCID kLocale = LOCALE_DEFAULT_LCID;
+
+bool IsWordType(uint16_t t) { return (t & tag_or_marker_mask) == 0 && (t & word_char_mask) != 0; }
+bool IsBreak(uint16_t t) { return (t & (whitespace_mask | tag_char_flag | segment_marker_flag)) != 0; }
+
+// The n-th word (1-based) right of index from, or left of index to (exclusive), within [0, len).
+std::u16string_view NthWordRight(const char16_t* text, int32_t len, const uint16_t* types, int32_t from, int32_t n) {
+  int32_t i = from;
+  for (int32_t k = 1; k <= n; ++k) {
+    while (i < len && !IsWordType(types[i])) ++i;
+    const int32_t s = i;
+    while (i < len && IsWordType(types[i])) ++i;
+    if (k == n) return {text + s, static_cast<size_t>(i - s)};
+  }
+  return {};
+}
+std::u16string_view NthWordLeft(const char16_t* text, const uint16_t* types, int32_t to, int32_t n) {
+  int32_t i = to;
+  for (int32_t k = 1; k <= n; ++k) {
+    while (i > 0 && !IsWordType(types[i - 1])) --i;
+    const int32_t e = i;
+    while (i > 0 && IsWordType(types[i - 1])) --i;
+    if (k == n) return {text + i, static_cast<size_t>(e - i)};
+  }
+  return {};
+}
+
+// Whether a whole word matches a parsed search word, wildcards and case notation included: the matcher
+// run over the word alone must find the pattern at its start, covering it.
+bool WordMatches(std::u16string_view word, const TSearch_word_format_rec& rec) {
+  if (word.empty() || rec.search_text.empty()) return false;
+  const auto n = static_cast<int32_t>(word.size());
+  uint16_t small[64];
+  std::vector<uint16_t> big;
+  uint16_t* types = small;
+  if (word.size() + 2 > std::size(small)) {
+    big.resize(word.size() + 2);
+    types = big.data();
+  }
+  GetStringTypeExNT2000(true, kLocale, CT_CTYPE1, word.data(), n, types);
+  const bool cs = rec.flags.Contains(myCaseIsSensitive);
+  const UnicodeString& up = cs ? rec.copies[unchanged_copy] : rec.copies[upper_copy];
+  const UnicodeString& lo = cs ? rec.copies[unchanged_copy] : rec.copies[lower_copy];
+  const UnicodeString& ti = cs ? rec.copies[unchanged_copy] : rec.copies[title_copy];
+  const size_t m = std::min({rec.search_text.size(), up.size(), lo.size(), ti.size(), size_t{0xFFFF}});
+  TSearchStatsRec stats;
+  bool inHeading = false;
+  uint16_t hitLength = 0, exactLength = 0;
+  const void* hit = NewFindWantedInBuffer(word.data(), n, types, types, types + n + 1, up.data(), lo.data(), ti.data(),
+                                          static_cast<uint16_t>(m), cs, rec.flags.Contains(myLeftBounded),
+                                          rec.flags.Contains(myRightBounded), true, false, true, hitLength, exactLength,
+                                          stats, inHeading, false, false, false, false);
+  return hit == word.data() && hitLength >= n;
+}
+
+// Whether one of the items' words is among the span words left or right of the hit; an empty list
+// answers ifEmpty.
+bool WithinSpan(const std::vector<TSearch_word_format_rec>& items, const char16_t* text, int32_t len,
+                const uint16_t* types, int32_t pos, int32_t length, int32_t span, bool ifEmpty) {
+  if (items.empty()) return ifEmpty;
+  for (int32_t k = 1; k <= span; ++k) {
+    const auto left = NthWordLeft(text, types, pos, k);
+    const auto right = NthWordRight(text, len, types, pos + length, k);
+    for (const auto& item : items)
+      if (WordMatches(left, item) || WordMatches(right, item)) return true;
+  }
+  return false;
+}
+
+// Whether the context word of a " context:=" clause occurs within the clause's span around the hit.
+bool ContextSatisfied(const TSearch_word_format_rec& rec, const TSearch_word_format_rec* contextWord,
+                      const char16_t* text, int32_t len, const uint16_t* types, int32_t pos, int32_t length) {
+  if (contextWord == nullptr) return true;
+  const int32_t lm = rec.sw_context_spans.leftmost, rm = rec.sw_context_spans.rightmost;
+  int32_t leftWords = lm < span_Centre ? span_Centre - lm : 0;
+  int32_t rightWords = rm > span_Centre ? rm - span_Centre : 0;
+  // A clause without a span leaves both sides at their zero value (which on the scale is fifty words
+  // left, and nothing right); it looks five words each side, the suite's usual horizon.
+  if (lm == 0 && rm == 0) leftWords = rightWords = 5;
+  for (int32_t k = 1; k <= leftWords; ++k)
+    if (WordMatches(NthWordLeft(text, types, pos, k), *contextWord)) return true;
+  for (int32_t k = 1; k <= rightWords; ++k)
+    if (WordMatches(NthWordRight(text, len, types, pos + length, k), *contextWord)) return true;
+  return false;
+}
+
+bool IsHighSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
+bool IsLowSurrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+
+// ---- results of a piece of work ----
+
+// One hit as a worker found it: positions and counts relative to the piece's owned start, its texts in
+// the piece's arena.
+struct HitRec {
+  int64_t pos = 0;
+  int32_t length = 0;
+  int32_t search = 0;
+  int64_t breaks = 0, sentences = 0, paragraphs = 0;  // counted from the owned start up to the hit
+  uint32_t textAt = 0;                                // left, node, right, keys in the arena, in turn
+  uint32_t leftLen = 0, nodeLen = 0, rightLen = 0;
+  uint32_t keysAt = 0;                                // index of the first key's length in keyLens
+};
+
+// What a chunk (or a run of chunks) owned: its hits and its totals.
+struct PieceResult {
+  std::vector<HitRec> hits;
+  std::u16string arena;
+  std::vector<uint32_t> keyLens;
+  int64_t units = 0, breaks = 0, sentences = 0, paragraphs = 0, words = 0;
+  void Clear() {
+    hits.clear();
+    arena.clear();
+    keyLens.clear();
+    units = breaks = sentences = paragraphs = words = 0;
+  }
+  void Append(PieceResult& other, int64_t posBase, int64_t breakBase, int64_t sentBase, int64_t paraBase) {
+    const auto arenaBase = static_cast<uint32_t>(arena.size());
+    const auto keysBase = static_cast<uint32_t>(keyLens.size());
+    arena += other.arena;
+    keyLens.insert(keyLens.end(), other.keyLens.begin(), other.keyLens.end());
+    for (HitRec h : other.hits) {
+      h.pos += posBase, h.breaks += breakBase, h.sentences += sentBase, h.paragraphs += paraBase;
+      h.textAt += arenaBase, h.keysAt += keysBase;
+      hits.push_back(h);
+    }
+    units += other.units, breaks += other.breaks, sentences += other.sentences, paragraphs += other.paragraphs;
+    words += other.words;
+  }
+};
+
+// The text-wide facts a piece reports.
+struct TextFacts {
+  bool searched = false;
+  bool unreadable = false;
+  UnicodeString note;
+  TKXFileFormat format = fc_Unknown;
+  int64_t units = 0;          // the whole text's units
+  bool opensWithWord = false; // its first character is no white space (part 0 only)
+};
+
+// One piece of work: a whole text, or one byte range of a large file split among the workers.
+struct WorkItem {
+  int32_t text = 0;
+  int32_t part = 0, parts = 1;
+  int64_t from = 0, to = 0;  // owned bytes of a part
+  TCorpusTextInfo info;      // as the planner measured it, for parts
+};
+
+}  // namespace
+
+// ---- the parsed search ----
+
+struct TConcordancer::Plan {
+  TIgnore_tag tags{};
+  std::vector<TSearch_word_format_rec> recs;
+  std::vector<std::unique_ptr<TSearch_word_format_rec>> clauseWords;  // each rec's context clause word
+  std::vector<TSearch_word_format_rec> contextWords, exclusionWords;
+  TLemMatchStopRelHolder stopList;
+  bool useStopList = false;
+  bool anyTags = false;
+};
+
+TConcordancer::TConcordancer(TConcordanceOptions options) : fOptions(std::move(options)), fPlan(std::make_unique<Plan>()) {
+  TConcordanceOptions& o = fOptions;
+  o.context_chars = std::clamp(o.context_chars, 0, 10000);
+  o.span = std::clamp(o.span, 0, 1000);
+  o.chunk_units = std::max(o.chunk_units, 256);
+  o.margin_units = std::max(o.margin_units, 64);
+  if (o.codepage != 0 && !IsValidCodePage(o.codepage))
+    throw EEncodingError(Format(u"code page %d is not available", {static_cast<int32_t>(o.codepage)}));
+  Plan& p = *fPlan;
+  p.tags[tag_on][0] = u'<';
+  p.tags[tag_off][0] = u'>';
+  TSearchWordItems searchItems(p.tags, kLocale, true);
+  if (!o.search_word.empty()) searchItems.AddedSearchWords(o.search_word);
+  if (!o.search_file.empty()) {
+    TSimpleSearchlist requests;
+    if (!requests.LoadFromFile(o.search_file, false)) throw EFOpenError(u"cannot read the search file " + o.search_file);
+    for (int32_t i = 0; i < requests.Count(); ++i) searchItems.AddedSearchWords(requests.GetATypedInSW(i));
+  }
+  if (!o.lemma_file.empty()) {
+    // Each typed word that is a head word or a variant brings in the head word and all its variants.
+    TLemMatchStopRelHolder lemmas;
+    if (!lemmas.StartUpAndLoadLemmaList(o.lemma_file, false)) throw EFOpenError(u"no lemmas in " + o.lemma_file);
+    const auto typedWords = searchItems.TypedInWordsAsStringlist();
+    for (int32_t i = 0; i < typedWords->Count(); ++i) {
+      const UnicodeString w = ToUpper(typedWords->Get(i));
+      UnicodeString head;
+      if (lemmas.IndexOfWordInList(w, as_lemma) >= 0) head = w;
+      else if (const int32_t v = lemmas.IndexOfLemmaVariant(w); v >= 0) head = lemmas.GetLemmalistVariantWithHeadword(v).first;
+      if (head.empty()) continue;
+      searchItems.AddedSearchWords(head);
+      const auto forms = StringListFromString(u',', lemmas.GetLemmalistVariantsOf(head.c_str()));
+      for (int32_t k = 0; k < forms->Count(); ++k)
+        if (!Trim(forms->Get(k)).empty()) searchItems.AddedSearchWords(Trim(forms->Get(k)));
+    }
+  }
+  auto parsedList = [&](const std::vector<UnicodeString>& words, std::vector<TSearch_word_format_rec>& out) {
+    TContextWordItems items(p.tags, kLocale, true);
+    for (const auto& w : words) items.AddedSearchWords(w);
+    for (int32_t i = 0; i < items.Count(); ++i) out.push_back(items.GetSWR(i));
+  };
+  parsedList(o.context_words, p.contextWords);
+  parsedList(o.exclusion_words, p.exclusionWords);
+  if (!o.stop_file.empty()) {
+    if (!p.stopList.StartUpAndLoadList(o.stop_file, as_stop, false)) throw EFOpenError(u"no stop words in " + o.stop_file);
+    p.useStopList = p.stopList.GetWordCount(as_stop) > 0;
+  }
+  for (int32_t i = 0; i < searchItems.Count(); ++i) {
+    TSearch_word_format_rec rec = searchItems.GetSWR(i);
+    if (o.case_sensitive) rec.flags.Include(myCaseIsSensitive);
+    p.anyTags |= rec.contains_a_tag;
+    p.recs.push_back(std::move(rec));
+  }
+  for (const TSearch_word_format_rec& rec : p.recs) {
+    if (!rec.has_file_based_context_word || rec.sw_context_needed.empty()) {
+      p.clauseWords.emplace_back();
+      continue;
+    }
+    UnicodeString typedContext = rec.sw_context_needed;
+    auto parsed = std::make_unique<TSearch_word_format_rec>();
+    Parsed_SearchWord(p.tags, typedContext, *parsed);
+    if (o.case_sensitive) parsed->flags.Include(myCaseIsSensitive);
+    p.clauseWords.push_back(std::move(parsed));
+  }
+  if (p.recs.empty()) throw EConvertError(u"nothing to search for in \"" + o.search_word + u"\"");
+}
+
+TConcordancer::~TConcordancer() = default;
+
+namespace {
+
+// One searcher: an engine, its own copies of the search words (the engine adjusts them), the buffers.
+class Worker {
+ public:
+  Worker(const TConcordanceOptions& o, const TConcordancer::Plan& plan, const std::vector<TCorpusText>& texts,
+         const std::atomic<bool>& stop)
+      : fO(o), fPlan(plan), fTexts(texts), fStop(stop), fEngine(kLocale), fRecs(plan.recs),
+        fCache(TCorpusTextSource::NewArchiveCache()) {
+    fRule = o.word_rule;
+    fRule.mark_tags = plan.anyTags;
+  }
+
+  // Searches an item, handing each chunk's result to sink in order (with positions and counts relative to
+  // the item's owned start); facts tells what became of the text.
+  void Process(const WorkItem& item, TextFacts& facts, const std::function<void(PieceResult&)>& sink) {
+    const TCorpusText& text = fTexts[static_cast<size_t>(item.text)];
+    TCorpusTextSource source;
+    source.SetArchiveCache(fCache.get());
+    UnicodeString note;
+    if (!source.Open(text, fO.codepage, note)) {
+      facts.note = note;
+      facts.unreadable = source.ReadFailed();
+      return;
+    }
+    try {
+      TCorpusTextInfo info = source.Info();
+      if (item.parts > 1) {
+        info = item.info;
+      } else if (info.units < 0) {
+        source.Measure();
+        info = source.Info();
+      }
+      facts.format = info.format;
+      facts.units = info.units;
+      fCurrentName = text.full_name;
+      int64_t units = 0;
+      fReader.ForEach(source, info, item.parts > 1 ? item.from : -1, item.to, fO.chunk_units, fO.margin_units, &fStop,
+                      [&](const TCorpusWindow& w) {
+                        SearchWindow(w, facts);
+                        units += fPiece.units;
+                        sink(fPiece);
+                      });
+      if (info.units < 0 || info.encoding == ce_ansi_multi) facts.units = units;
+      facts.searched = true;
+    } catch (const std::exception& e) {
+      facts.searched = false;
+      facts.unreadable = true;
+      facts.note = Utf8ToUtf16(e.what());
+    }
+  }
+
+ private:
+  // Classifies and searches a window, keeping the hits that start in its owned part with their counts
+  // from the owned start, into fPiece.
+  void SearchWindow(const TCorpusWindow& w, TextFacts& facts) {
+    fPiece.Clear();
+    const char16_t* text = w.text;
+    const int32_t n = w.length, own0 = w.own_from, own1 = w.own_to;
+    const bool textStart = w.text_start;
+    fEngine.BufferFormat = fc_UTF16;
+    std::vector<HitRec>& hits = fHits;
+    hits.clear();
+    const uint16_t* types = nullptr;
+    int32_t acceptedThisSearch = 0;
+    const int64_t maxHits = fO.max_hits;
+    auto found = [&](TSearchAndDoEngine& e, const TSearchFound_Rec& f) {
+      const int32_t pos = f.hit_pos_in_characters, len = f.hit_characters;
+      if (pos >= own1) {
+        e.FoundEnough();
+        return false;
+      }
+      const TSearch_word_format_rec& rec = fRecs[static_cast<size_t>(f.search_number)];
+      if (!ContextSatisfied(rec, fPlan.clauseWords[static_cast<size_t>(f.search_number)].get(), text, n, types, pos, len))
+        return false;
+      if (!WithinSpan(fPlan.contextWords, text, n, types, pos, len, fO.span, true)) return false;
+      if (WithinSpan(fPlan.exclusionWords, text, n, types, pos, len, fO.span, false)) return false;
+      if (fPlan.useStopList &&
+          fPlan.stopList.IndexOfWordInList(ToUpper(UnicodeString(text + pos, static_cast<size_t>(len))), as_stop) >= 0)
+        return false;
+      HitRec h;
+      h.pos = pos;
+      h.length = len;
+      h.search = f.search_number;
+      h.breaks = f.count_stats.number[word_stats];
+      h.sentences = f.count_stats.number[sentence_stats];
+      h.paragraphs = f.count_stats.number[paragraph_stats];
+      hits.push_back(h);
+      // No search needs more than max_hits hits of a chunk: the first of them in the text's order are kept.
+      if (maxHits >= 0 && ++acceptedThisSearch >= maxHits) e.FoundEnough();
+      return true;
+    };
+    fEngine.PrepareForConcordancing(fCurrentName, text, nullptr, nullptr, n * 2, 0, 0, false, fO.skip_punctuation,
+                                    found, {});
+    uint16_t* t = fEngine.BufferDetails.data();
+    types = t;
+    const TCorpusMarks marks = ApplyCorpusWordRule(text, t, n, fRule);
+    TTagsFoundArray markers{};
+    markers[ts_sentence_end - ts_first_segment_marker] = marks.sentence_ends;
+    markers[ts_paragraph_end - ts_first_segment_marker] = marks.paragraph_ends;
+    fEngine.SetArrayOfTagsFound(markers.data());
+    if (textStart) facts.opensWithWord = n > 0 && (t[0] & whitespace_mask) == 0;
+    if (own1 > own0) {
+      for (size_t r = 0; r < fRecs.size(); ++r) {
+        if (fStop.load(std::memory_order_relaxed)) break;
+        Global_in_heading = false;
+        Global_LowestJumpTo = own0 * 2;
+        acceptedThisSearch = 0;
+        fEngine.ClearChunkTextStats();
+        fEngine.SearchAndDo(&fRecs[r], static_cast<int32_t>(r));
+      }
+      Global_LowestJumpTo = 0;
+    }
+    // Alternatives may find the same place: keep it once (the first search word's), in text order.
+    if (fRecs.size() > 1) {
+      std::stable_sort(hits.begin(), hits.end(), [](const HitRec& a, const HitRec& b) { return a.pos < b.pos; });
+      hits.erase(std::unique(hits.begin(), hits.end(), [](const HitRec& a, const HitRec& b) { return a.pos == b.pos; }),
+                 hits.end());
+    }
+    if (maxHits >= 0 && static_cast<int64_t>(hits.size()) > maxHits) hits.resize(static_cast<size_t>(maxHits));
+    // What the chunk owns: its units, word starts, sentence and paragraph ends, words.
+    int64_t breaks = 0, sentences = 0, paragraphs = 0;
+    const uint16_t sentenceEnd = SegmentMarkerType(ts_sentence_end), paragraphEnd = SegmentMarkerType(ts_paragraph_end);
+    for (int32_t i = own0; i < own1; ++i) {
+      const uint16_t ti = t[i];
+      breaks += IsBreak(ti) && !IsBreak(t[i + 1]);
+      sentences += ti == sentenceEnd;
+      paragraphs += ti == paragraphEnd;
+    }
+    fPiece.units = own1 - own0;
+    fPiece.breaks = breaks;
+    fPiece.sentences = sentences;
+    fPiece.paragraphs = paragraphs;
+    fPiece.words = CountCorpusWords(t, own0, own1);
+    // The texts of each hit, cut on whole characters.
+    const int32_t context = fO.context_chars;
+    for (HitRec& h : hits) {
+      const auto pos = static_cast<int32_t>(h.pos);
+      int32_t from = std::max(0, pos - context);
+      if (from > 0 && from < pos && IsLowSurrogate(text[from])) ++from;
+      int32_t rightEnd = std::min(n, pos + h.length + context);
+      if (rightEnd > pos + h.length && rightEnd < n && IsHighSurrogate(text[rightEnd - 1])) --rightEnd;
+      h.textAt = static_cast<uint32_t>(fPiece.arena.size());
+      fPiece.arena.append(text + from, static_cast<size_t>(rightEnd - from));
+      h.leftLen = static_cast<uint32_t>(pos - from);
+      h.nodeLen = static_cast<uint32_t>(h.length);
+      h.rightLen = static_cast<uint32_t>(rightEnd - pos - h.length);
+      h.keysAt = static_cast<uint32_t>(fPiece.keyLens.size());
+      for (const int32_t k : fO.key_words) {
+        std::u16string_view w;
+        if (k == 0) w = {text + pos, static_cast<size_t>(h.length)};
+        else if (k > 0) w = NthWordRight(text, n, t, pos + h.length, k);
+        else w = NthWordLeft(text, t, pos, -k);
+        const UnicodeString up = ToUpper(UnicodeString(w));
+        fPiece.arena += up;
+        fPiece.keyLens.push_back(static_cast<uint32_t>(up.size()));
+      }
+      h.pos -= own0;
+    }
+    fPiece.hits.swap(hits);
+  }
+
+  const TConcordanceOptions& fO;
+  const TConcordancer::Plan& fPlan;
+  const std::vector<TCorpusText>& fTexts;
+  const std::atomic<bool>& fStop;
+  TSearchAndDoEngine fEngine;
+  std::vector<TSearch_word_format_rec> fRecs;
+  std::unique_ptr<TCorpusTextSource::ArchiveCache> fCache;
+  TCorpusWordRule fRule;
+  UnicodeString fCurrentName;
+  TCorpusWindowReader fReader;
+  std::vector<HitRec> fHits;
+  PieceResult fPiece;
+};
+
+// Running numbers of a text while its pieces are handed on.
+struct TextRun {
+  int64_t units = 0, breaks = 0, sentences = 0, paragraphs = 0, words = 0, hits = 0;
+  bool opensWithWord = false;
+};
+
+// Hands a piece's hits to the caller with the text's running counts added, then adds the piece's.
+class Emitter {
+ public:
+  Emitter(const TConcordanceOptions& o, const TConcordanceHitEvent& onHit, TConcordanceTotals& totals)
+      : fO(o), fOnHit(onHit), fTotals(totals) {}
+
+  // False once max_hits hits have been handed on.
+  bool Emit(int32_t textIndex, const TextFacts& facts, TextRun& run, const PieceResult& piece) {
+    TConcordanceHit hit;
+    hit.text = textIndex;
+    hit.keys.resize(fO.key_words.size());
+    const double denominator = static_cast<double>(std::max<int64_t>(facts.units, 0) + 1);
+    for (const HitRec& h : piece.hits) {
+      if (fO.max_hits >= 0 && fTotals.hits >= fO.max_hits) return false;
+      hit.pos = run.units + h.pos;
+      hit.length = h.length;
+      hit.percent = static_cast<double>(hit.pos) * 100.0 / denominator;
+      // The matcher counts the word starts that white space precedes: a text that opens with a word has
+      // one more.
+      hit.word = run.breaks + h.breaks + (run.opensWithWord ? 1 : 0);
+      hit.sentence = run.sentences + h.sentences + 1;
+      hit.paragraph = run.paragraphs + h.paragraphs + 1;
+      hit.search_number = h.search;
+      const char16_t* p = piece.arena.data() + h.textAt;
+      hit.left = {p, h.leftLen};
+      hit.node = {p + h.leftLen, h.nodeLen};
+      hit.right = {p + h.leftLen + h.nodeLen, h.rightLen};
+      const char16_t* k = p + h.leftLen + h.nodeLen + h.rightLen;
+      for (size_t i = 0; i < hit.keys.size(); ++i) {
+        const uint32_t len = piece.keyLens[h.keysAt + i];
+        hit.keys[i] = {k, len};
+        k += len;
+      }
+      ++fTotals.hits;
+      ++run.hits;
+      if (fOnHit) fOnHit(hit);
+    }
+    run.units += piece.units;
+    run.breaks += piece.breaks;
+    run.sentences += piece.sentences;
+    run.paragraphs += piece.paragraphs;
+    run.words += piece.words;
+    return !(fO.max_hits >= 0 && fTotals.hits >= fO.max_hits);
+  }
+
+ private:
+  const TConcordanceOptions& fO;
+  const TConcordanceHitEvent& fOnHit;
+  TConcordanceTotals& fTotals;
+};
+
+void Summarise(int32_t textIndex, const TextFacts& facts, const TextRun& run, TConcordanceTotals& totals,
+               const TConcordanceTextEvent& onText) {
+  TConcordanceTextSummary s;
+  s.text = textIndex;
+  s.searched = facts.searched;
+  s.skipped_because = facts.note;
+  s.unreadable = facts.unreadable;
+  s.format = facts.format;
+  s.characters = run.units;
+  s.words = run.words;
+  s.hits = run.hits;
+  if (facts.searched) {
+    ++totals.texts_searched;
+    totals.characters += run.units;
+    totals.words += run.words;
+    if (run.hits > 0) ++totals.texts_with_hits;
+  } else {
+    ++totals.texts_skipped;
+  }
+  if (onText) onText(s);
+}
+
+// A large plain file is split among the workers in parts of this many chunks' bytes.
+constexpr int64_t kChunksPerPart = 1;
+
+}  // namespace
+
+TConcordanceTotals TConcordancer::Run(const std::vector<UnicodeString>& paths, const TConcordanceHitEvent& onHit,
+                                      const TConcordanceTextEvent& onText, const TCorpusProblemEvent& onProblem) {
+  int64_t problems = 0;
+  std::vector<TCorpusText> texts = ChooseCorpusTexts(paths, fOptions.choice, [&](const UnicodeString& p, const UnicodeString& why) {
+    ++problems;
+    if (onProblem) onProblem(p, why);
+  });
+  TConcordanceTotals totals = RunTexts(std::move(texts), onHit, onText);
+  totals.problems += problems;
+  return totals;
+}
+
+TConcordanceTotals TConcordancer::RunTexts(std::vector<TCorpusText> texts, const TConcordanceHitEvent& onHit,
+                                           const TConcordanceTextEvent& onText) {
+  fTexts = std::move(texts);
+  fCancelled.store(false);
+  fTextsDone.store(0);
+  TConcordanceTotals totals;
+  totals.texts = static_cast<int64_t>(fTexts.size());
+  const TConcordanceOptions& o = fOptions;
+  int32_t workers = o.workers > 0 ? o.workers : static_cast<int32_t>(std::max(1u, std::thread::hardware_concurrency()));
+  workers = std::min<int32_t>(workers, 64);
+  Emitter emitter(o, onHit, totals);
+
+  if (workers == 1) {
+    // One searcher on this thread: each chunk's hits are handed on as soon as it is searched.
+    Worker worker(o, *fPlan, fTexts, fCancelled);
+    for (size_t i = 0; i < fTexts.size(); ++i) {
+      if (fCancelled.load()) break;
+      TextFacts facts;
+      TextRun run;
+      bool more = true;
+      WorkItem item;
+      item.text = static_cast<int32_t>(i);
+      worker.Process(item, facts, [&](PieceResult& piece) {
+        run.opensWithWord = facts.opensWithWord;
+        if (more && !emitter.Emit(item.text, facts, run, piece)) {
+          more = false;
+          fCancelled.store(true);
+        }
+      });
+      Summarise(item.text, facts, run, totals, onText);
+      fTextsDone.fetch_add(1);
+    }
+    totals.stopped = fCancelled.load();
+    return totals;
+  }
+
+  // Several searchers: the work is planned (a large plain file split into byte ranges), taken by the
+  // workers in order, and handed on here in that order.
+  std::vector<WorkItem> items;
+  const int64_t partBytes = int64_t{o.chunk_units} * kChunksPerPart;
+  for (size_t i = 0; i < fTexts.size(); ++i) {
+    WorkItem item;
+    item.text = static_cast<int32_t>(i);
+    const TCorpusText& t = fTexts[i];
+    if (!t.InArchive() && t.size > 2 * partBytes) {
+      TCorpusTextSource source;
+      UnicodeString note;
+      if (source.Open(t, o.codepage, note)) {
+        try {
+          source.Measure();
+          const TCorpusTextInfo& info = source.Info();
+          if (info.encoding == ce_utf8 || info.encoding == ce_ansi || info.encoding == ce_utf16le ||
+              info.encoding == ce_utf16be) {
+            const int64_t step = partBytes * (info.encoding == ce_utf8 || info.encoding == ce_ansi ? 1 : 2);
+            const int64_t first = info.signature_bytes;
+            const int64_t parts = std::max<int64_t>(1, (info.size - first + step - 1) / step);
+            for (int64_t k = 0; k < parts; ++k) {
+              WorkItem part = item;
+              part.part = static_cast<int32_t>(k);
+              part.parts = static_cast<int32_t>(parts);
+              part.from = first + k * step;
+              part.to = std::min(info.size, first + (k + 1) * step);
+              part.info = info;
+              items.push_back(part);
+            }
+            continue;
+          }
+        } catch (const std::exception&) {
+          // Left whole: the worker reading it reports the problem.
+        }
+      }
+    }
+    items.push_back(item);
+  }
+
+  struct Slot {
+    bool ready = false;
+    TextFacts facts;
+    PieceResult piece;
+  };
+  std::vector<Slot> slots(items.size());
+  std::mutex lock;
+  std::condition_variable readyCv, roomCv;
+  size_t next = 0, consumed = 0;
+  const size_t ahead = static_cast<size_t>(workers) * 2 + 2;  // items finished but not yet handed on, at most
+  std::atomic<bool>& stop = fCancelled;
+
+  auto work = [&] {
+    Worker worker(o, *fPlan, fTexts, stop);
+    PieceResult collected;
+    for (;;) {
+      size_t mine;
+      {
+        std::unique_lock<std::mutex> g(lock);
+        roomCv.wait(g, [&] { return stop.load() || next >= items.size() || next < consumed + ahead; });
+        if (stop.load() || next >= items.size()) return;
+        mine = next++;
+      }
+      TextFacts facts;
+      collected.Clear();
+      TextRun run;
+      worker.Process(items[mine], facts, [&](PieceResult& piece) {
+        collected.Append(piece, run.units, run.breaks, run.sentences, run.paragraphs);
+        run.units += piece.units, run.breaks += piece.breaks, run.sentences += piece.sentences;
+        run.paragraphs += piece.paragraphs;
+      });
+      {
+        std::lock_guard<std::mutex> g(lock);
+        slots[mine].facts = std::move(facts);
+        slots[mine].piece.Clear();
+        std::swap(slots[mine].piece, collected);
+        slots[mine].ready = true;
+      }
+      readyCv.notify_all();
+    }
+  };
+  std::vector<std::thread> pool;
+  for (int32_t w = 0; w < workers; ++w) pool.emplace_back(work);
+
+  TextRun run;
+  TextFacts textFacts;
+  for (size_t i = 0; i < items.size(); ++i) {
+    {
+      std::unique_lock<std::mutex> g(lock);
+      readyCv.wait(g, [&] { return slots[i].ready || stop.load(); });
+      if (!slots[i].ready) break;
+    }
+    Slot& s = slots[i];
+    const WorkItem& item = items[i];
+    if (item.part == 0) {
+      run = TextRun{};
+      textFacts = s.facts;
+      run.opensWithWord = s.facts.opensWithWord;
+    } else if (!s.facts.searched && textFacts.searched) {
+      textFacts.searched = false;  // a part that could not be read spoils the text's figures
+      textFacts.unreadable = true;
+      textFacts.note = s.facts.note;
+    }
+    if (!stop.load() && textFacts.searched && !emitter.Emit(item.text, textFacts, run, s.piece)) stop.store(true);
+    PieceResult().hits.swap(s.piece.hits);
+    s.piece.arena = std::u16string();
+    s.piece.keyLens = std::vector<uint32_t>();
+    {
+      std::lock_guard<std::mutex> g(lock);
+      consumed = i + 1;
+    }
+    roomCv.notify_all();
+    if (item.part + 1 == item.parts) {
+      Summarise(item.text, textFacts, run, totals, onText);
+      fTextsDone.fetch_add(1);
+    }
+    if (stop.load()) break;
+  }
+  stop.store(true);
+  roomCv.notify_all();
+  for (auto& t : pool) t.join();
+  totals.stopped = totals.texts_searched + totals.texts_skipped < totals.texts ||
+                   (o.max_hits >= 0 && totals.hits >= o.max_hits);
+  return totals;
+}
+
+}  // namespace kx8

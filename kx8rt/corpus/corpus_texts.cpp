@@ -1,0 +1,161 @@
+#include "kx8rt/corpus/corpus_texts.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <exception>
+
+#include "kx8rt/files/perusedir.h"
+#include "kx8rt/files/zip_utils.h"
+#include "kx8rt/platform/file_system.h"
+#include "kx8rt/platform/path_match.h"
+#include "kx8rt/platform/zip.h"
+
+namespace kx8 {
+
+namespace {
+
+TPeruseDir MakeWalker(const TCorpusTextChoice& c, bool zips) {
+  // "._" files are resource forks of another system, never texts; system entries (FIFOs, devices) are
+  // never read. Archives named by the mask are still walked by the zip pass, not listed.
+  return TPeruseDir(c.mask, u"*", c.mask, c.exclude_dirs, c.exclude_exts, true, zips, false, false, c.hidden, c.hidden);
+}
+
+// The walk's records as texts; an archive entry's record names it "archive/entry".
+void Collect(std::vector<TCorpusText>& out, const UnicodeString& folder, const TMySearchRecList& list) {
+  for (int32_t i = 0; i < list.Count(); ++i) {
+    TCorpusText t;
+    t.rec = list.GetAMySearchRec(i);
+    if (t.rec.Number_Within_Zip > 0) {
+      t.full_name = t.rec.ShortName;
+      t.archive = ZipFileFullFileName(t.full_name, UnicodeString());
+      t.entry = t.rec.Number_Within_Zip - 1;
+      t.size = -1;  // asked of the archive when the text is opened: the record keeps 32 bits only
+    } else {
+      t.full_name = IncludeTrailingPathDelimiter(folder) + t.rec.ShortName;
+      t.size = -1;
+    }
+    out.push_back(std::move(t));
+  }
+}
+
+UnicodeString SystemReason(int err) { return Utf8ToUtf16(std::strerror(err)); }
+
+// Whether one of the ";"-separated masks takes name (an empty list takes everything).
+bool MaskTakes(const UnicodeString& masks, const UnicodeString& name) {
+  if (masks.empty()) return true;
+  size_t start = 0;
+  while (start <= masks.size()) {
+    size_t end = masks.find(u';', start);
+    if (end == UnicodeString::npos) end = masks.size();
+    const UnicodeString piece = masks.substr(start, end - start);
+    if (!piece.empty() && PathMatchSpecW(name, piece)) return true;
+    start = end + 1;
+  }
+  return false;
+}
+
+bool ExtensionExcluded(const UnicodeString& excluded, const UnicodeString& name) {
+  if (excluded.empty()) return false;
+  const size_t dot = name.rfind(u'.');
+  if (dot == UnicodeString::npos) return false;
+  const UnicodeString ext = LowerCase(name.substr(dot));
+  size_t start = 0;
+  while (start <= excluded.size()) {
+    size_t end = excluded.find(u';', start);
+    if (end == UnicodeString::npos) end = excluded.size();
+    UnicodeString piece = LowerCase(Trim(excluded.substr(start, end - start)));
+    if (!piece.empty() && piece[0] != u'.') piece = u"." + piece;
+    if (piece == ext) return true;
+    start = end + 1;
+  }
+  return false;
+}
+
+// Every entry of an archive named as a path: entries matching the mask, without the walker's limit on
+// how many an archive may hold.
+void AddArchive(std::vector<TCorpusText>& out, const UnicodeString& archive, const TCorpusTextChoice& choice,
+                const TCorpusProblemEvent& onProblem) {
+  try {
+    TZipArchive zip;
+    zip.Open(archive);
+    const int32_t count = zip.Count();
+    for (int32_t i = 0; i < count; ++i) {
+      const UnicodeString name = zip.Name(i);
+      if (name.empty() || name.back() == u'/') continue;  // folder entries hold no text
+      const size_t slash = name.find_last_of(u"/\\");
+      const UnicodeString shortName = slash == UnicodeString::npos ? name : name.substr(slash + 1);
+      if (!MaskTakes(choice.mask, shortName) && !MaskTakes(choice.mask, name)) continue;
+      if (ExtensionExcluded(choice.exclude_exts, name)) continue;
+      if (!choice.hidden && !shortName.empty() && shortName[0] == u'.') continue;
+      TCorpusText t;
+      t.archive = archive;
+      t.entry = i;
+      t.full_name = archive + u"/" + name;
+      t.size = zip.Size(i);
+      t.rec.ShortName = t.full_name;
+      t.rec.DateTime = zip.DateTime(i);
+      t.rec.Size = static_cast<int32_t>(static_cast<uint32_t>(t.size));
+      t.rec.Attr = static_cast<int32_t>(zip.Attributes(i));
+      t.rec.Number_Within_Zip = static_cast<int16_t>(i + 1 <= INT16_MAX ? i + 1 : 0);
+      out.push_back(std::move(t));
+    }
+  } catch (const std::exception& e) {
+    if (onProblem) onProblem(archive, Utf8ToUtf16(e.what()));
+  }
+}
+
+}  // namespace
+
+std::vector<TCorpusText> ChooseCorpusTexts(const std::vector<UnicodeString>& paths, const TCorpusTextChoice& choice,
+                                           const TCorpusProblemEvent& onProblem) {
+  std::vector<TCorpusText> out;
+  for (const UnicodeString& given : paths) {
+    UnicodeString path = given.size() > 1 ? ExcludeTrailingPathDelimiter(given) : given;
+    struct stat st {};
+    if (::stat(Utf16ToUtf8(path).c_str(), &st) != 0) {
+      if (onProblem) onProblem(given, SystemReason(errno));
+      continue;
+    }
+    if (S_ISDIR(st.st_mode)) {
+      if (::access(Utf16ToUtf8(path).c_str(), R_OK | X_OK) != 0) {
+        if (onProblem) onProblem(given, SystemReason(errno));
+        continue;
+      }
+      TPeruseDir walker = MakeWalker(choice, choice.zips);
+      walker.OnZipProblem = [&](TObject&) {
+        if (onProblem) onProblem(given, u"an archive could not be read whole");
+      };
+      auto walkOne = [&](const UnicodeString& folder) {
+        TMySearchRecList list;
+        walker.HandleAllFilesIn(folder, &list);
+        Collect(out, folder, list);
+      };
+      walkOne(path);
+      if (choice.recurse) {
+        walker.OnFoundDir = walkOne;
+        walker.ProcessAllSubDirectories(path);
+      }
+    } else if (S_ISREG(st.st_mode) && IsAZipFile(path)) {
+      // A bare archive name is an archive in the current folder, not at the root.
+      AddArchive(out, path, choice, onProblem);
+    } else if (S_ISREG(st.st_mode)) {
+      TCorpusText t;
+      t.full_name = path;
+      t.size = static_cast<int64_t>(st.st_size);
+      const size_t slash = path.rfind(u'/');
+      t.rec.ShortName = slash == UnicodeString::npos ? path : path.substr(slash + 1);
+      t.rec.Size = static_cast<int32_t>(static_cast<uint32_t>(st.st_size));
+      t.rec.Attr = faArchive;
+      if (!UnixTimeToLocalDateTime(static_cast<int64_t>(st.st_mtime), t.rec.DateTime)) t.rec.DateTime = 25569.0;
+      out.push_back(std::move(t));
+    } else {
+      if (onProblem) onProblem(given, u"not a file or folder that holds text");
+    }
+  }
+  return out;
+}
+
+}  // namespace kx8

@@ -1,0 +1,111 @@
+#include "kx8rt/corpus/corpus_words.h"
+
+#include <algorithm>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include "kx8rt/platform/char_classes.h"
+#include "kx8rt/strings/sentences.h"
+#include "kx8rt/text_primitives/char_types.h"
+
+namespace kx8 {
+
+namespace {
+
+bool IsBlank(char16_t c) { return c == u' ' || c == u'\t' || c == u'\r'; }
+bool IsSpaceChar(char16_t c) { return c == u' ' || c == u'\n' || c == u'\r' || c == u'\t'; }
+
+// Whether what follows the terminator at q (past any characters that are neither letters nor digits)
+// starts a new sentence: not a lower-case letter, and not a digit right after it ("3.5").
+bool NextStartsSentence(const uint16_t* types, int32_t q, int32_t n) {
+  for (int32_t k = q + 1; k < n; ++k) {
+    const uint16_t t = types[k];
+    if (t & segment_marker_flag) continue;
+    if (t & C1_LOWER) return false;
+    if (k == q + 1 && (t & C1_DIGIT)) return false;
+    if (t & (C1_ALPHA | C1_DIGIT)) return true;
+  }
+  return false;
+}
+
+// Index of the next '.', '!', '?' or line break at or after i, or n.
+int32_t NextInteresting(const char16_t* text, int32_t i, int32_t n) {
+#if defined(__SSE2__)
+  const __m128i dot = _mm_set1_epi16(u'.'), bang = _mm_set1_epi16(u'!'), query = _mm_set1_epi16(u'?'),
+                nl = _mm_set1_epi16(u'\n');
+  while (i + 8 <= n) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
+    const __m128i m = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(v, dot), _mm_cmpeq_epi16(v, bang)),
+                                   _mm_or_si128(_mm_cmpeq_epi16(v, query), _mm_cmpeq_epi16(v, nl)));
+    const int bits = _mm_movemask_epi8(m);
+    if (bits) return i + __builtin_ctz(static_cast<unsigned>(bits)) / 2;
+    i += 8;
+  }
+#endif
+  for (; i < n; ++i) {
+    const char16_t c = text[i];
+    if (c == u'.' || c == u'!' || c == u'?' || c == u'\n') return i;
+  }
+  return n;
+}
+
+}  // namespace
+
+TCorpusMarks ApplyCorpusWordRule(const char16_t* text, uint16_t* types, int32_t n, const TCorpusWordRule& rule) {
+  TCorpusMarks marks;
+  if (n <= 0) return marks;
+  SetZeroWidthJoinersToDefined(text, types, n);
+  if (!rule.middle_chars.empty()) {
+    const auto count = static_cast<uint16_t>(std::min<size_t>(rule.middle_chars.size(), 10));
+    HandleMiddleChars(text, types, rule.middle_chars, count, n, true, false, false);
+  }
+  HandleMiddleCharsInNumbers(true, false, text, types, n);
+
+  // One forward pass over the terminators and line breaks only.
+  const uint16_t sentenceEnd = SegmentMarkerType(ts_sentence_end);
+  const uint16_t paragraphEnd = SegmentMarkerType(ts_paragraph_end);
+  for (int32_t i = NextInteresting(text, 0, n); i < n; i = NextInteresting(text, i + 1, n)) {
+    const char16_t c = text[i];
+    if (c == u'\n') {
+      if (IsSegmentMarker(types[i])) continue;  // already a sentence end
+      int32_t j = i - 1;
+      while (j >= 0 && IsBlank(text[j])) --j;
+      if (j >= 0 && text[j] == u'\n') {
+        types[i] = paragraphEnd;
+        ++marks.paragraph_ends;
+      }
+      continue;
+    }
+    if (!NextStartsSentence(types, i, n)) continue;
+    // The sentence takes the terminators after it; it ends at the white space that follows them.
+    int32_t w = i + 1;
+    while (w < n && !IsSpaceChar(text[w]) && IsPotentialSentenceTerminator(text[w])) ++w;
+    if (w < n && IsSpaceChar(text[w]) && !IsSegmentMarker(types[w])) {
+      types[w] = sentenceEnd;
+      ++marks.sentence_ends;
+    }
+  }
+
+  if (rule.mark_tags) {
+    bool inTag = false;
+    for (int32_t i = 0; i < n; ++i) {
+      if (text[i] == u'<') inTag = true;
+      if (inTag && !IsSegmentMarker(types[i])) types[i] |= tag_char_flag;
+      if (text[i] == u'>') inTag = false;
+    }
+  }
+  return marks;
+}
+
+int64_t CountCorpusWords(const uint16_t* types, int32_t from, int32_t to) {
+  if (to <= from) return 0;
+  int64_t words = 0;
+  // A run that begins at from counts when nothing of it lies before from.
+  words += IsCorpusWordChar(types[from]) && (from == 0 || !IsCorpusWordChar(types[from - 1]));
+  for (int32_t i = from + 1; i < to; ++i) words += IsCorpusWordChar(types[i]) && !IsCorpusWordChar(types[i - 1]);
+  return words;
+}
+
+}  // namespace kx8

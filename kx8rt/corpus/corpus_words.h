@@ -1,0 +1,43 @@
+// The corpus pipeline's word rule, shared by every command: how a chunk of text is classified before it
+// is searched or its words counted. A word is a run of letters and digits; combining marks and joiners
+// belong to the word they sit in; the middle characters (by default the apostrophes ' and ’) join
+// the letters on each side ("don't", "l'installation"); '.', ',' and the middle dot between digits
+// join them ("3,000.5"). Sentence ends and paragraph ends are marked in the same forward pass.
+#pragma once
+
+#include <cstdint>
+
+#include "kx8rt/platform/strings.h"
+
+namespace kx8 {
+
+// The middle characters every command uses unless told otherwise.
+inline const char16_t* const kCorpusDefaultMiddleChars = u"'\u2019";
+
+// How a chunk is classified.
+struct TCorpusWordRule {
+  UnicodeString middle_chars = kCorpusDefaultMiddleChars;  // at most ten are used
+  bool mark_tags = false;  // characters from "<" to ">" are tag characters (for search words with tags)
+};
+
+// What the marking pass found.
+struct TCorpusMarks {
+  int32_t sentence_ends = 0;
+  int32_t paragraph_ends = 0;
+};
+
+// Applies the word rule to n characters whose type words (one per character, plus two spare) hold their
+// plain classification: joiners, middle characters, number separators, then sentence ends (the first
+// white space after a '.', '!' or '?' that is followed, past any non-letters, by a character that is
+// not lower case, and not straight by a digit) and paragraph ends (a line break after a blank line)
+// as segment markers, then tags when asked.
+TCorpusMarks ApplyCorpusWordRule(const char16_t* text, uint16_t* types, int32_t n, const TCorpusWordRule& rule);
+
+// Whether a type word is a word character under the rule (a letter or digit outside tags and markers).
+constexpr bool IsCorpusWordChar(uint16_t t) { return (t & 0x8800) == 0 && (t & 0x0104) != 0; }
+
+// Words (runs of word characters) that begin in [from, to) of a classified chunk; a run that begins
+// before from is not counted there.
+int64_t CountCorpusWords(const uint16_t* types, int32_t from, int32_t to);
+
+}  // namespace kx8

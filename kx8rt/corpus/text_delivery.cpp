@@ -1,0 +1,609 @@
+#include "kx8rt/corpus/text_delivery.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include "kx8rt/platform/exceptions.h"
+#include "kx8rt/platform/zip.h"
+#include "kx8rt/strings/tags.h"
+#include "kx8rt/text_primitives/utf8_unit.h"
+
+namespace kx8 {
+
+namespace {
+
+constexpr size_t kHeadBytes = 64 * 1024;
+constexpr size_t kMeasurePiece = 1 << 20;
+// An entry that expands more than this many times and past kBombSize is taken for a decompression bomb.
+constexpr int64_t kBombRatio = 100;
+constexpr int64_t kBombSize = int64_t{64} << 20;
+
+UnicodeString SystemReason(int err) { return Utf8ToUtf16(std::strerror(err)); }
+
+bool StartsWith(const uint8_t* p, size_t n, const char* sig, size_t len) {
+  return n >= len && std::memcmp(p, sig, len) == 0;
+}
+
+// Units of UTF-8 bytes that are well formed: one per character, two for those beyond the first plane.
+int64_t Utf8Units(const uint8_t* p, size_t n) {
+  int64_t units = 0;
+  for (size_t i = 0; i < n; ++i) units += ((p[i] & 0xC0) != 0x80) + (p[i] >= 0xF0);
+  return units;
+}
+
+// The bytes of p..n that end on a character boundary: an unfinished sequence at the end is held back.
+size_t CompleteUtf8(const uint8_t* p, size_t n) {
+  size_t k = n;
+  for (int back = 0; back < 3 && k > 0; ++back) {
+    const uint8_t c = p[k - 1];
+    if ((c & 0xC0) == 0x80) {
+      --k;
+      continue;
+    }
+    if (c >= 0xC0) {
+      const size_t need = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : 2;
+      return n - (k - 1) >= need ? n : k - 1;
+    }
+    return n;
+  }
+  return n;
+}
+
+}  // namespace
+
+bool IsMultiByteCodePage(uint16_t codepage) {
+  switch (codepage) {
+    case 932: case 936: case 949: case 950: case 1361: case 20932: case 50220: case 50221: case 50222:
+    case 50225: case 50227: case 51932: case 51936: case 51949: case 52936: case 54936: case 65000:
+      return true;
+    default:
+      return false;
+  }
+}
+
+const char16_t* BinaryKindOfHead(const uint8_t* p, size_t n) {
+  struct Signature {
+    const char* bytes;
+    size_t len;
+    const char16_t* kind;
+  };
+  static const Signature kSignatures[] = {
+      {"\x7F" "ELF", 4, u"an executable"},
+      {"\x89PNG", 4, u"a PNG image"},
+      {"GIF8", 4, u"a GIF image"},
+      {"\xFF\xD8\xFF", 3, u"a JPEG image"},
+      {"%PDF", 4, u"a PDF document"},
+      {"\x1F\x8B", 2, u"gzip-compressed data"},
+      {"BZh", 3, u"bzip2-compressed data"},
+      {"\xFD" "7zXZ", 5, u"xz-compressed data"},
+      {"7z\xBC\xAF", 4, u"a 7z archive"},
+      {"\x28\xB5\x2F\xFD", 4, u"zstd-compressed data"},
+      {"SQLite format 3", 15, u"a database"},
+      {"\xCA\xFE\xBA\xBE", 4, u"a class file"},
+      {"OggS", 4, u"audio"},
+      {"RIFF", 4, u"audio or video"},
+      {"ID3", 3, u"audio"},
+      {"!<arch>\n", 8, u"an archive of objects"},
+  };
+  for (const auto& s : kSignatures)
+    if (StartsWith(p, n, s.bytes, s.len)) return s.kind;
+  return nullptr;
+}
+
+std::vector<char16_t> AnsiTable(uint16_t codepage) {
+  TCodePageDecoder decoder(codepage);
+  std::vector<char16_t> table(256);
+  UnicodeString out;
+  for (int b = 0; b < 256; ++b) {
+    const char c = static_cast<char>(b);
+    out.clear();
+    decoder.Reset();
+    decoder.Decode(&c, 1, true, out);
+    table[static_cast<size_t>(b)] = out.empty() ? u'\uFFFD' : out[0];
+  }
+  table[0] = u' ';  // a zero byte inside a text stands for nothing; it must not end the buffer
+  return table;
+}
+
+int64_t AlignToCharacter(TCorpusEncoding enc, const uint8_t* window, int64_t windowStart, int64_t at, int64_t end,
+                         int32_t signatureBytes) {
+  if (at < signatureBytes) return signatureBytes;
+  switch (enc) {
+    case ce_utf16le:
+    case ce_utf16be:
+      return ((at - signatureBytes) & 1) ? at + 1 : at;
+    case ce_utf8:
+      for (int k = 0; k < 3 && at < end && (window[at - windowStart] & 0xC0) == 0x80; ++k) ++at;
+      return at;
+    default:
+      return at;
+  }
+}
+
+size_t DecodeCorpusBytes(TCorpusEncoding enc, const char16_t* table, const uint8_t* p, size_t n, bool last,
+                         char16_t* out, size_t& made) {
+  size_t i = 0, o = 0;
+  switch (enc) {
+    case ce_utf16le:
+    case ce_utf16be: {
+      const size_t units = n / 2;
+      const bool swap = enc == ce_utf16be;
+      for (size_t k = 0; k < units; ++k) {
+        const char16_t lo = p[2 * k], hi = p[2 * k + 1];
+        const char16_t u = swap ? static_cast<char16_t>((lo << 8) | hi) : static_cast<char16_t>(lo | (hi << 8));
+        out[k] = u == 0 ? u' ' : u;
+      }
+      made = units;
+      // An odd last byte has no partner: it is dropped at the end, held back otherwise.
+      return last ? n : units * 2;
+    }
+    case ce_ansi:
+      for (; i < n; ++i) out[i] = table[p[i]];
+      made = n;
+      return n;
+    case ce_utf8:
+      break;
+    default:
+      made = 0;
+      return n;
+  }
+  while (i < n) {
+#if defined(__SSE2__)
+    if (i + 16 <= n) {
+      const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+      if (_mm_movemask_epi8(b) == 0) {
+        const __m128i zero = _mm_setzero_si128();
+        __m128i lo = _mm_unpacklo_epi8(b, zero), hi = _mm_unpackhi_epi8(b, zero);
+        // Zero bytes become spaces, so that a buffer stays zero-terminated only at its end.
+        const __m128i space = _mm_set1_epi16(0x20);
+        lo = _mm_or_si128(lo, _mm_and_si128(_mm_cmpeq_epi16(lo, zero), space));
+        hi = _mm_or_si128(hi, _mm_and_si128(_mm_cmpeq_epi16(hi, zero), space));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + o), lo);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + o + 8), hi);
+        i += 16;
+        o += 16;
+        continue;
+      }
+    }
+#endif
+    const uint8_t c = p[i];
+    if (c < 0x80) {
+      out[o++] = c == 0 ? u' ' : c;
+      ++i;
+      continue;
+    }
+    int extra;
+    char32_t cp, minimum;
+    if (c >= 0xC2 && c <= 0xDF) {
+      extra = 1, cp = c & 0x1F, minimum = 0x80;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+      extra = 2, cp = c & 0x0F, minimum = 0x800;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+      extra = 3, cp = c & 0x07, minimum = 0x10000;
+    } else {
+      out[o++] = 0xFFFD;
+      ++i;
+      continue;
+    }
+    size_t j = i + 1;
+    int got = 0;
+    while (got < extra && j < n && (p[j] & 0xC0) == 0x80) {
+      cp = (cp << 6) | (p[j] & 0x3F);
+      ++j;
+      ++got;
+    }
+    if (got < extra && j == n && !last) break;  // the rest of the character comes with the next bytes
+    if (got < extra || cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+      out[o++] = 0xFFFD;  // one replacement for each maximal ill-formed prefix
+      i = j;
+      continue;
+    }
+    if (cp >= 0x10000) {
+      cp -= 0x10000;
+      out[o++] = static_cast<char16_t>(0xD800 + (cp >> 10));
+      out[o++] = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
+    } else {
+      out[o++] = static_cast<char16_t>(cp);
+    }
+    i = j;
+  }
+  made = o;
+  return i;
+}
+
+// ---- the source ----
+
+std::unique_ptr<TCorpusTextSource::ArchiveCache> TCorpusTextSource::NewArchiveCache() {
+  return std::make_unique<ArchiveCache>();
+}
+
+struct TCorpusTextSource::Impl {
+  int fd = -1;
+  std::unique_ptr<ArchiveCache> ownCache;  // when the caller gave none
+  ArchiveCache* cache = nullptr;
+  std::unique_ptr<TZipEntryReader> entry;
+  int64_t entryPos = 0;
+  ~Impl() {
+    entry.reset();
+    if (fd >= 0) ::close(fd);
+  }
+};
+
+TCorpusTextSource::TCorpusTextSource() = default;
+TCorpusTextSource::~TCorpusTextSource() = default;
+
+size_t TCorpusTextSource::ReadAt(int64_t at, void* buffer, size_t n) {
+  auto* out = static_cast<uint8_t*>(buffer);
+  if (!fText.InArchive()) {
+    size_t done = 0;
+    while (done < n) {
+      const ssize_t got = ::pread(fImpl->fd, out + done, n - done, static_cast<off_t>(at + int64_t(done)));
+      if (got < 0) {
+        if (errno == EINTR) continue;
+        throw EReadError(u"cannot read " + fText.full_name + u": " + SystemReason(errno));
+      }
+      if (got == 0) break;
+      done += static_cast<size_t>(got);
+    }
+    return done;
+  }
+  Impl& im = *fImpl;
+  if (!im.entry || at < im.entryPos) {
+    im.entry.reset();
+    im.entry = std::make_unique<TZipEntryReader>(im.cache->zip, fText.entry);
+    im.entryPos = 0;
+  }
+  uint8_t skip[16384];
+  while (im.entryPos < at) {
+    const size_t want = static_cast<size_t>(std::min<int64_t>(at - im.entryPos, sizeof skip));
+    const size_t got = im.entry->Read(skip, want);
+    if (got == 0) return 0;
+    im.entryPos += static_cast<int64_t>(got);
+  }
+  size_t done = 0;
+  while (done < n) {
+    const size_t got = im.entry->Read(out + done, n - done);
+    if (got == 0) break;
+    done += got;
+  }
+  im.entryPos += static_cast<int64_t>(done);
+  return done;
+}
+
+bool TCorpusTextSource::Open(const TCorpusText& text, uint16_t codepage, UnicodeString& note) {
+  fText = text;
+  fInfo = TCorpusTextInfo{};
+  fDocument.clear();
+  note.clear();
+  fReadFailed = false;
+  fImpl = std::make_unique<Impl>();
+  fInfo.codepage = codepage ? codepage : static_cast<uint16_t>(GetACP());
+  try {
+    if (text.InArchive()) {
+      ArchiveCache* cache = fCache;
+      if (!cache) {
+        fImpl->ownCache = NewArchiveCache();
+        cache = fImpl->ownCache.get();
+      }
+      if (!cache->zip.Active() || cache->name != text.archive) {
+        cache->zip.Close();
+        cache->name.clear();
+        cache->zip.Open(text.archive);
+        cache->name = text.archive;
+      }
+      fImpl->cache = cache;
+      fInfo.size = cache->zip.Size(text.entry);
+      const int64_t packed = cache->zip.CompressedSize(text.entry);
+      if (fInfo.size > kBombSize && fInfo.size > kBombRatio * std::max<int64_t>(packed, 1)) {
+        note = Format(u"not read: it would expand %d times, to %.0n bytes (taken for a decompression bomb)",
+                      {static_cast<int32_t>(std::min<int64_t>(fInfo.size / std::max<int64_t>(packed, 1), INT32_MAX)),
+                       static_cast<double>(fInfo.size)});
+        return false;
+      }
+    } else {
+      fImpl->fd = ::open(Utf16ToUtf8(text.full_name).c_str(), O_RDONLY | O_CLOEXEC);
+      if (fImpl->fd < 0) {
+        note = SystemReason(errno);
+        fReadFailed = true;
+        return false;
+      }
+      struct stat st {};
+      if (::fstat(fImpl->fd, &st) != 0) {
+        note = SystemReason(errno);
+        fReadFailed = true;
+        return false;
+      }
+      if (!S_ISREG(st.st_mode)) {
+        note = u"not a regular file";
+        return false;
+      }
+      fInfo.size = static_cast<int64_t>(st.st_size);
+      fInfo.seekable = true;
+    }
+    if (fInfo.size == 0) {
+      fInfo.units = 0;
+      return true;
+    }
+    std::vector<uint8_t> head(static_cast<size_t>(std::min<int64_t>(fInfo.size, kHeadBytes)));
+    const size_t got = ReadAt(0, head.data(), head.size());
+    head.resize(got);
+    const uint8_t* b = head.data();
+    const size_t n = head.size();
+    const bool whole = static_cast<int64_t>(n) >= fInfo.size;
+    if (n >= 2 && b[0] == 0xFF && b[1] == 0xFE) {
+      fInfo.format = fc_UTF16, fInfo.encoding = ce_utf16le, fInfo.signature_bytes = 2;
+    } else if (n >= 2 && b[0] == 0xFE && b[1] == 0xFF) {
+      fInfo.format = fc_UTF16_BigEndian, fInfo.encoding = ce_utf16be, fInfo.signature_bytes = 2;
+    } else if (StartsWith(b, n, "\xD0\xCF\x11\xE0", 4)) {
+      note = u"compound document, not text";
+      return false;
+    } else if (StartsWith(b, n, "\xDB\xA5\x2D\x00", 4)) {
+      note = u"early word-processor file, not text";
+      return false;
+    } else if (StartsWith(b, n, "PK\x03\x04", 4)) {
+      if (text.InArchive()) {
+        note = u"an archive or document inside an archive, not read";
+        return false;
+      }
+      fDocument = DOCXFileText(text.full_name);
+      if (fDocument.empty()) {
+        note = u"zip archive without a word-processor document";
+        return false;
+      }
+      for (auto& c : fDocument)
+        if (c == 0) c = u' ';
+      fInfo.format = fc_Zip, fInfo.encoding = ce_document, fInfo.units = static_cast<int64_t>(fDocument.size());
+      return true;
+    } else if (const char16_t* kind = BinaryKindOfHead(b, n)) {
+      note = UnicodeString(u"binary file (") + kind + u"), not text";
+      return false;
+    } else if (StartsWith(b, n, "\xEF\xBB\xBF", 3)) {
+      fInfo.format = fc_UTF8, fInfo.encoding = ce_utf8, fInfo.signature_bytes = 3;
+    } else if (n >= 4 && fInfo.size % 2 == 0 && IsTextUnicode(b, static_cast<int32_t>(n), nullptr)) {
+      // The statistical test of the first bytes decides as well as the whole would.
+      fInfo.format = fc_UTF16, fInfo.encoding = ce_utf16le;
+    } else if (std::memchr(b, 0, n) != nullptr) {
+      note = u"binary file (holds zero bytes), not text";
+      return false;
+    } else {
+      // 8-bit text: UTF-8 when every sequence is well formed, else the code page. A text read whole
+      // here is decided now; a longer one is decided by Measure.
+      fInfo.encoding = ce_utf8;
+      fInfo.format = fc_UTF8;
+      if (whole) {
+        size_t i = 0;
+        while (i < n && b[i] < 0x80) ++i;
+        if (i == n) fInfo.format = fc_ASCII;
+        else if (!IsValidUTF8(b + i, n - i)) fInfo.format = fc_ANSI;
+      }
+    }
+    if (fInfo.format == fc_ANSI) {
+      if (!IsValidCodePage(fInfo.codepage)) throw EEncodingError(Format(u"code page %d is not available", {int32_t(fInfo.codepage)}));
+      fInfo.encoding = IsMultiByteCodePage(fInfo.codepage) ? ce_ansi_multi : ce_ansi;
+    }
+    if (fInfo.encoding == ce_utf16le || fInfo.encoding == ce_utf16be) {
+      fInfo.units = (fInfo.size - fInfo.signature_bytes) / 2;
+    } else if (whole && fInfo.encoding == ce_utf8) {
+      fInfo.units = Utf8Units(b + fInfo.signature_bytes, n - static_cast<size_t>(fInfo.signature_bytes));
+    } else if (fInfo.encoding == ce_ansi) {
+      fInfo.units = fInfo.size;
+    }
+    if (!fInfo.seekable && fInfo.encoding != ce_document) fInfo.seekable = false;
+  } catch (const std::exception& e) {
+    note = Utf8ToUtf16(e.what());
+    fReadFailed = true;
+    return false;
+  }
+  return true;
+}
+
+void TCorpusTextSource::Measure() {
+  if (fInfo.units >= 0 && fInfo.format != fc_UTF8) return;
+  if (fInfo.units >= 0 && fInfo.format == fc_UTF8 && fInfo.signature_bytes > 0) return;
+  if (fInfo.units >= 0 && fInfo.format == fc_UTF8 && fInfo.size <= static_cast<int64_t>(kHeadBytes)) return;
+  std::vector<uint8_t> buf(kMeasurePiece + 4);
+  if (fInfo.encoding == ce_ansi_multi) {
+    TCodePageDecoder decoder(fInfo.codepage);
+    UnicodeString out;
+    int64_t units = 0;
+    for (int64_t at = 0;;) {
+      const size_t got = ReadAt(at, buf.data(), kMeasurePiece);
+      out.clear();
+      decoder.Decode(reinterpret_cast<const char*>(buf.data()), got, got == 0, out);
+      units += static_cast<int64_t>(out.size());
+      if (got == 0) break;
+      at += static_cast<int64_t>(got);
+    }
+    fInfo.units = units;
+    return;
+  }
+  // UTF-8 (with or without signature): count the units, and without a signature check that every
+  // sequence is well formed; a zero byte counts as a character (it is read as a space).
+  const bool mustValidate = fInfo.signature_bytes == 0;
+  bool nonAscii = false, valid = true;
+  int64_t units = 0;
+  size_t carry = 0;
+  for (int64_t at = fInfo.signature_bytes;;) {
+    const size_t got = ReadAt(at, buf.data() + carry, kMeasurePiece);
+    at += static_cast<int64_t>(got);
+    const size_t n = carry + got;
+    const size_t complete = got == 0 ? n : CompleteUtf8(buf.data(), n);
+    const uint8_t* p = buf.data();
+    size_t i = 0;
+    // Long runs of 7-bit text are passed over eight bytes at a time.
+    while (i + 8 <= complete) {
+      uint64_t w;
+      std::memcpy(&w, p + i, 8);
+      if (w & 0x8080808080808080ULL) break;
+      i += 8;
+    }
+    if (i < complete) {
+      for (size_t k = i; k < complete; ++k) nonAscii |= p[k] >= 0x80;
+      if (mustValidate && valid && nonAscii && !IsValidUTF8(p + i, complete - i)) valid = false;
+    }
+    units += static_cast<int64_t>(i) + Utf8Units(p + i, complete - i);
+    carry = n - complete;
+    if (carry) std::memmove(buf.data(), buf.data() + complete, carry);
+    if (got == 0) break;
+    if (!valid) break;
+  }
+  if (!valid) {
+    if (!IsValidCodePage(fInfo.codepage)) throw EEncodingError(Format(u"code page %d is not available", {int32_t(fInfo.codepage)}));
+    fInfo.format = fc_ANSI;
+    fInfo.encoding = IsMultiByteCodePage(fInfo.codepage) ? ce_ansi_multi : ce_ansi;
+    if (fInfo.encoding == ce_ansi) {
+      fInfo.units = fInfo.size;
+    } else {
+      fInfo.units = -1;
+      Measure();
+    }
+    return;
+  }
+  if (mustValidate) fInfo.format = nonAscii ? fc_UTF8 : fc_ASCII;
+  fInfo.units = units;
+}
+
+// ---- windows ----
+
+void TCorpusWindowReader::Reserve(size_t units) {
+  if (fWindow.size() < units) fWindow.resize(units);
+}
+
+const uint8_t* TCorpusWindowReader::ReadBytes(TCorpusTextSource& source, int64_t W0, int64_t W1) {
+  const auto need = static_cast<size_t>(W1 - W0);
+  if (fBytes.size() < need) fBytes.resize(need);
+  if (W0 >= fBytesFrom && W0 < fBytesTo && fBytesTo <= W1) {
+    // The overlap with the last window is kept: an archive entry is then read forward only.
+    const auto kept = static_cast<size_t>(fBytesTo - W0);
+    std::memmove(fBytes.data(), fBytes.data() + (W0 - fBytesFrom), kept);
+    const size_t got = source.ReadAt(fBytesTo, fBytes.data() + kept, need - kept);
+    fBytesFrom = W0;
+    fBytesTo = W0 + static_cast<int64_t>(kept + got);
+  } else {
+    const size_t got = source.ReadAt(W0, fBytes.data(), need);
+    fBytesFrom = W0;
+    fBytesTo = W0 + static_cast<int64_t>(got);
+  }
+  return fBytes.data();
+}
+
+void TCorpusWindowReader::ForEachOfUnits(std::u16string_view whole, int32_t chunkUnits, int32_t marginUnits,
+                                         const std::atomic<bool>* stop,
+                                         const std::function<void(const TCorpusWindow&)>& onWindow) {
+  const auto total = static_cast<int64_t>(whole.size());
+  const int64_t S = std::max(chunkUnits, 1), M = std::max(marginUnits, 0);
+  int64_t own0 = 0;
+  do {
+    if (stop && stop->load(std::memory_order_relaxed)) return;
+    const int64_t own1 = std::min(total, own0 + S);
+    const int64_t w0 = std::max<int64_t>(0, own0 - M), w1 = std::min(total, own1 + M);
+    const bool atEnd = w1 == total;
+    Reserve(static_cast<size_t>(w1 - w0) + 2);
+    std::copy(whole.begin() + w0, whole.begin() + w1, fWindow.data());
+    auto n = static_cast<int32_t>(w1 - w0);
+    if (atEnd) fWindow[static_cast<size_t>(n++)] = u'\n';
+    fWindow[static_cast<size_t>(n)] = 0;
+    TCorpusWindow w;
+    w.text = fWindow.data();
+    w.length = n;
+    w.own_from = static_cast<int32_t>(own0 - w0);
+    w.own_to = static_cast<int32_t>(own1 - w0);
+    w.text_start = own0 == 0;
+    w.text_end = own1 == total;
+    onWindow(w);
+    own0 = own1;
+  } while (own0 < total);
+}
+
+void TCorpusWindowReader::ForEach(TCorpusTextSource& source, const TCorpusTextInfo& info, int64_t fromByte,
+                                  int64_t toByte, int32_t chunkUnits, int32_t marginUnits, const std::atomic<bool>* stop,
+                                  const std::function<void(const TCorpusWindow&)>& onWindow) {
+  if (info.encoding == ce_document) {
+    ForEachOfUnits(source.DocumentText(), chunkUnits, marginUnits, stop, onWindow);
+    return;
+  }
+  if (info.encoding == ce_ansi_multi) {
+    fWhole.clear();
+    std::vector<char> bytes(1 << 20);
+    TCodePageDecoder decoder(info.codepage);
+    for (int64_t at = 0;;) {
+      const size_t got = source.ReadAt(at, bytes.data(), bytes.size());
+      decoder.Decode(bytes.data(), got, got == 0, fWhole);
+      if (got == 0) break;
+      at += static_cast<int64_t>(got);
+    }
+    for (auto& c : fWhole)
+      if (c == 0) c = u' ';
+    ForEachOfUnits(fWhole, chunkUnits, marginUnits, stop, onWindow);
+    return;
+  }
+  const int64_t size = info.size;
+  const int32_t sig = info.signature_bytes;
+  const bool wide = info.encoding == ce_utf16le || info.encoding == ce_utf16be;
+  const int64_t S = int64_t{std::max(chunkUnits, 1)} * (wide ? 2 : 1);
+  const int64_t M = int64_t{std::max(marginUnits, 0)} * (wide ? 2 : info.encoding == ce_utf8 ? 3 : 1);
+  if (info.encoding == ce_ansi && (fTable.empty() || fTableCodepage != info.codepage)) {
+    fTable = AnsiTable(info.codepage);
+    fTableCodepage = info.codepage;
+  }
+  const int64_t from = fromByte >= 0 ? fromByte : sig;
+  const int64_t to = fromByte >= 0 ? toByte : size;
+  if (to <= from) {
+    // An empty text: one window holding its closing break, so that it is counted as read.
+    Reserve(2);
+    fWindow[0] = u'\n';
+    fWindow[1] = 0;
+    TCorpusWindow w;
+    w.text = fWindow.data();
+    w.length = 1;
+    w.text_start = w.text_end = true;
+    onWindow(w);
+    return;
+  }
+  fBytesFrom = fBytesTo = 0;
+  for (int64_t B = from; B < to;) {
+    if (stop && stop->load(std::memory_order_relaxed)) return;
+    const int64_t E = std::min(to, B + S);
+    const int64_t W0 = std::max<int64_t>(sig, B - M), W1 = std::min(size, E + M);
+    const uint8_t* bytes = ReadBytes(source, W0, W1);
+    const int64_t w1 = std::min(W1, fBytesTo);  // shorter when the file shrank meanwhile
+    const bool textEnd = w1 >= size || w1 < W1;
+    // Character starts of the window, of the owned part and of what follows it.
+    const int64_t a0 = W0 == sig ? W0 : AlignToCharacter(info.encoding, bytes, W0, W0, w1, sig);
+    const int64_t b0 = std::max(a0, B == sig ? B : AlignToCharacter(info.encoding, bytes, W0, std::min(B, w1), w1, sig));
+    const int64_t e0 = std::max(b0, E >= size || w1 < W1 ? w1 : AlignToCharacter(info.encoding, bytes, W0, std::min(E, w1), w1, sig));
+    Reserve(static_cast<size_t>(w1 - a0) + 4);
+    size_t madeL = 0, madeO = 0, madeR = 0;
+    const char16_t* table = fTable.empty() ? nullptr : fTable.data();
+    auto at = [&](int64_t off) { return bytes + (off - W0); };
+    DecodeCorpusBytes(info.encoding, table, at(a0), static_cast<size_t>(b0 - a0), false, fWindow.data(), madeL);
+    DecodeCorpusBytes(info.encoding, table, at(b0), static_cast<size_t>(e0 - b0), textEnd && e0 == w1,
+                      fWindow.data() + madeL, madeO);
+    DecodeCorpusBytes(info.encoding, table, at(e0), static_cast<size_t>(w1 - e0), textEnd,
+                      fWindow.data() + madeL + madeO, madeR);
+    auto n = static_cast<int32_t>(madeL + madeO + madeR);
+    if (textEnd) fWindow[static_cast<size_t>(n++)] = u'\n';
+    fWindow[static_cast<size_t>(n)] = 0;
+    TCorpusWindow w;
+    w.text = fWindow.data();
+    w.length = n;
+    w.own_from = static_cast<int32_t>(madeL);
+    w.own_to = static_cast<int32_t>(madeL + madeO);
+    w.text_start = B == sig;
+    w.text_end = textEnd && E >= to;
+    onWindow(w);
+    if (w1 < W1 && E < to) return;  // the file ended early
+    B = E;
+  }
+}
+
+}  // namespace kx8

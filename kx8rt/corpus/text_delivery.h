@@ -1,0 +1,157 @@
+// Delivering a corpus text as UTF-16, chunk by chunk: the text's bytes (a file, or an archive entry read
+// piece by piece), its format and encoding recognised from its first bytes, binary files refused, and
+// the bytes decoded straight into the caller's buffer with no round trip through other encodings.
+#pragma once
+
+#include <cstddef>
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <string_view>
+#include <memory>
+#include <vector>
+
+#include "kx8rt/corpus/corpus_texts.h"
+#include "kx8rt/files/file_utils.h"
+#include "kx8rt/platform/code_pages.h"
+#include "kx8rt/platform/strings.h"
+#include "kx8rt/platform/zip.h"
+
+namespace kx8 {
+
+// How a text's bytes become UTF-16.
+enum TCorpusEncoding : uint8_t {
+  ce_utf16le,    // two bytes a unit, low byte first
+  ce_utf16be,    // two bytes a unit, high byte first
+  ce_utf8,       // UTF-8 (7-bit text too)
+  ce_ansi,       // an 8-bit code page, one byte a character
+  ce_ansi_multi, // a code page of one or two bytes a character: read from the start only
+  ce_document    // a word-processor document, whose text is taken whole
+};
+
+// What is known of a text once it has been opened.
+struct TCorpusTextInfo {
+  TKXFileFormat format = fc_Unknown;
+  TCorpusEncoding encoding = ce_utf8;
+  int32_t signature_bytes = 0;  // the byte-order mark or signature before the text
+  int64_t size = 0;             // bytes of the file or entry
+  uint16_t codepage = 0;        // of 8-bit text
+  bool seekable = false;        // a plain file: any byte range can be read without the bytes before it
+  int64_t units = -1;           // UTF-16 units of the whole text, once known (-1: not yet measured)
+};
+
+// Code pages that take two bytes for some characters.
+bool IsMultiByteCodePage(uint16_t codepage);
+
+// Whether the bytes at the start of a file say it is no text: executables, images, compressed data,
+// documents of formats that are not read here. Returns the kind ("an executable", ...) or nullptr.
+const char16_t* BinaryKindOfHead(const uint8_t* p, size_t n);
+
+// One text opened for reading. A plain file is read with positioned reads (so several readers may share
+// nothing but the name); an archive entry is read forward, and reopened to go back to its start.
+class TCorpusTextSource {
+ public:
+  TCorpusTextSource();
+  ~TCorpusTextSource();
+  TCorpusTextSource(const TCorpusTextSource&) = delete;
+  TCorpusTextSource& operator=(const TCorpusTextSource&) = delete;
+
+  // Opens the text and recognises it from its first bytes. False, with note saying why, for a text that
+  // cannot be read (the system's reason), is empty of text, or is no text (binary, a compound document,
+  // an archive that is no word-processor document). codepage 0 is the system's 8-bit code page.
+  bool Open(const TCorpusText& text, uint16_t codepage, UnicodeString& note);
+  const TCorpusTextInfo& Info() const { return fInfo; }
+  // After a failed Open: the text could not be read (rather than being no text).
+  bool ReadFailed() const { return fReadFailed; }
+  const TCorpusText& Text() const { return fText; }
+
+  // Up to n bytes from byte offset at (any offset for a plain file; for an entry, at must not go back
+  // before what was read last, which reopens it). Returns fewer only at the end. Raises kx8::Exception
+  // (with the system's reason) on a read error.
+  size_t ReadAt(int64_t at, void* buffer, size_t n);
+
+  // Reads the whole text once to learn what its first bytes cannot tell: whether 8-bit text without a
+  // signature is UTF-8 throughout or is in the code page, and how many UTF-16 units the text has.
+  // Sets Info().encoding, format and units.
+  void Measure();
+
+  // A word-processor document's whole text (ce_document only).
+  const UnicodeString& DocumentText() const { return fDocument; }
+
+  // Maps archives kept open between texts, so that the entries of one archive do not each open it anew.
+  // Shared by the sources of one thread.
+  struct ArchiveCache {
+    UnicodeString name;
+    TZipArchive zip;
+  };
+  void SetArchiveCache(ArchiveCache* cache) { fCache = cache; }
+  static std::unique_ptr<ArchiveCache> NewArchiveCache();
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> fImpl;
+  TCorpusText fText;
+  TCorpusTextInfo fInfo;
+  UnicodeString fDocument;
+  ArchiveCache* fCache = nullptr;
+  bool fReadFailed = false;
+};
+
+// Decodes bytes of a text in enc into out, which has room for n units (n + 1 for UTF-16 of an odd count is
+// never needed: an odd last byte is dropped). The bytes must begin at a character's start; last says
+// whether the text ends with them. Returns the bytes used, which stop before a character the end cuts
+// off unless last. made receives the units written. A zero unit is written as a space, so that the result
+// can be handed on zero-terminated. ce_ansi needs table (from AnsiTable); ce_ansi_multi and
+// ce_document are not decoded here.
+size_t DecodeCorpusBytes(TCorpusEncoding enc, const char16_t* table, const uint8_t* p, size_t n, bool last,
+                         char16_t* out, size_t& made);
+
+// The 256 characters of a one-byte code page, for DecodeCorpusBytes; raises EEncodingError when the code
+// page is not available.
+std::vector<char16_t> AnsiTable(uint16_t codepage);
+
+// The first byte offset at or after at (and before end) where a character of enc can begin; window holds
+// the text's bytes from offset windowStart (at least up to end).
+int64_t AlignToCharacter(TCorpusEncoding enc, const uint8_t* window, int64_t windowStart, int64_t at, int64_t end,
+                         int32_t signatureBytes);
+
+// One window of a text as the chunk reader hands it on: the characters from some way before the part the
+// window owns to some way after it, zero-terminated; the text's last window ends with an added line
+// break (no hit may start on a buffer's last character, and the text's last word must end).
+struct TCorpusWindow {
+  const char16_t* text = nullptr;
+  int32_t length = 0;        // units, the added line break included
+  int32_t own_from = 0;      // the owned units [own_from, own_to): each unit of the text is owned once
+  int32_t own_to = 0;
+  bool text_start = false;   // the window's owned part begins the text
+  bool text_end = false;
+};
+
+// Reads a text window by window: each window owns chunkUnits units (about that many for UTF-8) and
+// carries marginUnits units (at least) of the text on each side of them, so that whatever starts in the
+// owned part is whole in the window. Reused from text to text, so that its buffers are allocated once.
+class TCorpusWindowReader {
+ public:
+  // Every window of the text, or of the owned bytes [fromByte, toByte) of a plain file (fromByte < 0:
+  // the whole text); stops early when stop becomes true. A word-processor document, a text in a
+  // multi-byte code page and a text of its own (given) are read from whole units. Raises
+  // kx8::Exception on read errors.
+  void ForEach(TCorpusTextSource& source, const TCorpusTextInfo& info, int64_t fromByte, int64_t toByte,
+               int32_t chunkUnits, int32_t marginUnits, const std::atomic<bool>* stop,
+               const std::function<void(const TCorpusWindow&)>& onWindow);
+  // The same over units held whole.
+  void ForEachOfUnits(std::u16string_view whole, int32_t chunkUnits, int32_t marginUnits, const std::atomic<bool>* stop,
+                      const std::function<void(const TCorpusWindow&)>& onWindow);
+
+ private:
+  const uint8_t* ReadBytes(TCorpusTextSource& source, int64_t W0, int64_t W1);
+  void Reserve(size_t units);
+  std::vector<char16_t> fWindow;
+  std::vector<uint8_t> fBytes;
+  int64_t fBytesFrom = 0, fBytesTo = 0;
+  std::vector<char16_t> fTable;
+  uint16_t fTableCodepage = 0;
+  UnicodeString fWhole;
+};
+
+}  // namespace kx8

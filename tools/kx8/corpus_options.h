@@ -1,0 +1,95 @@
+// The options every kx8 command that reads a corpus shares, bound to CLI11: text choice (masks,
+// sub-folders, archives, exclusions, hidden files), the code page of 8-bit texts and the middle
+// characters of the word rule.
+#pragma once
+
+#include <CLI/CLI.hpp>
+#include <kx8rt/corpus/corpus_texts.h>
+#include <kx8rt/corpus/corpus_words.h>
+#include <kx8rt/platform/code_pages.h>
+#include <kx8rt/platform/strings.h>
+
+#include <string>
+#include <vector>
+
+namespace kx8tool {
+
+struct CorpusCliOptions {
+  std::string mask = "*", excludeDirs, excludeExts;
+  bool recurse = false, zips = false, hidden = false;
+  int codepage = 0;
+  std::string middles = "'\xE2\x80\x99";
+
+  void Add(CLI::App& app) {
+    app.add_option("--mask", mask, "file masks, taken in order, e.g. \"*.txt;*.xml\"")->capture_default_str();
+    app.add_flag("-r,--recurse", recurse, "sub-folders too");
+    app.add_flag("--zips", zips, "walk zip archives found in the folders (an archive PATH is always walked)");
+    app.add_option("--exclude-dirs", excludeDirs, "folders never entered, e.g. \"temp;old\"");
+    app.add_option("--exclude-ext", excludeExts, "extensions never taken, e.g. \".exe;.dll\"");
+    app.add_flag("--hidden", hidden, "hidden files and folders too");
+    app.add_option("--codepage", codepage, "code page of 8-bit texts that are not UTF-8 (default: the system's, 1252)")
+        ->check(CLI::Range(0, 65535));
+    app.add_option("--middle", middles,
+                   "characters kept inside words when letters stand on both sides (default: ' and \xE2\x80\x99)");
+  }
+  kx8::TCorpusTextChoice Choice() const {
+    kx8::TCorpusTextChoice c;
+    c.mask = kx8::Utf8ToUtf16(mask);
+    c.recurse = recurse;
+    c.zips = zips;
+    c.exclude_dirs = kx8::Utf8ToUtf16(excludeDirs);
+    c.exclude_exts = kx8::Utf8ToUtf16(excludeExts);
+    c.hidden = hidden;
+    return c;
+  }
+  kx8::TCorpusWordRule Rule() const {
+    kx8::TCorpusWordRule r;
+    r.middle_chars = kx8::Utf8ToUtf16(middles);
+    return r;
+  }
+  // The code page asked for, refused up front (with convert's message) when it is not available.
+  bool CodepageOk(const char* command) const {
+    if (codepage != 0 && !kx8::IsValidCodePage(static_cast<uint32_t>(codepage))) {
+      std::fprintf(stderr, "kx8 %s: code page %d is not available\n", command, codepage);
+      return false;
+    }
+    return true;
+  }
+  static std::vector<kx8::UnicodeString> Paths(const std::vector<std::string>& paths) {
+    std::vector<kx8::UnicodeString> out;
+    for (const auto& p : paths) out.push_back(kx8::Utf8ToUtf16(p));
+    return out;
+  }
+};
+
+// Text as one output line: control characters become spaces, so that each hit stays on its line.
+inline void AppendFlatUtf8(std::string& out, std::u16string_view s) {
+  const size_t n = s.size();
+  size_t i = 0;
+  while (i < n) {
+    const char16_t c = s[i];
+    if (c < 0x80) {
+      out.push_back(c < 0x20 ? ' ' : static_cast<char>(c));
+      ++i;
+    } else if (c < 0x800) {
+      out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+      ++i;
+    } else if (c >= 0xD800 && c <= 0xDBFF && i + 1 < n && s[i + 1] >= 0xDC00 && s[i + 1] <= 0xDFFF) {
+      const char32_t cp = 0x10000 + ((char32_t(c) - 0xD800) << 10) + (char32_t(s[i + 1]) - 0xDC00);
+      out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+      out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+      i += 2;
+    } else {
+      const char32_t cp = (c >= 0xD800 && c <= 0xDFFF) ? 0xFFFD : c;  // a lone surrogate
+      out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+      out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+      ++i;
+    }
+  }
+}
+
+}  // namespace kx8tool

@@ -1,0 +1,79 @@
+// Checked, buffered output for the kx8 commands: every write is checked, so that a full disk, a closed
+// pipe or /dev/full ends the command with a message and exit status 2 instead of losing lines silently.
+#pragma once
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace kx8tool {
+
+// Raised when output cannot be written; main prints it and exits with status 2.
+struct OutputError : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+class Output {
+ public:
+  explicit Output(int fd = STDOUT_FILENO) : fFd(fd) { fBuf.reserve(kFlushAt + 4096); }
+  ~Output() {
+    try {
+      Flush();
+    } catch (...) {
+      // Reported by the explicit Flush that every command makes before it returns.
+    }
+  }
+  Output(const Output&) = delete;
+  Output& operator=(const Output&) = delete;
+
+  void Put(std::string_view s) {
+    fBuf.append(s);
+    if (fBuf.size() >= kFlushAt) Flush();
+  }
+  void Put(char c) {
+    fBuf.push_back(c);
+    if (fBuf.size() >= kFlushAt) Flush();
+  }
+  // Decimal digits of v.
+  void PutInt(long long v) {
+    char b[24];
+    int i = sizeof b;
+    const bool neg = v < 0;
+    unsigned long long u = neg ? 0ULL - static_cast<unsigned long long>(v) : static_cast<unsigned long long>(v);
+    do {
+      b[--i] = static_cast<char>('0' + u % 10);
+      u /= 10;
+    } while (u);
+    if (neg) b[--i] = '-';
+    Put(std::string_view(b + i, sizeof b - static_cast<size_t>(i)));
+  }
+  std::string& Buffer() { return fBuf; }
+  void MaybeFlush() {
+    if (fBuf.size() >= kFlushAt) Flush();
+  }
+  void Flush() {
+    size_t done = 0;
+    while (done < fBuf.size()) {
+      const ssize_t n = ::write(fFd, fBuf.data() + done, fBuf.size() - done);
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        const int err = errno;
+        fBuf.clear();
+        throw OutputError(std::string("cannot write the output: ") + std::strerror(err));
+      }
+      done += static_cast<size_t>(n);
+    }
+    fBuf.clear();
+  }
+
+ private:
+  static constexpr size_t kFlushAt = 1 << 16;
+  int fFd;
+  std::string fBuf;
+};
+
+}  // namespace kx8tool
