@@ -36,7 +36,6 @@ namespace {
 constexpr LCID kLocale = LOCALE_DEFAULT_LCID;
 
 bool IsWordType(uint16_t t) { return (t & tag_or_marker_mask) == 0 && (t & word_char_mask) != 0; }
-bool IsBreak(uint16_t t) { return (t & (whitespace_mask | tag_char_flag | segment_marker_flag)) != 0; }
 
 // The n-th word (1-based) right of index from, or left of index to (exclusive), within [0, len).
 std::u16string_view NthWordRight(const char16_t* text, int32_t len, const uint16_t* types, int32_t from, int32_t n) {
@@ -200,6 +199,14 @@ TConcordancer::TConcordancer(TConcordanceOptions options) : fOptions(std::move(o
   o.context_chars = std::clamp(o.context_chars, 0, 10000);
   o.span = std::clamp(o.span, 0, 1000);
   o.chunk_units = std::max(o.chunk_units, 256);
+  if (o.margin_units <= 0) {
+    // Room for the context, a long hit and the span or key words (taken at 64 units a word), never
+    // less than 4,096 units.
+    int32_t words = o.span * (o.context_words.empty() && o.exclusion_words.empty() ? 0 : 1);
+    for (const int32_t k : o.key_words) words = std::max(words, k < 0 ? -k : k);
+    words = std::max(words, 50);  // a context clause looks up to fifty words away
+    o.margin_units = std::clamp(o.context_chars + 1024 + words * 64, 4096, 1 << 20);
+  }
   o.margin_units = std::max(o.margin_units, 64);
   if (o.codepage != 0 && !IsValidCodePage(o.codepage))
     throw EEncodingError(Format(u"code page %d is not available", {static_cast<int32_t>(o.codepage)}));
@@ -384,19 +391,12 @@ class Worker {
     }
     if (maxHits >= 0 && static_cast<int64_t>(hits.size()) > maxHits) hits.resize(static_cast<size_t>(maxHits));
     // What the chunk owns: its units, word starts, sentence and paragraph ends, words.
-    int64_t breaks = 0, sentences = 0, paragraphs = 0;
-    const uint16_t sentenceEnd = SegmentMarkerType(ts_sentence_end), paragraphEnd = SegmentMarkerType(ts_paragraph_end);
-    for (int32_t i = own0; i < own1; ++i) {
-      const uint16_t ti = t[i];
-      breaks += IsBreak(ti) && !IsBreak(t[i + 1]);
-      sentences += ti == sentenceEnd;
-      paragraphs += ti == paragraphEnd;
-    }
+    const TCorpusCounts counts = CountCorpusUnits(t, own0, own1);
     fPiece.units = own1 - own0;
-    fPiece.breaks = breaks;
-    fPiece.sentences = sentences;
-    fPiece.paragraphs = paragraphs;
-    fPiece.words = CountCorpusWords(t, own0, own1);
+    fPiece.breaks = counts.break_starts;
+    fPiece.sentences = counts.sentence_ends;
+    fPiece.paragraphs = counts.paragraph_ends;
+    fPiece.words = counts.words;
     // The texts of each hit, cut on whole characters.
     const int32_t context = fO.context_chars;
     for (HitRec& h : hits) {

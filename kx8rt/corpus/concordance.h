@@ -38,10 +38,11 @@ struct TConcordanceOptions {
   std::vector<int32_t> key_words;             // words wanted with each hit: -n is the n-th left, n the n-th right (1..9), 0 the hit
   TCorpusTextChoice choice;                   // which texts under the paths
   int32_t workers = 1;                        // searches at once; 0: the machine's cores
-  // Chunking: UTF-16 units a chunk owns, and units of overlap each side (enough for a hit and its
-  // context; wider contexts are cut at the overlap's edge).
-  int32_t chunk_units = 4 << 20;
-  int32_t margin_units = 64 << 10;
+  // Chunking: UTF-16 units a chunk owns, and units of overlap each side (0: enough for a hit, its
+  // context and the words the options look at, with room to spare; what reaches further is cut at
+  // the overlap's edge).
+  int32_t chunk_units = 1 << 20;
+  int32_t margin_units = 0;
 };
 
 // One hit, as the caller is told it. The views are valid during the call only.

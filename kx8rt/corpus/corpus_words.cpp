@@ -51,12 +51,29 @@ int32_t NextInteresting(const char16_t* text, int32_t i, int32_t n) {
   return n;
 }
 
+// Every zero width joiner becomes exactly "defined", so that it stays inside its word; found a block of
+// characters at a time, as joiners are rare outside a few scripts.
+void MarkJoiners(const char16_t* text, uint16_t* types, int32_t n) {
+  int32_t i = 0;
+#if defined(__SSE2__)
+  const __m128i zwj = _mm_set1_epi16(static_cast<int16_t>(0x200D));
+  for (; i + 8 <= n; i += 8) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
+    if (_mm_movemask_epi8(_mm_cmpeq_epi16(v, zwj)) == 0) continue;
+    for (int32_t k = i; k < i + 8; ++k)
+      if (text[k] == 0x200D) types[k] = defined_char_type;
+  }
+#endif
+  for (; i < n; ++i)
+    if (text[i] == 0x200D) types[i] = defined_char_type;
+}
+
 }  // namespace
 
 TCorpusMarks ApplyCorpusWordRule(const char16_t* text, uint16_t* types, int32_t n, const TCorpusWordRule& rule) {
   TCorpusMarks marks;
   if (n <= 0) return marks;
-  SetZeroWidthJoinersToDefined(text, types, n);
+  MarkJoiners(text, types, n);
   if (!rule.middle_chars.empty()) {
     const auto count = static_cast<uint16_t>(std::min<size_t>(rule.middle_chars.size(), 10));
     HandleMiddleChars(text, types, rule.middle_chars, count, n, true, false, false);
@@ -106,6 +123,63 @@ int64_t CountCorpusWords(const uint16_t* types, int32_t from, int32_t to) {
   words += IsCorpusWordChar(types[from]) && (from == 0 || !IsCorpusWordChar(types[from - 1]));
   for (int32_t i = from + 1; i < to; ++i) words += IsCorpusWordChar(types[i]) && !IsCorpusWordChar(types[i - 1]);
   return words;
+}
+
+TCorpusCounts CountCorpusUnits(const uint16_t* t, int32_t from, int32_t to) {
+  TCorpusCounts c;
+  if (to <= from) return c;
+  constexpr uint16_t kBreak = whitespace_mask | tag_char_flag | segment_marker_flag;
+  const uint16_t sentenceEnd = SegmentMarkerType(ts_sentence_end), paragraphEnd = SegmentMarkerType(ts_paragraph_end);
+  auto brk = [](uint16_t x) { return (x & kBreak) != 0; };
+  auto one = [&](int32_t i) {
+    const uint16_t x = t[i];
+    c.break_starts += brk(x) && !brk(t[i + 1]);
+    c.words += IsCorpusWordChar(x) && (i == 0 || !IsCorpusWordChar(t[i - 1]));
+    c.sentence_ends += x == sentenceEnd;
+    c.paragraph_ends += x == paragraphEnd;
+  };
+  int32_t i = from;
+  if (i == 0) one(i++);
+#if defined(__SSE2__)
+  const __m128i brkBits = _mm_set1_epi16(static_cast<int16_t>(kBreak));
+  const __m128i tagMarker = _mm_set1_epi16(static_cast<int16_t>(tag_or_marker_mask));
+  const __m128i wordBits = _mm_set1_epi16(static_cast<int16_t>(word_char_mask));
+  const __m128i se = _mm_set1_epi16(static_cast<int16_t>(sentenceEnd));
+  const __m128i pe = _mm_set1_epi16(static_cast<int16_t>(paragraphEnd));
+  const __m128i zero = _mm_setzero_si128();
+  auto isWord = [&](__m128i x) {
+    return _mm_andnot_si128(_mm_cmpeq_epi16(_mm_and_si128(x, wordBits), zero),
+                            _mm_cmpeq_epi16(_mm_and_si128(x, tagMarker), zero));
+  };
+  auto sum = [](__m128i v) -> int64_t {
+    const __m128i pairs = _mm_madd_epi16(v, _mm_set1_epi16(1));
+    const __m128i two = _mm_add_epi32(pairs, _mm_shuffle_epi32(pairs, _MM_SHUFFLE(1, 0, 3, 2)));
+    return _mm_cvtsi128_si32(_mm_add_epi32(two, _mm_shuffle_epi32(two, _MM_SHUFFLE(2, 3, 0, 1))));
+  };
+  while (i + 8 <= to) {
+    // Lane counters of 16 bits, each gaining at most one a block: summed before they can overflow
+    // (madd reads them as signed, so at most 16,383 blocks at a time).
+    __m128i nb = zero, nw = zero, ns = zero, np = zero;
+    const int32_t blocks = std::min<int32_t>((to - i) / 8, 16383);
+    for (int32_t k = 0; k < blocks; ++k, i += 8) {
+      const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(t + i));
+      const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(t + i + 1));
+      const __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i*>(t + i - 1));
+      const __m128i notBrkA = _mm_cmpeq_epi16(_mm_and_si128(a, brkBits), zero);
+      const __m128i notBrkB = _mm_cmpeq_epi16(_mm_and_si128(b, brkBits), zero);
+      nb = _mm_sub_epi16(nb, _mm_andnot_si128(notBrkA, notBrkB));
+      nw = _mm_sub_epi16(nw, _mm_andnot_si128(isWord(p), isWord(a)));
+      ns = _mm_sub_epi16(ns, _mm_cmpeq_epi16(a, se));
+      np = _mm_sub_epi16(np, _mm_cmpeq_epi16(a, pe));
+    }
+    c.break_starts += sum(nb);
+    c.words += sum(nw);
+    c.sentence_ends += sum(ns);
+    c.paragraph_ends += sum(np);
+  }
+#endif
+  for (; i < to; ++i) one(i);
+  return c;
 }
 
 }  // namespace kx8

@@ -40,4 +40,15 @@ constexpr bool IsCorpusWordChar(uint16_t t) { return (t & 0x8800) == 0 && (t & 0
 // before from is not counted there.
 int64_t CountCorpusWords(const uint16_t* types, int32_t from, int32_t to);
 
+// What [from, to) of a classified chunk holds, counted in one pass.
+struct TCorpusCounts {
+  int64_t break_starts = 0;    // places where a break (white space, tag, marker) is followed by no break:
+                               // the word starts the matcher's statistics count
+  int64_t words = 0;           // words beginning there, as CountCorpusWords counts them
+  int64_t sentence_ends = 0;   // sentence-end markers
+  int64_t paragraph_ends = 0;  // paragraph-end markers
+};
+// types[to] must be readable (the spare entry at a chunk's end will do).
+TCorpusCounts CountCorpusUnits(const uint16_t* types, int32_t from, int32_t to);
+
 }  // namespace kx8

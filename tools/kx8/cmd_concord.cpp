@@ -28,6 +28,18 @@ struct SortKey {
   bool ascending = true;
 };
 
+void AppendInt(std::string& b, long long v) {
+  char d[24];
+  int i = sizeof d;
+  unsigned long long u = v < 0 ? 0ULL - static_cast<unsigned long long>(v) : static_cast<unsigned long long>(v);
+  do {
+    d[--i] = static_cast<char>('0' + u % 10);
+    u /= 10;
+  } while (u);
+  if (v < 0) d[--i] = '-';
+  b.append(d + i, sizeof d - static_cast<size_t>(i));
+}
+
 bool ParseSortKeys(const std::string& spec, std::vector<SortKey>& keys) {
   size_t start = 0;
   while (start <= spec.size()) {
@@ -172,12 +184,19 @@ int ConcordMain(int argc, char** argv) {
       b += j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
       b += '\n';
     } else {
-      char head[96];
-      const int len = std::snprintf(head, sizeof head, ":%lld (%.0f%%) w%lld s%lld p%lld\t", static_cast<long long>(h.pos + 1),
-                                    h.percent, static_cast<long long>(h.word), static_cast<long long>(h.sentence),
-                                    static_cast<long long>(h.paragraph));
+      // name:pos (percent%) wN sN pN, as printf would write it (the percentage rounded half to even).
       b += name;
-      b.append(head, static_cast<size_t>(len));
+      b += ':';
+      AppendInt(b, h.pos + 1);
+      b += " (";
+      AppendInt(b, static_cast<long long>(std::nearbyint(h.percent)));
+      b += "%) w";
+      AppendInt(b, h.word);
+      b += " s";
+      AppendInt(b, h.sentence);
+      b += " p";
+      AppendInt(b, h.paragraph);
+      b += '\t';
       // The left context right-aligned in its column, counted in characters.
       if (static_cast<int>(h.left.size()) < context) b.append(static_cast<size_t>(context) - h.left.size(), ' ');
       kx8tool::AppendFlatUtf8(b, h.left);

@@ -12,6 +12,10 @@
 #include <string>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace kx8tool {
 
 struct CorpusCliOptions {
@@ -67,6 +71,22 @@ inline void AppendFlatUtf8(std::string& out, std::u16string_view s) {
   const size_t n = s.size();
   size_t i = 0;
   while (i < n) {
+#if defined(__SSE2__)
+    // Eight 7-bit characters at a time, the common case of most corpora.
+    if (i + 8 <= n) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s.data() + i));
+      const __m128i zero = _mm_setzero_si128();
+      if (_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(v, _mm_set1_epi16(static_cast<int16_t>(0xFF80))), zero)) == 0xFFFF) {
+        const __m128i control = _mm_cmplt_epi16(v, _mm_set1_epi16(0x20));
+        const __m128i flat = _mm_or_si128(_mm_andnot_si128(control, v), _mm_and_si128(control, _mm_set1_epi16(0x20)));
+        char bytes[16];
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(bytes), _mm_packus_epi16(flat, flat));
+        out.append(bytes, 8);
+        i += 8;
+        continue;
+      }
+    }
+#endif
     const char16_t c = s[i];
     if (c < 0x80) {
       out.push_back(c < 0x20 ? ' ' : static_cast<char>(c));
