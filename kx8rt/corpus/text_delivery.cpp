@@ -372,8 +372,20 @@ bool TCorpusTextSource::Open(const TCorpusText& text, uint16_t codepage, Unicode
       // The statistical test of the first bytes decides as well as the whole would.
       fInfo.format = fc_UTF16, fInfo.encoding = ce_utf16le;
     } else if (std::memchr(b, 0, n) != nullptr) {
-      note = u"binary file (holds zero bytes), not text";
-      return false;
+      // Zero bytes in a UTF-16 layout (text mostly of one alphabet: every other byte zero) are UTF-16
+      // without its signature, which the statistical test can miss in mixed scripts; anywhere else
+      // they make a binary file.
+      size_t zeroEven = 0, zeroOdd = 0;
+      for (size_t i = 0; i + 1 < n; i += 2) zeroEven += b[i] == 0, zeroOdd += b[i + 1] == 0;
+      const size_t pairs = n / 2;
+      if (fInfo.size % 2 == 0 && zeroOdd * 4 >= pairs && zeroEven * 50 <= pairs) {
+        fInfo.format = fc_UTF16, fInfo.encoding = ce_utf16le;
+      } else if (fInfo.size % 2 == 0 && zeroEven * 4 >= pairs && zeroOdd * 50 <= pairs) {
+        fInfo.format = fc_UTF16_BigEndian, fInfo.encoding = ce_utf16be;
+      } else {
+        note = u"binary file (holds zero bytes), not text";
+        return false;
+      }
     } else {
       // 8-bit text: UTF-8 when every sequence is well formed, else the code page. A text read whole
       // here is decided now; a longer one is decided by Measure.

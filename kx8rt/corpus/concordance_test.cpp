@@ -1,0 +1,268 @@
+// The concordancer over real files: hits and their numbers must not depend on how a text is cut into
+// chunks or shared among workers, every encoding must give the same hits, and bad input is reported
+// while the rest is still searched.
+#include "kx8rt/corpus/concordance.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "kx8rt/platform/strings.h"
+#include "kx8rt/platform/zip.h"
+
+namespace kx8 {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Line {
+  int32_t text;
+  int64_t pos, word, sentence, paragraph;
+  int percent10;
+  std::u16string left, node, right;
+  bool operator==(const Line&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& os, const Line& l) {
+  return os << l.text << ":" << l.pos << " w" << l.word << " s" << l.sentence << " p" << l.paragraph << " ["
+            << Utf16ToUtf8(l.left) << "|" << Utf16ToUtf8(l.node) << "|" << Utf16ToUtf8(l.right) << "]";
+}
+
+class Concordance : public ::testing::Test {
+ protected:
+  fs::path dir = fs::temp_directory_path() / ("kx8_concordance_" + std::to_string(getpid()));
+  void SetUp() override { fs::create_directories(dir); }
+  void TearDown() override { fs::remove_all(dir); }
+
+  std::string Write(const std::string& name, const std::string& bytes) {
+    const fs::path p = dir / name;
+    fs::create_directories(p.parent_path());
+    std::ofstream(p, std::ios::binary) << bytes;
+    return p.string();
+  }
+
+  struct Result {
+    std::vector<Line> lines;
+    std::vector<TConcordanceTextSummary> texts;
+    std::vector<std::string> problems;
+    TConcordanceTotals totals;
+  };
+  static Result Run(TConcordanceOptions o, const std::vector<std::string>& paths) {
+    Result r;
+    TConcordancer c(o);
+    std::vector<UnicodeString> p;
+    for (const auto& s : paths) p.push_back(Utf8ToUtf16(s));
+    r.totals = c.Run(
+        p,
+        [&](const TConcordanceHit& h) {
+          r.lines.push_back({h.text, h.pos, h.word, h.sentence, h.paragraph, static_cast<int>(h.percent * 10),
+                             std::u16string(h.left), std::u16string(h.node), std::u16string(h.right)});
+        },
+        [&](const TConcordanceTextSummary& s) { r.texts.push_back(s); },
+        [&](const UnicodeString& path, const UnicodeString& why) { r.problems.push_back(Utf16ToUtf8(path + u": " + why)); });
+    return r;
+  }
+};
+
+// A text with sentences, paragraphs, apostrophes, numbers, non-Latin letters and characters beyond the
+// first plane, long enough to cross many small chunks.
+std::string Prose(int paragraphs) {
+  std::string s;
+  for (int p = 0; p < paragraphs; ++p) {
+    s += "The bank's river ran by the bank. Die Bank am Fluss, 3,000.5 Meter; \xCE\xA4\xCE\xB7\xCF\x82 bank! ";
+    s += "Was it a bank? \xF0\x9F\x98\x80 bank \xF0\x9F\x98\x80 e.g. banking and bank-notes.\n";
+    if (p % 3 == 2) s += "\n";
+  }
+  return s;
+}
+
+std::string Utf16(const std::string& utf8, bool bigEndian, bool signature) {
+  const UnicodeString u = Utf8ToUtf16(utf8);
+  std::string out;
+  if (signature) out += bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+  for (const char16_t c : u) {
+    const char lo = static_cast<char>(c & 0xFF), hi = static_cast<char>(c >> 8);
+    out += bigEndian ? std::string{hi, lo} : std::string{lo, hi};
+  }
+  return out;
+}
+
+TEST_F(Concordance, ChunkingAndWorkersNeverChangeTheHits) {
+  const std::string text = Prose(60);
+  const std::string file = Write("prose.txt", text);
+  TConcordanceOptions whole;
+  whole.search_word = u"bank/τη*";
+  whole.context_chars = 12;
+  whole.chunk_units = 1 << 24;
+  whole.workers = 1;
+  const Result reference = Run(whole, {file});
+  // Seven a paragraph ("bank's" and "banking" are other words); a blank line after every third.
+  ASSERT_EQ(reference.lines.size(), 420u);
+  EXPECT_EQ(reference.lines.front().word, 7);
+  EXPECT_EQ(reference.lines.back().paragraph, 20);
+  EXPECT_EQ(reference.lines.back().sentence, reference.texts[0].words > 0 ? reference.lines.back().sentence : 0);
+  struct Case {
+    int32_t chunk, margin, workers;
+  };
+  // Chunk sizes that put edges everywhere (inside words, hits, surrogate pairs, multi-byte characters),
+  // one worker and several (a large text is then split among them).
+  for (const Case c : {Case{37, 64, 1}, Case{64, 64, 1}, Case{100, 80, 1}, Case{257, 64, 1}, Case{1000, 200, 1},
+                       Case{37, 64, 2}, Case{100, 64, 4}, Case{333, 100, 3}}) {
+    TConcordanceOptions o = whole;
+    o.chunk_units = c.chunk;
+    o.margin_units = c.margin;
+    o.workers = c.workers;
+    const Result r = Run(o, {file});
+    EXPECT_EQ(r.lines, reference.lines) << "chunk " << c.chunk << " workers " << c.workers;
+    ASSERT_EQ(r.texts.size(), 1u);
+    EXPECT_EQ(r.texts[0].words, reference.texts[0].words);
+    EXPECT_EQ(r.texts[0].characters, reference.texts[0].characters);
+  }
+}
+
+TEST_F(Concordance, EveryEncodingGivesTheSameHits) {
+  const std::string text = Prose(20);
+  TConcordanceOptions o;
+  o.search_word = u"bank";
+  o.context_chars = 10;
+  o.chunk_units = 90;
+  o.margin_units = 64;
+  const Result utf8 = Run(o, {Write("u8.txt", text)});
+  ASSERT_FALSE(utf8.lines.empty());
+  for (const auto& [name, bytes] : std::vector<std::pair<std::string, std::string>>{
+           {"u8bom.txt", "\xEF\xBB\xBF" + text},
+           {"le.txt", Utf16(text, false, true)},
+           {"be.txt", Utf16(text, true, true)},
+           {"le-nosig.txt", Utf16(text, false, false)}}) {
+    const Result r = Run(o, {Write(name, bytes)});
+    ASSERT_EQ(r.lines.size(), utf8.lines.size()) << name;
+    for (size_t i = 0; i < r.lines.size(); ++i) {
+      EXPECT_EQ(r.lines[i].pos, utf8.lines[i].pos) << name;
+      EXPECT_EQ(r.lines[i].word, utf8.lines[i].word) << name;
+      EXPECT_EQ(r.lines[i].left, utf8.lines[i].left) << name;
+      EXPECT_EQ(r.lines[i].right, utf8.lines[i].right) << name;
+    }
+  }
+}
+
+TEST_F(Concordance, EightBitTextInTheCodePage) {
+  // "für über Fuß" in Windows-1252, and a late non-UTF-8 byte in a text longer than one look at its head.
+  const std::string latin = "f\xFCr \xFC" "ber Fu\xDF\n";
+  std::string late(70000, 'a');
+  late += " Stra\xDF" "e\n";
+  TConcordanceOptions o;
+  o.search_word = u"über/straße";
+  o.codepage = 1252;
+  const Result r = Run(o, {Write("latin.txt", latin), Write("late.txt", late)});
+  ASSERT_EQ(r.lines.size(), 2u);
+  EXPECT_EQ(r.lines[0].node, u"\u00FCber");
+  EXPECT_EQ(r.lines[1].node, u"Stra\u00DFe");
+  EXPECT_EQ(r.texts[1].format, fc_ANSI);
+}
+
+TEST_F(Concordance, MaxTakesTheFirstHitsInTextOrderAcrossAlternatives) {
+  TConcordanceOptions o;
+  o.search_word = u"a/b";
+  o.max_hits = 2;
+  const Result r = Run(o, {Write("ab.txt", "a b a b\n")});
+  ASSERT_EQ(r.lines.size(), 2u);
+  EXPECT_EQ(r.lines[0].pos, 0);
+  EXPECT_EQ(r.lines[1].pos, 2);
+  EXPECT_TRUE(r.totals.stopped);
+}
+
+TEST_F(Concordance, ContextIsCutOnWholeCharacters) {
+  // Each side's cut would fall inside a surrogate pair: the half character is left out.
+  TConcordanceOptions o;
+  o.search_word = u"x";
+  o.context_chars = 3;
+  const Result r = Run(o, {Write("s.txt", "\xF0\x9F\x98\x80\xF0\x9F\x98\x80 x \xF0\x9F\x98\x80\xF0\x9F\x98\x80\n")});
+  ASSERT_EQ(r.lines.size(), 1u);
+  EXPECT_EQ(r.lines[0].left, u"\U0001F600 ");
+  EXPECT_EQ(r.lines[0].right, u" \U0001F600");
+}
+
+TEST_F(Concordance, BadInputIsReportedAndTheRestSearched) {
+  Write("folder/good.txt", "a good bank\n");
+  Write("folder/image.png", std::string("\x89PNG\r\n\x1A\n", 8) + std::string(100, '\0'));
+  Write("folder/prog", std::string("\x7F" "ELF\x02\x01\x01", 7) + std::string(64, '\0') + "bank");
+  Write("folder/zeros.dat", std::string("bank\0bank", 9));
+  Write("bad.zip", "PK\x03\x04 this is no archive");
+  TConcordanceOptions o;
+  o.search_word = u"bank";
+  const Result r = Run(o, {(dir / "folder").string(), (dir / "missing.txt").string(), (dir / "bad.zip").string()});
+  ASSERT_EQ(r.lines.size(), 1u);
+  EXPECT_EQ(r.totals.texts_searched, 1);
+  EXPECT_EQ(r.totals.texts_skipped, 3);
+  for (const auto& t : r.texts) {
+    if (t.searched) continue;
+    EXPECT_FALSE(t.unreadable) << Utf16ToUtf8(t.skipped_because);
+    EXPECT_NE(t.skipped_because.find(u"not text"), UnicodeString::npos) << Utf16ToUtf8(t.skipped_because);
+  }
+  ASSERT_EQ(r.problems.size(), 2u);
+  EXPECT_NE(r.problems[0].find("missing.txt"), std::string::npos);
+  EXPECT_NE(r.problems[1].find("bad.zip"), std::string::npos);
+}
+
+TEST_F(Concordance, ArchiveEntriesAreSearchedInPlace) {
+  const std::string a = Write("src/a.txt", "first bank here\n");
+  const std::string b = Write("src/b.txt", Prose(30));
+  TZipArchive zip;
+  const std::string archive = (dir / "texts.zip").string();
+  ASSERT_EQ(zip.CreateArchive(Utf8ToUtf16(archive), {Utf8ToUtf16(a), Utf8ToUtf16(b)}, zsp_no_path), 2);
+  TConcordanceOptions o;
+  o.search_word = u"bank";
+  o.chunk_units = 120;  // entries are read forward, window after window
+  o.margin_units = 64;
+  const Result inZip = Run(o, {archive});
+  const Result plain = Run(o, {a, b});
+  ASSERT_EQ(inZip.lines.size(), plain.lines.size());
+  for (size_t i = 0; i < plain.lines.size(); ++i) {
+    EXPECT_EQ(inZip.lines[i].pos, plain.lines[i].pos);
+    EXPECT_EQ(inZip.lines[i].sentence, plain.lines[i].sentence);
+  }
+}
+
+TEST_F(Concordance, ManyTextsGiveTheSameResultWithAnyNumberOfWorkers) {
+  for (int i = 0; i < 40; ++i) Write("many/t" + std::to_string(100 + i) + ".txt", Prose(1 + i % 7));
+  TConcordanceOptions o;
+  o.search_word = u"bank*";
+  o.workers = 1;
+  const Result one = Run(o, {(dir / "many").string()});
+  o.workers = 4;
+  o.chunk_units = 300;  // and split the larger texts too
+  o.margin_units = 100;
+  const Result four = Run(o, {(dir / "many").string()});
+  EXPECT_EQ(four.lines, one.lines);
+  EXPECT_EQ(four.totals.words, one.totals.words);
+  EXPECT_EQ(four.totals.texts_with_hits, 40);
+}
+
+TEST(ConcordanceOptions, BadOptionsAreRefusedUpFront) {
+  TConcordanceOptions o;
+  EXPECT_THROW(TConcordancer{o}, Exception);  // nothing to search for
+  o.search_word = u"x";
+  o.codepage = 12345;
+  EXPECT_THROW(TConcordancer{o}, Exception);
+  o.codepage = 0;
+  o.stop_file = u"/nonexistent/stop.txt";
+  EXPECT_THROW(TConcordancer{o}, Exception);
+}
+
+TEST(ConcordanceOptions, SortKeyNames) {
+  int32_t k = 99;
+  EXPECT_TRUE(ParseConcordanceKeyWord(u"R1", k));
+  EXPECT_EQ(k, 1);
+  EXPECT_TRUE(ParseConcordanceKeyWord(u"L9", k));
+  EXPECT_EQ(k, -9);
+  EXPECT_TRUE(ParseConcordanceKeyWord(u"word", k));
+  EXPECT_EQ(k, 0);
+  for (const char16_t* bad : {u"R0", u"L10", u"X1", u""}) EXPECT_FALSE(ParseConcordanceKeyWord(bad, k)) << Utf16ToUtf8(bad);
+}
+
+}  // namespace
+}  // namespace kx8
