@@ -242,6 +242,23 @@ TEST_F(Concordance, ManyTextsGiveTheSameResultWithAnyNumberOfWorkers) {
   EXPECT_EQ(four.totals.texts_with_hits, 40);
 }
 
+TEST_F(Concordance, NamesThatAreNoUtf8AreRead) {
+  // A Latin-1 file name: found in a folder walk and taken as a path, never reported as missing.
+  const std::string name = std::string("caf\xE9") + ".txt";
+  Write("names/" + name, "a bank\n");
+  TConcordanceOptions o;
+  o.search_word = u"bank";
+  const Result walked = Run(o, {(dir / "names").string()});
+  EXPECT_EQ(walked.lines.size(), 1u);
+  EXPECT_TRUE(walked.problems.empty());
+  TConcordancer c(o);
+  int hits = 0;
+  c.Run({NativeNameToUtf16((dir / "names" / name).string())}, [&](const TConcordanceHit&) { ++hits; }, nullptr,
+        [](const UnicodeString& p, const UnicodeString& why) { ADD_FAILURE() << Utf16ToUtf8(p + u": " + why); });
+  EXPECT_EQ(hits, 1);
+  EXPECT_EQ(Utf16ToNativeName(c.Texts()[0].full_name), (dir / "names" / name).string());
+}
+
 TEST(ConcordanceOptions, BadOptionsAreRefusedUpFront) {
   TConcordanceOptions o;
   EXPECT_THROW(TConcordancer{o}, Exception);  // nothing to search for

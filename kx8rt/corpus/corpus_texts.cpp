@@ -115,12 +115,12 @@ std::vector<TCorpusText> ChooseCorpusTexts(const std::vector<UnicodeString>& pat
   for (const UnicodeString& given : paths) {
     UnicodeString path = given.size() > 1 ? ExcludeTrailingPathDelimiter(given) : given;
     struct stat st {};
-    if (::stat(Utf16ToUtf8(path).c_str(), &st) != 0) {
+    if (::stat(Utf16ToNativeName(path).c_str(), &st) != 0) {
       if (onProblem) onProblem(given, SystemReason(errno));
       continue;
     }
     if (S_ISDIR(st.st_mode)) {
-      if (::access(Utf16ToUtf8(path).c_str(), R_OK | X_OK) != 0) {
+      if (::access(Utf16ToNativeName(path).c_str(), R_OK | X_OK) != 0) {
         if (onProblem) onProblem(given, SystemReason(errno));
         continue;
       }

@@ -310,7 +310,7 @@ bool TCorpusTextSource::Open(const TCorpusText& text, uint16_t codepage, Unicode
         return false;
       }
     } else {
-      fImpl->fd = ::open(Utf16ToUtf8(text.full_name).c_str(), O_RDONLY | O_CLOEXEC);
+      fImpl->fd = ::open(Utf16ToNativeName(text.full_name).c_str(), O_RDONLY | O_CLOEXEC);
       if (fImpl->fd < 0) {
         note = SystemReason(errno);
         fReadFailed = true;

@@ -44,7 +44,8 @@ struct TSearchRec::Handle {
 
 namespace {
 
-std::string U8(const UnicodeString& s) { return Utf16ToUtf8(s); }
+// Names go to the system as the bytes they came from, UTF-8 or not.
+std::string U8(const UnicodeString& s) { return Utf16ToNativeName(s); }
 
 bool WritableBy(const struct stat& sb, uid_t uid, gid_t gid) {
   if (uid == 0) return true;
@@ -96,7 +97,7 @@ int32_t Advance(TSearchRec& F) {
     if (h->kind != fk_any && ((a & faDirectory) != 0) != (h->kind == fk_folders)) continue;
     // Classic filter: hidden, system and folder entries only when asked for.
     if ((a & (faHidden | faSysFile | faDirectory)) & ~h->attr) continue;
-    F.Name = Utf8ToUtf16(name);
+    F.Name = NativeNameToUtf16(name);
     F.Attr = a;
     F.Size = S_ISDIR(sb.st_mode) ? 0 : static_cast<int64_t>(sb.st_size);
     F.Time = static_cast<int64_t>(sb.st_mtime);
@@ -129,7 +130,7 @@ int32_t FindFirst(const UnicodeString& Path, int32_t Attr, TSearchRec& F, TFindK
     const char* n = e->d_name;
     if (n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0))) continue;
     if (RuledOutByType(Kind, e->d_type)) continue;
-    if (!all && !PathMatchSpecW(Utf8ToUtf16(n), pattern)) continue;
+    if (!all && !PathMatchSpecW(NativeNameToUtf16(n), pattern)) continue;
     h->entries.push_back({n, e->d_type});
   }
   if (!h->entries.empty()) h->dirFd = ::fcntl(::dirfd(d), F_DUPFD_CLOEXEC, 0);

@@ -190,7 +190,7 @@ int OpenOrRaise(const UnicodeString& FileName, uint16_t Mode) {
   const bool create = (Mode & 0xFF00) == fmCreate;
   int fd = -1;
   if (FileName.find(u'\0') != UnicodeString::npos) errno = EINVAL;  // the system would see a shorter name
-  else fd = OpenLocked(Utf16ToUtf8(FileName), Mode, create);
+  else fd = OpenLocked(Utf16ToNativeName(FileName), Mode, create);
   if (fd >= 0) return fd;
   const int err = errno;
   UnicodeString reason = SystemReason(err);

@@ -351,4 +351,63 @@ int64_t StrToInt64Def(std::u16string_view s, int64_t fallback) {
   return TryStrToInt64(s, v) ? v : fallback;
 }
 
+UnicodeString NativeNameToUtf16(std::string_view bytes) {
+  UnicodeString out;
+  out.reserve(bytes.size());
+  const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+  const size_t n = bytes.size();
+  for (size_t i = 0; i < n;) {
+    const unsigned char c = p[i];
+    if (c < 0x80) {
+      out += static_cast<char16_t>(c);
+      ++i;
+      continue;
+    }
+    int extra = 0;
+    char32_t cp = 0, minimum = 0;
+    if (c >= 0xC2 && c <= 0xDF) extra = 1, cp = c & 0x1F, minimum = 0x80;
+    else if (c >= 0xE0 && c <= 0xEF) extra = 2, cp = c & 0x0F, minimum = 0x800;
+    else if (c >= 0xF0 && c <= 0xF4) extra = 3, cp = c & 0x07, minimum = 0x10000;
+    bool ok = extra > 0;
+    for (int k = 1; ok && k <= extra; ++k) {
+      if (i + static_cast<size_t>(k) >= n || (p[i + k] & 0xC0) != 0x80) ok = false;
+      else cp = (cp << 6) | (p[i + k] & 0x3F);
+    }
+    if (ok && (cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))) ok = false;
+    if (!ok) {
+      out += static_cast<char16_t>(0xDC00 + c);  // the byte kept as it was
+      ++i;
+      continue;
+    }
+    if (cp >= 0x10000) {
+      cp -= 0x10000;
+      out += static_cast<char16_t>(0xD800 + (cp >> 10));
+      out += static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
+    } else {
+      out += static_cast<char16_t>(cp);
+    }
+    i += static_cast<size_t>(extra) + 1;
+  }
+  return out;
+}
+
+std::string Utf16ToNativeName(std::u16string_view name) {
+  std::string out;
+  out.reserve(name.size());
+  for (size_t i = 0; i < name.size(); ++i) {
+    const char16_t c = name[i];
+    if (c >= 0xDC80 && c <= 0xDCFF) {
+      out += static_cast<char>(c - 0xDC00);  // a byte that was no UTF-8
+      continue;
+    }
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < name.size() && name[i + 1] >= 0xDC00 && name[i + 1] <= 0xDFFF) {
+      out += Utf16ToUtf8(name.substr(i, 2));
+      ++i;
+      continue;
+    }
+    out += Utf16ToUtf8(name.substr(i, 1));
+  }
+  return out;
+}
+
 }  // namespace kx8

@@ -20,6 +20,11 @@ using AnsiString = std::string;
 UnicodeString Utf8ToUtf16(std::string_view utf8);
 // Encodes UTF-16 as UTF-8; an unpaired surrogate becomes U+FFFD.
 std::string Utf16ToUtf8(std::u16string_view utf16);
+// A file name as the system holds it (bytes, UTF-8 as a rule) in UTF-16, and back. Bytes that are no
+// UTF-8 are kept as the lone surrogates U+DC80..U+DCFF, so that every name read from the system, or
+// given on a command line, can be handed back to it unchanged.
+UnicodeString NativeNameToUtf16(std::string_view bytes);
+std::string Utf16ToNativeName(std::u16string_view name);
 // Widens bytes one-to-one (Latin-1); for ASCII literals and tests, not for code-page text.
 UnicodeString Latin1ToUtf16(std::string_view bytes);
 

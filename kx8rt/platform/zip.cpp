@@ -97,7 +97,7 @@ TZipArchive::~TZipArchive() { Close(); }
 
 void TZipArchive::Open(const UnicodeString& fileName) {
   Close();
-  const std::string path = Utf16ToUtf8(fileName);
+  const std::string path = Utf16ToNativeName(fileName);
   struct stat sb;
   if (::stat(path.c_str(), &sb) != 0) Fail(u"Cannot open archive", fileName, OpenErrorText(ZIP_ER_NOENT));
   // libzip takes an empty file for an empty archive; to a reader it is simply not an archive.

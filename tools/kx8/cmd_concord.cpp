@@ -152,7 +152,7 @@ int ConcordMain(int argc, char** argv) {
     const auto& texts = concordancer->Texts();
     if (names.size() < texts.size()) names.resize(texts.size());
     std::string& n = names[static_cast<size_t>(text)];
-    if (n.empty()) n = Utf16ToUtf8(texts[static_cast<size_t>(text)].full_name);
+    if (n.empty()) n = Utf16ToNativeName(texts[static_cast<size_t>(text)].full_name);
     return n;
   };
   bool readErrors = false;
@@ -238,7 +238,7 @@ int ConcordMain(int argc, char** argv) {
     }
   };
   const TCorpusProblemEvent onProblem = [&](const UnicodeString& path, const UnicodeString& why) {
-    std::fprintf(stderr, "kx8 concord: %s: %s\n", Utf16ToUtf8(path).c_str(), Utf16ToUtf8(why).c_str());
+    std::fprintf(stderr, "kx8 concord: %s: %s\n", Utf16ToNativeName(path).c_str(), Utf16ToUtf8(why).c_str());
   };
 
   try {

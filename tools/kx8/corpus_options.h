@@ -61,7 +61,7 @@ struct CorpusCliOptions {
   }
   static std::vector<kx8::UnicodeString> Paths(const std::vector<std::string>& paths) {
     std::vector<kx8::UnicodeString> out;
-    for (const auto& p : paths) out.push_back(kx8::Utf8ToUtf16(p));
+    for (const auto& p : paths) out.push_back(kx8::NativeNameToUtf16(p));
     return out;
   }
 };

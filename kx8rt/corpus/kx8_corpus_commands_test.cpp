@@ -1,0 +1,128 @@
+// The corpus commands of the built kx8 (concord, wordlist, compare) as a user runs them: exit statuses,
+// counts, identical output with any number of workers, errors on standard error, checked writes. The
+// tool sits beside this test executable (tools/kx8/kx8); without it the tests skip.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+fs::path ToolPath() {
+  std::error_code ec;
+  const auto self = fs::read_symlink("/proc/self/exe", ec);
+  return ec ? fs::path() : self.parent_path() / "tools" / "kx8" / "kx8";
+}
+
+struct Outcome {
+  int status = -1;
+  std::string out, err;
+};
+
+class Kx8Commands : public ::testing::Test {
+ protected:
+  fs::path dir = fs::temp_directory_path() / ("kx8_corpus_commands_" + std::to_string(getpid()));
+  void SetUp() override {
+    if (!fs::exists(ToolPath())) GTEST_SKIP() << "kx8 not built";
+    fs::create_directories(dir);
+  }
+  void TearDown() override { fs::remove_all(dir); }
+  std::string Write(const std::string& name, const std::string& bytes) {
+    const fs::path p = dir / name;
+    fs::create_directories(p.parent_path());
+    std::ofstream(p, std::ios::binary) << bytes;
+    return p.string();
+  }
+  // Runs kx8 with args (a shell fragment) in dir; stdout to redirect when given.
+  Outcome Run(const std::string& args, const std::string& redirect = "") {
+    Outcome o;
+    const std::string outFile = (dir / "out.txt").string(), errFile = (dir / "err.txt").string();
+    const std::string cmd = "cd '" + dir.string() + "' && '" + ToolPath().string() + "' " + args + " >" +
+                            (redirect.empty() ? outFile : redirect) + " 2>" + errFile;
+    const int rc = std::system(cmd.c_str());
+    o.status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+    auto slurp = [](const std::string& f) {
+      std::ifstream in(f, std::ios::binary);
+      return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    };
+    if (redirect.empty()) o.out = slurp(outFile);
+    o.err = slurp(errFile);
+    return o;
+  }
+};
+
+TEST_F(Kx8Commands, ConcordExitStatusAndCount) {
+  Write("t/a.txt", "a bank and a bank\n");
+  Write("t/b.txt", "no such word here\n");
+  Write("t/c.txt", "one bank\n");
+  const Outcome found = Run("concord --count bank t");
+  EXPECT_EQ(found.status, 0);
+  EXPECT_EQ(found.out, "t/a.txt:2\nt/c.txt:1\ntotal:3\n");
+  const Outcome none = Run("concord --count zebra t");
+  EXPECT_EQ(none.status, 1);
+  EXPECT_EQ(none.out, "total:0\n");
+  // A missing path is an error (status 2) named on stderr, and the other texts are still searched.
+  const Outcome missing = Run("concord --count bank t missing.txt");
+  EXPECT_EQ(missing.status, 2);
+  EXPECT_EQ(missing.out, "t/a.txt:2\nt/c.txt:1\ntotal:3\n");
+  EXPECT_NE(missing.err.find("missing.txt: No such file or directory"), std::string::npos) << missing.err;
+  // A code page that is not there is refused up front, in every command, with convert's message.
+  for (const std::string cmd : {"concord --codepage 12345 bank t", "wordlist --codepage 12345 t",
+                                "compare --codepage 12345 t t"}) {
+    const Outcome bad = Run(cmd);
+    EXPECT_EQ(bad.status, 2) << cmd;
+    EXPECT_NE(bad.err.find("code page 12345 is not available"), std::string::npos) << cmd << ": " << bad.err;
+  }
+}
+
+TEST_F(Kx8Commands, WriteErrorsEndWithStatusTwo) {
+  Write("ok.txt", "the bank\n");
+  if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+  for (const std::string cmd : {"concord the ok.txt", "wordlist ok.txt", "compare ok.txt ok.txt"}) {
+    const Outcome o = Run(cmd, "/dev/full");
+    EXPECT_EQ(o.status, 2) << cmd;
+    EXPECT_NE(o.err.find("cannot write the output"), std::string::npos) << cmd << ": " << o.err;
+  }
+}
+
+TEST_F(Kx8Commands, AnyNumberOfWorkersPrintsTheSameLines) {
+  std::string big;
+  for (int i = 0; i < 40000; ++i)
+    big += "Line " + std::to_string(i) + ": the bank of the river. The Bank! l'eau\n" + (i % 7 == 0 ? "\n" : "");
+  Write("big.txt", big);
+  for (int i = 0; i < 30; ++i) Write("many/f" + std::to_string(i) + ".txt", big.substr(static_cast<size_t>(i) * 997, 5000));
+  for (const std::string args : {"concord bank big.txt", "concord --sort R1,L1 the many", "concord --json 'bank*' many"}) {
+    const Outcome one = Run(args + " -j1");
+    const Outcome four = Run(args + " -j4");
+    EXPECT_EQ(one.status, 0) << args;
+    EXPECT_GT(one.out.size(), 1000u) << args;
+    EXPECT_EQ(one.out, four.out) << args;
+  }
+}
+
+TEST_F(Kx8Commands, WordlistReadsCodePagesAndArchives) {
+  Write("latin.txt", "f\xFCr \xFC" "ber f\xFCr\n");
+  const Outcome o = Run("wordlist --json --codepage 1252 latin.txt");
+  EXPECT_EQ(o.status, 0);
+  EXPECT_NE(o.out.find("\"word\":\"f\xC3\xBCr\""), std::string::npos) << o.out;
+  EXPECT_NE(o.out.find("\"tokens\":3"), std::string::npos) << o.out;
+  // Hindi keeps its vowel signs inside the word; an elision stays one word, as concord finds it.
+  Write("hi.txt", "\xE0\xA4\xAA\xE0\xA5\x8D\xE0\xA4\xB0\xE0\xA4\xA6\xE0\xA4\xB0\xE0\xA5\x8D\xE0\xA4\xB6\xE0\xA4\xBF"
+                  "\xE0\xA4\xA4 l'installation installation\n");
+  const Outcome h = Run("wordlist --json hi.txt");
+  EXPECT_NE(h.out.find("\"tokens\":3"), std::string::npos) << h.out;
+  EXPECT_EQ(Run("concord --count \"l'installation\" hi.txt").out, "hi.txt:1\ntotal:1\n");
+  // compare refuses a side it cannot read rather than comparing with nothing.
+  const Outcome c = Run("compare latin.txt nothing-here.txt");
+  EXPECT_EQ(c.status, 2);
+  EXPECT_NE(c.err.find("nothing-here.txt"), std::string::npos) << c.err;
+}
+
+}  // namespace
