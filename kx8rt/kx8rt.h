@@ -94,6 +94,7 @@
 #include "kx8rt/files/my_filestream.h"
 #include "kx8rt/files/perusedir.h"
 #include "kx8rt/files/system_routines.h"
+#include "kx8rt/files/text_file_conversion.h"
 #include "kx8rt/files/zip_utils.h"
 
 // dates

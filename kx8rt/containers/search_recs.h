@@ -18,7 +18,16 @@ struct TMySearchRec {
   int32_t Attr = 0;               // classic attribute bits
   int16_t Number_Within_Zip = 0;  // 0 for a plain file
   UnicodeString ShortName;        // name without folder (plain file) or full entry path (zip entry)
+  // The whole size, which the folder walk fills beside Size. Size stays the low 32 bits because the
+  // stored list forms have room for no more; a file of 5 GB must still show and sort as 5 GB.
+  int64_t Size64 = 0;
 };
+
+// The size of a found file in full: Size64 where the walk filled it, else Size read as unsigned (a
+// record made by hand or read from a stored list, which keeps 32 bits).
+inline int64_t WholeSize(const TMySearchRec& r) {
+  return r.Size64 != 0 ? r.Size64 : static_cast<int64_t>(static_cast<uint32_t>(r.Size));
+}
 
 // The slimmer form with the number of the folder the file belongs to.
 struct TMySimpleSearchRec {

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 
 #include "kx8rt/containers/base_lists.h"
@@ -49,7 +50,7 @@ int CompareByKey(TMySearchRecSort key, const TMySearchRec& a, const TMySearchRec
   switch (key) {
     case sr_sort_by_name: return CompareNames(a.ShortName, b.ShortName);
     case sr_sort_by_date: return Cmp(a.DateTime, b.DateTime);
-    case sr_sort_by_size: return Cmp(a.Size, b.Size);
+    case sr_sort_by_size: return Cmp(WholeSize(a), WholeSize(b));
     case sr_sort_by_attr: return Cmp(a.Attr, b.Attr);
     case sr_sort_by_extension: return CompareNames(ExtractFileExt(a.ShortName), ExtractFileExt(b.ShortName));
     case sr_sort_none: return 0;
@@ -345,8 +346,26 @@ bool TPeruseDir::fIsAZipfile(const UnicodeString& name) const {
   return true;
 }
 
-void TPeruseDir::ZipSkipped(const UnicodeString&, const UnicodeString&, const UnicodeString&, TZipFailureAction&) {
+void TPeruseDir::ZipSkipped(const UnicodeString& fileName, const UnicodeString& operation, const UnicodeString& reason,
+                            TZipFailureAction&) {
   if (OnZipProblem) OnZipProblem(*this);
+  Problem(fileName, operation + u": " + reason);
+}
+
+void TPeruseDir::Problem(const UnicodeString& path, const UnicodeString& reason) {
+  Log(u"problem: " + path + u": " + reason);
+  if (OnProblem) OnProblem(path, reason);
+}
+
+void TPeruseDir::FolderProblem(const UnicodeString& folder, int32_t error) {
+  // Nothing found is no problem; a missing folder looks the same to the search and is none either.
+  if (error == 0 || error == ENOENT) return;
+  const UnicodeString f = ExcludeTrailingPathDelimiter(folder);
+  if (!fFoldersReported.insert(f).second) return;
+  if (error == ENAMETOOLONG)
+    Problem(f, u"the path is longer than the system allows (" + IntToStr(PATH_MAX) + u" bytes)");
+  else
+    Problem(f, Utf8ToUtf16(std::strerror(error)));
 }
 
 void TPeruseDir::AddAZip(TMySearchRecList* list, const UnicodeString& folder, const UnicodeString& zipname) {
@@ -359,6 +378,7 @@ void TPeruseDir::AddAZip(TMySearchRecList* list, const UnicodeString& folder, co
   ++fzips_examined;
   const int32_t count = zip.Count();
   bool reportedTooMany = false;
+  int32_t leftOut = 0;
   for (int32_t i = 0; i < count; ++i) {
     MyYieldProcess();
     if (OnZipReading) OnZipReading(i, count);
@@ -374,6 +394,7 @@ void TPeruseDir::AddAZip(TMySearchRecList* list, const UnicodeString& folder, co
         Log(u"too many entries in " + archive + u": entries past 32767 left out");
         if (OnZipProblem) OnZipProblem(*this);
       }
+      ++leftOut;
       continue;
     }
     ++ftotal_files_in_zips;
@@ -381,17 +402,23 @@ void TPeruseDir::AddAZip(TMySearchRecList* list, const UnicodeString& folder, co
     r.ShortName = archive + u"/" + name;
     r.DateTime = zip.DateTime(i);
     // Uncompressed size, which is what a reader of the entry gets.
-    r.Size = static_cast<int32_t>(static_cast<uint32_t>(zip.Size(i)));
+    const int64_t size = zip.Size(i);
+    r.Size = static_cast<int32_t>(static_cast<uint32_t>(size));
+    r.Size64 = size;
     r.Attr = static_cast<int32_t>(zip.Attributes(i));
     r.Number_Within_Zip = static_cast<int16_t>(i + 1);
     const bool ok = !OnCheckFileAcceptable || OnCheckFileAcceptable(r, true);
     if (ok && list) list->AddRec(r);
   }
+  if (leftOut > 0)
+    Problem(archive, IntToStr(leftOut) + u" of its " + IntToStr(count) +
+                         u" entries are left out: entries past the 32,767th cannot be numbered");
   if (OnDoneZipReading) OnDoneZipReading(fzips_examined);
 }
 
 bool TPeruseDir::HandleAllFilesIn(const UnicodeString& dirname, TMySearchRecList* ASearchRecList) {
   bool result = false;
+  UnicodeString where = dirname;  // what a failure is reported against
   try {
     const UnicodeString mask = fFilemaskStr;
     LogF(u"searching %s for %s", {dirname, mask});
@@ -402,13 +429,19 @@ bool TPeruseDir::HandleAllFilesIn(const UnicodeString& dirname, TMySearchRecList
       const UnicodeString stem = dot == UnicodeString::npos ? UnicodeString(u"*") : mask.substr(0, dot);
       TSearchRec sr;
       int32_t rc = FindFirst(folder + stem + fZipExtension, faAnyFile, sr, fk_files);
+      FolderProblem(folder, rc);
       while (rc == 0 && global_panic_state == panic_no_panic) {
+        where = folder + sr.Name;
         AddAZip(ASearchRecList, folder, sr.Name);
+        where = dirname;
         MyYieldProcess();
         rc = FindNext(sr);
       }
       FindClose(sr);
     }
+    // A path the system cannot open by name is of no use to the caller; it is reported, not listed.
+    // Names are short next to the limit, so the exact length is measured only near it.
+    const size_t folderBytes = Utf16ToUtf8(folder).size();
 
     size_t start = 0;
     while (start <= mask.size()) {
@@ -419,7 +452,10 @@ bool TPeruseDir::HandleAllFilesIn(const UnicodeString& dirname, TMySearchRecList
       TSearchRec sr;
       // Files only: the sub-folder walk looks at the folders, so that each entry is examined once.
       int32_t rc = FindFirst(folder + piece, faAnyFile, sr, fk_files);
-      if (rc != 0) continue;
+      if (rc != 0) {
+        FolderProblem(folder, rc);
+        continue;
+      }
       if (global_panic_state >= panic_stop_asap) {
         Log(u"processing stopped");
         FindClose(sr);
@@ -438,8 +474,13 @@ bool TPeruseDir::HandleAllFilesIn(const UnicodeString& dirname, TMySearchRecList
           MyYieldProcess();
           continue;
         }
+        if (folderBytes + 3 * sr.Name.size() >= PATH_MAX && folderBytes + Utf16ToUtf8(sr.Name).size() >= PATH_MAX) {
+          Problem(folder + sr.Name, u"the path is longer than the system allows (" + IntToStr(PATH_MAX) + u" bytes)");
+          continue;
+        }
         TMySearchRec r;
         r.Size = static_cast<int32_t>(static_cast<uint32_t>(sr.Size));
+        r.Size64 = sr.Size;
         r.Attr = sr.Attr;
         r.Number_Within_Zip = 0;
         r.ShortName = sr.Name;
@@ -455,7 +496,8 @@ bool TPeruseDir::HandleAllFilesIn(const UnicodeString& dirname, TMySearchRecList
       FindClose(sr);
     }
   } catch (const std::exception& e) {
-    Log(u"HandleAllFilesIn " + dirname + u": " + Utf8ToUtf16(e.what()));
+    // The walk of this folder ends here (what was collected stays); the caller is told, not only the log.
+    Problem(where, Utf8ToUtf16(e.what()) + (where == dirname ? u"" : u"; the rest of the folder was not walked"));
     return false;
   }
   return result;
@@ -478,7 +520,10 @@ void TPeruseDir::WalkSubDirs(const UnicodeString& pattern, size_t maskIndex, std
   const UnicodeString base = ExtractFilePath(pattern);
   TSearchRec sr;
   // Folders only: the files of each folder are examined by the file search, not here as well.
-  if (FindFirst(pattern, faAnyFile, sr, fk_folders) != 0) return;
+  if (const int32_t rc = FindFirst(pattern, faAnyFile, sr, fk_folders); rc != 0) {
+    FolderProblem(base, rc);
+    return;
+  }
   // The match in hand is always finished (its descent included); the state is tested before the next.
   do {
     MyYieldProcess();

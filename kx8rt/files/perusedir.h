@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <set>
 #include <vector>
 
 #include "kx8rt/containers/search_recs.h"
@@ -190,6 +191,11 @@ class TPeruseDir : public TObject {
   TZipReadingEvent OnZipReading;
   TZipDoneReadingEvent OnDoneZipReading;
   TNotifyEvent OnZipProblem;
+  // What the walk had to pass over, each with its path and the reason: a folder that cannot be read
+  // (the system's reason), a path longer than the system allows, an archive that cannot be read or
+  // whose entries past 32,767 are left out, a failure that ended HandleAllFilesIn. A folder is
+  // reported once however often it is met.
+  std::function<void(const UnicodeString& path, const UnicodeString& reason)> OnProblem;
 
  private:
   struct DirId {
@@ -197,6 +203,10 @@ class TPeruseDir : public TObject {
     ino_t ino;
   };
   void WalkSubDirs(const UnicodeString& pattern, size_t maskIndex, std::vector<DirId>& ancestors);
+  // Logs a problem and raises OnProblem.
+  void Problem(const UnicodeString& path, const UnicodeString& reason);
+  // A folder search that failed for another reason than finding nothing; reported once per folder.
+  void FolderProblem(const UnicodeString& folder, int32_t error);
 
   UnicodeString fFilemaskStr;
   UnicodeString fZipExtension;
@@ -213,6 +223,7 @@ class TPeruseDir : public TObject {
   bool fAcceptHiddenFiles;
   bool fAcceptHiddenFolders;
   bool fExamineZips;
+  std::set<UnicodeString> fFoldersReported;
 };
 
 }  // namespace kx8

@@ -1,9 +1,12 @@
 #include "kx8rt/files/perusedir.h"
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <zip.h>
 
+#include <climits>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -493,6 +496,147 @@ TEST_F(Peruse, RenamingAFile) {
   }
   EXPECT_EQ(f.fGetAShortName(0), u"new.txt");
   f.fSetAFullName(7, u"ignored");
+}
+
+// ---- problems are reported, not passed over ----
+
+struct Problems {
+  std::vector<std::pair<std::string, std::string>> seen;  // path, reason
+  void Hook(TPeruseDir& p) {
+    p.OnProblem = [this](const UnicodeString& path, const UnicodeString& reason) {
+      seen.emplace_back(Utf16ToUtf8(path), Utf16ToUtf8(reason));
+    };
+  }
+};
+
+TEST_F(Peruse, UnreadableFoldersAndCaughtFailuresAreReported) {
+  Put("ok/a.txt", "a");
+  fs::create_directory_symlink("loop", root / "loop");  // a folder that can never be opened
+  Put("plain.txt", "not a folder");
+  Opts o;
+  TPeruseDir p = o.Make();
+  Problems pr;
+  pr.Hook(p);
+  TMySearchRecList list;
+  EXPECT_FALSE(p.HandleAllFilesIn(U(root / "loop"), &list));
+  EXPECT_FALSE(p.HandleAllFilesIn(U(root / "plain.txt"), &list));
+  EXPECT_FALSE(p.HandleAllFilesIn(U(root / "missing"), &list));  // nothing there is no problem
+  EXPECT_FALSE(p.HandleAllFilesIn(U(root / "loop"), &list));     // reported once
+  ASSERT_EQ(pr.seen.size(), 2u);
+  EXPECT_EQ(pr.seen[0], std::make_pair((root / "loop").string(), std::string("Too many levels of symbolic links")));
+  EXPECT_EQ(pr.seen[1], std::make_pair((root / "plain.txt").string(), std::string("Not a directory")));
+
+  // An exception from the caller's own event ends the folder's walk and is handed back, not logged away.
+  pr.seen.clear();
+  p.OnCheckFileAcceptable = [](const TMySearchRec&, bool) -> bool { throw std::runtime_error("veto failed"); };
+  EXPECT_FALSE(p.HandleAllFilesIn(U(root / "ok"), &list));
+  ASSERT_EQ(pr.seen.size(), 1u);
+  EXPECT_EQ(pr.seen[0], std::make_pair((root / "ok").string(), std::string("veto failed")));
+
+  // An archive that cannot be opened is named, with what its failure cost.
+  pr.seen.clear();
+  p.OnCheckFileAcceptable = nullptr;
+  Put("z/b.zip", "PK\x03\x04 this is no archive");
+  Put("z/c.txt", "c");
+  Opts zo;
+  zo.zips = true;
+  TPeruseDir pz = zo.Make();
+  pr.Hook(pz);
+  EXPECT_FALSE(pz.HandleAllFilesIn(U(root / "z"), &list));
+  ASSERT_EQ(pr.seen.size(), 1u);
+  EXPECT_EQ(pr.seen[0].first, (root / "z/b.zip").string());
+  EXPECT_NE(pr.seen[0].second.find("the rest of the folder was not walked"), std::string::npos) << pr.seen[0].second;
+
+  if (::geteuid() != 0) {  // permissions do not stop the superuser
+    fs::create_directories(root / "shut");
+    ::chmod((root / "shut").c_str(), 0);
+    pr.seen.clear();
+    EXPECT_FALSE(p.HandleAllFilesIn(U(root / "shut"), &list));
+    ::chmod((root / "shut").c_str(), 0755);
+    ASSERT_EQ(pr.seen.size(), 1u);
+    EXPECT_EQ(pr.seen[0].second, "Permission denied");
+  }
+}
+
+TEST_F(Peruse, PathsPastTheSystemLimitAreReportedOnce) {
+  // Folders nested past PATH_MAX, made one level at a time through descriptors.
+  const std::string level(200, 'd');
+  int fd = ::open(root.c_str(), O_RDONLY | O_DIRECTORY);
+  ASSERT_GE(fd, 0);
+  fs::path deep = root;
+  while (deep.string().size() < PATH_MAX + 300) {
+    ASSERT_EQ(::mkdirat(fd, level.c_str(), 0755), 0);
+    const int next = ::openat(fd, level.c_str(), O_RDONLY | O_DIRECTORY);
+    ::close(fd);
+    ASSERT_GE(next, 0);
+    fd = next;
+    deep /= level;
+  }
+  ::close(fd);
+  Opts o;
+  TPeruseDir p = o.Make();
+  Problems pr;
+  pr.Hook(p);
+  int32_t folders = 0;
+  p.OnFoundDir = [&](const UnicodeString& d) {
+    ++folders;
+    p.HandleAllFilesIn(d, nullptr);  // meets the same folders as the sub-folder walk
+  };
+  p.ProcessAllSubDirectories(U(root));
+  ASSERT_EQ(pr.seen.size(), 1u);
+  EXPECT_GT(pr.seen[0].first.size(), static_cast<size_t>(PATH_MAX));
+  EXPECT_NE(pr.seen[0].second.find("longer than the system allows"), std::string::npos);
+  EXPECT_GT(folders, 10);
+}
+
+TEST_F(Peruse, ArchivesPastTheNumberableEntriesSayHowManyAreLeftOut) {
+  const fs::path zipPath = root / "many.zip";
+  int err = 0;
+  zip_t* za = zip_open(zipPath.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &err);
+  ASSERT_NE(za, nullptr);
+  const int32_t entries = INT16_MAX + 40;
+  for (int32_t e = 0; e < entries; ++e) {
+    zip_source_t* src = zip_source_buffer(za, "", 0, 0);
+    ASSERT_GE(zip_file_add(za, ("e" + std::to_string(e) + ".txt").c_str(), src, ZIP_FL_ENC_UTF_8), 0);
+  }
+  ASSERT_EQ(zip_close(za), 0);
+  Opts o;
+  TPeruseDir p = o.Make();
+  Problems pr;
+  pr.Hook(p);
+  int32_t zipProblems = 0;
+  p.OnZipProblem = [&](TObject&) { ++zipProblems; };
+  TMySearchRecList list;
+  p.AddAZip(&list, U(root), u"many.zip");
+  EXPECT_EQ(list.Count(), INT16_MAX);
+  EXPECT_EQ(list.GetAMySearchRec(INT16_MAX - 1).Number_Within_Zip, INT16_MAX);
+  EXPECT_EQ(zipProblems, 1);
+  ASSERT_EQ(pr.seen.size(), 1u);
+  EXPECT_EQ(pr.seen[0].first, zipPath.string());
+  EXPECT_EQ(pr.seen[0].second, "40 of its 32807 entries are left out: entries past the 32,767th cannot be numbered");
+}
+
+TEST_F(Peruse, SizesPastFourGigabytesAreKeptWhole) {
+  // Sparse files: sizes without the disk space.
+  const int64_t gib = int64_t{1} << 30;
+  for (const auto& [name, size] : {std::pair<const char*, int64_t>{"five.txt", 5 * gib}, {"three.txt", 3 * gib},
+                                   {"small.txt", 10}}) {
+    Put(name, "");
+    ASSERT_EQ(::truncate((root / name).c_str(), size), 0);
+  }
+  Opts o;
+  TPeruseDir p = o.Make();
+  TMySearchRecList list;
+  ASSERT_TRUE(p.HandleAllFilesIn(U(root), &list));
+  list.SetSort(sr_sort_by_size);
+  ASSERT_EQ(Names(list), (std::vector<std::string>{"small.txt", "three.txt", "five.txt"}));
+  EXPECT_EQ(list.GetAMySearchRec(2).Size64, 5 * gib);
+  EXPECT_EQ(list.GetAMySearchRec(2).Size, static_cast<int32_t>(gib));  // the low 32 bits, as stored
+  EXPECT_EQ(WholeSize(list.GetAMySearchRec(1)), 3 * gib);
+  // A record with only the 32 bits (read from a stored list) sorts by them, read as unsigned.
+  TMySearchRec stored;
+  stored.Size = static_cast<int32_t>(3u * 1024 * 1024 * 1024);
+  EXPECT_EQ(WholeSize(stored), 3 * gib);
 }
 
 }  // namespace
