@@ -32,11 +32,10 @@ void Collect(std::vector<TCorpusText>& out, const UnicodeString& folder, const T
       t.full_name = t.rec.ShortName;
       t.archive = ZipFileFullFileName(t.full_name, UnicodeString());
       t.entry = t.rec.Number_Within_Zip - 1;
-      t.size = -1;  // asked of the archive when the text is opened: the record keeps 32 bits only
     } else {
       t.full_name = IncludeTrailingPathDelimiter(folder) + t.rec.ShortName;
-      t.size = -1;
     }
+    t.size = WholeSize(t.rec);
     out.push_back(std::move(t));
   }
 }
@@ -98,6 +97,7 @@ void AddArchive(std::vector<TCorpusText>& out, const UnicodeString& archive, con
       t.rec.ShortName = t.full_name;
       t.rec.DateTime = zip.DateTime(i);
       t.rec.Size = static_cast<int32_t>(static_cast<uint32_t>(t.size));
+      t.rec.Size64 = t.size;
       t.rec.Attr = static_cast<int32_t>(zip.Attributes(i));
       t.rec.Number_Within_Zip = static_cast<int16_t>(i + 1 <= INT16_MAX ? i + 1 : 0);
       out.push_back(std::move(t));
@@ -125,8 +125,8 @@ std::vector<TCorpusText> ChooseCorpusTexts(const std::vector<UnicodeString>& pat
         continue;
       }
       TPeruseDir walker = MakeWalker(choice, choice.zips);
-      walker.OnZipProblem = [&](TObject&) {
-        if (onProblem) onProblem(given, u"an archive could not be read whole");
+      walker.OnProblem = [&](const UnicodeString& where, const UnicodeString& why) {
+        if (onProblem) onProblem(where, why);
       };
       auto walkOne = [&](const UnicodeString& folder) {
         TMySearchRecList list;
@@ -148,6 +148,7 @@ std::vector<TCorpusText> ChooseCorpusTexts(const std::vector<UnicodeString>& pat
       const size_t slash = path.rfind(u'/');
       t.rec.ShortName = slash == UnicodeString::npos ? path : path.substr(slash + 1);
       t.rec.Size = static_cast<int32_t>(static_cast<uint32_t>(st.st_size));
+      t.rec.Size64 = t.size;
       t.rec.Attr = faArchive;
       if (!UnixTimeToLocalDateTime(static_cast<int64_t>(st.st_mtime), t.rec.DateTime)) t.rec.DateTime = 25569.0;
       out.push_back(std::move(t));

@@ -1,203 +1,95 @@
 // kx8 files: the texts a folder walk chooses under each path, with size, date and name (and, on request,
-// the kind of list file each is), as lines or as JSON.
+// the kind of list file each is), as lines or as JSON; texts are chosen as every corpus command chooses
+// them.
 //
 // Exit status: 0 when texts were listed, 1 when none were found, 2 when some path, folder or archive
 // could not be read (each named on stderr with the system's reason; the others are still listed) or
 // the output could not be written.
-#include <sys/stat.h>
-#include <unistd.h>
+#include <CLI/CLI.hpp>
+#include <kx8rt/corpus/corpus_texts.h>
+#include <nlohmann/json.hpp>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
-#include "checked_output.h"
+#include "commands.h"
+#include "corpus_options.h"
 #include "kx8rt/definitions/list_types.h"
 #include "kx8rt/files/zip_utils.h"
 #include "kx8rt/platform/datetime.h"
 #include "kx8rt/platform/file_system.h"
-#include "text_choice.h"
+#include "output.h"
 
 using namespace kx8;
-using kx8tool::ChosenText;
 
 namespace {
-
-const char* const kFilesUsage = "usage: kx8 files [options] PATH...\n"
-                                "      --sort name|date|size|ext   order of the list (default: as walked)\n"
-                                "      --json                     one JSON array instead of lines\n"
-                                "      --kind                     the kind of list file each is\n";
 
 enum class SortKey { none, name, date, size, ext };
 
 // The list type of a file: from its signature header (current or earlier version, or the 16-bit
 // generation), a batch archive's comment, and else its extension; "" when none applies.
-std::string KindOf(const ChosenText& t) {
-  if (t.rec.Number_Within_Zip == 0) {
+std::string KindOf(const TCorpusText& t) {
+  if (!t.InArchive()) {
     TKX_MainFile_rec rec;
-    rec.filename = t.fullName;
+    rec.filename = t.full_name;
     if (WhichToolsTamrind32BitFile(rec) != tt_no_tool_at_all && rec.ListType != lt_none_in_use)
       return Utf16ToUtf8(ListTypeAsString(rec.ListType));
     if (WasATamrind32BitFile(rec)) return Utf16ToUtf8(ListTypeAsString(rec.ListType)) + " (earlier version)";
     if (IsAnOldTamrindFile(rec)) return Utf16ToUtf8(ListTypeAsString(rec.ListType)) + " (16-bit)";
-    if (IsAZipFile(t.fullName) && IsABatchZipFileForListType(rec))
+    if (IsAZipFile(t.full_name) && IsABatchZipFileForListType(rec))
       return "batch of " + Utf16ToUtf8(ListTypeAsString(rec.ListType));
   }
-  const UnicodeString ext = ExtractFileExt(t.fullName);
+  const UnicodeString ext = ExtractFileExt(t.full_name);
   if (ext.empty()) return "";
   const TTamrindList l = ListTypeFromFileExt(ext);
   if (l == lt_bol7) return "";
   return Utf16ToUtf8(ListTypeAsString(l)) + " (by extension)";
 }
 
-std::string Json(const std::string& s) {
-  std::string out = "\"";
-  for (unsigned char c : s) {
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += static_cast<char>(c);
-    } else if (c < 0x20) {
-      char buf[8];
-      std::snprintf(buf, sizeof buf, "\\u%04x", c);
-      out += buf;
-    } else {
-      out += static_cast<char>(c);
-    }
-  }
-  return out + "\"";
-}
-
 int CompareNoCase(const UnicodeString& a, const UnicodeString& b) { return CompareText(a, b); }
-
-TPeruseDir MakeWalker(const kx8tool::TextChoiceOptions& o, bool zips) {
-  // As every subcommand chooses texts: "._" files and system entries never, archives by the zip pass.
-  return TPeruseDir(o.mask, u"*", o.mask, o.excludeDirs, o.excludeExts, true, zips, false, false, o.hidden, o.hidden);
-}
-
-void Collect(std::vector<ChosenText>& out, const UnicodeString& folder, const TMySearchRecList& list) {
-  for (int32_t i = 0; i < list.Count(); ++i) {
-    ChosenText t;
-    t.rec = list.GetAMySearchRec(i);
-    t.fullName = t.rec.Number_Within_Zip > 0 ? t.rec.ShortName : IncludeTrailingPathDelimiter(folder) + t.rec.ShortName;
-    out.push_back(std::move(t));
-  }
-}
-
-// The texts under each path, as the other subcommands choose them, but with every folder, archive or
-// path that cannot be read reported in problems with the walker's reason, and sizes kept whole.
-std::vector<ChosenText> WalkPaths(const std::vector<std::string>& paths, const kx8tool::TextChoiceOptions& o,
-                                  std::vector<std::string>& problems) {
-  std::vector<ChosenText> out;
-  auto problem = [&](const UnicodeString& path, const UnicodeString& reason) {
-    problems.push_back(Utf16ToUtf8(path) + ": " + Utf16ToUtf8(reason));
-  };
-  for (const std::string& p8 : paths) {
-    const UnicodeString path = ExcludeTrailingPathDelimiter(Utf8ToUtf16(p8));
-    struct stat st;
-    if (::stat(p8.c_str(), &st) != 0) {
-      problems.push_back(p8 + ": " + std::strerror(errno));
-    } else if (S_ISDIR(st.st_mode)) {
-      TPeruseDir walker = MakeWalker(o, o.zips);
-      walker.OnProblem = problem;
-      auto walkOne = [&](const UnicodeString& folder) {
-        TMySearchRecList list;
-        walker.HandleAllFilesIn(folder, &list);
-        Collect(out, folder, list);
-      };
-      walkOne(path);
-      if (o.recurse) {
-        walker.OnFoundDir = walkOne;
-        walker.ProcessAllSubDirectories(path);
-      }
-    } else if (IsAZipFile(path)) {
-      TPeruseDir walker = MakeWalker(o, true);
-      walker.OnProblem = problem;
-      TMySearchRecList list;
-      try {
-        walker.AddAZip(&list, ExtractFilePath(path), ExtractFileName(path));
-      } catch (const std::exception& e) {
-        problems.push_back(p8 + ": " + e.what());
-      }
-      Collect(out, ExtractFilePath(path), list);
-    } else if (::access(p8.c_str(), R_OK) != 0) {
-      problems.push_back(p8 + ": " + std::strerror(errno));
-    } else {
-      ChosenText t;
-      t.rec.ShortName = ExtractFileName(path);
-      t.rec.Size64 = static_cast<int64_t>(st.st_size);
-      t.rec.Size = static_cast<int32_t>(static_cast<uint32_t>(t.rec.Size64));
-      t.rec.Attr = FileGetAttr(path);
-      if (!UnixTimeToLocalDateTime(static_cast<int64_t>(st.st_mtime), t.rec.DateTime)) t.rec.DateTime = 25569.0;
-      t.fullName = path;
-      out.push_back(std::move(t));
-    }
-  }
-  return out;
-}
 
 }  // namespace
 
 int FilesMain(int argc, char** argv) {
-  kx8tool::CheckedStdout out;
-  kx8tool::TextChoiceOptions choice;
-  SortKey sort = SortKey::none;
+  CLI::App app{"kx8 files: size, date and name of the texts chosen under each PATH", "kx8 files"};
+  kx8tool::CorpusCliOptions corpus;
+  std::string sortName;
   bool json = false, kind = false;
   std::vector<std::string> paths;
-  for (int i = 0; i < argc; ++i) try {
-    const int used = kx8tool::ParseTextChoiceOption(argc, argv, i, choice);
-    if (used > 0) {
-      i += used - 1;
-      continue;
-    }
-    const char* a = argv[i];
-    if (!std::strcmp(a, "--json")) {
-      json = true;
-    } else if (!std::strcmp(a, "--kind")) {
-      kind = true;
-    } else if (!std::strcmp(a, "--sort")) {
-      if (i + 1 >= argc) throw std::invalid_argument("--sort needs name, date, size or ext");
-      const std::string k = argv[++i];
-      if (k == "name") sort = SortKey::name;
-      else if (k == "date") sort = SortKey::date;
-      else if (k == "size") sort = SortKey::size;
-      else if (k == "ext") sort = SortKey::ext;
-      else throw std::invalid_argument("--sort takes name, date, size or ext, not '" + k + "'");
-    } else if (!std::strcmp(a, "--help") || !std::strcmp(a, "-h")) {
-      std::fputs(kFilesUsage, stdout);
-      std::fputs(kx8tool::kTextChoiceUsage, stdout);
-      return 0;
-    } else if (a[0] == '-' && a[1] != 0) {
-      std::fprintf(stderr, "kx8 files: unknown option '%s'\n", a);
-      std::fputs(kFilesUsage, stderr);
-      std::fputs(kx8tool::kTextChoiceUsage, stderr);
-      return 2;
-    } else {
-      paths.push_back(a);
-    }
-  } catch (const std::invalid_argument& e) {
-    std::fprintf(stderr, "kx8 files: %s\n", e.what());
-    return kx8tool::kExitFailure;
+  app.add_option("--sort", sortName, "order of the list: name, date, size or ext (default: as walked)");
+  app.add_flag("--json", json, "one JSON array instead of lines");
+  app.add_flag("--kind", kind, "the kind of list file each is");
+  corpus.AddChoice(app);
+  app.add_option("paths", paths, "PATH...")->required();
+  app.footer("Exit status: 0 texts listed, 1 none found, 2 a path could not be read or the output written.");
+  try {
+    app.parse(argc + 1, argv - 1);  // argv[-1] is the command's own name, which CLI11 passes over
+  } catch (const CLI::ParseError& e) {
+    const int rc = app.exit(e);
+    return rc == 0 ? 0 : 2;
   }
-  if (paths.empty()) {
-    std::fputs(kFilesUsage, stderr);
-    std::fputs(kx8tool::kTextChoiceUsage, stderr);
+  if (!sortName.empty() && sortName != "name" && sortName != "date" && sortName != "size" && sortName != "ext") {
+    std::fprintf(stderr, "kx8 files: --sort takes name, date, size or ext, not '%s'\n", sortName.c_str());
     return 2;
   }
-
-  std::vector<std::string> problems;
-  std::vector<ChosenText> texts = WalkPaths(paths, choice, problems);
-  auto key = [sort](const ChosenText& a, const ChosenText& b) {
+  const SortKey sort = sortName == "name" ? SortKey::name : sortName == "date" ? SortKey::date
+                       : sortName == "size" ? SortKey::size : sortName == "ext" ? SortKey::ext : SortKey::none;
+  int64_t problems = 0;
+  std::vector<TCorpusText> texts =
+      ChooseCorpusTexts(kx8tool::CorpusCliOptions::Paths(paths), corpus.Choice(), [&](const UnicodeString& p, const UnicodeString& why) {
+        ++problems;
+        std::fprintf(stderr, "kx8 files: %s: %s\n", Utf16ToNativeName(p).c_str(), Utf16ToUtf8(why).c_str());
+      });
+  auto key = [sort](const TCorpusText& a, const TCorpusText& b) {
     switch (sort) {
-      case SortKey::name: return CompareNoCase(a.fullName, b.fullName) < 0;
+      case SortKey::name: return CompareNoCase(a.full_name, b.full_name) < 0;
       case SortKey::date: return a.rec.DateTime < b.rec.DateTime;
-      case SortKey::size: return WholeSize(a.rec) < WholeSize(b.rec);
+      case SortKey::size: return a.size < b.size;
       case SortKey::ext: {
-        const int c = CompareNoCase(ExtractFileExt(a.fullName), ExtractFileExt(b.fullName));
-        return c != 0 ? c < 0 : CompareNoCase(a.fullName, b.fullName) < 0;
+        const int c = CompareNoCase(ExtractFileExt(a.full_name), ExtractFileExt(b.full_name));
+        return c != 0 ? c < 0 : CompareNoCase(a.full_name, b.full_name) < 0;
       }
       case SortKey::none: break;
     }
@@ -206,27 +98,37 @@ int FilesMain(int argc, char** argv) {
   if (sort != SortKey::none) std::stable_sort(texts.begin(), texts.end(), key);
 
   const UnicodeString dateFormat = u"yyyy/mm/dd hh:nn:ss";
-  if (json) out.Puts("[");
-  for (size_t i = 0; i < texts.size() && !out.Failed(); ++i) {
-    const ChosenText& t = texts[i];
-    const std::string name = Utf16ToUtf8(t.fullName);
-    const std::string date = Utf16ToUtf8(FormatDateTime(dateFormat, t.rec.DateTime));
-    const std::string k = kind ? KindOf(t) : std::string();
-    const long long size = static_cast<long long>(WholeSize(t.rec));
-    if (json) {
-      out.Printf("%s\n  {\"name\": %s, \"size\": %lld, \"date\": %s, \"zip_entry\": %d", i ? "," : "",
-                 Json(name).c_str(), size, Json(date).c_str(), t.rec.Number_Within_Zip);
-      if (kind) out.Printf(", \"kind\": %s", Json(k).c_str());
-      out.Puts("}");
-    } else {
-      out.Printf("%12lld  %s  %s", size, date.c_str(), name.c_str());
-      if (kind && !k.empty()) out.Printf("  [%s]", k.c_str());
-      out.Puts("\n");
+  kx8tool::Output out;
+  try {
+    nlohmann::json list = nlohmann::json::array();
+    for (const TCorpusText& t : texts) {
+      const std::string name = Utf16ToNativeName(t.full_name);
+      const std::string date = Utf16ToUtf8(FormatDateTime(dateFormat, t.rec.DateTime));
+      const std::string k = kind ? KindOf(t) : std::string();
+      if (json) {
+        nlohmann::json j = {{"name", name}, {"size", t.size}, {"date", date}, {"zip_entry", t.InArchive() ? t.entry + 1 : 0}};
+        if (kind) j["kind"] = k;
+        list.push_back(std::move(j));
+        continue;
+      }
+      char size[32];
+      std::snprintf(size, sizeof size, "%12lld  ", static_cast<long long>(t.size));
+      out.Put(size);
+      out.Put(date);
+      out.Put("  ");
+      out.Put(name);
+      if (kind && !k.empty()) out.Put("  [" + k + "]");
+      out.Put('\n');
     }
+    if (json) {
+      out.Put(list.dump(2, ' ', false, nlohmann::json::error_handler_t::replace));
+      out.Put('\n');
+    }
+    out.Flush();
+  } catch (const kx8tool::OutputError& e) {
+    std::fprintf(stderr, "kx8 files: %s\n", e.what());
+    return 2;
   }
-  if (json) out.Puts(texts.empty() ? "]\n" : "\n]\n");
-  for (const std::string& p : problems) std::fprintf(stderr, "kx8 files: %s\n", p.c_str());
-  if (!out.Flush()) return out.Report("files");
-  if (!problems.empty()) return kx8tool::kExitFailure;
+  if (problems > 0) return 2;
   return texts.empty() ? 1 : 0;
 }

@@ -25,16 +25,20 @@ struct CorpusCliOptions {
   std::string middles = "'\xE2\x80\x99";
 
   void Add(CLI::App& app) {
+    AddChoice(app);
+    app.add_option("--codepage", codepage, "code page of 8-bit texts that are not UTF-8 (default: the system's, 1252)")
+        ->check(CLI::Range(0, 65535));
+    app.add_option("--middle", middles,
+                   "characters kept inside words when letters stand on both sides (default: ' and \xE2\x80\x99)");
+  }
+  // The text-choice options alone.
+  void AddChoice(CLI::App& app) {
     app.add_option("--mask", mask, "file masks, taken in order, e.g. \"*.txt;*.xml\"")->capture_default_str();
     app.add_flag("-r,--recurse", recurse, "sub-folders too");
     app.add_flag("--zips", zips, "walk zip archives found in the folders (an archive PATH is always walked)");
     app.add_option("--exclude-dirs", excludeDirs, "folders never entered, e.g. \"temp;old\"");
     app.add_option("--exclude-ext", excludeExts, "extensions never taken, e.g. \".exe;.dll\"");
     app.add_flag("--hidden", hidden, "hidden files and folders too");
-    app.add_option("--codepage", codepage, "code page of 8-bit texts that are not UTF-8 (default: the system's, 1252)")
-        ->check(CLI::Range(0, 65535));
-    app.add_option("--middle", middles,
-                   "characters kept inside words when letters stand on both sides (default: ' and \xE2\x80\x99)");
   }
   kx8::TCorpusTextChoice Choice() const {
     kx8::TCorpusTextChoice c;
