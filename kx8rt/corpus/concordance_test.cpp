@@ -227,6 +227,30 @@ TEST_F(Concordance, ArchiveEntriesAreSearchedInPlace) {
   }
 }
 
+TEST_F(Concordance, ArchiveBombsAreRefusedAndRelativeArchivesFound) {
+  // 80 MB of one letter packs into a few hundred KB: refused with a note before anything is inflated.
+  const std::string bomb = Write("src/bomb.txt", std::string(80u << 20, 'a'));
+  const std::string small = Write("src/small.txt", "a bank\n");
+  TZipArchive zip;
+  ASSERT_EQ(zip.CreateArchive(Utf8ToUtf16((dir / "bomb.zip").string()), {Utf8ToUtf16(bomb), Utf8ToUtf16(small)},
+                              zsp_no_path),
+            2);
+  fs::remove(bomb);
+  // A bare archive name is an archive in the current folder.
+  const fs::path before = fs::current_path();
+  fs::current_path(dir);
+  TConcordanceOptions o;
+  o.search_word = u"bank";
+  const Result r = Run(o, {"bomb.zip"});
+  fs::current_path(before);
+  ASSERT_EQ(r.texts.size(), 2u);
+  EXPECT_FALSE(r.texts[0].searched);
+  EXPECT_NE(r.texts[0].skipped_because.find(u"decompression bomb"), UnicodeString::npos)
+      << Utf16ToUtf8(r.texts[0].skipped_because);
+  EXPECT_EQ(r.lines.size(), 1u);
+  EXPECT_TRUE(r.problems.empty());
+}
+
 TEST_F(Concordance, ManyTextsGiveTheSameResultWithAnyNumberOfWorkers) {
   for (int i = 0; i < 40; ++i) Write("many/t" + std::to_string(100 + i) + ".txt", Prose(1 + i % 7));
   TConcordanceOptions o;

@@ -107,6 +107,22 @@ TEST_F(Kx8Commands, AnyNumberOfWorkersPrintsTheSameLines) {
   }
 }
 
+TEST_F(Kx8Commands, SortFollowsTheLanguagesCollation) {
+  Write("s.txt", "x zwei. x Z\xC3\xA4hler. x XYZ. x \xC3\xA9" "crire. x apple.\n");
+  // The first word right of each node, in the order the lines are printed.
+  auto rightWords = [&](const std::string& args) {
+    const Outcome o = Run("concord --context 12 " + args + " x s.txt");
+    std::vector<std::string> words;
+    for (size_t at = o.out.find("] "); at != std::string::npos; at = o.out.find("] ", at + 1))
+      words.push_back(o.out.substr(at + 2, o.out.find_first_of(". \n", at + 2) - at - 2));
+    return words;
+  };
+  EXPECT_EQ(rightWords("--sort R1"), (std::vector<std::string>{"apple", "\xC3\xA9" "crire", "XYZ", "Z\xC3\xA4hler", "zwei"}));
+  EXPECT_EQ(rightWords("--sort -R1"), (std::vector<std::string>{"zwei", "Z\xC3\xA4hler", "XYZ", "\xC3\xA9" "crire", "apple"}));
+  EXPECT_EQ(rightWords("--sort R1 --codepoint-sort"),
+            (std::vector<std::string>{"apple", "XYZ", "zwei", "Z\xC3\xA4hler", "\xC3\xA9" "crire"}));
+}
+
 TEST_F(Kx8Commands, WordlistReadsCodePagesAndArchives) {
   Write("latin.txt", "f\xFCr \xFC" "ber f\xFCr\n");
   const Outcome o = Run("wordlist --json --codepage 1252 latin.txt");
