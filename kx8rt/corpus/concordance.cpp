@@ -621,10 +621,20 @@ TConcordanceTotals TConcordancer::RunTexts(std::vector<TCorpusText> texts, const
   size_t next = 0, consumed = 0;
   const size_t ahead = static_cast<size_t>(workers) * 2 + 2;  // items finished but not yet handed on, at most
   std::atomic<bool>& stop = fCancelled;
+  // Results handed on go back to the workers to be filled again, so that their memory is allocated
+  // once for the run rather than once an item (and freed on another thread than made it).
+  std::vector<PieceResult> spare;
 
   auto work = [&] {
     Worker worker(o, *fPlan, fTexts, stop);
     PieceResult collected;
+    auto takeSpare = [&] {
+      std::lock_guard<std::mutex> g(lock);
+      if (!spare.empty()) {
+        std::swap(collected, spare.back());
+        spare.pop_back();
+      }
+    };
     for (;;) {
       size_t mine;
       {
@@ -634,12 +644,16 @@ TConcordanceTotals TConcordancer::RunTexts(std::vector<TCorpusText> texts, const
         mine = next++;
       }
       TextFacts facts;
+      takeSpare();
       collected.Clear();
       TextRun run;
       worker.Process(items[mine], facts, [&](PieceResult& piece) {
-        collected.Append(piece, run.units, run.breaks, run.sentences, run.paragraphs);
-        run.units += piece.units, run.breaks += piece.breaks, run.sentences += piece.sentences;
-        run.paragraphs += piece.paragraphs;
+        const int64_t units = piece.units, breaks = piece.breaks, sentences = piece.sentences;
+        const int64_t paragraphs = piece.paragraphs;
+        // The first piece is taken over whole (an item is mostly one window); later ones are added on.
+        if (run.units == 0 && collected.units == 0 && collected.hits.empty()) std::swap(collected, piece);
+        else collected.Append(piece, run.units, run.breaks, run.sentences, run.paragraphs);
+        run.units += units, run.breaks += breaks, run.sentences += sentences, run.paragraphs += paragraphs;
       });
       {
         std::lock_guard<std::mutex> g(lock);
@@ -674,11 +688,11 @@ TConcordanceTotals TConcordancer::RunTexts(std::vector<TCorpusText> texts, const
       textFacts.note = s.facts.note;
     }
     if (!stop.load() && textFacts.searched && !emitter.Emit(item.text, textFacts, run, s.piece)) stop.store(true);
-    PieceResult().hits.swap(s.piece.hits);
-    s.piece.arena = std::u16string();
-    s.piece.keyLens = std::vector<uint32_t>();
     {
       std::lock_guard<std::mutex> g(lock);
+      s.piece.Clear();
+      spare.push_back(std::move(s.piece));
+      s.piece = PieceResult();
       consumed = i + 1;
     }
     roomCv.notify_all();

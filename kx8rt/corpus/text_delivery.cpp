@@ -1,6 +1,7 @@
 #include "kx8rt/corpus/text_delivery.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -232,7 +233,15 @@ struct TCorpusTextSource::Impl {
   ArchiveCache* cache = nullptr;
   std::unique_ptr<TZipEntryReader> entry;
   int64_t entryPos = 0;
+  void* map = nullptr;
+  size_t mapBytes = 0;
+  void Unmap() {
+    if (map) ::munmap(map, mapBytes);
+    map = nullptr;
+    mapBytes = 0;
+  }
   ~Impl() {
+    Unmap();
     entry.reset();
     if (fd >= 0) ::close(fd);
   }
@@ -240,6 +249,20 @@ struct TCorpusTextSource::Impl {
 
 TCorpusTextSource::TCorpusTextSource() = default;
 TCorpusTextSource::~TCorpusTextSource() = default;
+
+const uint8_t* TCorpusTextSource::MapAt(int64_t at, size_t n) {
+  if (!fImpl || fImpl->fd < 0 || n == 0 || at < 0 || at + static_cast<int64_t>(n) > fInfo.size) return nullptr;
+  fImpl->Unmap();
+  static const int64_t page = ::sysconf(_SC_PAGESIZE);
+  const int64_t start = at / page * page;
+  const auto bytes = static_cast<size_t>(at - start) + n;
+  // Populated at once: the window is read whole straight away, and one call beats a fault a page.
+  void* m = ::mmap(nullptr, bytes, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fImpl->fd, static_cast<off_t>(start));
+  if (m == MAP_FAILED) return nullptr;
+  fImpl->map = m;
+  fImpl->mapBytes = bytes;
+  return static_cast<const uint8_t*>(m) + (at - start);
+}
 
 size_t TCorpusTextSource::ReadAt(int64_t at, void* buffer, size_t n) {
   auto* out = static_cast<uint8_t*>(buffer);
@@ -445,11 +468,17 @@ void TCorpusTextSource::Measure() {
   int64_t units = 0;
   size_t carry = 0;
   for (int64_t at = fInfo.signature_bytes;;) {
-    const size_t got = ReadAt(at, buf.data() + carry, kMeasurePiece);
-    at += static_cast<int64_t>(got);
+    // A plain file is looked at where it lies; pieces then carry nothing over, as a piece that ends
+    // inside a character is measured to its last whole one and the rest is looked at again.
+    const size_t want = static_cast<size_t>(std::min<int64_t>(kMeasurePiece, std::max<int64_t>(fInfo.size - at, 0)));
+    const uint8_t* mapped = carry == 0 && want > 0 ? MapAt(at, want) : nullptr;
+    const size_t got = mapped ? want : ReadAt(at, buf.data() + carry, kMeasurePiece);
     const size_t n = carry + got;
-    const size_t complete = got == 0 ? n : CompleteUtf8(buf.data(), n);
-    const uint8_t* p = buf.data();
+    const uint8_t* p = mapped ? mapped : buf.data();
+    size_t complete = got == 0 ? n : CompleteUtf8(p, n);
+    if (mapped && at + static_cast<int64_t>(got) >= fInfo.size) complete = n;
+    if (mapped && complete == 0) complete = n;  // never stands still
+    at += static_cast<int64_t>(mapped ? complete : got);
     size_t i = 0;
     // Long runs of 7-bit text are passed over eight bytes at a time.
     while (i + 8 <= complete) {
@@ -463,6 +492,11 @@ void TCorpusTextSource::Measure() {
       if (mustValidate && valid && nonAscii && !IsValidUTF8(p + i, complete - i)) valid = false;
     }
     units += static_cast<int64_t>(i) + Utf8Units(p + i, complete - i);
+    if (mapped) {
+      if (at >= fInfo.size) break;
+      if (!valid) break;
+      continue;
+    }
     carry = n - complete;
     if (carry) std::memmove(buf.data(), buf.data() + complete, carry);
     if (got == 0) break;
@@ -492,6 +526,17 @@ void TCorpusWindowReader::Reserve(size_t units) {
 
 const uint8_t* TCorpusWindowReader::ReadBytes(TCorpusTextSource& source, int64_t W0, int64_t W1) {
   const auto need = static_cast<size_t>(W1 - W0);
+  if (source.Info().seekable) {
+    // A plain file is looked at where it lies: no copy of its bytes.
+    if (const uint8_t* mapped = source.MapAt(W0, need)) {
+      fBytesFrom = W0;
+      fBytesTo = W1;
+      fMapped = true;
+      return mapped;
+    }
+  }
+  if (fMapped) fBytesFrom = fBytesTo = 0;  // what is in fBytes is not the last window
+  fMapped = false;
   if (fBytes.size() < need) fBytes.resize(need);
   if (W0 >= fBytesFrom && W0 < fBytesTo && fBytesTo <= W1) {
     // The overlap with the last window is kept: an archive entry is then read forward only.
@@ -582,6 +627,7 @@ void TCorpusWindowReader::ForEach(TCorpusTextSource& source, const TCorpusTextIn
     return;
   }
   fBytesFrom = fBytesTo = 0;
+  fMapped = false;
   for (int64_t B = from; B < to;) {
     if (stop && stop->load(std::memory_order_relaxed)) return;
     const int64_t E = std::min(to, B + S);

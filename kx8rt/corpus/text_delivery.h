@@ -69,6 +69,9 @@ class TCorpusTextSource {
   // before what was read last, which reopens it). Returns fewer only at the end. Raises kx8::Exception
   // (with the system's reason) on a read error.
   size_t ReadAt(int64_t at, void* buffer, size_t n);
+  // The bytes [at, at + n) of a plain file mapped into memory (valid until the next MapAt or Open), or
+  // nullptr where mapping is not possible (an entry, a file that shrank); the caller then reads.
+  const uint8_t* MapAt(int64_t at, size_t n);
 
   // Reads the whole text once to learn what its first bytes cannot tell: whether 8-bit text without a
   // signature is UTF-8 throughout or is in the code page, and how many UTF-16 units the text has.
@@ -149,6 +152,7 @@ class TCorpusWindowReader {
   std::vector<char16_t> fWindow;
   std::vector<uint8_t> fBytes;
   int64_t fBytesFrom = 0, fBytesTo = 0;
+  bool fMapped = false;
   std::vector<char16_t> fTable;
   uint16_t fTableCodepage = 0;
   UnicodeString fWhole;
