@@ -37,13 +37,15 @@ constexpr LCID kLocale = LOCALE_DEFAULT_LCID;
 
 bool IsWordType(uint16_t t) { return (t & tag_or_marker_mask) == 0 && (t & word_char_mask) != 0; }
 
-// The n-th word (1-based) right of index from, or left of index to (exclusive), within [0, len).
+// The n-th word (1-based) right of index from, or left of index to (exclusive), within [0, len); words
+// also part where segmentation found a word start inside a run of letters.
 std::u16string_view NthWordRight(const char16_t* text, int32_t len, const uint16_t* types, int32_t from, int32_t n) {
   int32_t i = from;
   for (int32_t k = 1; k <= n; ++k) {
     while (i < len && !IsWordType(types[i])) ++i;
     const int32_t s = i;
-    while (i < len && IsWordType(types[i])) ++i;
+    if (i < len) ++i;
+    while (i < len && IsWordType(types[i]) && (types[i] & word_start_flag) == 0) ++i;
     if (k == n) return {text + s, static_cast<size_t>(i - s)};
   }
   return {};
@@ -53,7 +55,7 @@ std::u16string_view NthWordLeft(const char16_t* text, const uint16_t* types, int
   for (int32_t k = 1; k <= n; ++k) {
     while (i > 0 && !IsWordType(types[i - 1])) --i;
     const int32_t e = i;
-    while (i > 0 && IsWordType(types[i - 1])) --i;
+    while (i > 0 && IsWordType(types[i - 1]) && (i == e || (types[i] & word_start_flag) == 0)) --i;
     if (k == n) return {text + i, static_cast<size_t>(e - i)};
   }
   return {};

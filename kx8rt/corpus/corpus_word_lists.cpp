@@ -60,12 +60,12 @@ void WordsOf(const char16_t* text, const uint16_t* types, int32_t n, int32_t fro
   int32_t i = from;
   // A word already running at from began in the part before: it is that part's.
   if (i > 0)
-    while (i < to && IsCorpusWordChar(types[i]) && IsCorpusWordChar(types[i - 1])) ++i;
+    while (i < to && !IsCorpusWordStart(types[i - 1], types[i]) && IsCorpusWordChar(types[i])) ++i;
   while (i < to) {
     while (i < to && !IsCorpusWordChar(types[i])) ++i;
     if (i >= to) break;
-    const int32_t s = i;
-    while (i < n && IsCorpusWordChar(types[i])) ++i;
+    const int32_t s = i++;
+    while (i < n && IsCorpusWordChar(types[i]) && (types[i] & word_start_flag) == 0) ++i;
     onWord(text + s, static_cast<size_t>(i - s), s);
   }
 }

@@ -1,6 +1,10 @@
 #include "kx8rt/corpus/corpus_words.h"
 
 #include <algorithm>
+#include <memory>
+
+#include <unicode/brkiter.h>
+#include <unicode/unistr.h>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -68,7 +72,84 @@ void MarkJoiners(const char16_t* text, uint16_t* types, int32_t n) {
     if (text[i] == 0x200D) types[i] = defined_char_type;
 }
 
+bool HasUnitsFrom0E00(const char16_t* text, int32_t n) {
+  int32_t i = 0;
+#if defined(__SSE2__)
+  // Unsigned v >= 0x0E00, compared as signed after turning the top bit over.
+  const __m128i flip = _mm_set1_epi16(static_cast<int16_t>(0x8000));
+  const __m128i limit = _mm_set1_epi16(static_cast<int16_t>(0x0DFF ^ 0x8000));
+  for (; i + 8 <= n; i += 8) {
+    const __m128i v = _mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i)), flip);
+    if (_mm_movemask_epi8(_mm_cmpgt_epi16(v, limit))) return true;
+  }
+#endif
+  for (; i < n; ++i)
+    if (text[i] >= 0x0E00) return true;
+  return false;
+}
+
+// One word-break iterator for each thread that segments (making one is costly; sharing one is not safe).
+icu::BreakIterator* ThreadWordBreaker() {
+  thread_local std::unique_ptr<icu::BreakIterator> breaker;
+  thread_local bool tried = false;
+  if (!tried) {
+    tried = true;
+    UErrorCode status = U_ZERO_ERROR;
+    breaker.reset(icu::BreakIterator::createWordInstance(icu::Locale::getRoot(), status));
+    if (U_FAILURE(status)) breaker.reset();
+  }
+  return breaker.get();
+}
+
 }  // namespace
+
+bool IsUnspacedScriptChar(char32_t c) {
+  return (c >= 0x0E00 && c <= 0x0EFF) ||    // Thai, Lao
+         (c >= 0x1000 && c <= 0x109F) ||    // Myanmar
+         (c >= 0x1780 && c <= 0x17FF) ||    // Khmer
+         (c >= 0x19E0 && c <= 0x19FF) ||    // Khmer symbols
+         (c >= 0x3040 && c <= 0x30FF) ||    // Hiragana, Katakana
+         (c >= 0x31F0 && c <= 0x31FF) ||    // Katakana extensions
+         (c >= 0x3400 && c <= 0x4DBF) ||    // Han extension A
+         (c >= 0x4E00 && c <= 0x9FFF) ||    // Han
+         (c >= 0xF900 && c <= 0xFAFF) ||    // Han compatibility
+         (c >= 0xFF66 && c <= 0xFF9F) ||    // halfwidth Katakana
+         (c >= 0xA9E0 && c <= 0xA9FF) ||    // Myanmar extended B
+         (c >= 0xAA60 && c <= 0xAA7F) ||    // Myanmar extended A
+         (c >= 0x20000 && c <= 0x3134F);    // Han beyond the first plane
+}
+
+int32_t SegmentUnspacedRuns(const char16_t* text, uint16_t* types, int32_t n) {
+  // Most texts have no character at or above U+0E00 at all; they cost one quick look.
+  if (n <= 0 || !HasUnitsFrom0E00(text, n)) return 0;
+  icu::BreakIterator* breaker = nullptr;
+  int32_t runs = 0;
+  for (int32_t i = 0; i < n;) {
+    if (!IsCorpusWordChar(types[i])) {
+      ++i;
+      continue;
+    }
+    const int32_t start = i;
+    bool unspaced = false;
+    while (i < n && IsCorpusWordChar(types[i])) {
+      char32_t c = text[i];
+      if (c >= 0xD800 && c <= 0xDBFF && i + 1 < n && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF)
+        c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00u);
+      unspaced |= IsUnspacedScriptChar(c);
+      ++i;
+    }
+    if (!unspaced || i - start < 2) continue;
+    if (!breaker && !(breaker = ThreadWordBreaker())) return runs;
+    const icu::UnicodeString run(false, text + start, i - start);  // a read-only view, not a copy
+    breaker->setText(run);
+    for (int32_t b = breaker->next(); b != icu::BreakIterator::DONE && b < i - start; b = breaker->next()) {
+      // No word starts on the second half of a surrogate pair or on a mark that belongs to the letter before.
+      if (IsCorpusWordChar(types[start + b])) types[start + b] |= word_start_flag;
+    }
+    ++runs;
+  }
+  return runs;
+}
 
 TCorpusMarks ApplyCorpusWordRule(const char16_t* text, uint16_t* types, int32_t n, const TCorpusWordRule& rule) {
   TCorpusMarks marks;
@@ -79,6 +160,7 @@ TCorpusMarks ApplyCorpusWordRule(const char16_t* text, uint16_t* types, int32_t 
     HandleMiddleChars(text, types, rule.middle_chars, count, n, true, false, false);
   }
   HandleMiddleCharsInNumbers(true, false, text, types, n);
+  if (rule.segment) SegmentUnspacedRuns(text, types, n);
 
   // One forward pass over the terminators and line breaks only.
   const uint16_t sentenceEnd = SegmentMarkerType(ts_sentence_end);
@@ -120,8 +202,8 @@ int64_t CountCorpusWords(const uint16_t* types, int32_t from, int32_t to) {
   if (to <= from) return 0;
   int64_t words = 0;
   // A run that begins at from counts when nothing of it lies before from.
-  words += IsCorpusWordChar(types[from]) && (from == 0 || !IsCorpusWordChar(types[from - 1]));
-  for (int32_t i = from + 1; i < to; ++i) words += IsCorpusWordChar(types[i]) && !IsCorpusWordChar(types[i - 1]);
+  words += from == 0 ? IsCorpusWordChar(types[0]) : IsCorpusWordStart(types[from - 1], types[from]);
+  for (int32_t i = from + 1; i < to; ++i) words += IsCorpusWordStart(types[i - 1], types[i]);
   return words;
 }
 
@@ -131,10 +213,12 @@ TCorpusCounts CountCorpusUnits(const uint16_t* t, int32_t from, int32_t to) {
   constexpr uint16_t kBreak = whitespace_mask | tag_char_flag | segment_marker_flag;
   const uint16_t sentenceEnd = SegmentMarkerType(ts_sentence_end), paragraphEnd = SegmentMarkerType(ts_paragraph_end);
   auto brk = [](uint16_t x) { return (x & kBreak) != 0; };
+  // A word start as the matcher counts it: a character that is no break after a break, or where a word
+  // begins inside a run of letters.
   auto one = [&](int32_t i) {
     const uint16_t x = t[i];
-    c.break_starts += brk(x) && !brk(t[i + 1]);
-    c.words += IsCorpusWordChar(x) && (i == 0 || !IsCorpusWordChar(t[i - 1]));
+    c.break_starts += !brk(t[i + 1]) && (brk(x) || (t[i + 1] & word_start_flag) != 0);
+    c.words += i == 0 ? IsCorpusWordChar(x) : IsCorpusWordStart(t[i - 1], x);
     c.sentence_ends += x == sentenceEnd;
     c.paragraph_ends += x == paragraphEnd;
   };
@@ -146,6 +230,7 @@ TCorpusCounts CountCorpusUnits(const uint16_t* t, int32_t from, int32_t to) {
   const __m128i wordBits = _mm_set1_epi16(static_cast<int16_t>(word_char_mask));
   const __m128i se = _mm_set1_epi16(static_cast<int16_t>(sentenceEnd));
   const __m128i pe = _mm_set1_epi16(static_cast<int16_t>(paragraphEnd));
+  const __m128i startBit = _mm_set1_epi16(static_cast<int16_t>(word_start_flag));
   const __m128i zero = _mm_setzero_si128();
   auto isWord = [&](__m128i x) {
     return _mm_andnot_si128(_mm_cmpeq_epi16(_mm_and_si128(x, wordBits), zero),
@@ -167,8 +252,11 @@ TCorpusCounts CountCorpusUnits(const uint16_t* t, int32_t from, int32_t to) {
       const __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i*>(t + i - 1));
       const __m128i notBrkA = _mm_cmpeq_epi16(_mm_and_si128(a, brkBits), zero);
       const __m128i notBrkB = _mm_cmpeq_epi16(_mm_and_si128(b, brkBits), zero);
-      nb = _mm_sub_epi16(nb, _mm_andnot_si128(notBrkA, notBrkB));
-      nw = _mm_sub_epi16(nw, _mm_andnot_si128(isWord(p), isWord(a)));
+      const __m128i startA = _mm_cmpeq_epi16(_mm_and_si128(a, startBit), startBit);
+      const __m128i startB = _mm_cmpeq_epi16(_mm_and_si128(b, startBit), startBit);
+      nb = _mm_sub_epi16(nb, _mm_and_si128(notBrkB, _mm_or_si128(_mm_xor_si128(notBrkA, _mm_set1_epi16(-1)), startB)));
+      const __m128i wordA = isWord(a);
+      nw = _mm_sub_epi16(nw, _mm_and_si128(wordA, _mm_or_si128(_mm_xor_si128(isWord(p), _mm_set1_epi16(-1)), startA)));
       ns = _mm_sub_epi16(ns, _mm_cmpeq_epi16(a, se));
       np = _mm_sub_epi16(np, _mm_cmpeq_epi16(a, pe));
     }

@@ -18,6 +18,9 @@ inline const char16_t* const kCorpusDefaultMiddleChars = u"'\u2019";
 struct TCorpusWordRule {
   UnicodeString middle_chars = kCorpusDefaultMiddleChars;  // at most ten are used
   bool mark_tags = false;  // characters from "<" to ">" are tag characters (for search words with tags)
+  // Runs of Han, Hiragana, Katakana, Thai, Lao, Khmer and Myanmar letters are cut into the words of the
+  // language's dictionary; text without such runs is not touched.
+  bool segment = true;
 };
 
 // What the marking pass found.
@@ -25,6 +28,13 @@ struct TCorpusMarks {
   int32_t sentence_ends = 0;
   int32_t paragraph_ends = 0;
 };
+
+// Whether a character belongs to a script written without spaces between words.
+bool IsUnspacedScriptChar(char32_t c);
+
+// Marks, with word_start_flag, where dictionary words begin inside the runs of letters that hold
+// characters of scripts written without spaces. Returns the number of runs cut.
+int32_t SegmentUnspacedRuns(const char16_t* text, uint16_t* types, int32_t n);
 
 // Applies the word rule to n characters whose type words (one per character, plus two spare) hold their
 // plain classification: joiners, middle characters, number separators, then sentence ends (the first
@@ -35,6 +45,10 @@ TCorpusMarks ApplyCorpusWordRule(const char16_t* text, uint16_t* types, int32_t 
 
 // Whether a type word is a word character under the rule (a letter or digit outside tags and markers).
 constexpr bool IsCorpusWordChar(uint16_t t) { return (t & 0x8800) == 0 && (t & 0x0104) != 0; }
+// Whether a word begins at the character of type t whose left neighbour has type before.
+constexpr bool IsCorpusWordStart(uint16_t before, uint16_t t) {
+  return IsCorpusWordChar(t) && (!IsCorpusWordChar(before) || (t & 0x0400) != 0);
+}
 
 // Words (runs of word characters) that begin in [from, to) of a classified chunk; a run that begins
 // before from is not counted there.

@@ -20,6 +20,9 @@ namespace kx8 {
 inline constexpr uint16_t tag_char_flag = 0x0800;
 // The character carries a text-segment marker whose code (a Ttext_segments value) is in the low 11 bits.
 inline constexpr uint16_t segment_marker_flag = 0x8000;
+// Set on a letter where a word begins inside a run of letters: the words of scripts written without
+// spaces (Chinese, Japanese, Thai, Lao, Khmer, Myanmar), as word segmentation finds them.
+inline constexpr uint16_t word_start_flag = 0x0400;
 inline constexpr uint16_t segment_marker_code_mask = 0x07FF;
 
 // Space, control or blank.

@@ -23,6 +23,7 @@ struct CorpusCliOptions {
   bool recurse = false, zips = false, hidden = false;
   int codepage = 0;
   std::string middles = "'\xE2\x80\x99";
+  std::string segment = "auto";
 
   void Add(CLI::App& app) {
     AddChoice(app);
@@ -30,6 +31,10 @@ struct CorpusCliOptions {
         ->check(CLI::Range(0, 65535));
     app.add_option("--middle", middles,
                    "characters kept inside words when letters stand on both sides (default: ' and \xE2\x80\x99)");
+    app.add_option("--segment", segment,
+                   "auto: cut runs of Chinese, Japanese, Thai, Lao, Khmer and Myanmar letters into dictionary words "
+                   "(default); off: a word runs to the next space or punctuation")
+        ->check(CLI::IsMember({"auto", "off"}));
   }
   // The text-choice options alone.
   void AddChoice(CLI::App& app) {
@@ -53,6 +58,7 @@ struct CorpusCliOptions {
   kx8::TCorpusWordRule Rule() const {
     kx8::TCorpusWordRule r;
     r.middle_chars = kx8::Utf8ToUtf16(middles);
+    r.segment = segment != "off";
     return r;
   }
   // The code page asked for, refused up front (with convert's message) when it is not available.
