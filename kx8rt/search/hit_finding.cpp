@@ -71,11 +71,18 @@ struct BlockKeys {
 #define KX8_AVX2_DISPATCH 1
 #endif
 
+// Whether the first two keys of a place cover all four (so the vector path may compare two a block, not
+// four: most letters have two cases). A closure row keeps its distinct units first, so this holds for
+// every place with two members; other key sets that would need moving round take the four-key path.
+constexpr bool TwoKeysSuffice(const char16_t* keys) {
+  return (keys[2] == keys[0] || keys[2] == keys[1]) && (keys[3] == keys[0] || keys[3] == keys[1]);
+}
+
 // Scans whole blocks from i for a candidate start (i is left on it, candidate set), counting the word
 // starts passed; stops early at a block holding a special type (scalarUntil is set past it) or when
 // fewer than a block and one character remain. Word starts are counted per lane (a start lane is -1,
 // so subtracting adds one) and summed across the lanes now and then, before a lane can overflow.
-template <typename Ch>
+template <typename Ch, int N>
 struct BlockScan {
   const Ch* text;
   const uint16_t* T;
@@ -88,13 +95,13 @@ struct BlockScan {
 
   void Eight() {
     const __m128i c0 = _mm_set1_epi16(static_cast<int16_t>(keys.first[0]));
-    const __m128i c1 = _mm_set1_epi16(static_cast<int16_t>(keys.first[1]));
-    const __m128i c2 = _mm_set1_epi16(static_cast<int16_t>(keys.first[2]));
-    const __m128i c3 = _mm_set1_epi16(static_cast<int16_t>(keys.first[3]));
-    const __m128i d0 = _mm_set1_epi16(static_cast<int16_t>(keys.second[0]));
-    const __m128i d1 = _mm_set1_epi16(static_cast<int16_t>(keys.second[1]));
-    const __m128i d2 = _mm_set1_epi16(static_cast<int16_t>(keys.second[2]));
-    const __m128i d3 = _mm_set1_epi16(static_cast<int16_t>(keys.second[3]));
+    [[maybe_unused]] const __m128i c1 = _mm_set1_epi16(static_cast<int16_t>(keys.first[1]));
+    [[maybe_unused]] const __m128i c2 = _mm_set1_epi16(static_cast<int16_t>(keys.first[2]));
+    [[maybe_unused]] const __m128i c3 = _mm_set1_epi16(static_cast<int16_t>(keys.first[3]));
+    [[maybe_unused]] const __m128i d0 = _mm_set1_epi16(static_cast<int16_t>(keys.second[0]));
+    [[maybe_unused]] const __m128i d1 = _mm_set1_epi16(static_cast<int16_t>(keys.second[1]));
+    [[maybe_unused]] const __m128i d2 = _mm_set1_epi16(static_cast<int16_t>(keys.second[2]));
+    [[maybe_unused]] const __m128i d3 = _mm_set1_epi16(static_cast<int16_t>(keys.second[3]));
     const __m128i brk = _mm_set1_epi16(static_cast<int16_t>(kWordBreak));
     const __m128i special = _mm_set1_epi16(static_cast<int16_t>(keys.special));
     const __m128i zero = _mm_setzero_si128();
@@ -116,11 +123,13 @@ struct BlockScan {
         chars = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(text + i)), zero);
         next = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(text + i + 1)), zero);
       }
-      __m128i eq = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(chars, c0), _mm_cmpeq_epi16(chars, c1)),
-                                _mm_or_si128(_mm_cmpeq_epi16(chars, c2), _mm_cmpeq_epi16(chars, c3)));
-      if (keys.pairTest)
-        eq = _mm_and_si128(eq, _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(next, d0), _mm_cmpeq_epi16(next, d1)),
-                                            _mm_or_si128(_mm_cmpeq_epi16(next, d2), _mm_cmpeq_epi16(next, d3))));
+      __m128i eq = _mm_or_si128(_mm_cmpeq_epi16(chars, c0), _mm_cmpeq_epi16(chars, c1));
+      if constexpr (N > 2) eq = _mm_or_si128(eq, _mm_or_si128(_mm_cmpeq_epi16(chars, c2), _mm_cmpeq_epi16(chars, c3)));
+      if (keys.pairTest) {
+        __m128i eq2 = _mm_or_si128(_mm_cmpeq_epi16(next, d0), _mm_cmpeq_epi16(next, d1));
+        if constexpr (N > 2) eq2 = _mm_or_si128(eq2, _mm_or_si128(_mm_cmpeq_epi16(next, d2), _mm_cmpeq_epi16(next, d3)));
+        eq = _mm_and_si128(eq, eq2);
+      }
       const __m128i notBreak0 = _mm_cmpeq_epi16(_mm_and_si128(t0, brk), zero);
       const __m128i notBreak1 = _mm_cmpeq_epi16(_mm_and_si128(t1, brk), zero);
       const __m128i startMask = _mm_andnot_si128(notBreak0, notBreak1);
@@ -155,13 +164,13 @@ struct BlockScan {
   // The same sixteen characters at a time, on processors that have the wider vectors.
   __attribute__((target("avx2"))) void Sixteen() {
     const __m256i c0 = _mm256_set1_epi16(static_cast<int16_t>(keys.first[0]));
-    const __m256i c1 = _mm256_set1_epi16(static_cast<int16_t>(keys.first[1]));
-    const __m256i c2 = _mm256_set1_epi16(static_cast<int16_t>(keys.first[2]));
-    const __m256i c3 = _mm256_set1_epi16(static_cast<int16_t>(keys.first[3]));
-    const __m256i d0 = _mm256_set1_epi16(static_cast<int16_t>(keys.second[0]));
-    const __m256i d1 = _mm256_set1_epi16(static_cast<int16_t>(keys.second[1]));
-    const __m256i d2 = _mm256_set1_epi16(static_cast<int16_t>(keys.second[2]));
-    const __m256i d3 = _mm256_set1_epi16(static_cast<int16_t>(keys.second[3]));
+    [[maybe_unused]] const __m256i c1 = _mm256_set1_epi16(static_cast<int16_t>(keys.first[1]));
+    [[maybe_unused]] const __m256i c2 = _mm256_set1_epi16(static_cast<int16_t>(keys.first[2]));
+    [[maybe_unused]] const __m256i c3 = _mm256_set1_epi16(static_cast<int16_t>(keys.first[3]));
+    [[maybe_unused]] const __m256i d0 = _mm256_set1_epi16(static_cast<int16_t>(keys.second[0]));
+    [[maybe_unused]] const __m256i d1 = _mm256_set1_epi16(static_cast<int16_t>(keys.second[1]));
+    [[maybe_unused]] const __m256i d2 = _mm256_set1_epi16(static_cast<int16_t>(keys.second[2]));
+    [[maybe_unused]] const __m256i d3 = _mm256_set1_epi16(static_cast<int16_t>(keys.second[3]));
     const __m256i brk = _mm256_set1_epi16(static_cast<int16_t>(kWordBreak));
     const __m256i special = _mm256_set1_epi16(static_cast<int16_t>(keys.special));
     const __m256i zero = _mm256_setzero_si256();
@@ -183,12 +192,15 @@ struct BlockScan {
         chars = _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i)));
         next = _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i + 1)));
       }
-      __m256i eq = _mm256_or_si256(_mm256_or_si256(_mm256_cmpeq_epi16(chars, c0), _mm256_cmpeq_epi16(chars, c1)),
-                                   _mm256_or_si256(_mm256_cmpeq_epi16(chars, c2), _mm256_cmpeq_epi16(chars, c3)));
-      if (keys.pairTest)
-        eq = _mm256_and_si256(
-            eq, _mm256_or_si256(_mm256_or_si256(_mm256_cmpeq_epi16(next, d0), _mm256_cmpeq_epi16(next, d1)),
-                                _mm256_or_si256(_mm256_cmpeq_epi16(next, d2), _mm256_cmpeq_epi16(next, d3))));
+      __m256i eq = _mm256_or_si256(_mm256_cmpeq_epi16(chars, c0), _mm256_cmpeq_epi16(chars, c1));
+      if constexpr (N > 2)
+        eq = _mm256_or_si256(eq, _mm256_or_si256(_mm256_cmpeq_epi16(chars, c2), _mm256_cmpeq_epi16(chars, c3)));
+      if (keys.pairTest) {
+        __m256i eq2 = _mm256_or_si256(_mm256_cmpeq_epi16(next, d0), _mm256_cmpeq_epi16(next, d1));
+        if constexpr (N > 2)
+          eq2 = _mm256_or_si256(eq2, _mm256_or_si256(_mm256_cmpeq_epi16(next, d2), _mm256_cmpeq_epi16(next, d3)));
+        eq = _mm256_and_si256(eq, eq2);
+      }
       const __m256i notBreak0 = _mm256_cmpeq_epi16(_mm256_and_si256(t0, brk), zero);
       const __m256i notBreak1 = _mm256_cmpeq_epi16(_mm256_and_si256(t1, brk), zero);
       const __m256i startMask = _mm256_andnot_si256(notBreak0, notBreak1);
@@ -374,7 +386,7 @@ struct Scan {
   // of them takes in whitespace, and a hit is never empty: a pattern of wildcards alone must take in at
   // least one character. More than kMaxPoints choices open at once is beyond any typed pattern; the
   // oldest then keeps what it has.
-  bool Attempt(int32_t s, int32_t& end) {
+  [[gnu::always_inline]] bool Attempt(int32_t s, int32_t& end) {
     int32_t k = 0, j = s;
     bool inTag = false;
     int32_t top = 0;
@@ -388,17 +400,9 @@ struct Scan {
       }
       {
         const char16_t p = eq.lo[k];
-        if (p == sw_any_char || p == sw_any_letter || p == sw_any_run) {
-          int32_t kEnd = k + 1;
-          if (p != sw_any_run)
-            while (kEnd < m && (eq.lo[kEnd] == sw_any_char || eq.lo[kEnd] == sw_any_letter)) ++kEnd;
-          if (top == kMaxPoints) {
-            std::copy(points + 1, points + top, points);
-            --top;
-          }
-          points[top++] = Point{k, kEnd, j, k, p == sw_any_run, inTag};
-          k = kEnd;  // first try: nothing
-          if (KnownToFail(s, k, j)) goto mismatch;
+        static_assert(sw_any_run == sw_any_char + 1 && sw_any_letter == sw_any_char + 2);
+        if (p >= sw_any_char && p <= sw_any_letter) {
+          if (!OpenChoice(s, k, j, inTag, top)) goto mismatch;
           continue;
         }
         if (p == sw_tag_start) inTag = true;
@@ -460,28 +464,50 @@ struct Scan {
         }
       }
     mismatch:
-      // The latest choice that can take in one more character does, and what follows it is tried again.
-      for (;;) {
-        if (top == 0) return false;
-        Point& P = points[top - 1];
-        RememberFailure(s, P.kEnd, P.j);
-        int32_t a = P.j;
-        if (!TakeOneMore(P, a)) {
-          --top;
-          continue;
-        }
-        P.j = a + 1;
-        if (KnownToFail(s, P.kEnd, P.j)) continue;
-        k = P.kEnd;
-        j = P.j;
-        inTag = P.inTag;
-        break;
-      }
+      if (top == 0 || !Backtrack(s, top, k, j, inTag)) return false;
     }
   }
 
+  // Wildcards are kept out of line: a plain word's attempt stays small enough to be built into the scan.
+  // Opens a choice at place k (a "*", or the run of "?" and "^" that starts there) that first takes in
+  // nothing; false when what follows is already known to fail from there.
+  [[gnu::noinline]] bool OpenChoice(int32_t s, int32_t& k, int32_t j, bool inTag, int32_t& top) {
+    const bool star = eq.lo[k] == sw_any_run;
+    int32_t kEnd = k + 1;
+    if (!star)
+      while (kEnd < m && (eq.lo[kEnd] == sw_any_char || eq.lo[kEnd] == sw_any_letter)) ++kEnd;
+    if (top == kMaxPoints) {
+      std::copy(points + 1, points + top, points);
+      --top;
+    }
+    points[top++] = Point{k, kEnd, j, k, star, inTag};
+    k = kEnd;
+    return !KnownToFail(s, k, j);
+  }
+
+  // The latest choice that can take in one more character does, and the pattern resumes after it (k,
+  // j and inTag are set); false when no choice is left.
+  [[gnu::noinline]] bool Backtrack(int32_t s, int32_t& top, int32_t& k, int32_t& j, bool& inTag) {
+    while (top > 0) {
+      Point& P = points[top - 1];
+      RememberFailure(s, P.kEnd, P.j);
+      int32_t a = P.j;
+      if (!TakeOneMore(P, a)) {
+        --top;
+        continue;
+      }
+      P.j = a + 1;
+      if (KnownToFail(s, P.kEnd, P.j)) continue;
+      k = P.kEnd;
+      j = P.j;
+      inTag = P.inTag;
+      return true;
+    }
+    return false;
+  }
+
   // Tries a hit at s (the statistics of s are already counted); returns true and fills the lengths.
-  bool TryAt(int32_t s, bool patternOpensTag, uint16_t& hitLength, uint16_t& exactLength) {
+  [[gnu::always_inline]] bool TryAt(int32_t s, bool patternOpensTag, uint16_t& hitLength, uint16_t& exactLength) {
     const uint16_t t = T[s];
     if (IsTag(t) && !patternOpensTag) return false;
     if (leftBounded && HasLeft(s)) {
@@ -506,7 +532,23 @@ struct Scan {
     for (int n = 0; n < 3; ++n) keys[n + 1] = eq.alt[n][at];
   }
 
-  const Ch* Run(uint16_t& hitLength, uint16_t& exactLength) {
+#if defined(__SSE2__)
+  // The vector path with N keys a place; returns whether it stopped on a candidate.
+  template <int N>
+  bool Blocks(const BlockKeys& keys, int32_t& i, int32_t& scalarUntil) {
+    BlockScan<Ch, N> scan{text, T, count, keys, i, scalarUntil};
+#if defined(KX8_AVX2_DISPATCH)
+    if (Global_UseWideVectors) scan.Sixteen();
+#endif
+    if (!scan.candidate && scan.i >= scan.scalarUntil) scan.Eight();
+    i = scan.i;
+    scalarUntil = scan.scalarUntil;
+    WordStarts(scan.starts);
+    return scan.candidate;
+  }
+#endif
+
+  [[gnu::always_inline]] const Ch* Run(uint16_t& hitLength, uint16_t& exactLength) {
     const char16_t p0 = eq.lo[0];
     const bool literalFirst = !IsPatternCode(p0);
     const bool opensTag = p0 == sw_tag_start;
@@ -515,6 +557,7 @@ struct Scan {
     BlockKeys keys{{}, {}, pairTest, static_cast<uint16_t>(pairTest ? kTag | kMarker : kMarker)};
     PlaceKeys(0, keys.first);
     if (pairTest) PlaceKeys(1, keys.second);
+    [[maybe_unused]] const bool fourKeys = !TwoKeysSuffice(keys.first) || (pairTest && !TwoKeysSuffice(keys.second));
     const char16_t v0 = keys.first[0], v1 = keys.first[1], v2 = keys.first[2], v3 = keys.first[3];
     int32_t i = 0;
     int32_t scalarUntil = 0;  // characters before this are done one by one (a tag or marker is near)
@@ -525,15 +568,8 @@ struct Scan {
         // before it. When the second pattern character is a plain one too, a candidate must also be
         // followed by it; that test is only sound where no tag can come between, so a block holding a
         // tag character (or any block holding a marker) is left to the one-by-one path.
-        BlockScan<Ch> scan{text, T, count, keys, i, scalarUntil};
-#if defined(KX8_AVX2_DISPATCH)
-        if (Global_UseWideVectors) scan.Sixteen();
-#endif
-        if (!scan.candidate && scan.i >= scan.scalarUntil) scan.Eight();
-        i = scan.i;
-        scalarUntil = scan.scalarUntil;
-        WordStarts(scan.starts);
-        if (!scan.candidate && i + 8 >= count) scalarUntil = count;
+        const bool candidate = fourKeys ? Blocks<4>(keys, i, scalarUntil) : Blocks<2>(keys, i, scalarUntil);
+        if (!candidate && i + 8 >= count) scalarUntil = count;
       }
 #endif
       Pass(i);
@@ -546,11 +582,17 @@ struct Scan {
   }
 };
 
+// The members come as separate pointers and are put together here: a record built by the caller and
+// copied whole would be read back in wider pieces than it was written, which stalls once a call (and
+// the engine calls once a hit). Find, and the scan under it, is built into each entry: shared, a call
+// would hand its two dozen arguments over twice.
 template <typename Ch>
-const void* Find(const Ch* text, int32_t count, const uint16_t* types, const uint16_t* typesStart,
-                 const uint16_t* typesEnd, const Members& eq, uint16_t m, bool cs, bool lb, bool rb, bool skipPunct,
+[[gnu::always_inline]] inline const void* Find(const Ch* text, int32_t count, const uint16_t* types, const uint16_t* typesStart,
+                 const uint16_t* typesEnd, const char16_t* lo, const char16_t* alt0, const char16_t* alt1,
+                 const char16_t* alt2, int32_t stride, uint16_t m, bool cs, bool lb, bool rb, bool skipPunct,
                  uint16_t& hitLength, uint16_t& exactLength, TSearchStatsRec& stats, bool& inHeading, bool e0, bool e1,
                  bool e2, bool e3) {
+  const Members eq{lo, {alt0, alt1, alt2}, stride};
   const int64_t typesAvail = typesEnd - types;
   if (typesAvail <= 0) return nullptr;
   // Every character examined needs its type word.
@@ -565,16 +607,19 @@ const void* Find(const Ch* text, int32_t count, const uint16_t* types, const uin
   return hit;
 }
 
-const void* FindEither(const void* Text, int32_t Count, const uint16_t* Types, const uint16_t* TypesStart,
-                       const uint16_t* TypesEnd, const Members& eq, uint16_t PatternLength, bool CaseSensitive,
+[[gnu::always_inline]] inline const void* FindEither(const void* Text, int32_t Count, const uint16_t* Types, const uint16_t* TypesStart,
+                       const uint16_t* TypesEnd, const char16_t* lo, const char16_t* alt0, const char16_t* alt1,
+                       const char16_t* alt2, int32_t stride, uint16_t PatternLength, bool CaseSensitive,
                        bool LeftBounded, bool RightBounded, bool IsUnicode, bool SkipPunctuation, uint16_t& HitLength,
                        uint16_t& ExactLength, TSearchStatsRec& Stats, bool& InHeading, bool SentenceEndsMarked,
                        bool ParagraphEndsMarked, bool HeadingEndsMarked, bool SectionEndsMarked) {
   if (IsUnicode)
-    return Find(static_cast<const char16_t*>(Text), Count, Types, TypesStart, TypesEnd, eq, PatternLength,
+    return Find(static_cast<const char16_t*>(Text), Count, Types, TypesStart, TypesEnd, lo, alt0, alt1, alt2, stride,
+                PatternLength,
                 CaseSensitive, LeftBounded, RightBounded, SkipPunctuation, HitLength, ExactLength, Stats, InHeading,
                 SentenceEndsMarked, ParagraphEndsMarked, HeadingEndsMarked, SectionEndsMarked);
-  return Find(static_cast<const uint8_t*>(Text), Count, Types, TypesStart, TypesEnd, eq, PatternLength, CaseSensitive,
+  return Find(static_cast<const uint8_t*>(Text), Count, Types, TypesStart, TypesEnd, lo, alt0, alt1, alt2, stride,
+              PatternLength, CaseSensitive,
               LeftBounded, RightBounded, SkipPunctuation, HitLength, ExactLength, Stats, InHeading, SentenceEndsMarked,
               ParagraphEndsMarked, HeadingEndsMarked, SectionEndsMarked);
 }
@@ -595,8 +640,8 @@ const void* NewFindWantedInBuffer(const void* Text, int32_t Count, const uint16_
       TypesEnd == nullptr || UpperPattern == nullptr || LowerPattern == nullptr || TitlePattern == nullptr ||
       Types < TypesStart)
     return nullptr;
-  const Members eq{LowerPattern, {UpperPattern, TitlePattern, TitlePattern}, 1};
-  return FindEither(Text, Count, Types, TypesStart, TypesEnd, eq, PatternLength, CaseSensitive, LeftBounded,
+  return FindEither(Text, Count, Types, TypesStart, TypesEnd, LowerPattern, UpperPattern, TitlePattern, TitlePattern, 1,
+                    PatternLength, CaseSensitive, LeftBounded,
                     RightBounded, IsUnicode, SkipPunctuation, HitLength, ExactLength, Stats, InHeading,
                     SentenceEndsMarked, ParagraphEndsMarked, HeadingEndsMarked, SectionEndsMarked);
 }
@@ -616,9 +661,12 @@ const void* NewFindWantedInBufferWithClosure(const void* Text, int32_t Count, co
     return nullptr;
   // Without a table only the pattern's own units match.
   const bool cs = CaseSensitive || CaseClosure == nullptr;
-  const Members eq = cs ? Members{Pattern, {Pattern, Pattern, Pattern}, 1}
-                        : Members{Pattern, {CaseClosure + 1, CaseClosure + 2, CaseClosure + 3}, max_case_closure};
-  return FindEither(Text, Count, Types, TypesStart, TypesEnd, eq, PatternLength, cs, LeftBounded, RightBounded,
+  if (cs)
+    return FindEither(Text, Count, Types, TypesStart, TypesEnd, Pattern, Pattern, Pattern, Pattern, 1, PatternLength,
+                      true, LeftBounded, RightBounded, IsUnicode, SkipPunctuation, HitLength, ExactLength, Stats,
+                      InHeading, SentenceEndsMarked, ParagraphEndsMarked, HeadingEndsMarked, SectionEndsMarked);
+  return FindEither(Text, Count, Types, TypesStart, TypesEnd, Pattern, CaseClosure + 1, CaseClosure + 2,
+                    CaseClosure + 3, max_case_closure, PatternLength, false, LeftBounded, RightBounded,
                     IsUnicode, SkipPunctuation, HitLength, ExactLength, Stats, InHeading, SentenceEndsMarked,
                     ParagraphEndsMarked, HeadingEndsMarked, SectionEndsMarked);
 }
