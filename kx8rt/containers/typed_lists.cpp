@@ -161,12 +161,10 @@ void TStringListWithFreqPointers::SortOnFreq() {
   CustomSort(StringListCompare_Freq);
 }
 
-void TStringListWithStringAndIntList::SortOnInts(bool ascending) {
-  global_descending_sort = !ascending;
-  CustomSort(StringListWithStringAndInteger_Sort_Int);
-}
-void TStringListWithStringAndIntList::SortOnSubStrings(bool ascending) {
-  global_descending_sort = !ascending;
+// These two leave the flag as they find it, so that a list sorted after a frequency sort comes out in
+// the same direction as that one did.
+void TStringListWithStringAndIntList::SortOnInts() { CustomSort(StringListWithStringAndInteger_Sort_Int); }
+void TStringListWithStringAndIntList::SortOnSubStrings() {
   CustomSort(StringListWithStringAndInteger_Sort_Substring);
 }
 

@@ -183,10 +183,11 @@ class TStringListWithStringAndMeanAndSD_rec
 // A string and an integer per line.
 class TStringListWithStringAndIntList : public TStringListWithHolder<TStringAndIntegerHolder, TStringAndIntegerRec> {
  public:
-  // The integer, then the string (ascending unless asked otherwise).
-  void SortOnInts(bool ascending = true);
-  // The string, then the integer.
-  void SortOnSubStrings(bool ascending = true);
+  // The integer, then the string. Neither sort sets global_descending_sort: the direction is whatever
+  // the flag holds (after TStringListWithFreqPointers::SortOnFreq, descending); set it first to choose.
+  void SortOnInts();
+  // The string, then the integer; the flag turns both keys round.
+  void SortOnSubStrings();
 };
 
 // An integer and a float per line.

@@ -16,6 +16,12 @@ std::vector<int32_t> Values(const T1LongintList& l) {
   return v;
 }
 
+// Keeps the process-wide sort direction for the length of a test.
+struct DescendingFlagKept {
+  const bool saved = global_descending_sort;
+  ~DescendingFlagKept() { global_descending_sort = saved; }
+};
+
 // ---- family A ----
 
 TEST(StringListWithALongint, SetTextStrSplitsWordTabCount) {
@@ -67,6 +73,7 @@ TEST(StringListWithALongint, AddOrIncAndHighest) {
 }
 
 TEST(StringListFamilies, OtherValueKinds) {
+  const DescendingFlagKept kept;  // the frequency sort below sets the flag
   TStringListWithASingle s;
   s.AddOrIncByOne(u"x", 2.5f);
   s.AddOrIncByOne(u"x", 9.0f);
@@ -111,6 +118,50 @@ TEST(StringListFamilies, OtherValueKinds) {
   EXPECT_EQ(d.GetOne(9), 0);
   d.Delete(0);
   EXPECT_EQ(d.Count(), 1);
+}
+
+std::vector<UnicodeString> Lines(const TStringList& l) {
+  std::vector<UnicodeString> v;
+  for (int32_t i = 0; i < l.Count(); ++i) v.push_back(l[i]);
+  return v;
+}
+
+TEST(StringListWithStringAndIntList, SortsFollowTheFlagTheyFindAndLeaveIt) {
+  const DescendingFlagKept kept;
+  struct Row {
+    bool descending;
+    std::vector<UnicodeString> onInts, onSubStrings;
+  };
+  // Lines x (b, 2), y (a, 2), z (c, 1), w (a, 3): descending turns only the integer key of SortOnInts
+  // round (equal integers stay in ascending order of their strings), but both keys of SortOnSubStrings.
+  for (const Row& row : {Row{false, {u"z", u"y", u"x", u"w"}, {u"y", u"w", u"x", u"z"}},
+                         Row{true, {u"w", u"y", u"x", u"z"}, {u"z", u"x", u"w", u"y"}}}) {
+    TStringListWithStringAndIntList l;
+    l.AddOne(u"x", {u"b", 2});
+    l.AddOne(u"y", {u"a", 2});
+    l.AddOne(u"z", {u"c", 1});
+    l.AddOne(u"w", {u"a", 3});
+    global_descending_sort = row.descending;
+    l.SortOnInts();
+    EXPECT_EQ(Lines(l), row.onInts) << row.descending;
+    EXPECT_EQ(global_descending_sort, row.descending);
+    l.SortOnSubStrings();
+    EXPECT_EQ(Lines(l), row.onSubStrings) << row.descending;
+    EXPECT_EQ(global_descending_sort, row.descending);
+  }
+}
+
+TEST(StringListWithStringAndIntList, AfterAFrequencySortIntegersComeDescending) {
+  const DescendingFlagKept kept;
+  global_descending_sort = false;
+  TStringListWithFreqPointers freq;
+  freq.AddOne(u"a", 1);
+  freq.AddOne(u"b", 2);
+  freq.SortOnFreq();
+  TStringListWithStringAndIntList l;
+  for (int32_t i : {4, 9, 1, 7}) l.AddOne(IntToStr(i), {u"s", i});
+  l.SortOnInts();
+  EXPECT_EQ(Lines(l), (std::vector<UnicodeString>{u"9", u"7", u"4", u"1"}));
 }
 
 TEST(StringListWithLongintList, AddsToEachLinesList) {

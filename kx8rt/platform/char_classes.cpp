@@ -1,6 +1,7 @@
 #include "kx8rt/platform/char_classes.h"
 
 #include <unicode/uchar.h>
+#include <unicode/uniset.h>
 #include <unicode/ustring.h>
 #include <unicode/unorm2.h>
 #include <unicode/utf8.h>
@@ -307,6 +308,33 @@ bool IsSeparator(char32_t c) {
 char32_t ToUpper(char32_t c) { return c > 0x10FFFF ? c : static_cast<char32_t>(u_toupper(static_cast<UChar32>(c))); }
 char32_t ToLower(char32_t c) { return c > 0x10FFFF ? c : static_cast<char32_t>(u_tolower(static_cast<UChar32>(c))); }
 char32_t ToTitle(char32_t c) { return c > 0x10FFFF ? c : static_cast<char32_t>(u_totitle(static_cast<UChar32>(c))); }
+char32_t FoldCase(char32_t c) {
+  return c > 0x10FFFF ? c : static_cast<char32_t>(u_foldCase(static_cast<UChar32>(c), U_FOLD_CASE_DEFAULT));
+}
+
+int32_t CaseClosureOf(char32_t c, char32_t* members, int32_t capacity) {
+  if (members == nullptr || capacity <= 0) return 0;
+  members[0] = c;
+  if (c > 0x10FFFF) return 1;
+  int32_t n = 1;
+  auto add = [&](char32_t d) {
+    if (n < capacity && std::find(members, members + n, d) == members + n) members[n++] = d;
+  };
+  // Breadth first from c: each member's mappings and its case-insensitive equals (code points only;
+  // equals that are strings, such as "ss" for ß, cannot stand in one place of a pattern).
+  for (int32_t i = 0; i < n; ++i) {
+    const char32_t x = members[i];
+    add(ToUpper(x));
+    add(ToLower(x));
+    add(ToTitle(x));
+    add(FoldCase(x));
+    icu::UnicodeSet equals(static_cast<UChar32>(x), static_cast<UChar32>(x));
+    equals.closeOver(USET_CASE_INSENSITIVE);
+    for (int32_t r = 0; r < equals.getRangeCount(); ++r)
+      for (UChar32 d = equals.getRangeStart(r); d <= equals.getRangeEnd(r); ++d) add(static_cast<char32_t>(d));
+  }
+  return n;
+}
 
 namespace {
 template <typename Map>

@@ -108,6 +108,16 @@ bool IsSeparator(char32_t c);
 char32_t ToUpper(char32_t c);
 char32_t ToLower(char32_t c);
 char32_t ToTitle(char32_t c);
+// Simple (one-to-one) case folding of a code point; characters without a folding come back unchanged.
+char32_t FoldCase(char32_t c);
+
+// The most members a case closure has (the Greek iota, theta and the Cyrillic te have four).
+inline constexpr int32_t max_case_closure = 4;
+// The code points that differ from c only in case, c first: what is reached from c by the simple upper,
+// lower, title case and folding and by case-insensitive equality, over and over (σ ς Σ; ß ẞ; ǅ ǆ Ǆ;
+// k K and the Kelvin sign). The set is closed under those mappings, so a text that is upper-cased or
+// folded keeps its characters inside it. At most capacity are written; returns how many.
+int32_t CaseClosureOf(char32_t c, char32_t* members, int32_t capacity);
 // Simple case mapping of a string, locale-independent; the result has as many UTF-16 units as s
 // (so the German sharp s stays as it is in upper case).
 UnicodeString ToUpper(std::u16string_view s);

@@ -240,6 +240,53 @@ TEST(CharClasses, CharacterTests) {
   EXPECT_FALSE(IsSeparator(U'\t'));
 }
 
+TEST(CharClasses, CaseClosureHoldsEveryCaseOfALetter) {
+  struct Case {
+    char32_t c;
+    std::u32string members;  // in any order
+  };
+  const Case cases[] = {
+      {U'\u03C3', U"\u03C3\u03A3\u03C2"},  // σ Σ ς, from any of them
+      {U'\u03C2', U"\u03C3\u03A3\u03C2"},
+      {U'\u03A3', U"\u03C3\u03A3\u03C2"},
+      {U'\u00DF', U"\u00DF\u1E9E"},  // ß ẞ (not "ss", which is two characters)
+      {U'\u1E9E', U"\u00DF\u1E9E"},
+      {U'\u01C5', U"\u01C4\u01C5\u01C6"},  // the title-case digraph and its two cases
+      {U'k', U"kK\u212A"},
+      {U'\u0399', U"\u0399\u03B9\u0345\u1FBE"},  // four members, the most there are
+      {U'\U00010400', U"\U00010400\U00010428"},
+      {U'7', U"7"},
+      {char32_t{0x110000}, std::u32string(1, char32_t{0x110000})},
+  };
+  for (const Case& c : cases) {
+    char32_t got[max_case_closure + 1] = {};
+    const int32_t n = CaseClosureOf(c.c, got, max_case_closure + 1);
+    EXPECT_EQ(got[0], c.c);
+    std::u32string sorted(got, got + n), want = c.members;
+    std::sort(sorted.begin(), sorted.end());
+    std::sort(want.begin(), want.end());
+    EXPECT_EQ(sorted, want) << static_cast<uint32_t>(c.c);
+  }
+  char32_t two[2];
+  EXPECT_EQ(CaseClosureOf(U'\u03C3', two, 2), 2);  // cut at the capacity
+  EXPECT_EQ(CaseClosureOf(U'a', nullptr, 4), 0);
+}
+
+TEST(CharClasses, CaseClosuresAreSmallAndClosedUnderTheMappings) {
+  // The matcher keeps max_case_closure units per pattern place: no closure may be larger, and each must
+  // hold the upper, lower, title case and folding of every member, or an upper-cased or folded text
+  // would fall out of it.
+  for (char32_t c = 0; c <= 0x10FFFF; c += (c < 0x10000 ? 1 : 7)) {
+    if (c >= 0xD800 && c < 0xE000) continue;
+    char32_t m[max_case_closure + 1];
+    const int32_t n = CaseClosureOf(c, m, max_case_closure + 1);
+    ASSERT_LE(n, max_case_closure) << static_cast<uint32_t>(c);
+    for (int32_t i = 0; i < n; ++i)
+      for (char32_t d : {ToUpper(m[i]), ToLower(m[i]), ToTitle(m[i]), FoldCase(m[i])})
+        ASSERT_NE(std::find(m, m + n, d), m + n) << static_cast<uint32_t>(c);
+  }
+}
+
 TEST(CharClasses, SimpleCaseMappingKeepsTheLength) {
   EXPECT_EQ(ToUpper(U'\u00E9'), U'\u00C9');
   EXPECT_EQ(ToUpper(U'\u00DF'), U'\u00DF');  // no one-unit capital

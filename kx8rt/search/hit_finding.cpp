@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "kx8rt/platform/char_classes.h"
 #include "kx8rt/platform/cpu_features.h"
 #include "kx8rt/search/user_input_wildcard_parsing.h"
 #include "kx8rt/text_primitives/char_types.h"
@@ -54,11 +55,12 @@ constexpr bool IsPatternCode(char16_t p) { return p == u' ' || (p >= sw_tag_end 
 
 constexpr uint16_t Clamp16(int32_t n) { return static_cast<uint16_t>(std::min<int32_t>(n, 0xFFFF)); }
 
-// What the block scan looks for: the first pattern character in its three cases, the second one (for
-// the pair test) likewise, and the type bits that send a block to the one-by-one path.
+// What the block scan looks for: the units that count as the first pattern character (up to four: its
+// case closure), those of the second one (for the pair test) likewise, and the type bits that send a
+// block to the one-by-one path.
 struct BlockKeys {
-  char16_t first[3];
-  char16_t second[3];
+  char16_t first[4];
+  char16_t second[4];
   bool pairTest;
   uint16_t special;
 };
@@ -69,11 +71,18 @@ struct BlockKeys {
 #define KX8_AVX2_DISPATCH 1
 #endif
 
+// Whether the first two keys of a place cover all four (so the vector path may compare two a block, not
+// four: most letters have two cases). A closure row keeps its distinct units first, so this holds for
+// every place with two members; other key sets that would need moving round take the four-key path.
+constexpr bool TwoKeysSuffice(const char16_t* keys) {
+  return (keys[2] == keys[0] || keys[2] == keys[1]) && (keys[3] == keys[0] || keys[3] == keys[1]);
+}
+
 // Scans whole blocks from i for a candidate start (i is left on it, candidate set), counting the word
 // starts passed; stops early at a block holding a special type (scalarUntil is set past it) or when
 // fewer than a block and one character remain. Word starts are counted per lane (a start lane is -1,
 // so subtracting adds one) and summed across the lanes now and then, before a lane can overflow.
-template <typename Ch>
+template <typename Ch, int N>
 struct BlockScan {
   const Ch* text;
   const uint16_t* T;
@@ -86,11 +95,13 @@ struct BlockScan {
 
   void Eight() {
     const __m128i c0 = _mm_set1_epi16(static_cast<int16_t>(keys.first[0]));
-    const __m128i c1 = _mm_set1_epi16(static_cast<int16_t>(keys.first[1]));
-    const __m128i c2 = _mm_set1_epi16(static_cast<int16_t>(keys.first[2]));
-    const __m128i d0 = _mm_set1_epi16(static_cast<int16_t>(keys.second[0]));
-    const __m128i d1 = _mm_set1_epi16(static_cast<int16_t>(keys.second[1]));
-    const __m128i d2 = _mm_set1_epi16(static_cast<int16_t>(keys.second[2]));
+    [[maybe_unused]] const __m128i c1 = _mm_set1_epi16(static_cast<int16_t>(keys.first[1]));
+    [[maybe_unused]] const __m128i c2 = _mm_set1_epi16(static_cast<int16_t>(keys.first[2]));
+    [[maybe_unused]] const __m128i c3 = _mm_set1_epi16(static_cast<int16_t>(keys.first[3]));
+    [[maybe_unused]] const __m128i d0 = _mm_set1_epi16(static_cast<int16_t>(keys.second[0]));
+    [[maybe_unused]] const __m128i d1 = _mm_set1_epi16(static_cast<int16_t>(keys.second[1]));
+    [[maybe_unused]] const __m128i d2 = _mm_set1_epi16(static_cast<int16_t>(keys.second[2]));
+    [[maybe_unused]] const __m128i d3 = _mm_set1_epi16(static_cast<int16_t>(keys.second[3]));
     const __m128i brk = _mm_set1_epi16(static_cast<int16_t>(kWordBreak));
     const __m128i special = _mm_set1_epi16(static_cast<int16_t>(keys.special));
     const __m128i zero = _mm_setzero_si128();
@@ -112,11 +123,13 @@ struct BlockScan {
         chars = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(text + i)), zero);
         next = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(text + i + 1)), zero);
       }
-      __m128i eq = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(chars, c0), _mm_cmpeq_epi16(chars, c1)),
-                                _mm_cmpeq_epi16(chars, c2));
-      if (keys.pairTest)
-        eq = _mm_and_si128(eq, _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(next, d0), _mm_cmpeq_epi16(next, d1)),
-                                            _mm_cmpeq_epi16(next, d2)));
+      __m128i eq = _mm_or_si128(_mm_cmpeq_epi16(chars, c0), _mm_cmpeq_epi16(chars, c1));
+      if constexpr (N > 2) eq = _mm_or_si128(eq, _mm_or_si128(_mm_cmpeq_epi16(chars, c2), _mm_cmpeq_epi16(chars, c3)));
+      if (keys.pairTest) {
+        __m128i eq2 = _mm_or_si128(_mm_cmpeq_epi16(next, d0), _mm_cmpeq_epi16(next, d1));
+        if constexpr (N > 2) eq2 = _mm_or_si128(eq2, _mm_or_si128(_mm_cmpeq_epi16(next, d2), _mm_cmpeq_epi16(next, d3)));
+        eq = _mm_and_si128(eq, eq2);
+      }
       const __m128i notBreak0 = _mm_cmpeq_epi16(_mm_and_si128(t0, brk), zero);
       const __m128i notBreak1 = _mm_cmpeq_epi16(_mm_and_si128(t1, brk), zero);
       const __m128i startMask = _mm_andnot_si128(notBreak0, notBreak1);
@@ -151,11 +164,13 @@ struct BlockScan {
   // The same sixteen characters at a time, on processors that have the wider vectors.
   __attribute__((target("avx2"))) void Sixteen() {
     const __m256i c0 = _mm256_set1_epi16(static_cast<int16_t>(keys.first[0]));
-    const __m256i c1 = _mm256_set1_epi16(static_cast<int16_t>(keys.first[1]));
-    const __m256i c2 = _mm256_set1_epi16(static_cast<int16_t>(keys.first[2]));
-    const __m256i d0 = _mm256_set1_epi16(static_cast<int16_t>(keys.second[0]));
-    const __m256i d1 = _mm256_set1_epi16(static_cast<int16_t>(keys.second[1]));
-    const __m256i d2 = _mm256_set1_epi16(static_cast<int16_t>(keys.second[2]));
+    [[maybe_unused]] const __m256i c1 = _mm256_set1_epi16(static_cast<int16_t>(keys.first[1]));
+    [[maybe_unused]] const __m256i c2 = _mm256_set1_epi16(static_cast<int16_t>(keys.first[2]));
+    [[maybe_unused]] const __m256i c3 = _mm256_set1_epi16(static_cast<int16_t>(keys.first[3]));
+    [[maybe_unused]] const __m256i d0 = _mm256_set1_epi16(static_cast<int16_t>(keys.second[0]));
+    [[maybe_unused]] const __m256i d1 = _mm256_set1_epi16(static_cast<int16_t>(keys.second[1]));
+    [[maybe_unused]] const __m256i d2 = _mm256_set1_epi16(static_cast<int16_t>(keys.second[2]));
+    [[maybe_unused]] const __m256i d3 = _mm256_set1_epi16(static_cast<int16_t>(keys.second[3]));
     const __m256i brk = _mm256_set1_epi16(static_cast<int16_t>(kWordBreak));
     const __m256i special = _mm256_set1_epi16(static_cast<int16_t>(keys.special));
     const __m256i zero = _mm256_setzero_si256();
@@ -177,11 +192,15 @@ struct BlockScan {
         chars = _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i)));
         next = _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i + 1)));
       }
-      __m256i eq = _mm256_or_si256(_mm256_or_si256(_mm256_cmpeq_epi16(chars, c0), _mm256_cmpeq_epi16(chars, c1)),
-                                   _mm256_cmpeq_epi16(chars, c2));
-      if (keys.pairTest)
-        eq = _mm256_and_si256(eq, _mm256_or_si256(_mm256_or_si256(_mm256_cmpeq_epi16(next, d0), _mm256_cmpeq_epi16(next, d1)),
-                                                  _mm256_cmpeq_epi16(next, d2)));
+      __m256i eq = _mm256_or_si256(_mm256_cmpeq_epi16(chars, c0), _mm256_cmpeq_epi16(chars, c1));
+      if constexpr (N > 2)
+        eq = _mm256_or_si256(eq, _mm256_or_si256(_mm256_cmpeq_epi16(chars, c2), _mm256_cmpeq_epi16(chars, c3)));
+      if (keys.pairTest) {
+        __m256i eq2 = _mm256_or_si256(_mm256_cmpeq_epi16(next, d0), _mm256_cmpeq_epi16(next, d1));
+        if constexpr (N > 2)
+          eq2 = _mm256_or_si256(eq2, _mm256_or_si256(_mm256_cmpeq_epi16(next, d2), _mm256_cmpeq_epi16(next, d3)));
+        eq = _mm256_and_si256(eq, eq2);
+      }
       const __m256i notBreak0 = _mm256_cmpeq_epi16(_mm256_and_si256(t0, brk), zero);
       const __m256i notBreak1 = _mm256_cmpeq_epi16(_mm256_and_si256(t1, brk), zero);
       const __m256i startMask = _mm256_andnot_si256(notBreak0, notBreak1);
@@ -218,6 +237,35 @@ struct BlockScan {
 
 #endif  // __SSE2__
 
+// What counts as equal at each pattern place: the pattern unit itself (lo[k], which also carries the
+// codes) or one of three more, alt[n][k * stride]. The spec-shaped entry points these at the upper and
+// title copies (stride 1); the closure entry at the columns of a case-closure table (stride 4).
+struct Members {
+  const char16_t* lo;
+  const char16_t* alt[3];
+  int32_t stride;
+};
+
+// A choice the matcher may revisit: a "*", or a run of "?" and "^" taken as one (a run of k takes 0..k
+// characters, each given to the first place of the run, left to right, that accepts it; giving each to
+// the earliest place that can take it leaves the most room for the characters after it).
+struct Point {
+  int32_t k0;    // the run's first place
+  int32_t kEnd;  // the place after it
+  int32_t j;     // the text index after what it has taken so far
+  int32_t item;  // "?"/"^" run: the first place not yet given a character
+  bool star;
+  bool inTag;
+};
+// Failed continuations of this call, keyed by attempt start, pattern place and text index: the rest of
+// the pattern from (k, j) matches or not whatever came before, so a failure need not be tried again.
+// This keeps patterns with many wildcards from backtracking exponentially.
+struct FailedAt {
+  int32_t s, k, j;
+};
+constexpr int32_t kMaxPoints = 64;
+constexpr int32_t kFailedSlots = 256;
+
 // One call's scan state; everything lives on the stack.
 template <typename Ch>
 struct Scan {
@@ -226,14 +274,15 @@ struct Scan {
   const uint16_t* T;
   const uint16_t* typesStart;
   int64_t typesAvail;  // type words readable from T
-  const char16_t* up;
-  const char16_t* lo;
-  const char16_t* ti;
+  Members eq;
   int32_t m;
   bool caseSensitive, leftBounded, rightBounded, skipPunctuation;
   bool endsMarked[4];  // sentence, paragraph, heading, section
   TSearchStatsRec& stats;
   bool& inHeading;
+  Point* points;      // kMaxPoints, not initialised
+  FailedAt* failed;   // kFailedSlots, made ready at the first failure remembered
+  bool failedReady;
 
   uint16_t TypeAt(int64_t j) const { return j < typesAvail ? T[j] : 0; }
   bool HasLeft(int32_t j) const { return T + j > typesStart; }
@@ -284,10 +333,13 @@ struct Scan {
   // ---- matching ----
 
   bool Literal(int32_t k, char16_t c, int32_t j) const {
-    const char16_t p = lo[k];
+    const char16_t p = eq.lo[k];
     if (p == sw_tag_start) return TagStartsAt(j);
     if (p == sw_tag_end) return TagEndsAt(j);
-    return c == p || (!caseSensitive && (c == up[k] || c == ti[k]));
+    if (c == p) return true;
+    if (caseSensitive) return false;
+    const size_t at = static_cast<size_t>(k) * static_cast<size_t>(eq.stride);
+    return c == eq.alt[0][at] || c == eq.alt[1][at] || c == eq.alt[2][at];
   }
 
   bool RightEdgeOk(int32_t j) const {
@@ -295,36 +347,69 @@ struct Scan {
     return (t & (kMarker | kTag)) != 0 || (t & kWordChar) == 0;
   }
 
+  static size_t FailedSlot(int32_t k, int32_t j) {
+    return (static_cast<uint32_t>(j) * 0x9E3779B1u + static_cast<uint32_t>(k) * 0x85EBCA6Bu) >> 24;
+  }
+  bool KnownToFail(int32_t s, int32_t k, int32_t j) const {
+    if (!failedReady) return false;
+    const FailedAt& f = failed[FailedSlot(k, j)];
+    return f.s == s && f.k == k && f.j == j;
+  }
+  void RememberFailure(int32_t s, int32_t k, int32_t j) {
+    if (!failedReady) {
+      std::fill_n(failed, kFailedSlots, FailedAt{-1, -1, -1});
+      failedReady = true;
+    }
+    failed[FailedSlot(k, j)] = {s, k, j};
+  }
+
+  // Whether a wildcard choice may take in the character at a (found after any tags when outside the
+  // pattern's tag part); for a "?"/"^" run, gives it to the first place that accepts it.
+  bool TakeOneMore(Point& P, int32_t& a) const {
+    if (!P.inTag)
+      while (a < count && IsTag(T[a])) ++a;
+    // None takes in whitespace; inside the pattern's tag part, none takes the tag's end.
+    if (a >= count || (P.inTag ? !IsTag(T[a]) || TagEndsAt(a) : IsWs(T[a]))) return false;
+    if (P.star) return true;
+    int32_t place = P.item;
+    while (place < P.kEnd && eq.lo[place] == sw_any_letter && !IsLetter(T[a])) ++place;
+    if (place >= P.kEnd) return false;
+    P.item = place + 1;
+    return true;
+  }
+
   // Matches the whole pattern from the start s; end receives the index after the last character matched.
-  // "*" (any run inside a word), "?" (one character or none) and "^" (one letter or none) are matched
-  // lazily: each first stands for nothing, and the latest of them is the one backtracking point that
-  // takes in one more character when what follows fails. None of them takes in whitespace.
-  bool Attempt(int32_t s, int32_t& end) const {
+  // "*" is any run inside a word, "?" one character or none and "^" one letter or none: "colou?r" finds
+  // both "colour" and "color", and a run of k "?" finds from none to k characters, every "?" of the run
+  // alike. Each is tried first with nothing and takes in one more character at a time when what follows
+  // fails; the search goes back over every such choice, so whatever the pattern can match is found. None
+  // of them takes in whitespace, and a hit is never empty: a pattern of wildcards alone must take in at
+  // least one character. More than kMaxPoints choices open at once is beyond any typed pattern; the
+  // oldest then keeps what it has.
+  [[gnu::always_inline]] bool Attempt(int32_t s, int32_t& end) {
     int32_t k = 0, j = s;
     bool inTag = false;
-    int32_t starK = -1, starJ = 0, starRoom = 0;  // the backtracking point and how much more it may take
-    bool starInTag = false;
+    int32_t top = 0;
     for (;;) {
       if (k >= m) {
-        if (!rightBounded || RightEdgeOk(j)) {
+        if (j > s && (!rightBounded || RightEdgeOk(j))) {
           end = j;
           return true;
         }
         goto mismatch;
       }
       {
-        const char16_t p = lo[k];
+        const char16_t p = eq.lo[k];
+        static_assert(sw_any_run == sw_any_char + 1 && sw_any_letter == sw_any_char + 2);
+        if (p >= sw_any_char && p <= sw_any_letter) {
+          if (!OpenChoice(s, k, j, inTag, top)) goto mismatch;
+          continue;
+        }
         if (p == sw_tag_start) inTag = true;
         // Tags in the text are invisible to the pattern outside its own tag part.
         if (!inTag)
           while (j < count && IsTag(T[j])) ++j;
-        if (j >= count) {
-          if (p == sw_any_char || p == sw_any_letter || p == sw_any_run) {
-            ++k;  // each may stand for nothing
-            continue;
-          }
-          return false;  // nothing can take in more once the text has ended
-        }
+        if (j >= count) goto mismatch;
         const char16_t c = static_cast<char16_t>(text[j]);
         const uint16_t t = T[j];
         switch (p) {
@@ -337,7 +422,7 @@ struct Scan {
             }
             if (c != u' ' && !IsSep(t)) goto mismatch;
             ++j;
-            const bool keepTags = k + 1 < m && lo[k + 1] == sw_tag_start;
+            const bool keepTags = k + 1 < m && eq.lo[k + 1] == sw_tag_start;
             while (j < count) {
               const uint16_t u = T[j];
               if (IsWs(u) || (skipPunctuation && IsPunct(u)) || (!keepTags && IsTag(u)))
@@ -354,7 +439,7 @@ struct Scan {
               while (j < count && IsTag(T[j]) && text[j] != u' ' && !TagEndsAt(j)) ++j;
               if (j < count && text[j] == u' ') {
                 ++j;
-                if (k + 1 < m && lo[k + 1] == u' ') ++k;
+                if (k + 1 < m && eq.lo[k + 1] == u' ') ++k;
               }
               ++k;
               continue;
@@ -370,15 +455,6 @@ struct Scan {
             while (j < count && IsDigit(T[j])) ++j;
             ++k;
             continue;
-          case sw_any_char:
-          case sw_any_letter:
-          case sw_any_run:
-            starK = k;
-            starJ = j;
-            starRoom = p == sw_any_run ? count : 1;
-            starInTag = inTag;
-            ++k;  // first try: nothing
-            continue;
           default:
             if (!Literal(k, c, j)) goto mismatch;
             if (p == sw_tag_end) inTag = false;
@@ -388,25 +464,50 @@ struct Scan {
         }
       }
     mismatch:
-      if (starK < 0 || starRoom <= 0) return false;
-      {
-        // Let the latest wildcard take in one more character and retry what follows it.
-        int32_t a = starJ;
-        if (!starInTag)
-          while (a < count && IsTag(T[a])) ++a;
-        if (a >= count || (starInTag ? !IsTag(T[a]) || TagEndsAt(a) : IsWs(T[a]))) return false;
-        if (lo[starK] == sw_any_letter && !IsLetter(T[a])) return false;
-        --starRoom;
-        starJ = a + 1;
-        j = starJ;
-        k = starK + 1;
-        inTag = starInTag;
-      }
+      if (top == 0 || !Backtrack(s, top, k, j, inTag)) return false;
     }
   }
 
+  // Wildcards are kept out of line: a plain word's attempt stays small enough to be built into the scan.
+  // Opens a choice at place k (a "*", or the run of "?" and "^" that starts there) that first takes in
+  // nothing; false when what follows is already known to fail from there.
+  [[gnu::noinline]] bool OpenChoice(int32_t s, int32_t& k, int32_t j, bool inTag, int32_t& top) {
+    const bool star = eq.lo[k] == sw_any_run;
+    int32_t kEnd = k + 1;
+    if (!star)
+      while (kEnd < m && (eq.lo[kEnd] == sw_any_char || eq.lo[kEnd] == sw_any_letter)) ++kEnd;
+    if (top == kMaxPoints) {
+      std::copy(points + 1, points + top, points);
+      --top;
+    }
+    points[top++] = Point{k, kEnd, j, k, star, inTag};
+    k = kEnd;
+    return !KnownToFail(s, k, j);
+  }
+
+  // The latest choice that can take in one more character does, and the pattern resumes after it (k,
+  // j and inTag are set); false when no choice is left.
+  [[gnu::noinline]] bool Backtrack(int32_t s, int32_t& top, int32_t& k, int32_t& j, bool& inTag) {
+    while (top > 0) {
+      Point& P = points[top - 1];
+      RememberFailure(s, P.kEnd, P.j);
+      int32_t a = P.j;
+      if (!TakeOneMore(P, a)) {
+        --top;
+        continue;
+      }
+      P.j = a + 1;
+      if (KnownToFail(s, P.kEnd, P.j)) continue;
+      k = P.kEnd;
+      j = P.j;
+      inTag = P.inTag;
+      return true;
+    }
+    return false;
+  }
+
   // Tries a hit at s (the statistics of s are already counted); returns true and fills the lengths.
-  bool TryAt(int32_t s, bool patternOpensTag, uint16_t& hitLength, uint16_t& exactLength) const {
+  [[gnu::always_inline]] bool TryAt(int32_t s, bool patternOpensTag, uint16_t& hitLength, uint16_t& exactLength) {
     const uint16_t t = T[s];
     if (IsTag(t) && !patternOpensTag) return false;
     if (leftBounded && HasLeft(s)) {
@@ -423,20 +524,41 @@ struct Scan {
     return true;
   }
 
-  const Ch* Run(uint16_t& hitLength, uint16_t& exactLength) {
-    const char16_t p0 = lo[0];
+  // The units that count as pattern place k (all four the pattern unit when case matters).
+  void PlaceKeys(int32_t k, char16_t* keys) const {
+    keys[0] = keys[1] = keys[2] = keys[3] = eq.lo[k];
+    if (caseSensitive) return;
+    const size_t at = static_cast<size_t>(k) * static_cast<size_t>(eq.stride);
+    for (int n = 0; n < 3; ++n) keys[n + 1] = eq.alt[n][at];
+  }
+
+#if defined(__SSE2__)
+  // The vector path with N keys a place; returns whether it stopped on a candidate.
+  template <int N>
+  bool Blocks(const BlockKeys& keys, int32_t& i, int32_t& scalarUntil) {
+    BlockScan<Ch, N> scan{text, T, count, keys, i, scalarUntil};
+#if defined(KX8_AVX2_DISPATCH)
+    if (Global_UseWideVectors) scan.Sixteen();
+#endif
+    if (!scan.candidate && scan.i >= scan.scalarUntil) scan.Eight();
+    i = scan.i;
+    scalarUntil = scan.scalarUntil;
+    WordStarts(scan.starts);
+    return scan.candidate;
+  }
+#endif
+
+  [[gnu::always_inline]] const Ch* Run(uint16_t& hitLength, uint16_t& exactLength) {
+    const char16_t p0 = eq.lo[0];
     const bool literalFirst = !IsPatternCode(p0);
     const bool opensTag = p0 == sw_tag_start;
-    const char16_t v0 = p0;
-    const char16_t v1 = caseSensitive ? p0 : up[0];
-    const char16_t v2 = caseSensitive ? p0 : ti[0];
     // The second pattern character, when it is a plain one, for the pair test of the vector path.
-    const bool pairTest = literalFirst && m >= 2 && !IsPatternCode(lo[1]);
-    const char16_t w0 = pairTest ? lo[1] : 0;
-    const char16_t w1 = pairTest && !caseSensitive ? up[1] : w0;
-    const char16_t w2 = pairTest && !caseSensitive ? ti[1] : w0;
-    [[maybe_unused]] const BlockKeys keys{{v0, v1, v2}, {w0, w1, w2}, pairTest,
-                                          static_cast<uint16_t>(pairTest ? kTag | kMarker : kMarker)};
+    const bool pairTest = literalFirst && m >= 2 && !IsPatternCode(eq.lo[1]);
+    BlockKeys keys{{}, {}, pairTest, static_cast<uint16_t>(pairTest ? kTag | kMarker : kMarker)};
+    PlaceKeys(0, keys.first);
+    if (pairTest) PlaceKeys(1, keys.second);
+    [[maybe_unused]] const bool fourKeys = !TwoKeysSuffice(keys.first) || (pairTest && !TwoKeysSuffice(keys.second));
+    const char16_t v0 = keys.first[0], v1 = keys.first[1], v2 = keys.first[2], v3 = keys.first[3];
     int32_t i = 0;
     int32_t scalarUntil = 0;  // characters before this are done one by one (a tag or marker is near)
     while (i < count) {
@@ -446,20 +568,13 @@ struct Scan {
         // before it. When the second pattern character is a plain one too, a candidate must also be
         // followed by it; that test is only sound where no tag can come between, so a block holding a
         // tag character (or any block holding a marker) is left to the one-by-one path.
-        BlockScan<Ch> scan{text, T, count, keys, i, scalarUntil};
-#if defined(KX8_AVX2_DISPATCH)
-        if (Global_UseWideVectors) scan.Sixteen();
-#endif
-        if (!scan.candidate && scan.i >= scan.scalarUntil) scan.Eight();
-        i = scan.i;
-        scalarUntil = scan.scalarUntil;
-        WordStarts(scan.starts);
-        if (!scan.candidate && i + 8 >= count) scalarUntil = count;
+        const bool candidate = fourKeys ? Blocks<4>(keys, i, scalarUntil) : Blocks<2>(keys, i, scalarUntil);
+        if (!candidate && i + 8 >= count) scalarUntil = count;
       }
 #endif
       Pass(i);
       const char16_t c = static_cast<char16_t>(text[i]);
-      if ((!literalFirst || c == v0 || c == v1 || c == v2) && TryAt(i, opensTag, hitLength, exactLength))
+      if ((!literalFirst || c == v0 || c == v1 || c == v2 || c == v3) && TryAt(i, opensTag, hitLength, exactLength))
         return text + i;
       ++i;
     }
@@ -467,20 +582,46 @@ struct Scan {
   }
 };
 
+// The members come as separate pointers and are put together here: a record built by the caller and
+// copied whole would be read back in wider pieces than it was written, which stalls once a call (and
+// the engine calls once a hit). Find, and the scan under it, is built into each entry: shared, a call
+// would hand its two dozen arguments over twice.
 template <typename Ch>
-const void* Find(const Ch* text, int32_t count, const uint16_t* types, const uint16_t* typesStart,
-                 const uint16_t* typesEnd, const char16_t* up, const char16_t* lo, const char16_t* ti, uint16_t m,
-                 bool cs, bool lb, bool rb, bool skipPunct, uint16_t& hitLength, uint16_t& exactLength,
-                 TSearchStatsRec& stats, bool& inHeading, bool e0, bool e1, bool e2, bool e3) {
+[[gnu::always_inline]] inline const void* Find(const Ch* text, int32_t count, const uint16_t* types, const uint16_t* typesStart,
+                 const uint16_t* typesEnd, const char16_t* lo, const char16_t* alt0, const char16_t* alt1,
+                 const char16_t* alt2, int32_t stride, uint16_t m, bool cs, bool lb, bool rb, bool skipPunct,
+                 uint16_t& hitLength, uint16_t& exactLength, TSearchStatsRec& stats, bool& inHeading, bool e0, bool e1,
+                 bool e2, bool e3) {
+  const Members eq{lo, {alt0, alt1, alt2}, stride};
   const int64_t typesAvail = typesEnd - types;
   if (typesAvail <= 0) return nullptr;
   // Every character examined needs its type word.
   if (count > typesAvail) count = static_cast<int32_t>(typesAvail);
-  Scan<Ch> scan{text, count, types, typesStart, typesAvail, up, lo, ti, m, cs, lb, rb, skipPunct,
-                {e0, e1, e2, e3}, stats, inHeading};
+  // Left uninitialised: only patterns with wildcards touch them, and only as far as they need.
+  Point points[kMaxPoints];
+  FailedAt failed[kFailedSlots];
+  Scan<Ch> scan{text, count, types, typesStart, typesAvail, eq, m, cs, lb, rb, skipPunct,
+                {e0, e1, e2, e3}, stats, inHeading, points, failed, false};
   const Ch* hit = scan.Run(hitLength, exactLength);
   for (int u = sentence_stats; u <= section_stats; ++u) stats.out_of[u] = stats.position[u];
   return hit;
+}
+
+[[gnu::always_inline]] inline const void* FindEither(const void* Text, int32_t Count, const uint16_t* Types, const uint16_t* TypesStart,
+                       const uint16_t* TypesEnd, const char16_t* lo, const char16_t* alt0, const char16_t* alt1,
+                       const char16_t* alt2, int32_t stride, uint16_t PatternLength, bool CaseSensitive,
+                       bool LeftBounded, bool RightBounded, bool IsUnicode, bool SkipPunctuation, uint16_t& HitLength,
+                       uint16_t& ExactLength, TSearchStatsRec& Stats, bool& InHeading, bool SentenceEndsMarked,
+                       bool ParagraphEndsMarked, bool HeadingEndsMarked, bool SectionEndsMarked) {
+  if (IsUnicode)
+    return Find(static_cast<const char16_t*>(Text), Count, Types, TypesStart, TypesEnd, lo, alt0, alt1, alt2, stride,
+                PatternLength,
+                CaseSensitive, LeftBounded, RightBounded, SkipPunctuation, HitLength, ExactLength, Stats, InHeading,
+                SentenceEndsMarked, ParagraphEndsMarked, HeadingEndsMarked, SectionEndsMarked);
+  return Find(static_cast<const uint8_t*>(Text), Count, Types, TypesStart, TypesEnd, lo, alt0, alt1, alt2, stride,
+              PatternLength, CaseSensitive,
+              LeftBounded, RightBounded, SkipPunctuation, HitLength, ExactLength, Stats, InHeading, SentenceEndsMarked,
+              ParagraphEndsMarked, HeadingEndsMarked, SectionEndsMarked);
 }
 
 }  // namespace
@@ -499,15 +640,35 @@ const void* NewFindWantedInBuffer(const void* Text, int32_t Count, const uint16_
       TypesEnd == nullptr || UpperPattern == nullptr || LowerPattern == nullptr || TitlePattern == nullptr ||
       Types < TypesStart)
     return nullptr;
-  if (IsUnicode)
-    return Find(static_cast<const char16_t*>(Text), Count, Types, TypesStart, TypesEnd, UpperPattern, LowerPattern,
-                TitlePattern, PatternLength, CaseSensitive, LeftBounded, RightBounded, SkipPunctuation, HitLength,
-                ExactLength, Stats, InHeading, SentenceEndsMarked, ParagraphEndsMarked, HeadingEndsMarked,
-                SectionEndsMarked);
-  return Find(static_cast<const uint8_t*>(Text), Count, Types, TypesStart, TypesEnd, UpperPattern, LowerPattern,
-              TitlePattern, PatternLength, CaseSensitive, LeftBounded, RightBounded, SkipPunctuation, HitLength,
-              ExactLength, Stats, InHeading, SentenceEndsMarked, ParagraphEndsMarked, HeadingEndsMarked,
-              SectionEndsMarked);
+  return FindEither(Text, Count, Types, TypesStart, TypesEnd, LowerPattern, UpperPattern, TitlePattern, TitlePattern, 1,
+                    PatternLength, CaseSensitive, LeftBounded,
+                    RightBounded, IsUnicode, SkipPunctuation, HitLength, ExactLength, Stats, InHeading,
+                    SentenceEndsMarked, ParagraphEndsMarked, HeadingEndsMarked, SectionEndsMarked);
+}
+
+const void* NewFindWantedInBufferWithClosure(const void* Text, int32_t Count, const uint16_t* Types,
+                                             const uint16_t* TypesStart, const uint16_t* TypesEnd,
+                                             const char16_t* Pattern, const char16_t* CaseClosure,
+                                             uint16_t PatternLength, bool CaseSensitive, bool LeftBounded,
+                                             bool RightBounded, bool IsUnicode, bool SkipPunctuation,
+                                             uint16_t& HitLength, uint16_t& ExactLength, TSearchStatsRec& Stats,
+                                             bool& InHeading, bool SentenceEndsMarked, bool ParagraphEndsMarked,
+                                             bool HeadingEndsMarked, bool SectionEndsMarked) {
+  HitLength = 0;
+  ExactLength = 0;
+  if (PatternLength == 0 || Count <= 0 || Text == nullptr || Types == nullptr || TypesStart == nullptr ||
+      TypesEnd == nullptr || Pattern == nullptr || Types < TypesStart)
+    return nullptr;
+  // Without a table only the pattern's own units match.
+  const bool cs = CaseSensitive || CaseClosure == nullptr;
+  if (cs)
+    return FindEither(Text, Count, Types, TypesStart, TypesEnd, Pattern, Pattern, Pattern, Pattern, 1, PatternLength,
+                      true, LeftBounded, RightBounded, IsUnicode, SkipPunctuation, HitLength, ExactLength, Stats,
+                      InHeading, SentenceEndsMarked, ParagraphEndsMarked, HeadingEndsMarked, SectionEndsMarked);
+  return FindEither(Text, Count, Types, TypesStart, TypesEnd, Pattern, CaseClosure + 1, CaseClosure + 2,
+                    CaseClosure + 3, max_case_closure, PatternLength, false, LeftBounded, RightBounded,
+                    IsUnicode, SkipPunctuation, HitLength, ExactLength, Stats, InHeading, SentenceEndsMarked,
+                    ParagraphEndsMarked, HeadingEndsMarked, SectionEndsMarked);
 }
 
 }  // namespace kx8

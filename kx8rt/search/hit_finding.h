@@ -1,6 +1,17 @@
 // Hit finding in buffers: the matcher under every search. It scans a text buffer with its
 // character-type words for one parsed search word and keeps the running text statistics (words,
 // sentences, paragraphs, headings, sections), calling the section-end procedures as markers pass.
+//
+// Wildcards: "?" is one character or none and "^" one letter or none, so that "colou?r" finds both
+// "colour" and "color"; every "?" or "^" of a run reads the same way, so "paque??" finds "paque",
+// "paquet" and "paquets" and "^^^" every word of one to three letters. "*" is any run inside a word.
+// None of them takes in whitespace, and a hit is never empty: a pattern of wildcards alone must match
+// at least one character.
+//
+// Case: NewFindWantedInBuffer compares a character with the upper, lower and title copies at its
+// place. NewFindWantedInBufferWithClosure, which the search-and-do engine uses, compares it with a
+// table of every unit of the place's case closure, so that σ, ς and Σ, ß and ẞ, or ǅ, ǆ and Ǆ match
+// one another whichever of them the user typed; it is still at most four comparisons a character.
 #pragma once
 
 #include <array>
@@ -56,5 +67,18 @@ const void* NewFindWantedInBuffer(const void* Text, int32_t Count, const uint16_
                                   bool SkipAnyTags, uint16_t& HitLength, uint16_t& ExactLength, TSearchStatsRec& Stats,
                                   bool& InHeading, bool SentenceEndsMarked, bool ParagraphEndsMarked,
                                   bool HeadingEndsMarked, bool SectionEndsMarked);
+
+// As NewFindWantedInBuffer, with the case copies replaced by a case-closure table: Pattern is the lower
+// copy (codes included) and CaseClosure holds max_case_closure units for each of its PatternLength
+// places, the first being the pattern's own (CaseClosureTable of the search-word parsing). A null
+// table, or CaseSensitive, matches the pattern's units only.
+const void* NewFindWantedInBufferWithClosure(const void* Text, int32_t Count, const uint16_t* Types,
+                                             const uint16_t* TypesStart, const uint16_t* TypesEnd,
+                                             const char16_t* Pattern, const char16_t* CaseClosure,
+                                             uint16_t PatternLength, bool CaseSensitive, bool LeftBounded,
+                                             bool RightBounded, bool IsUnicode, bool SkipPunctuation,
+                                             uint16_t& HitLength, uint16_t& ExactLength, TSearchStatsRec& Stats,
+                                             bool& InHeading, bool SentenceEndsMarked, bool ParagraphEndsMarked,
+                                             bool HeadingEndsMarked, bool SectionEndsMarked);
 
 }  // namespace kx8

@@ -2,9 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <initializer_list>
+#include <string_view>
 #include <utility>
 #include <vector>
 
+#include "kx8rt/platform/char_classes.h"
 #include "kx8rt/platform/cpu_features.h"
 #include "kx8rt/search/search_parsing.h"
 #include "kx8rt/text_primitives/char_types.h"
@@ -59,6 +63,7 @@ struct Search {
   bool endsMarked[4] = {false, false, false, false};
   TSearchStatsRec stats;
   bool inHeading = false;
+  bool closure = false;  // through the case-closure entry, as the engine searches
 
   explicit Search(const UnicodeString& typed) {
     TIgnore_tag tags{};
@@ -74,11 +79,18 @@ struct Search {
     const UnicodeString& lo = cs ? rec.copies[unchanged_copy] : rec.copies[lower_copy];
     const UnicodeString& ti = cs ? rec.copies[unchanged_copy] : rec.copies[title_copy];
     uint16_t hitLength = 0, exactLength = 0;
-    const void* p = NewFindWantedInBuffer(
-        t.s.data() + from, t.Size() - from, t.types.data() + from, t.types.data(), t.types.data() + t.Size() + 1,
-        up.data(), lo.data(), ti.data(), static_cast<uint16_t>(rec.search_text.size()), cs,
-        rec.flags.Contains(myLeftBounded), rec.flags.Contains(myRightBounded), true, skipPunctuation, true, hitLength,
-        exactLength, stats, inHeading, endsMarked[0], endsMarked[1], endsMarked[2], endsMarked[3]);
+    const auto m = static_cast<uint16_t>(rec.search_text.size());
+    const void* p =
+        closure ? NewFindWantedInBufferWithClosure(
+                      t.s.data() + from, t.Size() - from, t.types.data() + from, t.types.data(),
+                      t.types.data() + t.Size() + 1, lo.data(), rec.case_closure.data(), m, cs,
+                      rec.flags.Contains(myLeftBounded), rec.flags.Contains(myRightBounded), true, skipPunctuation,
+                      hitLength, exactLength, stats, inHeading, endsMarked[0], endsMarked[1], endsMarked[2], endsMarked[3])
+                : NewFindWantedInBuffer(t.s.data() + from, t.Size() - from, t.types.data() + from, t.types.data(),
+                                        t.types.data() + t.Size() + 1, up.data(), lo.data(), ti.data(), m, cs,
+                                        rec.flags.Contains(myLeftBounded), rec.flags.Contains(myRightBounded), true,
+                                        skipPunctuation, true, hitLength, exactLength, stats, inHeading, endsMarked[0],
+                                        endsMarked[1], endsMarked[2], endsMarked[3]);
     if (p == nullptr) return {};
     return {static_cast<int32_t>(static_cast<const char16_t*>(p) - t.s.data()), hitLength, exactLength};
   }
@@ -107,10 +119,12 @@ struct Case {
   std::vector<int32_t> starts;
 };
 
-void ExpectStarts(const std::vector<Case>& cases, bool skipPunctuation = false, bool spaceInNumbers = false) {
+void ExpectStarts(const std::vector<Case>& cases, bool skipPunctuation = false, bool spaceInNumbers = false,
+                  bool closure = false) {
   for (const Case& c : cases) {
     Search search(c.typed);
     search.skipPunctuation = skipPunctuation;
+    search.closure = closure;
     EXPECT_EQ(search.Starts(Text(c.text, spaceInNumbers)), c.starts)
         << Utf16ToUtf8(c.typed) << " in \"" << Utf16ToUtf8(c.text) << "\"";
   }
@@ -157,6 +171,58 @@ TEST(NewFindWantedInBuffer, OneCharacterAndOneLetter) {
       {u"?at", u"cat  at", {0, 5}},  // "?" never stands for a space, but may stand for nothing
       {u"a?b", u"a b", {}},
   });
+}
+
+// Where each whole word of a text starts, in text order, for expectations written as words.
+std::vector<int32_t> WordsAt(const UnicodeString& text, std::initializer_list<std::u16string_view> words) {
+  std::vector<int32_t> at;
+  for (const std::u16string_view w : words)
+    for (size_t p = text.find(w); p != UnicodeString::npos; p = text.find(w, p + 1)) {
+      const bool startsWord = p == 0 || !IsLetter(text[p - 1]);
+      const bool endsWord = p + w.size() == text.size() || !IsLetter(text[p + w.size()]);
+      if (startsWord && endsWord) at.push_back(static_cast<int32_t>(p));
+    }
+  std::sort(at.begin(), at.end());
+  return at;
+}
+
+TEST(NewFindWantedInBuffer, RunsOfOptionalWildcardsTakeEachPlaceAlike) {
+  ExpectStarts({
+      {u"paque??", u"paquet paquets abc", {0, 7}},  // the second "?" is not left to carry the "s" alone
+      {u"paque??", u"paque paquetage", {0}},
+      {u"^^^", u"paquet paquets abc", {15}},
+      {u"^^^", u"a bb ccc dddd", {0, 2, 5}},  // from one to three letters
+      {u"^", u"  abc", {}},                   // no word of one letter, and never an empty hit
+      {u"^", u"  a bc", {2}},
+      {u"?a?", u"aab", {0}},            // the first "?" must take a character for the last to fit
+      {u"b?^d", u"bd b1d bxyd b12d", {0, 3, 7}},  // a "^" never takes the digit that "?" could
+      {u"^?^", u"x1y 12z", {0}},
+      {u"b*a?", u"banana", {0}},  // an asterisk and then a "?" both go back over their choices
+  });
+  // A French fixture: the plural and the singular, not the longer words that share the stem.
+  const UnicodeString french =
+      u"Le facteur a laissé un paquet chez la voisine, puis deux paquets devant la porte; "
+      u"le paquebot et le paquetage attendront.";
+  ExpectStarts({{u"paque??", french.c_str(), WordsAt(french, {u"paquet", u"paquets"})}});
+  Search run(u"paque??");
+  EXPECT_EQ(run.All(Text(u"paquets")), (std::vector<Hit>{{0, 7, 7}}));
+}
+
+TEST(NewFindWantedInBuffer, AHitIsNeverEmpty) {
+  // Patterns made of wildcards alone, bounded and not, over texts that begin with spaces, tags and
+  // punctuation: each hit covers at least one character and starts on one that is not whitespace.
+  const UnicodeString text = u"  a <b>bc</b> , d\u00E9f 42  ";
+  for (const char16_t* typed : {u"?", u"^", u"??", u"^^^", u"*?", u"*^*", u"***", u"*?*", u"?*"}) {
+    Search search(typed);
+    const Text t(text);
+    for (const Hit& h : search.All(t)) {
+      EXPECT_GE(h.exact, 1) << Utf16ToUtf8(typed) << " at " << h.at;
+      EXPECT_GE(h.length, h.exact);
+      EXPECT_FALSE(IsWhiteSpace(t.s[h.at])) << Utf16ToUtf8(typed) << " at " << h.at;
+    }
+  }
+  Search any(u"*?*");  // no bounds: one hit a character of each word
+  EXPECT_EQ(any.Starts(Text(u"  ab c")), (std::vector<int32_t>{2, 3, 5}));
 }
 
 TEST(NewFindWantedInBuffer, NumbersWithSeparators) {
@@ -226,6 +292,78 @@ TEST(NewFindWantedInBuffer, ContextClauseAndAlternatives) {
     for (int32_t at : s.Starts(t)) found.push_back(at);
   }
   EXPECT_EQ(found, (std::vector<int32_t>{31, 16, 4}));
+}
+
+TEST(NewFindWantedInBufferWithClosure, CaseClosureMatchesEveryCaseOfALetterBothWays) {
+  // Greek, German and digraph fixtures: whichever member of a case closure is typed, all are found.
+  const UnicodeString greek = u"Ο γιος ΤΗΣ γειτόνισσας είπε ότι η γάτα της φίλης της Της κοιμάται.";
+  const std::vector<int32_t> tis = WordsAt(greek, {u"ΤΗΣ", u"της", u"Της"});
+  ASSERT_EQ(tis.size(), 4u);
+  const UnicodeString german = u"Die STRAẞE ist lang; die Straße endet an der strasse.";
+  const std::vector<int32_t> strasse = WordsAt(german, {u"STRAẞE", u"Straße"});
+  const UnicodeString digraph = u"ǅungla ǆungla Ǆungla dzungla";
+  ExpectStarts(
+      {
+          {u"ΤΗΣ", greek.c_str(), tis},  // the final sigma of "της" is in the capital's closure
+          {u"της", greek.c_str(), tis},
+          {u"Της", greek.c_str(), tis},
+          {u"==της==", greek.c_str(), WordsAt(greek, {u"της"})},
+          {u"σ", u"σ ς Σ s", {0, 2, 4}},
+          {u"ς", u"σ ς Σ s", {0, 2, 4}},
+          {u"straße", german.c_str(), strasse},  // ß and ẞ alike; "ss" is two characters, not one
+          {u"STRAẞE", german.c_str(), strasse},
+          {u"ǆungla", digraph.c_str(), {0, 7, 14}},
+          {u"Ǆungla", digraph.c_str(), {0, 7, 14}},
+          {u"ǅ*", digraph.c_str(), {0, 7, 14}},
+          {u"\U00010428", u"\U00010400 \U00010428", {0, 3}},  // a pair of units, closed as one character
+          {u"kelvin", u"\u212Aelvin KELVIN", {0, 7}},
+      },
+      false, false, true);
+  // The copies alone (upper, lower, title) miss the final sigma from the capitals and the capital sharp
+  // s from the small one; this is what the closure adds.
+  ExpectStarts({
+      {u"ΤΗΣ", greek.c_str(), WordsAt(greek, {u"ΤΗΣ"})},
+      {u"straße", german.c_str(), WordsAt(german, {u"Straße"})},
+  });
+}
+
+TEST(NewFindWantedInBufferWithClosure, VectorScanKeepsAllFourMembers) {
+  // Iota has four members; the block scan must let each through as a first (and second) character at
+  // every place within a block, with both vector widths.
+  const char16_t* kIotas[] = {u"\u0399", u"\u03B9", u"\u0345", u"\u1FBE"};
+  for (const bool wide : {false, true}) {
+    const TWideVectorsSetting width(wide);
+    UnicodeString text;
+    std::vector<int32_t> want;
+    for (int32_t round = 0; round < 48; ++round) {
+      text += UnicodeString(static_cast<size_t>(1 + round % 11), u'w') + u' ';
+      want.push_back(static_cast<int32_t>(text.size()));
+      text += kIotas[round % 4];
+      text += kIotas[(round / 4) % 4];
+      text += u"δέα ";
+    }
+    Search search(u"ιιδέα");
+    search.closure = true;
+    EXPECT_EQ(search.Starts(Text(text)), want) << (wide ? "wide" : "narrow");
+  }
+}
+
+TEST(NewFindWantedInBufferWithClosure, WithoutATableOnlyThePatternMatches) {
+  const Text t(u"Straße STRASSE straße");
+  TSearchStatsRec stats;
+  bool inHeading = false;
+  uint16_t hitLength = 0, exactLength = 0;
+  const UnicodeString pattern = u"straße";
+  const void* p = NewFindWantedInBufferWithClosure(t.s.data(), t.Size(), t.types.data(), t.types.data(),
+                                                   t.types.data() + t.Size() + 1, pattern.data(), nullptr, 6, false,
+                                                   true, true, true, false, hitLength, exactLength, stats, inHeading,
+                                                   false, false, false, false);
+  EXPECT_EQ(p, t.s.data() + 15);
+  EXPECT_EQ(NewFindWantedInBufferWithClosure(t.s.data(), t.Size(), t.types.data(), t.types.data(),
+                                             t.types.data() + t.Size() + 1, pattern.data(), nullptr, 0, false, true,
+                                             true, true, false, hitLength, exactLength, stats, inHeading, false, false,
+                                             false, false),
+            nullptr);
 }
 
 TEST(NewFindWantedInBuffer, QuotedSymbolsAndLineBreaks) {

@@ -159,6 +159,20 @@ bool TSearchAndDoEngine::SearchAndDo(TSearch_word_format_rec* item) {
   // The matcher counts pattern characters in 16 bits.
   const auto patternLength = static_cast<uint16_t>(std::min<size_t>(item->search_text.size(), 0xFFFF));
 
+  // The matcher compares each place with its row of the case-closure table. A record whose table does
+  // not cover the word (copies set by hand) gets one from its copies, completed from the word where
+  // short; copies already re-coded into a code page are not closed over again, their units being bytes.
+  const size_t tableSize = size_t{patternLength} * case_closure_width;
+  if (item->case_closure.size() < tableSize) {
+    UnicodeString full[3];
+    const TSW_copy order[3] = {upper_copy, lower_copy, title_copy};
+    for (int k = 0; k < 3; ++k) {
+      full[k] = item->copies[order[k]].substr(0, patternLength);
+      if (full[k].size() < patternLength) full[k] += item->search_text.substr(full[k].size(), patternLength - full[k].size());
+    }
+    item->case_closure = CaseClosureTable(full[0], full[1], full[2], !item->copies_converted);
+  }
+
   if (!IsUnicodeBuffer() && !item->copies_converted) {
     // An 8-bit buffer is compared byte for byte: the copies must hold the code page's byte values.
     for (auto& copy : item->copies) {
@@ -168,24 +182,33 @@ bool TSearchAndDoEngine::SearchAndDo(TSearch_word_format_rec* item) {
       const int32_t replace = std::min<int32_t>({n, patternLength, static_cast<int32_t>(copy.size())});
       for (int32_t k = 0; k < replace; ++k) copy[static_cast<size_t>(k)] = static_cast<unsigned char>(bytes[k]);
     }
+    // So must the table. A member the code page has no single byte for is dropped (its row repeats the
+    // pattern's own unit there), never turned into the default character, which would match "?".
+    const UnicodeString& lower = item->copies[lower_copy];
+    for (size_t k = 0; k < patternLength; ++k) {
+      char16_t* row = item->case_closure.data() + k * case_closure_width;
+      if (k < lower.size()) row[0] = lower[k];
+      for (int32_t n = 1; n < case_closure_width; ++n) {
+        char byte = 0;
+        bool usedDefault = false;
+        const int32_t written =
+            WideCharToMultiByte(Codepage, WC_NO_BEST_FIT_CHARS, &row[n], 1, &byte, 1, nullptr, &usedDefault);
+        row[n] = written == 1 && !usedDefault ? static_cast<unsigned char>(byte) : row[0];
+      }
+    }
     item->copies_converted = true;
   }
   const bool caseSensitive = item->flags.Contains(myCaseIsSensitive);
   if (caseSensitive) item->copies[upper_copy] = item->copies[lower_copy] = item->copies[title_copy] = item->copies[unchanged_copy];
 
-  // The matcher reads patternLength characters of each copy; one that is short (a copy made by hand)
+  // The matcher reads patternLength characters of the pattern; a lower copy that is short (made by hand)
   // is completed from the word so that nothing beyond it is read.
-  UnicodeString padded[3];
-  const char16_t* patterns[3];
-  const TSW_copy order[3] = {upper_copy, lower_copy, title_copy};
-  for (int k = 0; k < 3; ++k) {
-    const UnicodeString& copy = item->copies[order[k]];
-    if (copy.size() >= patternLength) {
-      patterns[k] = copy.data();
-    } else {
-      padded[k] = copy + item->search_text.substr(copy.size(), patternLength - copy.size());
-      patterns[k] = padded[k].data();
-    }
+  UnicodeString padded;
+  const char16_t* pattern = item->copies[lower_copy].data();
+  if (item->copies[lower_copy].size() < patternLength) {
+    padded = item->copies[lower_copy] +
+             item->search_text.substr(item->copies[lower_copy].size(), patternLength - item->copies[lower_copy].size());
+    pattern = padded.data();
   }
 
   const int32_t charSize = CharSize();
@@ -210,11 +233,11 @@ bool TSearchAndDoEngine::SearchAndDo(TSearch_word_format_rec* item) {
     const int64_t remaining = int64_t{fBuffer_Characters} - idx - 1;
     if (remaining <= 0) break;  // the last character never starts a hit
     uint16_t hitLength = 0, exactLength = 0;
-    const void* hit = NewFindWantedInBuffer(
+    const void* hit = NewFindWantedInBufferWithClosure(
         base + idx * charSize, static_cast<int32_t>(remaining), fBufferDetailsStart + idx, fBufferDetailsStart,
-        fBufferDetailsEnd, patterns[0], patterns[1], patterns[2], patternLength, caseSensitive,
+        fBufferDetailsEnd, pattern, item->case_closure.data(), patternLength, caseSensitive,
         item->flags.Contains(myLeftBounded), item->flags.Contains(myRightBounded), IsUnicodeBuffer(), fSkipPunctuation,
-        fSkipAnyTags, hitLength, exactLength, ThisFileChunk_Stats, Global_in_heading, ends[0], ends[1], ends[2], ends[3]);
+        hitLength, exactLength, ThisFileChunk_Stats, Global_in_heading, ends[0], ends[1], ends[2], ends[3]);
     if (hit == nullptr) break;
 
     const int64_t hitIdx = (static_cast<const uint8_t*>(hit) - base) / charSize;
@@ -267,6 +290,7 @@ void TWLSearchAndDo::SetSearchWord(const UnicodeString& aSearchWord, TMySearchFl
     lo_copy = ToLower(aSearchWord);
     title_copy = TitleCasedString(aSearchWord);
   }
+  case_closure = CaseClosureTable(search_text, lo_copy, title_copy);
 }
 
 bool TWLSearchAndDo::QuickSearchFoundIgnoringTags() {
@@ -280,11 +304,12 @@ bool TWLSearchAndDo::QuickSearchFoundIgnoringTags() {
   TSearchStatsRec stats;
   bool inHeading = false;
   uint16_t hitLength = 0, exactLength = 0;
-  const void* hit = NewFindWantedInBuffer(
+  const bool cs = flags.Contains(myCaseIsSensitive) || case_closure.size() < static_cast<size_t>(n) * case_closure_width;
+  const void* hit = NewFindWantedInBufferWithClosure(
       fStartOfText, fBuffer_Characters, fBufferPWChar.data(), fBufferPWChar.data(),
-      fBufferPWChar.data() + fBuffer_Characters + 1, search_text.data(), lo_copy.data(), title_copy.data(),
+      fBufferPWChar.data() + fBuffer_Characters + 1, lo_copy.data(), cs ? nullptr : case_closure.data(),
       static_cast<uint16_t>(n), flags.Contains(myCaseIsSensitive), flags.Contains(myLeftBounded),
-      flags.Contains(myRightBounded), IsUnicodeBuffer(), fSkipPunctuation, false, hitLength, exactLength, stats, inHeading,
+      flags.Contains(myRightBounded), IsUnicodeBuffer(), fSkipPunctuation, hitLength, exactLength, stats, inHeading,
       false, false, false, false);
   fBufferPWChar.clear();
   fBufferPWChar.shrink_to_fit();

@@ -199,6 +199,7 @@ class TWLSearchAndDo : public TSearchAndDoEngine {
   UnicodeString lo_copy;
   UnicodeString title_copy;
   UnicodeString search_text;  // the upper-case copy (the word itself when case-sensitive)
+  UnicodeString case_closure;  // the copies' case-closure table, set with them
   TMySearchFlags flags;
 
   // Stores the word's copies: upper, lower and title case, or the word three times when AFlags say

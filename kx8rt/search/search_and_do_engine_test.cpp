@@ -202,6 +202,60 @@ TEST(SearchAndDoEngine, EightBitBuffersInTheirCodePages) {
   }
 }
 
+TEST(SearchAndDoEngine, CaseClosureForEveryWordItSearches) {
+  Harness h;
+  h.Wide(u"Ο γιος ΤΗΣ γειτόνισσας είπε ότι η γάτα της φίλης της Της κοιμάται. ");
+  const Starts greek{7, 39, 49, 53};
+  ASSERT_EQ(h.text.substr(53, 3), u"Της");
+  for (const char16_t* typed : {u"ΤΗΣ", u"της", u"Της", u"τησ"}) EXPECT_EQ(h.Run(typed), greek) << Utf16ToUtf8(typed);
+  // A record whose table is missing (copies set by hand) is closed over by the engine itself.
+  TSearch_word_format_rec handMade = Parsed(u"ΤΗΣ");
+  handMade.case_closure.clear();
+  EXPECT_EQ(h.Run(handMade), greek);
+  EXPECT_EQ(handMade.case_closure, Parsed(u"ΤΗΣ").case_closure);
+
+  h.Wide(u"Die STRAẞE ist lang; die Straße endet an der strasse. ");
+  EXPECT_EQ(h.Run(u"straße"), (Starts{4, 25}));
+  EXPECT_EQ(h.Run(u"STRAẞE"), (Starts{4, 25}));
+  EXPECT_EQ(h.Run(u"==Straße=="), (Starts{25}));
+}
+
+TEST(SearchAndDoEngine, EightBitBuffersKeepTheClosureTheirCodePageCanHold) {
+  Harness h(kEnglish);
+  const std::string text = UnicodeToAnsi(u"Die STRASSE, die Straße und stra?e. ", 1252);
+  h.Narrow(text);
+  TSearch_word_format_rec rec = Parsed(u"STRAẞE");
+  // The capital sharp s has no byte in the code page; its small form has, and "?" never stands for it.
+  EXPECT_EQ(h.Run(rec), (Starts{static_cast<int32_t>(text.find("Stra\xDF"))}));
+  EXPECT_TRUE(rec.copies_converted);
+  for (char16_t unit : rec.case_closure) EXPECT_LT(unit, 0x100);
+  EXPECT_EQ(h.Run(rec), (Starts{static_cast<int32_t>(text.find("Stra\xDF"))}));  // converted once
+
+  Harness g(0x0408);  // Greek, code page 1253
+  ASSERT_EQ(g.engine.Codepage, 1253u);
+  g.Narrow(UnicodeToAnsi(u"ΤΗΣ της Της τησ. ", 1253));
+  EXPECT_EQ(g.Run(u"ΤΗΣ"), (Starts{0, 4, 8, 12}));
+  EXPECT_EQ(g.Run(u"==της=="), (Starts{4}));
+}
+
+TEST(SearchAndDoEngine, RunsOfWildcardsAndNoEmptyHits) {
+  Harness h;
+  h.Wide(u"paquet paquets abc\n");
+  EXPECT_EQ(h.Run(u"paque??"), (Starts{0, 7}));
+  EXPECT_EQ(h.Run(u"^^^"), (Starts{15}));
+  h.Wide(u"  abc\n");
+  EXPECT_EQ(h.Run(u"^"), Starts{});
+  h.Wide(u"  abc de, f\n");
+  for (const char16_t* typed : {u"^", u"?", u"*?*", u"*^^*", u"***"}) {
+    h.Run(typed);
+    for (const TSearchFound_Rec& f : h.hits) {
+      EXPECT_GE(f.exact_hit_len, 1) << Utf16ToUtf8(typed) << " at " << f.hit_pos_in_characters;
+      EXPECT_NE(h.text[static_cast<size_t>(f.hit_pos_in_characters)], u' ') << Utf16ToUtf8(typed);
+    }
+  }
+  EXPECT_EQ(h.Run(u"*?*"), (Starts{2, 3, 4, 6, 7, 8, 10}));
+}
+
 TEST(SearchAndDoEngine, JumpsAndStatistics) {
   Harness h;
   h.Wide(u"one cat two cat three cat four cat end");

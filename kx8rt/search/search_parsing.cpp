@@ -37,6 +37,15 @@ void ComputeCopies(TSearch_word_format_rec& Rec) {
   // The first character of the upper copy, then the lower copy (the copies have equal lengths).
   Rec.copies[title_copy] = Rec.copies[lower_copy];
   if (!Rec.copies[title_copy].empty()) Rec.copies[title_copy][0] = Rec.copies[upper_copy][0];
+  Rec.case_closure = CaseClosureTable(Rec.copies[upper_copy], Rec.copies[lower_copy], Rec.copies[title_copy]);
+}
+
+bool IsHigh(char16_t u) { return u >= 0xD800 && u <= 0xDBFF; }
+bool IsLow(char16_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
+
+// Adds u to a row of the table unless it is there already or the row is full.
+void AddToRow(char16_t* row, int32_t& n, char16_t u) {
+  if (n < case_closure_width && std::find(row, row + n, u) == row + n) row[n++] = u;
 }
 
 int32_t SpaceRuns(const UnicodeString& s) {
@@ -47,6 +56,50 @@ int32_t SpaceRuns(const UnicodeString& s) {
 }
 
 }  // namespace
+
+UnicodeString CaseClosureTable(std::u16string_view Upper, std::u16string_view Lower, std::u16string_view Title,
+                               bool CloseOverCase) {
+  const size_t m = std::min({Upper.size(), Lower.size(), Title.size()});
+  UnicodeString table(m * case_closure_width, u'\0');
+  for (size_t k = 0; k < m;) {
+    char16_t* row = table.data() + k * case_closure_width;
+    int32_t n = 0;
+    row[n++] = Lower[k];
+    // A pair in all three copies is closed as one character; its units go to two rows.
+    const bool pair = k + 1 < m && IsHigh(Lower[k]) && IsLow(Lower[k + 1]) && IsHigh(Upper[k]) &&
+                      IsLow(Upper[k + 1]) && IsHigh(Title[k]) && IsLow(Title[k + 1]);
+    if (!CloseOverCase || (!pair && (IsHigh(Lower[k]) || IsLow(Lower[k])))) {
+      AddToRow(row, n, Upper[k]);
+      AddToRow(row, n, Title[k]);
+      std::fill(row + n, row + case_closure_width, row[0]);
+      ++k;
+      continue;
+    }
+    char16_t* next = pair ? row + case_closure_width : nullptr;
+    int32_t nextN = 0;
+    if (pair) next[nextN++] = Lower[k + 1];
+    for (const std::u16string_view copy : {Lower, Upper, Title}) {
+      const char32_t c = pair ? static_cast<char32_t>(0x10000 + ((copy[k] - 0xD800) << 10) + (copy[k + 1] - 0xDC00))
+                              : copy[k];
+      char32_t members[max_case_closure];
+      const int32_t count = CaseClosureOf(c, members, max_case_closure);
+      for (int32_t i = 0; i < count; ++i) {
+        const char32_t d = members[i];
+        if (pair && d >= 0x10000) {
+          // Rows are compared unit by unit, so a member's two units land in two rows.
+          AddToRow(row, n, static_cast<char16_t>(0xD800 + ((d - 0x10000) >> 10)));
+          AddToRow(next, nextN, static_cast<char16_t>(0xDC00 + ((d - 0x10000) & 0x3FF)));
+        } else if (!pair && d < 0x10000) {
+          AddToRow(row, n, static_cast<char16_t>(d));
+        }
+      }
+    }
+    std::fill(row + n, row + case_closure_width, row[0]);
+    if (pair) std::fill(next + nextN, next + case_closure_width, next[0]);
+    k += pair ? 2 : 1;
+  }
+  return table;
+}
 
 TMySearchFlags FlagsFromSW(UnicodeString& S) {
   TMySearchFlags flags{myLeftBounded, myRightBounded};

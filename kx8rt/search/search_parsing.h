@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "kx8rt/definitions/concordance_spans.h"
+#include "kx8rt/platform/char_classes.h"
 #include "kx8rt/platform/string_list.h"
 #include "kx8rt/platform/strings.h"
 #include "kx8rt/search/search_types.h"
@@ -36,6 +37,9 @@ struct TSearch_word_format_rec {
   UnicodeString typed_in_text;                 // the alternative as typed, context clause included
   UnicodeString search_text;                   // the parsed pattern, surrounding spaces trimmed
   std::array<UnicodeString, 4> copies;         // indexed by TSW_copy
+  // case_closure_width units per pattern character: those that count as equal to it when case is
+  // ignored (CaseClosureTable of the copies); what the engine hands the matcher.
+  UnicodeString case_closure;
   TMySearchFlags flags;                        // case, avoid and word-boundary flags
   int32_t n_to_find = 0;                       // most hits wanted; 0 or less: no limit
   int32_t hits_found = 0;                      // hits counted so far
@@ -52,6 +56,17 @@ struct TSearch_word_format_rec {
   int32_t temp_int = 0;                        // caller's scratch value
   Tdouble_colloc_span sw_context_spans;        // span of the context clause
 };
+
+// Units per pattern character in a case-closure table.
+inline constexpr int32_t case_closure_width = max_case_closure;
+
+// The case-closure table of index-aligned case copies, case_closure_width units for each place of the
+// shortest: the lower copy's unit first, then the other members of the case closures of the three
+// copies' characters (σ ς Σ alike, ß ẞ alike), the first repeated where there are fewer. A surrogate
+// pair's two places hold the high and the low units of the closure's members. With CloseOverCase false
+// the rows hold only the three copies' own units (for copies already re-coded into a code page).
+UnicodeString CaseClosureTable(std::u16string_view Upper, std::u16string_view Lower, std::u16string_view Title,
+                               bool CloseOverCase = true);
 
 // The context-clause introducer, with its leading space.
 inline const UnicodeString context_clause_str = u" context:=";

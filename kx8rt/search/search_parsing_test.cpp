@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <utility>
+
 namespace kx8 {
 namespace {
 
@@ -147,6 +150,52 @@ TEST(Parsed_SearchWord, CopiesAreIndexAlignedCaseVariants) {
   EXPECT_EQ(r.copies[upper_copy], u"STRAßE ÖLEN");  // simple mapping: ß has no one-letter capital
   EXPECT_EQ(r.copies[title_copy], u"Straße ölen");
   EXPECT_EQ(r.spaces_in_sw, 1);
+}
+
+// The members of one row of a case-closure table, the first apart and the rest sorted without repeats.
+std::pair<char16_t, UnicodeString> Row(const UnicodeString& table, size_t k) {
+  UnicodeString rest(table.substr(k * case_closure_width + 1, case_closure_width - 1));
+  std::sort(rest.begin(), rest.end());
+  rest.erase(std::unique(rest.begin(), rest.end()), rest.end());
+  return {table[k * case_closure_width], rest};
+}
+
+TEST(CaseClosureTable, OneRowOfClosureMembersAPlace) {
+  struct Case {
+    const char16_t* typed;
+    size_t place;
+    char16_t first;
+    const char16_t* others;  // sorted; the first member repeated where the row has room left
+  };
+  const Case cases[] = {
+      {u"ΤΗΣ", 2, u'σ', u"ΣΣςσ"},  // σ first (the lower copy), then Σ and the final ς
+      {u"της", 2, u'ς', u"Σςσ"},
+      {u"straße", 4, u'ß', u"ßẞ"},
+      {u"ǆungla", 0, u'ǆ', u"ǄǅǆǄ"},
+      {u"k", 0, u'k', u"Kk\u212A"},  // the Kelvin sign too
+      {u"a?b", 1, sw_any_char, u"\x1C"},  // a code stands for itself alone
+      {u"1", 0, u'1', u"1"},
+  };
+  for (const Case& c : cases) {
+    const auto r = Parsed(c.typed);
+    ASSERT_EQ(r.case_closure.size(), r.search_text.size() * case_closure_width) << Utf16ToUtf8(c.typed);
+    UnicodeString others = c.others;
+    std::sort(others.begin(), others.end());
+    others.erase(std::unique(others.begin(), others.end()), others.end());
+    EXPECT_EQ(Row(r.case_closure, c.place), std::make_pair(c.first, others)) << Utf16ToUtf8(c.typed);
+  }
+  // A pair of units is closed as one character: the high units in one row, the low ones in the next.
+  const auto deseret = Parsed(u"\U00010428");
+  EXPECT_EQ(Row(deseret.case_closure, 0), std::make_pair(char16_t{0xD801}, UnicodeString(u"\xD801")));
+  EXPECT_EQ(Row(deseret.case_closure, 1), std::make_pair(char16_t{0xDC28}, UnicodeString(u"\xDC00\xDC28")));
+  // Without closing over case the rows hold the copies' own units only; the shortest copy sets the size.
+  const UnicodeString plain = CaseClosureTable(u"TĤΣX", u"tĥς", u"TĥΣ", false);
+  ASSERT_EQ(plain.size(), 3u * case_closure_width);
+  EXPECT_EQ(Row(plain, 2), std::make_pair(u'ς', UnicodeString(u"Σς")));
+  UnicodeString typed = u"ΤΗΣ";
+  TSearch_word_format_rec unparsed;
+  UnParsed_SearchWord(typed, unparsed);
+  EXPECT_EQ(unparsed.case_closure, Parsed(u"ΤΗΣ").case_closure);
 }
 
 TEST(Parsed_SearchWord, OneWordAsteriskAndQuotedSymbols) {
