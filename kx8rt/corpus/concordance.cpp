@@ -75,17 +75,21 @@ bool WordMatches(std::u16string_view word, const TSearch_word_format_rec& rec) {
   }
   GetStringTypeExNT2000(true, kLocale, CT_CTYPE1, word.data(), n, types);
   const bool cs = rec.flags.Contains(myCaseIsSensitive);
-  const UnicodeString& up = cs ? rec.copies[unchanged_copy] : rec.copies[upper_copy];
   const UnicodeString& lo = cs ? rec.copies[unchanged_copy] : rec.copies[lower_copy];
-  const UnicodeString& ti = cs ? rec.copies[unchanged_copy] : rec.copies[title_copy];
-  const size_t m = std::min({rec.search_text.size(), up.size(), lo.size(), ti.size(), size_t{0xFFFF}});
+  const size_t m = std::min({rec.search_text.size(), lo.size(), size_t{0xFFFF}});
+  // The case closure as the engine compares it: every letter matches the other members of its case.
+  const bool haveTable = !cs && rec.case_closure.size() >= m * case_closure_width;
+  const UnicodeString table = cs || haveTable ? UnicodeString()
+                                               : CaseClosureTable(rec.copies[upper_copy], rec.copies[lower_copy],
+                                                                  rec.copies[title_copy]);
+  const char16_t* closure = cs ? nullptr : haveTable ? rec.case_closure.data() : table.data();
   TSearchStatsRec stats;
   bool inHeading = false;
   uint16_t hitLength = 0, exactLength = 0;
-  const void* hit = NewFindWantedInBuffer(word.data(), n, types, types, types + n + 1, up.data(), lo.data(), ti.data(),
-                                          static_cast<uint16_t>(m), cs, rec.flags.Contains(myLeftBounded),
-                                          rec.flags.Contains(myRightBounded), true, false, true, hitLength, exactLength,
-                                          stats, inHeading, false, false, false, false);
+  const void* hit = NewFindWantedInBufferWithClosure(word.data(), n, types, types, types + n + 1, lo.data(), closure,
+                                                     static_cast<uint16_t>(m), cs, rec.flags.Contains(myLeftBounded),
+                                                     rec.flags.Contains(myRightBounded), true, false, hitLength,
+                                                     exactLength, stats, inHeading, false, false, false, false);
   return hit == word.data() && hitLength >= n;
 }
 
@@ -268,6 +272,15 @@ TConcordancer::TConcordancer(TConcordanceOptions options) : fOptions(std::move(o
     p.clauseWords.push_back(std::move(parsed));
   }
   if (p.recs.empty()) throw EConvertError(u"nothing to search for in \"" + o.search_word + u"\"");
+  // The words looked for around a hit carry their case-closure tables, made once here.
+  auto closeOverCase = [](TSearch_word_format_rec& rec) {
+    if (rec.case_closure.size() < rec.search_text.size() * case_closure_width)
+      rec.case_closure = CaseClosureTable(rec.copies[upper_copy], rec.copies[lower_copy], rec.copies[title_copy]);
+  };
+  for (auto& rec : p.contextWords) closeOverCase(rec);
+  for (auto& rec : p.exclusionWords) closeOverCase(rec);
+  for (auto& rec : p.clauseWords)
+    if (rec) closeOverCase(*rec);
 }
 
 TConcordancer::~TConcordancer() = default;

@@ -37,6 +37,8 @@ constexpr uint16_t kWordChar = word_char_mask;
 // What ends a word for the word count: whitespace, a tag character or a marker. Counting tag characters
 // as breaks keeps spaces inside tags (attributes) and tags between words from counting as words.
 constexpr uint16_t kWordBreak = kWhitespace | kTag | kMarker;
+// A word begins at this letter inside a run of letters (segmentation of scripts written without spaces).
+constexpr uint16_t kWordStart = word_start_flag;
 
 // A marker's low bits are its code, not character classes: a marker is never a letter, digit or
 // punctuation, and it separates words like whitespace does.
@@ -103,6 +105,7 @@ struct BlockScan {
     [[maybe_unused]] const __m128i d2 = _mm_set1_epi16(static_cast<int16_t>(keys.second[2]));
     [[maybe_unused]] const __m128i d3 = _mm_set1_epi16(static_cast<int16_t>(keys.second[3]));
     const __m128i brk = _mm_set1_epi16(static_cast<int16_t>(kWordBreak));
+    const __m128i wordStart = _mm_set1_epi16(static_cast<int16_t>(kWordStart));
     const __m128i special = _mm_set1_epi16(static_cast<int16_t>(keys.special));
     const __m128i zero = _mm_setzero_si128();
     const __m128i laneIndex = _mm_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7);
@@ -132,7 +135,8 @@ struct BlockScan {
       }
       const __m128i notBreak0 = _mm_cmpeq_epi16(_mm_and_si128(t0, brk), zero);
       const __m128i notBreak1 = _mm_cmpeq_epi16(_mm_and_si128(t1, brk), zero);
-      const __m128i startMask = _mm_andnot_si128(notBreak0, notBreak1);
+      const __m128i inner1 = _mm_cmpeq_epi16(_mm_and_si128(t1, wordStart), wordStart);
+      const __m128i startMask = _mm_or_si128(_mm_andnot_si128(notBreak0, notBreak1), _mm_and_si128(inner1, notBreak1));
       const unsigned hits = static_cast<unsigned>(_mm_movemask_epi8(eq));
       if (hits == 0) {
         startCounts = _mm_sub_epi16(startCounts, startMask);
@@ -172,6 +176,7 @@ struct BlockScan {
     [[maybe_unused]] const __m256i d2 = _mm256_set1_epi16(static_cast<int16_t>(keys.second[2]));
     [[maybe_unused]] const __m256i d3 = _mm256_set1_epi16(static_cast<int16_t>(keys.second[3]));
     const __m256i brk = _mm256_set1_epi16(static_cast<int16_t>(kWordBreak));
+    const __m256i wordStart = _mm256_set1_epi16(static_cast<int16_t>(kWordStart));
     const __m256i special = _mm256_set1_epi16(static_cast<int16_t>(keys.special));
     const __m256i zero = _mm256_setzero_si256();
     const __m256i laneIndex = _mm256_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
@@ -203,7 +208,9 @@ struct BlockScan {
       }
       const __m256i notBreak0 = _mm256_cmpeq_epi16(_mm256_and_si256(t0, brk), zero);
       const __m256i notBreak1 = _mm256_cmpeq_epi16(_mm256_and_si256(t1, brk), zero);
-      const __m256i startMask = _mm256_andnot_si256(notBreak0, notBreak1);
+      const __m256i inner1 = _mm256_cmpeq_epi16(_mm256_and_si256(t1, wordStart), wordStart);
+      const __m256i startMask =
+          _mm256_or_si256(_mm256_andnot_si256(notBreak0, notBreak1), _mm256_and_si256(inner1, notBreak1));
       const auto hits = static_cast<unsigned>(_mm256_movemask_epi8(eq));
       if (hits == 0) {
         startCounts = _mm256_sub_epi16(startCounts, startMask);
@@ -283,6 +290,7 @@ struct Scan {
   Point* points;      // kMaxPoints, not initialised
   FailedAt* failed;   // kFailedSlots, made ready at the first failure remembered
   bool failedReady;
+  int32_t attemptStart = 0;  // where the attempt in hand began
 
   uint16_t TypeAt(int64_t j) const { return j < typesAvail ? T[j] : 0; }
   bool HasLeft(int32_t j) const { return T + j > typesStart; }
@@ -326,7 +334,8 @@ struct Scan {
   // The statistics of one character passed by the main scan.
   void Pass(int32_t i) {
     const uint16_t t = T[i];
-    if ((t & kWordBreak) != 0 && i + 1 < typesAvail && (T[i + 1] & kWordBreak) == 0) WordStarts(1);
+    if (i + 1 < typesAvail && (T[i + 1] & kWordBreak) == 0 && ((t & kWordBreak) != 0 || (T[i + 1] & kWordStart) != 0))
+      WordStarts(1);
     if (IsMarker(t)) Marker(t & kMarkerCode);
   }
 
@@ -344,7 +353,7 @@ struct Scan {
 
   bool RightEdgeOk(int32_t j) const {
     const uint16_t t = TypeAt(j);
-    return (t & (kMarker | kTag)) != 0 || (t & kWordChar) == 0;
+    return (t & (kMarker | kTag | kWordStart)) != 0 || (t & kWordChar) == 0;
   }
 
   static size_t FailedSlot(int32_t k, int32_t j) {
@@ -370,6 +379,8 @@ struct Scan {
       while (a < count && IsTag(T[a])) ++a;
     // None takes in whitespace; inside the pattern's tag part, none takes the tag's end.
     if (a >= count || (P.inTag ? !IsTag(T[a]) || TagEndsAt(a) : IsWs(T[a]))) return false;
+    // Nor does any take in the start of another word of a segmented run.
+    if (a > attemptStart && (T[a] & kWordStart) != 0) return false;
     if (P.star) return true;
     int32_t place = P.item;
     while (place < P.kEnd && eq.lo[place] == sw_any_letter && !IsLetter(T[a])) ++place;
@@ -510,15 +521,17 @@ struct Scan {
   [[gnu::always_inline]] bool TryAt(int32_t s, bool patternOpensTag, uint16_t& hitLength, uint16_t& exactLength) {
     const uint16_t t = T[s];
     if (IsTag(t) && !patternOpensTag) return false;
-    if (leftBounded && HasLeft(s)) {
+    if (leftBounded && HasLeft(s) && (t & kWordStart) == 0) {
       const uint16_t before = T[s - 1];
       if ((before & (kTag | kMarker)) == 0 && (before & kWordChar) != 0) return false;
     }
     int32_t end = 0;
+    attemptStart = s;
     if (!Attempt(s, end)) return false;
     int64_t e = end;
     if (!rightBounded)
-      while (e < typesAvail && (IsWordCharOutsideTags(T[e]) || T[e] == kZeroWidthJoiner)) ++e;
+      while (e < typesAvail && (IsWordCharOutsideTags(T[e]) || T[e] == kZeroWidthJoiner) && (T[e] & kWordStart) == 0)
+        ++e;
     exactLength = Clamp16(end - s);
     hitLength = Clamp16(static_cast<int32_t>(std::min<int64_t>(e - s, 0xFFFF)));
     return true;
