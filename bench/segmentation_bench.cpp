@@ -1,0 +1,118 @@
+// Word segmentation's cost: a concordance of a common word over a Chinese text of at least 20 MB (the
+// translated messages of the installed packages' Chinese catalogues, repeated) and over an English one
+// of the same size, with segmentation on (auto) and off, in characters per second of CPU time. Text
+// without Chinese, Japanese, Thai, Lao, Khmer or Myanmar letters must cost the same either way; a
+// fully Chinese text should keep at least half its speed.
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "kx8rt/corpus/concordance.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+double CpuSeconds() {
+  struct rusage ru {};
+  getrusage(RUSAGE_SELF, &ru);
+  return static_cast<double>(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) +
+         static_cast<double>(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
+}
+
+std::string ReadAll(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+uint32_t Le32(const std::string& b, size_t at) {
+  if (at + 4 > b.size()) return 0;
+  uint32_t v;
+  std::memcpy(&v, b.data() + at, 4);
+  return v;
+}
+
+// The translated strings of the compiled message catalogues in a folder.
+std::string CatalogueText(const fs::path& folder) {
+  std::string out;
+  std::error_code ec;
+  for (const auto& e : fs::directory_iterator(folder, ec)) {
+    if (e.path().extension() != ".mo") continue;
+    const std::string b = ReadAll(e.path());
+    if (Le32(b, 0) != 0x950412deu) continue;
+    const uint32_t n = Le32(b, 8), table = Le32(b, 16);
+    for (uint32_t i = 0; i < n; ++i) {
+      const uint32_t len = Le32(b, table + 8 * i), at = Le32(b, table + 8 * i + 4);
+      if (at + len > b.size() || len == 0) continue;
+      std::string s = b.substr(at, len);
+      std::replace(s.begin(), s.end(), '\0', '\n');
+      out += s;
+      out += '\n';
+    }
+  }
+  return out;
+}
+
+double Rate(const std::string& file, const char16_t* word, bool segment, int64_t& chars) {
+  kx8::TConcordanceOptions o;
+  o.search_word = word;
+  o.word_rule.segment = segment;
+  o.workers = 1;
+  double best = 0;
+  for (int run = 0; run < 3; ++run) {
+    const double t0 = CpuSeconds();
+    const auto totals = kx8::TConcordancer(o).Run({kx8::Utf8ToUtf16(file)}, [](const kx8::TConcordanceHit&) {}, nullptr, nullptr);
+    const double t = CpuSeconds() - t0;
+    chars = totals.characters;
+    best = std::max(best, static_cast<double>(chars) / std::max(t, 1e-9));
+  }
+  return best;
+}
+
+}  // namespace
+
+int main() {
+  const fs::path dir = fs::temp_directory_path() / "kx8_segmentation_bench";
+  fs::create_directories(dir);
+  const fs::path zhFile = dir / "zh.txt", enFile = dir / "en.txt";
+  constexpr size_t kBytes = 24u << 20;
+  if (!fs::exists(zhFile)) {
+    const std::string zh = CatalogueText("/usr/share/locale/zh_CN/LC_MESSAGES");
+    if (zh.size() < 1000) {
+      std::printf("segmentation_bench: no Chinese message catalogues installed; skipped\n");
+      return 0;
+    }
+    std::string text;
+    while (text.size() < kBytes) text += zh;
+    std::ofstream(zhFile, std::ios::binary) << text;
+    std::string licences;
+    for (const auto& e : fs::directory_iterator("/usr/share/common-licenses"))
+      if (e.is_regular_file()) licences += ReadAll(e.path());
+    std::string en;
+    while (en.size() < kBytes) en += licences;
+    std::ofstream(enFile, std::ios::binary) << en;
+  }
+  std::printf("concordance of a common word, one worker, characters per CPU second (best of 3)\n");
+  std::printf("%-26s %14s %14s %8s\n", "text", "segment auto", "segment off", "auto/off");
+  struct Row {
+    const char* label;
+    fs::path file;
+    const char16_t* word;
+  };
+  for (const Row& r : {Row{"Chinese (\xE6\x96\x87\xE4\xBB\xB6)", zhFile, u"文件"}, Row{"English (the)", enFile, u"the"}}) {
+    int64_t chars = 0;
+    const double on = Rate(r.file.string(), r.word, true, chars);
+    const double off = Rate(r.file.string(), r.word, false, chars);
+    std::printf("%-26s %10.1f M/s %10.1f M/s %8.2f   (%lld characters)\n", r.label, on / 1e6, off / 1e6, on / off,
+                static_cast<long long>(chars));
+  }
+  return 0;
+}
