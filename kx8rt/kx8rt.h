@@ -102,6 +102,8 @@
 
 // corpus
 #include "kx8rt/corpus/concordance.h"
+#include "kx8rt/corpus/corpus_measures.h"
+#include "kx8rt/corpus/corpus_statistics.h"
 #include "kx8rt/corpus/corpus_texts.h"
 #include "kx8rt/corpus/corpus_word_lists.h"
 #include "kx8rt/corpus/corpus_words.h"

@@ -8,3 +8,7 @@ int ConvertMain(int argc, char** argv);
 int WordlistMain(int argc, char** argv);
 int CompareMain(int argc, char** argv);
 int FilesMain(int argc, char** argv);
+int CollocatesMain(int argc, char** argv);
+int ClustersMain(int argc, char** argv);
+int KeywordsMain(int argc, char** argv);
+int DispersionMain(int argc, char** argv);

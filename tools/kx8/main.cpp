@@ -27,6 +27,14 @@ const char* const kUsage =
     "                                   word list of the texts as one: rank, word, frequency, percentage\n"
     "  compare [--threshold PC] [--max-diff N] [--min-freq N] [--min-length N] [--json] [text choice] A B\n"
     "                                   type and token differences and bag-of-words similarity of two texts\n"
+    "  collocates [--span L,R] [--min-freq N] [--measure M] [--threshold NAME=V] [--json] WORD PATH...\n"
+    "                                   words within the span of each hit of WORD with MI, MI3, t, G2, logDice\n"
+    "  clusters [--n 2..5] [--word W --position L|R|any] [--min-freq N] [--json] PATH...\n"
+    "                                   n-grams of words with frequency and range (never across sentence ends)\n"
+    "  keywords [--min-freq N] [--max-p P] [--json] TARGET... --reference REF...\n"
+    "                                   positive and negative key words: G2, p, Log Ratio, %DIFF\n"
+    "  dispersion [--json] WORD PATH... hits per text and per million words, Gries' DP and Juilland's D\n"
+    "      (each takes the text-choice options, --codepage and --middle; exit status 0 found, 1 none, 2 failed)\n"
     "  help, --help                     this text\n";
 
 int main(int argc, char** argv) {
@@ -40,7 +48,8 @@ int main(int argc, char** argv) {
     struct Command { const char* name; int (*run)(int, char**); };
     static const Command commands[] = {
         {"concord", ConcordMain}, {"convert", ConvertMain}, {"wordlist", WordlistMain}, {"compare", CompareMain},
-        {"files", FilesMain},
+        {"files", FilesMain}, {"collocates", CollocatesMain}, {"clusters", ClustersMain},
+        {"keywords", KeywordsMain}, {"dispersion", DispersionMain},
     };
     for (const auto& c : commands)
       if (!std::strcmp(argv[1], c.name)) return c.run(argc - 2, argv + 2);
