@@ -124,6 +124,7 @@ int32_t SegmentUnspacedRuns(const char16_t* text, uint16_t* types, int32_t n) {
   if (n <= 0 || !HasUnitsFrom0E00(text, n)) return 0;
   icu::BreakIterator* breaker = nullptr;
   int32_t runs = 0;
+  icu::UnicodeString whole;
   for (int32_t i = 0; i < n;) {
     if (!IsCorpusWordChar(types[i])) {
       ++i;
@@ -139,12 +140,16 @@ int32_t SegmentUnspacedRuns(const char16_t* text, uint16_t* types, int32_t n) {
       ++i;
     }
     if (!unspaced || i - start < 2) continue;
-    if (!breaker && !(breaker = ThreadWordBreaker())) return runs;
-    const icu::UnicodeString run(false, text + start, i - start);  // a read-only view, not a copy
-    breaker->setText(run);
-    for (int32_t b = breaker->next(); b != icu::BreakIterator::DONE && b < i - start; b = breaker->next()) {
+    if (!breaker) {
+      if (!(breaker = ThreadWordBreaker())) return runs;
+      // The whole chunk is handed over once (a read-only view, not a copy): setting the text for each
+      // short run costs more than finding its words.
+      whole.setTo(false, text, n);
+      breaker->setText(whole);
+    }
+    for (int32_t b = breaker->following(start); b != icu::BreakIterator::DONE && b < i; b = breaker->next()) {
       // No word starts on the second half of a surrogate pair or on a mark that belongs to the letter before.
-      if (IsCorpusWordChar(types[start + b])) types[start + b] |= word_start_flag;
+      if (IsCorpusWordChar(types[b])) types[b] |= word_start_flag;
     }
     ++runs;
   }
