@@ -51,7 +51,10 @@ fuzz: deps
 	  -DKX8_SANITIZE=ON -DKX8_LIBFUZZER=ON -DKX8_BUILD_TOOLS=OFF
 	cmake --build build/fuzz -j $(JOBS)
 
-install: build
+# Builds and installs with what the machine has: no package manager is run.
+install:
+	cmake -S . -B build/release -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=Release -DKX8_BUILD_TESTS=OFF
+	cmake --build build/release -j $(JOBS)
 	cmake --install build/release --prefix $(PREFIX)
 
 clean:

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "kx8rt/search/user_input_wildcard_parsing.h"
-#include "kx8rt/search/widemasks.h"
+#include "kx8rt/platform/widemasks.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);

@@ -6,7 +6,7 @@
 
 #include "kx8rt/definitions/list_types.h"
 #include "kx8rt/definitions/text_structure.h"
-#include "kx8rt/definitions/tool_identity.h"
+#include "kx8rt/files/tool_identity.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace kx8;

@@ -15,6 +15,7 @@
 #include "kx8rt/platform/ini_files.h"
 #include "kx8rt/platform/large_buffers.h"
 #include "kx8rt/platform/last_error.h"
+#include "kx8rt/platform/little_endian.h"
 #include "kx8rt/platform/locales.h"
 #include "kx8rt/platform/message_box.h"
 #include "kx8rt/platform/messages.h"
@@ -26,6 +27,7 @@
 #include "kx8rt/platform/streams.h"
 #include "kx8rt/platform/string_list.h"
 #include "kx8rt/platform/strings.h"
+#include "kx8rt/platform/widemasks.h"
 #include "kx8rt/platform/yield.h"
 #include "kx8rt/platform/zip.h"
 
@@ -47,6 +49,7 @@
 #include "kx8rt/containers/pointer_utils.h"
 #include "kx8rt/containers/search_context.h"
 #include "kx8rt/containers/search_recs.h"
+#include "kx8rt/containers/search_types.h"
 #include "kx8rt/containers/sortablelists.h"
 #include "kx8rt/containers/stream_fields.h"
 #include "kx8rt/containers/typed_lists.h"
@@ -61,9 +64,7 @@
 #include "kx8rt/search/search_engines.h"
 #include "kx8rt/search/search_items.h"
 #include "kx8rt/search/search_parsing.h"
-#include "kx8rt/search/search_types.h"
 #include "kx8rt/search/user_input_wildcard_parsing.h"
-#include "kx8rt/search/widemasks.h"
 
 // strings
 #include "kx8rt/strings/custom_sort.h"
@@ -85,7 +86,6 @@
 #include "kx8rt/definitions/settings_records.h"
 #include "kx8rt/definitions/settings_records_further.h"
 #include "kx8rt/definitions/text_structure.h"
-#include "kx8rt/definitions/tool_identity.h"
 
 // files
 #include "kx8rt/files/file_utils.h"
@@ -95,6 +95,7 @@
 #include "kx8rt/files/perusedir.h"
 #include "kx8rt/files/system_routines.h"
 #include "kx8rt/files/text_file_conversion.h"
+#include "kx8rt/files/tool_identity.h"
 #include "kx8rt/files/zip_utils.h"
 
 // dates
@@ -102,6 +103,7 @@
 
 // corpus
 #include "kx8rt/corpus/concordance.h"
+#include "kx8rt/corpus/corpus_file_text.h"
 #include "kx8rt/corpus/corpus_measures.h"
 #include "kx8rt/corpus/corpus_statistics.h"
 #include "kx8rt/corpus/corpus_texts.h"

@@ -11,7 +11,7 @@ os.chdir(root)
 out = ['// Umbrella header: includes every public header of the KX8 run-time library.',
        '// Written by tools/gen_umbrella.py.', '#pragma once', '']
 for sub in ORDER:
-    headers = sorted(h for h in glob.glob(f'kx8rt/{sub}/*.h') if h not in INTERNAL)
+    headers = sorted(h for h in glob.glob(f'kx8rt/{sub}/*.h') if h not in INTERNAL and not h.endswith('_internal.h'))
     if headers:
         out.append(f'// {sub.replace("_", " ")}')
         out += [f'#include "{h}"' for h in headers]

@@ -135,22 +135,12 @@ int32_t ValueOfKeyPlusValue(const UnicodeString& s) {
 
 TSimpleSearchlist::TSimpleSearchlist(const TSimpleSearchSettings& settings) : Settings(settings) {}
 
-TSimpleSearchlist::~TSimpleSearchlist() { TSimpleSearchlist::Clear(); }
 
 void TSimpleSearchlist::PreParseTheList(TStringList&) {}
 
 UnicodeString TSimpleSearchlist::PreParseAString(const UnicodeString& s) { return s; }
 
-void TSimpleSearchlist::Clear() {
-  for (int32_t i = 0; i < Count(); ++i) delete static_cast<TSearchContextHolder*>(Get(i));
-  TList::Clear();
-}
 
-void TSimpleSearchlist::Delete(int32_t Index) {
-  CheckIndex(Index);
-  delete static_cast<TSearchContextHolder*>(Get(Index));
-  TList::Delete(Index);
-}
 
 int32_t TSimpleSearchlist::AddOne(const TSearchContextRec& rec) {
   auto holder = std::make_unique<TSearchContextHolder>(rec);

@@ -11,7 +11,7 @@
 #include "kx8rt/platform/streams.h"
 #include "kx8rt/platform/string_list.h"
 #include "kx8rt/platform/strings.h"
-#include "kx8rt/search/search_parsing.h"  // FlagsFromSW, SWStringPlusFlags
+#include "kx8rt/containers/search_types.h"  // FlagsFromSW, SWStringPlusFlags
 
 namespace kx8 {
 
@@ -86,10 +86,9 @@ int32_t ValueOfKeyPlusValue(const UnicodeString& s);
 
 // A list of simple search requests (owned TSearchContextHolders): a search word with its flags, up to
 // two context words and a few numbers, read from typed text or a file.
-class TSimpleSearchlist : public TIndexCheckList {
+class TSimpleSearchlist : public TOwningList<TSearchContextHolder, TIndexCheckList> {
  public:
   explicit TSimpleSearchlist(const TSimpleSearchSettings& settings = DefaultSimpleSearchSettings());
-  ~TSimpleSearchlist() override;
   TSimpleSearchlist(const TSimpleSearchlist&) = delete;
   TSimpleSearchlist& operator=(const TSimpleSearchlist&) = delete;
   TSimpleSearchSettings Settings;
@@ -97,10 +96,6 @@ class TSimpleSearchlist : public TIndexCheckList {
   virtual void PreParseTheList(TStringList& list);
   // Rewrites one request before it is cut up; s unchanged here.
   virtual UnicodeString PreParseAString(const UnicodeString& s);
-  // Frees every entry, then empties the list.
-  void Clear() override;
-  // Frees entry Index, then removes its slot.
-  void Delete(int32_t Index) override;
   // Appends a holder with a copy of rec; returns its index.
   int32_t AddOne(const TSearchContextRec& rec);
   // Appends a copy of every entry of other, in order.

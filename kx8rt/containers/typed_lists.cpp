@@ -624,7 +624,6 @@ void TDoublePointerList::SetADoublePointer(int32_t i, const T2_Pointer& pair) {
 
 // ---- small integers ----
 
-TSmallintList::~TSmallintList() { TSmallintList::Clear(); }
 
 int32_t TSmallintList::AddOne(int16_t value) {
   auto h = std::make_unique<TSmallIntHolder>(value);
@@ -666,15 +665,6 @@ bool TSmallintList::SaveToStream(TStream& stream) const {
   }
 }
 
-void TSmallintList::Clear() {
-  for (int32_t i = 0; i < Count(); ++i) delete static_cast<TSmallIntHolder*>(Get(i));
-  TList::Clear();
-}
 
-void TSmallintList::Delete(int32_t Index) {
-  CheckIndex(Index);
-  delete static_cast<TSmallIntHolder*>(Get(Index));
-  TList::Delete(Index);
-}
 
 }  // namespace kx8

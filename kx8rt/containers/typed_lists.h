@@ -535,10 +535,9 @@ class TDoublePointerList : public TUsefulBaseList {
 };
 
 // 16-bit values streamed as bare 2-byte integers.
-class TSmallintList : public TList {
+class TSmallintList : public TOwningList<TSmallIntHolder, TList> {
  public:
   TSmallintList() = default;
-  ~TSmallintList() override;
   TSmallintList(const TSmallintList&) = delete;
   TSmallintList& operator=(const TSmallintList&) = delete;
   int32_t AddOne(int16_t value);
@@ -549,8 +548,6 @@ class TSmallintList : public TList {
   bool ReadFromStream(int32_t n, TStream& stream);
   // Writes every value as 2 bytes, with no count.
   bool SaveToStream(TStream& stream) const;
-  void Clear() override;
-  void Delete(int32_t Index) override;
 };
 
 }  // namespace kx8

@@ -83,13 +83,22 @@ bool WordMatches(std::u16string_view word, const TSearch_word_format_rec& rec) {
                                                : CaseClosureTable(rec.copies[upper_copy], rec.copies[lower_copy],
                                                                   rec.copies[title_copy]);
   const char16_t* closure = cs ? nullptr : haveTable ? rec.case_closure.data() : table.data();
+  TFindRequest r;
+  r.text = word.data();
+  r.count = n;
+  r.types = r.types_start = types;
+  r.types_end = types + n + 1;
+  r.pattern = lo.data();
+  r.case_closure = closure;
+  r.pattern_length = static_cast<uint16_t>(m);
+  r.case_sensitive = cs;
+  r.left_bounded = rec.flags.Contains(myLeftBounded);
+  r.right_bounded = rec.flags.Contains(myRightBounded);
   TSearchStatsRec stats;
   bool inHeading = false;
-  uint16_t hitLength = 0, exactLength = 0;
-  const void* hit = NewFindWantedInBufferWithClosure(word.data(), n, types, types, types + n + 1, lo.data(), closure,
-                                                     static_cast<uint16_t>(m), cs, rec.flags.Contains(myLeftBounded),
-                                                     rec.flags.Contains(myRightBounded), true, false, hitLength,
-                                                     exactLength, stats, inHeading, false, false, false, false);
+  const TFindResult f = FindWanted(r, stats, inHeading);
+  const void* hit = f.hit;
+  const uint16_t hitLength = f.hit_length;
   return hit == word.data() && hitLength >= n;
 }
 

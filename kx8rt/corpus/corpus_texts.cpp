@@ -20,7 +20,13 @@ namespace {
 TPeruseDir MakeWalker(const TCorpusTextChoice& c, bool zips) {
   // "._" files are resource forks of another system, never texts; system entries (FIFOs, devices) are
   // never read. Archives named by the mask are still walked by the zip pass, not listed.
-  return TPeruseDir(c.mask, u"*", c.mask, c.exclude_dirs, c.exclude_exts, true, zips, false, false, c.hidden, c.hidden);
+  TPeruseDirOptions o;
+  o.file_mask = o.zip_mask = c.mask;
+  o.excluded_dirs = c.exclude_dirs;
+  o.excluded_exts = c.exclude_exts;
+  o.zips = zips;
+  o.hidden_files = o.hidden_folders = c.hidden;
+  return TPeruseDir(o);
 }
 
 // The walk's records as texts; an archive entry's record names it "archive/entry".

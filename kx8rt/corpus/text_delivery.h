@@ -59,7 +59,7 @@ class TCorpusTextSource {
   // Opens the text and recognises it from its first bytes. False, with note saying why, for a text that
   // cannot be read (the system's reason), is empty of text, or is no text (binary, a compound document,
   // an archive that is no word-processor document). codepage 0 is the system's 8-bit code page.
-  bool Open(const TCorpusText& text, uint16_t codepage, UnicodeString& note);
+  [[nodiscard]] bool Open(const TCorpusText& text, uint16_t codepage, UnicodeString& note);
   const TCorpusTextInfo& Info() const { return fInfo; }
   // After a failed Open: the text could not be read (rather than being no text).
   bool ReadFailed() const { return fReadFailed; }

@@ -1,4 +1,5 @@
 #include "kx8rt/definitions/concordance_spans.h"
+#include "kx8rt/platform/little_endian.h"
 
 #include <algorithm>
 #include <bit>
@@ -80,14 +81,8 @@ bool PassesRelationshipThresholdTests(const TCogridMutualChecks& checks,
 
 namespace {
 
-void PutU32(uint8_t* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
-uint32_t GetU32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
-         static_cast<uint32_t>(p[3]) << 24;
-}
+void PutU32(uint8_t* p, uint32_t v) { PutLE32(p, v); }
+uint32_t GetU32(const uint8_t* p) { return GetLE32(p); }
 
 constexpr size_t kProcSettingsOffset = 4;
 constexpr size_t kProcSettingSize = 8;

@@ -248,4 +248,11 @@ struct TLineSections {
 // Splits line around the word that contains node_start (1-based); third is not read.
 TLineSections LineInThreeSections(std::u16string_view line, int32_t node_start, int32_t third);
 
+// A context span: the leftmost and rightmost word positions around the node.
+struct Tdouble_colloc_span {
+  TConcordance_span leftmost = span_L50;
+  TConcordance_span rightmost = span_L50;
+};
+static_assert(sizeof(Tdouble_colloc_span) == 2);
+
 }  // namespace kx8

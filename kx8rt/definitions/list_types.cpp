@@ -1,4 +1,5 @@
 #include "kx8rt/definitions/list_types.h"
+#include "kx8rt/platform/little_endian.h"
 
 #include <cstring>
 
@@ -73,18 +74,9 @@ const ListTypeRow kRows[kListTypeCount] = {
 
 bool ValidList(TTamrindList list) { return static_cast<int>(list) < kListTypeCount; }
 
-void PutLE32(uint8_t* p, int32_t v) {
-  const uint32_t u = static_cast<uint32_t>(v);
-  p[0] = static_cast<uint8_t>(u);
-  p[1] = static_cast<uint8_t>(u >> 8);
-  p[2] = static_cast<uint8_t>(u >> 16);
-  p[3] = static_cast<uint8_t>(u >> 24);
-}
-
-int32_t GetLE32(const uint8_t* p) {
-  return static_cast<int32_t>(static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-                              static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24);
-}
+// Signed 32-bit fields through the library's little-endian codec.
+void PutI32(uint8_t* p, int32_t v) { PutLE32(p, static_cast<uint32_t>(v)); }
+int32_t GetI32(const uint8_t* p) { return static_cast<int32_t>(GetLE32(p)); }
 
 // Reads the first count bytes of a file opened read-only with sharing allowed, when it holds at least
 // minSize bytes; every failure answers false.
@@ -194,20 +186,20 @@ void TCheckSignature::SetTypeOfData(const AnsiString& s) {
 
 std::array<uint8_t, TCheckSignature::kDiskSize> TCheckSignature::ToBytes() const {
   std::array<uint8_t, kDiskSize> b{};
-  PutLE32(&b[0], signature);
-  PutLE32(&b[4], screen_res);
-  PutLE32(&b[8], save_height);
-  PutLE32(&b[12], save_width);
+  PutI32(&b[0], signature);
+  PutI32(&b[4], screen_res);
+  PutI32(&b[8], save_height);
+  PutI32(&b[12], save_width);
   std::memcpy(&b[16], type_of_data.data(), type_of_data.size());
   return b;
 }
 
 TCheckSignature TCheckSignature::FromBytes(const uint8_t* bytes) {
   TCheckSignature s;
-  s.signature = GetLE32(bytes);
-  s.screen_res = GetLE32(bytes + 4);
-  s.save_height = GetLE32(bytes + 8);
-  s.save_width = GetLE32(bytes + 12);
+  s.signature = GetI32(bytes);
+  s.screen_res = GetI32(bytes + 4);
+  s.save_height = GetI32(bytes + 8);
+  s.save_width = GetI32(bytes + 12);
   std::memcpy(s.type_of_data.data(), bytes + 16, s.type_of_data.size());
   return s;
 }

@@ -5,7 +5,7 @@
 #include <array>
 #include <cstdint>
 
-#include "kx8rt/definitions/tool_identity.h"
+#include "kx8rt/files/tool_identity.h"
 #include "kx8rt/platform/sets.h"
 #include "kx8rt/platform/streams.h"
 #include "kx8rt/platform/strings.h"

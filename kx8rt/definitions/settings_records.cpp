@@ -256,7 +256,6 @@ bool ExtraStatsRecFromStream(TStream& stream, TFileInfoExtraStatsRec& rec) {
 
 // ---- the list of language records ----
 
-TFixedLangDetailsList::~TFixedLangDetailsList() { TFixedLangDetailsList::Clear(); }
 
 int32_t TFixedLangDetailsList::AddOne(const Tfixed_lang_details32& rec) {
   auto p = std::make_unique<Tfixed_lang_details32>(rec);
@@ -274,15 +273,6 @@ void TFixedLangDetailsList::SetALang(int32_t i, const Tfixed_lang_details32& rec
   if (i >= 0 && i < Count()) *static_cast<Tfixed_lang_details32*>(Get(i)) = rec;
 }
 
-void TFixedLangDetailsList::Clear() {
-  for (int32_t i = 0; i < Count(); ++i) delete static_cast<Tfixed_lang_details32*>(Get(i));
-  TList::Clear();
-}
 
-void TFixedLangDetailsList::Delete(int32_t Index) {
-  CheckIndex(Index);
-  delete static_cast<Tfixed_lang_details32*>(Get(Index));
-  TList::Delete(Index);
-}
 
 }  // namespace kx8

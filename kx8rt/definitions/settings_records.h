@@ -14,7 +14,7 @@
 #include "kx8rt/platform/datetime.h"
 #include "kx8rt/platform/object_list.h"
 #include "kx8rt/platform/streams.h"
-#include "kx8rt/strings/tags.h"
+#include "kx8rt/containers/search_types.h"
 #include "kx8rt/text_primitives/char_types.h"
 
 namespace kx8 {
@@ -249,10 +249,9 @@ bool TChosenFileRecFromStream(TStream& stream, TChosenFile_BaseRec& rec);
 bool ExtraStatsRecFromStream(TStream& stream, TFileInfoExtraStatsRec& rec);
 
 // A list of language records, each copied whole.
-class TFixedLangDetailsList : public TList {
+class TFixedLangDetailsList : public TOwningList<Tfixed_lang_details32, TList> {
  public:
   TFixedLangDetailsList() = default;
-  ~TFixedLangDetailsList() override;
   TFixedLangDetailsList(const TFixedLangDetailsList&) = delete;
   TFixedLangDetailsList& operator=(const TFixedLangDetailsList&) = delete;
   // Appends a copy of rec; returns its index.
@@ -261,10 +260,6 @@ class TFixedLangDetailsList : public TList {
   Tfixed_lang_details32 GetALang(int32_t i) const;
   // Replaces record i; ignored outside the list.
   void SetALang(int32_t i, const Tfixed_lang_details32& rec);
-  // Frees every record and empties the list.
-  void Clear() override;
-  // Frees record Index and removes its slot.
-  void Delete(int32_t Index) override;
 };
 
 }  // namespace kx8

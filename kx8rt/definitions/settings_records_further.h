@@ -22,6 +22,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "kx8rt/containers/search_types.h"
 #include "kx8rt/definitions/concordance_spans.h"
 #include "kx8rt/definitions/list_types.h"
 #include "kx8rt/definitions/settings_records.h"
@@ -30,7 +31,6 @@
 #include "kx8rt/platform/sets.h"
 #include "kx8rt/platform/streams.h"
 #include "kx8rt/platform/strings.h"
-#include "kx8rt/search/search_parsing.h"
 
 namespace kx8 {
 

@@ -5,7 +5,7 @@
 
 #include "kx8rt/containers/stream_fields.h"
 #include "kx8rt/definitions/list_types.h"
-#include "kx8rt/definitions/tool_identity.h"
+#include "kx8rt/files/tool_identity.h"
 #include "kx8rt/platform/code_pages.h"
 #include "kx8rt/platform/exceptions.h"
 #include "kx8rt/platform/yield.h"
@@ -20,7 +20,6 @@ int SortSectionTags(void* a, void* b) {
   return pa < pb ? -1 : (pa > pb ? 1 : 0);
 }
 
-TSectionStartsList::~TSectionStartsList() { TSectionStartsList::Clear(); }
 
 const TSectionStartHolder* TSectionStartsList::Holder(int32_t i) const {
   if (i < 0 || i >= Count()) return nullptr;
@@ -34,16 +33,7 @@ int32_t TSectionStartsList::AddOne(const TSectionTagRec& rec) {
   return i;
 }
 
-void TSectionStartsList::Clear() {
-  for (int32_t i = 0; i < Count(); ++i) delete static_cast<TSectionStartHolder*>(Get(i));
-  TList::Clear();
-}
 
-void TSectionStartsList::Delete(int32_t Index) {
-  CheckIndex(Index);
-  delete static_cast<TSectionStartHolder*>(Get(Index));
-  TList::Delete(Index);
-}
 
 TSectionTagRec TSectionStartsList::GetASection(int32_t i) const {
   if (const TSectionStartHolder* h = Holder(i)) return h->data;
@@ -145,7 +135,6 @@ TExtraFontRec ExtraFontRecFromBytes(const uint8_t* bytes, bool old28) {
   return rec;
 }
 
-TExtraFontList::~TExtraFontList() { TExtraFontList::Clear(); }
 
 TExtraFontHolder* TExtraFontList::Holder(int32_t i) const {
   if (i < 0 || i >= Count()) return nullptr;
@@ -157,8 +146,7 @@ void TExtraFontList::NoteTypefaces(const TExtraFontRec& rec) {
 }
 
 void TExtraFontList::Clear() {
-  for (int32_t i = 0; i < Count(); ++i) delete static_cast<TExtraFontHolder*>(Get(i));
-  TList::Clear();
+  TOwningList::Clear();
   fHasTypefaces = false;
 }
 
@@ -170,10 +158,6 @@ int32_t TExtraFontList::AddOne(const TExtraFontRec& rec) {
   return i;
 }
 
-void TExtraFontList::Delete(int32_t i) {
-  if (i >= 0 && i < Count()) delete static_cast<TExtraFontHolder*>(Get(i));
-  TList::Delete(i);
-}
 
 TExtraFontRec TExtraFontList::GetAFontFrec(int32_t i) const {
   if (const TExtraFontHolder* h = Holder(i)) return h->data;

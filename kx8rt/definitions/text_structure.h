@@ -59,19 +59,14 @@ class TSectionStartHolder : public TObject {
 int SortSectionTags(void* a, void* b);
 
 // An ordered, owning list of section starts, streamed as a 32-bit count and (position, string) pairs.
-class TSectionStartsList : public TList {
+class TSectionStartsList : public TOwningList<TSectionStartHolder, TList> {
  public:
   TSectionStartsList() = default;
-  ~TSectionStartsList() override;
   TSectionStartsList(const TSectionStartsList&) = delete;
   TSectionStartsList& operator=(const TSectionStartsList&) = delete;
 
   // Appends a copy of rec; returns its index.
   int32_t AddOne(const TSectionTagRec& rec);
-  // Frees every holder and empties the list.
-  void Clear() override;
-  // Frees holder Index and removes its slot.
-  void Delete(int32_t Index) override;
   // Section i; for an index outside the list an empty name and start_byte_position -1.
   TSectionTagRec GetASection(int32_t i) const;
   // Orders the sections by start (SortSectionTags).
@@ -166,10 +161,9 @@ class TExtraFontHolder : public TObject {
 
 // The font runs of a text, sortable on their start or their category, with the record version of
 // the stream they came from.
-class TExtraFontList : public T3SortYieldingList {
+class TExtraFontList : public TOwningList<TExtraFontHolder, T3SortYieldingList> {
  public:
   TExtraFontList() = default;
-  ~TExtraFontList() override;
   TExtraFontList(const TExtraFontList&) = delete;
   TExtraFontList& operator=(const TExtraFontList&) = delete;
 
@@ -177,8 +171,6 @@ class TExtraFontList : public T3SortYieldingList {
   void Clear() override;
   // Appends a holder of rec; returns its index.
   int32_t AddOne(const TExtraFontRec& rec);
-  // Frees holder i when i < Count, then removes the slot (an index outside the list raises EListError).
-  void Delete(int32_t i) override;
   // Record i, all zero outside the list.
   TExtraFontRec GetAFontFrec(int32_t i) const;
   // Replaces record i; ignored outside the list.

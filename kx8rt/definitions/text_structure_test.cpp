@@ -10,7 +10,7 @@
 
 #include "kx8rt/containers/stream_fields.h"
 #include "kx8rt/definitions/list_types.h"
-#include "kx8rt/definitions/tool_identity.h"
+#include "kx8rt/files/tool_identity.h"
 #include "kx8rt/platform/exceptions.h"
 
 namespace kx8 {

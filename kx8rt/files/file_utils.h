@@ -77,17 +77,6 @@ bool TextFileInUnicode(const UnicodeString& fname);
 // file does not exist.
 UnicodeString TextFileContents(const UnicodeString& fname);
 
-// The text of a corpus file for a reading tool, by format: UTF-16 of either order with or without a
-// signature, UTF-8, 7-bit, 8-bit text in codepage (0: the system code page), and word-processor
-// documents (.docx) by their paragraphs; markup of at most maxTagGap characters ("<...>") stepped
-// over when maxTagGap > 0. False (with note saying why) for a missing, unreadable or binary file.
-bool CorpusFileText(const UnicodeString& fname, uint16_t codepage, int32_t maxTagGap, UnicodeString& text,
-                    UnicodeString& note);
-// As CorpusFileText for bytes already read (an archive entry, say); a word-processor document inside
-// them is reported in note, not read.
-bool CorpusBufferText(const uint8_t* data, size_t size, uint16_t codepage, int32_t maxTagGap, UnicodeString& text,
-                      UnicodeString& note);
-
 // The bytes of a text file (any of the text formats above; 8-bit text in codepage, 0 meaning the system
 // code page) as the bytes of a UTF-16 LE file with signature, which is what the tools write. False, with
 // out empty, for formats that are no text (zip, compound and early word-processor files) and for fewer

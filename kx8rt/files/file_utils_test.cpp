@@ -292,21 +292,8 @@ TEST_F(FileUtilsTest, ChecksumIsTheWordSumWhateverTheReadSizes) {
   EXPECT_EQ(CheckSumOfAFile(Name("missing.bin")), 0u);
 }
 
-TEST_F(FileUtilsTest, CorpusFileTexts) {
-  UnicodeString text, note;
-  EXPECT_TRUE(CorpusFileText(Put("a.html", "<p>caf\xE9</p> <b>x</b>"), 1252, 100, text, note));
-  EXPECT_EQ(text, u"caf\u00e9 x");
-  EXPECT_TRUE(CorpusFileText(Put("b.txt", std::string("\xFE\xFF\0a\0b", 6)), 0, 0, text, note));
-  EXPECT_EQ(text, u"ab");
-  EXPECT_TRUE(CorpusFileText(Utf8ToUtf16(std::string(KX8_TESTDATA_DIR) + "/sample.docx"), 0, 0, text, note));
-  EXPECT_FALSE(text.empty());
-  EXPECT_FALSE(CorpusFileText(Put("c.doc", "\xD0\xCF\x11\xE0rest of it"), 0, 0, text, note));
-  EXPECT_FALSE(note.empty());
-  EXPECT_FALSE(CorpusFileText(Put("d.zip", "PK\x03\x04not really"), 0, 0, text, note));
-  EXPECT_FALSE(CorpusFileText(Name("missing.txt"), 0, 0, text, note));
-  EXPECT_EQ(note, u"no such file");
-  EXPECT_TRUE(CorpusFileText(Put("e.txt", ""), 0, 0, text, note));
-  EXPECT_EQ(text, u"");
+TEST_F(FileUtilsTest, FileContentsFormats) {
+  Put("b.txt", std::string("\xFE\xFF\0a\0b", 6));
   EXPECT_THROW(FileContentsFormat(Name("missing.txt")), EFOpenError);
   EXPECT_EQ(FileContentsFormat(Name("b.txt")), fc_UTF16_BigEndian);
 }

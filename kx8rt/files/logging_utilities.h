@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "kx8rt/definitions/tool_identity.h"
+#include "kx8rt/files/tool_identity.h"
 #include "kx8rt/platform/strings.h"
 
 namespace kx8 {

@@ -1,4 +1,5 @@
 #include "kx8rt/files/perusedir.h"
+#include "kx8rt/platform/little_endian.h"
 
 #include <sys/stat.h>
 
@@ -12,7 +13,7 @@
 #include "kx8rt/platform/format.h"
 #include "kx8rt/platform/messages.h"
 #include "kx8rt/platform/yield.h"
-#include "kx8rt/search/widemasks.h"
+#include "kx8rt/platform/widemasks.h"
 
 namespace kx8 {
 
@@ -62,16 +63,6 @@ bool SameRec(const TMySearchRec& a, const TMySearchRec& b) {
   return a.Size == b.Size && a.DateTime == b.DateTime && a.ShortName == b.ShortName;
 }
 
-void PutLE(uint8_t* p, uint64_t v, int bytes) {
-  for (int i = 0; i < bytes; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
-uint64_t GetLE(const uint8_t* p, int bytes) {
-  uint64_t v = 0;
-  for (int i = 0; i < bytes; ++i) v |= static_cast<uint64_t>(p[i]) << (8 * i);
-  return v;
-}
-
 [[noreturn]] void BadCount(int32_t n, const char16_t* where) {
   throw EReadError(Format(KXFileReadError, {n, UnicodeString(where)}));
 }
@@ -109,7 +100,6 @@ UnicodeString ReadCountedName(TStream& stream) {
 
 // ---- TMySearchRecList ----
 
-TMySearchRecList::~TMySearchRecList() { Clear(); }
 
 int32_t TMySearchRecList::AddRec(const TMySearchRec& rec) {
   auto h = std::make_unique<TMySearchRecHolder>(rec);
@@ -119,16 +109,10 @@ int32_t TMySearchRecList::AddRec(const TMySearchRec& rec) {
 }
 
 void TMySearchRecList::Clear() {
-  for (int32_t i = 0; i < Count(); ++i) delete static_cast<TMySearchRecHolder*>(List()[i]);
-  TList::Clear();
+  TOwningList::Clear();
   fSort = sr_sort_none;
 }
 
-void TMySearchRecList::Delete(int32_t Index) {
-  TMySearchRecHolder* h = Holder(Index);
-  TList::Delete(Index);
-  delete h;
-}
 
 TMySearchRec TMySearchRecList::GetAMySearchRec(int32_t i) const {
   if (i < 0 || i >= Count() || !List()[i]) return TMySearchRec{};

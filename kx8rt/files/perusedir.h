@@ -40,10 +40,9 @@ using TZipDoneReadingEvent = std::function<void(int32_t zips_handled)>;
 using TZipStartReadingEvent = std::function<void(const UnicodeString& zipfilename)>;
 
 // Found files, each in an owned TMySearchRecHolder; sortable and searchable.
-class TMySearchRecList : public TList {
+class TMySearchRecList : public TOwningList<TMySearchRecHolder, TList> {
  public:
   TMySearchRecList() = default;
-  ~TMySearchRecList() override;
   TMySearchRecList(const TMySearchRecList&) = delete;
   TMySearchRecList& operator=(const TMySearchRecList&) = delete;
 
@@ -60,9 +59,8 @@ class TMySearchRecList : public TList {
   // Sorts ascending by the wanted key (nothing when the list is already in that order).
   void SetSort(TMySearchRecSort wanted);
   TMySearchRecSort CurrentSort() const { return fSort; }
-  // Frees every holder, empties the list and forgets its order.
+  // Frees every entry and forgets the list's own state.
   void Clear() override;
-  void Delete(int32_t Index) override;
   // Count, then each entry: DateTime, Size, Attr, Number_Within_Zip, 2 padding bytes, ShortName as a
   // counted string; little-endian. Failures of the stream raise.
   bool SaveToStream(TStream& stream) const;
@@ -136,9 +134,28 @@ class TFolderful : public TObject {
   UnicodeString fDirname;
 };
 
+// What a folder walk takes, by name: the readable form of TPeruseDir's long constructor.
+struct TPeruseDirOptions {
+  UnicodeString file_mask = u"*";      // ";"-separated file masks, taken in order
+  UnicodeString dir_mask = u"*";       // masks of the sub-folders walked
+  UnicodeString zip_mask = u"*";       // masks an archive entry's name must match
+  UnicodeString excluded_dirs;         // folders never entered
+  UnicodeString excluded_exts;         // extensions (".exe") never collected
+  bool reject_resource_forks = true;   // "._" files of another system are no texts
+  bool zips = false;                   // run the zip pass over archives found in folders
+  bool zips_as_files = false;          // list archives as plain files too
+  bool system_files = false;           // accept entries that are neither files nor folders
+  bool hidden_files = false;
+  bool hidden_folders = false;
+};
+
 // The folder walker.
 class TPeruseDir : public TObject {
  public:
+  // The walker of a set of options.
+  explicit TPeruseDir(const TPeruseDirOptions& o)
+      : TPeruseDir(o.file_mask, o.dir_mask, o.zip_mask, o.excluded_dirs, o.excluded_exts, o.reject_resource_forks,
+                   o.zips, o.zips_as_files, o.system_files, o.hidden_files, o.hidden_folders) {}
   // filemask: ";"-separated file masks, taken in order; dirmask: masks of the sub-folders walked;
   // zipmask: masks an archive entry's name must match; excluded_dirs_mask: folders never entered
   // (each made "*/name"); excluded_exts: extensions (".exe") never collected. The Booleans: reject "._"

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "kx8rt/platform/strings.h"
@@ -77,6 +78,45 @@ class TList : public TObject {
 
  private:
   std::vector<void*> fItems;
+};
+
+// A pointer list that owns its entries, objects of type T: Clear, Delete and the destructor free them,
+// so that the lists of the suite that own their holders need not each write that out. Base is TList or
+// a list derived from it.
+template <typename T, typename Base = TList>
+class TOwningList : public Base {
+ public:
+  using Base::Base;
+  TOwningList() = default;
+  ~TOwningList() override { FreeAll(); }
+  TOwningList(const TOwningList&) = delete;
+  TOwningList& operator=(const TOwningList&) = delete;
+
+  // Frees every entry, then empties the list.
+  void Clear() override {
+    FreeAll();
+    Base::Clear();
+  }
+  // Frees entry Index (EListError out of range), then removes its slot.
+  void Delete(int32_t Index) override {
+    T* item = static_cast<T*>(Base::Get(Index));
+    Base::Delete(Index);
+    delete item;
+  }
+  // Appends an object the list takes over; returns its index.
+  int32_t AddOwned(std::unique_ptr<T> item) {
+    const int32_t i = Base::Add(item.get());
+    item.release();
+    return i;
+  }
+  // The entry at Index (EListError out of range).
+  T* Item(int32_t Index) const { return static_cast<T*>(Base::Get(Index)); }
+
+ private:
+  void FreeAll() {
+    for (int32_t i = 0; i < Base::Count(); ++i) delete static_cast<T*>(Base::Get(i));
+    Base::Clear();
+  }
 };
 
 }  // namespace kx8

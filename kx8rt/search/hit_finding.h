@@ -81,4 +81,42 @@ const void* NewFindWantedInBufferWithClosure(const void* Text, int32_t Count, co
                                              bool& InHeading, bool SentenceEndsMarked, bool ParagraphEndsMarked,
                                              bool HeadingEndsMarked, bool SectionEndsMarked);
 
+// One search of a buffer for one pattern, with its settings by name: the readable form of the
+// matcher's long argument list (NewFindWantedInBufferWithClosure underneath).
+struct TFindRequest {
+  const void* text = nullptr;             // where the scan starts
+  int32_t count = 0;                      // characters to scan
+  const uint16_t* types = nullptr;        // type word of the character at text
+  const uint16_t* types_start = nullptr;  // first type word of the buffer
+  const uint16_t* types_end = nullptr;    // no type word at or beyond this is read
+  const char16_t* pattern = nullptr;      // the lower copy, codes included
+  const char16_t* case_closure = nullptr; // max_case_closure units a place, or null
+  uint16_t pattern_length = 0;
+  bool case_sensitive = false;
+  bool left_bounded = true;
+  bool right_bounded = true;
+  bool is_unicode = true;
+  bool skip_punctuation = false;
+  bool sentence_ends_marked = false, paragraph_ends_marked = false;
+  bool heading_ends_marked = false, section_ends_marked = false;
+};
+
+// Where the pattern was found (null: nowhere) and how long the hit is.
+struct TFindResult {
+  const void* hit = nullptr;
+  uint16_t hit_length = 0;    // with a right extension when not right-bounded
+  uint16_t exact_length = 0;  // what the pattern itself matched
+};
+
+// Runs the request; stats and inHeading are updated as NewFindWantedInBuffer updates them.
+inline TFindResult FindWanted(const TFindRequest& r, TSearchStatsRec& stats, bool& inHeading) {
+  TFindResult f;
+  f.hit = NewFindWantedInBufferWithClosure(r.text, r.count, r.types, r.types_start, r.types_end, r.pattern,
+                                           r.case_closure, r.pattern_length, r.case_sensitive, r.left_bounded,
+                                           r.right_bounded, r.is_unicode, r.skip_punctuation, f.hit_length,
+                                           f.exact_length, stats, inHeading, r.sentence_ends_marked,
+                                           r.paragraph_ends_marked, r.heading_ends_marked, r.section_ends_marked);
+  return f;
+}
+
 }  // namespace kx8

@@ -14,7 +14,7 @@
 #include "kx8rt/platform/strings.h"
 #include "kx8rt/search/hit_finding.h"
 #include "kx8rt/search/search_parsing.h"
-#include "kx8rt/search/search_types.h"
+#include "kx8rt/containers/search_types.h"
 
 namespace kx8 {
 

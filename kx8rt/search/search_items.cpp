@@ -13,18 +13,8 @@ namespace kx8 {
 
 // ---- TSWList ----
 
-TSWList::~TSWList() { TSWList::Clear(); }
 
-void TSWList::Clear() {
-  for (int32_t i = 0; i < Count(); ++i) delete Holder(i);
-  TList::Clear();
-}
 
-void TSWList::Delete(int32_t Index) {
-  CheckIndex(Index);
-  delete Holder(Index);
-  TList::Delete(Index);
-}
 
 // ---- TSearchFoundList ----
 
@@ -32,7 +22,6 @@ int64_t SearchFoundOffset(const TSearchFound_Rec& rec) {
   return static_cast<const uint8_t*>(rec.where_hit_started) - static_cast<const uint8_t*>(rec.start_of_text);
 }
 
-TSearchFoundList::~TSearchFoundList() { TSearchFoundList::Clear(); }
 
 int32_t TSearchFoundList::AddOne(const TSearchFound_Rec& rec) {
   auto h = std::make_unique<TSearchFoundHolder>(rec);
@@ -57,16 +46,7 @@ void TSearchFoundList::SortByOffset() {
   DoASingleSort([this](void* item) { return -Compare(item); }, 0);
 }
 
-void TSearchFoundList::Clear() {
-  for (int32_t i = 0; i < Count(); ++i) delete static_cast<TSearchFoundHolder*>(Get(i));
-  TList::Clear();
-}
 
-void TSearchFoundList::Delete(int32_t Index) {
-  CheckIndex(Index);
-  delete static_cast<TSearchFoundHolder*>(Get(Index));
-  TList::Delete(Index);
-}
 
 // ---- TBaseSearchItems ----
 

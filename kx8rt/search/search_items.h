@@ -30,16 +30,11 @@ class TSWHolder : public TObject {
 };
 
 // Owned TSWHolders.
-class TSWList : public TList {
+class TSWList : public TOwningList<TSWHolder, TList> {
  public:
   TSWList() = default;
-  ~TSWList() override;
   TSWList(const TSWList&) = delete;
   TSWList& operator=(const TSWList&) = delete;
-  // Frees every holder, then empties the list.
-  void Clear() override;
-  // Frees holder Index, then removes its slot.
-  void Delete(int32_t Index) override;
   TSWHolder* Holder(int32_t i) const { return static_cast<TSWHolder*>(Get(i)); }
 };
 
@@ -54,10 +49,9 @@ class TSearchFoundHolder : public TObject {
 int64_t SearchFoundOffset(const TSearchFound_Rec& rec);
 
 // Owned TSearchFoundHolders ordered by the hit's byte offset.
-class TSearchFoundList : public T3SortYieldingList {
+class TSearchFoundList : public TOwningList<TSearchFoundHolder, T3SortYieldingList> {
  public:
   TSearchFoundList() = default;
-  ~TSearchFoundList() override;
   TSearchFoundList(const TSearchFoundList&) = delete;
   TSearchFoundList& operator=(const TSearchFoundList&) = delete;
   // The offset compared against.
@@ -70,8 +64,6 @@ class TSearchFoundList : public T3SortYieldingList {
   int32_t Compare(void* item) const;
   // Sorts by offset.
   void SortByOffset();
-  void Clear() override;
-  void Delete(int32_t Index) override;
 };
 
 // One list of parsed search words.

@@ -12,7 +12,7 @@
 #include "kx8rt/platform/char_classes.h"
 #include "kx8rt/platform/string_list.h"
 #include "kx8rt/platform/strings.h"
-#include "kx8rt/search/search_types.h"
+#include "kx8rt/containers/search_types.h"
 #include "kx8rt/search/user_input_wildcard_parsing.h"
 #include "kx8rt/strings/tags.h"
 
@@ -21,15 +21,8 @@ namespace kx8 {
 // The case variants of a parsed search word.
 enum TSW_copy : uint8_t { unchanged_copy, upper_copy, lower_copy, title_copy };
 
-// A context span: the leftmost and rightmost word positions around the node.
-struct Tdouble_colloc_span {
-  TConcordance_span leftmost = span_L50;
-  TConcordance_span rightmost = span_L50;
-};
-static_assert(sizeof(Tdouble_colloc_span) == 2);
-
-// The fixed old search-word field: 81 UTF-16 units, zero-filled, at most 80 characters used.
-using Tsearch_word32 = std::array<char16_t, 81>;
+// Tdouble_colloc_span (a context span) is in definitions/concordance_spans.h, Tsearch_word32 (the
+// fixed old search-word field) and its conversions in containers/search_types.h.
 
 // One parsed search word (one alternative of what the user typed). A default-constructed record is the
 // cleared record: every string empty, every number 0, every flag off.
@@ -93,15 +86,7 @@ bool ContainsPairedTagMarkup(const TIgnore_tag& IgnoreTags, UnicodeString& S);
 // SplitAtSlashes, else S alone. Empty alternatives at the end are dropped. S is consumed.
 std::unique_ptr<TStringList> SplitSWList(UnicodeString& S, bool SplitAtSlashes);
 
-// Reads and strips the flag notation of S: a leading "*" (no left bound), "==" around the word (case
-// sensitive) or a leading "~" (to avoid), then a trailing "*" (no right bound).
-TMySearchFlags FlagsFromSW(UnicodeString& S);
-// S with the flag notation of Flags written back ("*" for a missing bound, "==" for case).
-UnicodeString SWStringPlusFlags(const UnicodeString& S, TMySearchFlags Flags);
+// FlagsFromSW and SWStringPlusFlags, the flag notation, are in containers/search_types.h.
 
-// S in the fixed old field, zero-filled, cut to 80 characters.
-Tsearch_word32 StringToSearch_word_type32(const UnicodeString& S);
-// The text of the fixed old field, up to its first zero.
-UnicodeString Search_word_type32ToString(const Tsearch_word32& P);
 
 }  // namespace kx8

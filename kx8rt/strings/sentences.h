@@ -10,7 +10,7 @@
 #include "kx8rt/platform/locales.h"
 #include "kx8rt/platform/string_list.h"
 #include "kx8rt/platform/strings.h"
-#include "kx8rt/search/search_types.h"
+#include "kx8rt/containers/search_types.h"
 #include "kx8rt/strings/sentence_terminators.h"
 
 namespace kx8 {

@@ -69,7 +69,6 @@ void TFilenamesStringlist::ReduceToExistingFilenames() {
 
 // ---- TInsertedTextPositionList ----
 
-TInsertedTextPositionList::~TInsertedTextPositionList() { TInsertedTextPositionList::Clear(); }
 
 int32_t TInsertedTextPositionList::AddOne(const TInsertedTextRec& rec) {
   auto holder = std::make_unique<TInsertedTextHolder>(rec);
@@ -78,16 +77,7 @@ int32_t TInsertedTextPositionList::AddOne(const TInsertedTextRec& rec) {
   return i;
 }
 
-void TInsertedTextPositionList::Clear() {
-  for (int32_t i = 0; i < Count(); ++i) delete static_cast<TInsertedTextHolder*>(Get(i));
-  TList::Clear();
-}
 
-void TInsertedTextPositionList::Delete(int32_t Index) {
-  CheckIndex(Index);
-  delete static_cast<TInsertedTextHolder*>(Get(Index));
-  TList::Delete(Index);
-}
 
 TInsertedTextRec TInsertedTextPositionList::GetOne(int32_t i) const {
   if (i < 0 || i >= Count() || Get(i) == nullptr) return TInsertedTextRec{};

@@ -55,18 +55,13 @@ class TInsertedTextHolder : public TObject {
 };
 
 // Owned TInsertedTextHolders, one per hit, in ascending order of hit_place_in_chars.
-class TInsertedTextPositionList : public TList {
+class TInsertedTextPositionList : public TOwningList<TInsertedTextHolder, TList> {
  public:
   TInsertedTextPositionList() = default;
-  ~TInsertedTextPositionList() override;
   TInsertedTextPositionList(const TInsertedTextPositionList&) = delete;
   TInsertedTextPositionList& operator=(const TInsertedTextPositionList&) = delete;
   // Appends a holder with a copy of rec; returns its index.
   int32_t AddOne(const TInsertedTextRec& rec);
-  // Frees every holder, then empties the list.
-  void Clear() override;
-  // Frees holder Index, then removes its slot.
-  void Delete(int32_t Index) override;
   // Entry i's record (an all-zero record for a bad index).
   TInsertedTextRec GetOne(int32_t i) const;
   // Entry i's hit_place_in_chars (0 for a bad index).

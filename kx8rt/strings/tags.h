@@ -8,18 +8,14 @@
 #include <functional>
 
 #include "kx8rt/containers/holders.h"
+#include "kx8rt/containers/search_types.h"
 #include "kx8rt/platform/strings.h"
 
 namespace kx8 {
 
 // ---- shared records ----
 
-// Which half of an ignore-tag pair.
-enum Ttag_on_off : uint8_t { tag_on = 0, tag_off = 1 };
-// Up to six opener/closer pairs of ignore-tags: [tag_on][slot] openers, [tag_off][slot] closers; a
-// slot is in use when both its units are non-zero. Stored whole in the text settings (24 bytes).
-using TIgnore_tag = std::array<std::array<char16_t, 6>, 2>;
-static_assert(sizeof(TIgnore_tag) == 24);
+// Ttag_on_off and TIgnore_tag, the ignore-tag pairs, are in containers/search_types.h.
 
 // A found tag handed to the open-tag test: Int = 1-based position of its "<", s1 = the tag,
 // s2 = the context before it. (The field the suite calls "int" is Int here: int is a C++ keyword.)

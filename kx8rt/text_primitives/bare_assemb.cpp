@@ -1,4 +1,5 @@
 #include "kx8rt/text_primitives/bare_assemb.h"
+#include "kx8rt/platform/little_endian.h"
 
 #include <algorithm>
 #include <cstring>
@@ -216,11 +217,8 @@ int32_t HowFar(const T* p1, const T* p2, int32_t len) {
   return 0;
 }
 
-inline uint16_t ReadLE16(const unsigned char* b) { return static_cast<uint16_t>(b[0] | (b[1] << 8)); }
-inline uint32_t ReadLE32(const unsigned char* b) {
-  return static_cast<uint32_t>(b[0]) | (static_cast<uint32_t>(b[1]) << 8) | (static_cast<uint32_t>(b[2]) << 16) |
-         (static_cast<uint32_t>(b[3]) << 24);
-}
+inline uint16_t ReadLE16(const unsigned char* b) { return GetLE16(b); }
+inline uint32_t ReadLE32(const unsigned char* b) { return GetLE32(b); }
 
 }  // namespace
 

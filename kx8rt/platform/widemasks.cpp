@@ -1,4 +1,4 @@
-#include "kx8rt/search/widemasks.h"
+#include "kx8rt/platform/widemasks.h"
 
 #include "kx8rt/platform/path_match.h"
 

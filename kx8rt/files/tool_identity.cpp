@@ -1,4 +1,4 @@
-#include "kx8rt/definitions/tool_identity.h"
+#include "kx8rt/files/tool_identity.h"
 
 #include <unistd.h>
 

@@ -1,4 +1,4 @@
-#include "kx8rt/definitions/tool_identity.h"
+#include "kx8rt/files/tool_identity.h"
 
 #include <gtest/gtest.h>
 
@@ -64,7 +64,7 @@ TEST(GetFullToolFilename, RunningFolderPlusShortName) {
   const UnicodeString folder = exe.substr(0, exe.rfind(u'/') + 1);
   EXPECT_EQ(GetFullToolFilename(tt_kwicker), folder + u"Kwicker8.exe");
   EXPECT_EQ(GetFullToolFilename(tt_no_tool_at_all), folder);
-  EXPECT_NE(exe.find(u"kx8rt_definitions_tests"), UnicodeString::npos);
+  EXPECT_NE(exe.find(u"kx8rt_files_tests"), UnicodeString::npos);
 }
 
 }  // namespace
