@@ -16,7 +16,7 @@
 #include <utility>
 #include <vector>
 
-#include "checked_output.h"
+#include "output.h"
 #include "commands.h"
 #include "kx8rt/files/text_file_conversion.h"
 #include "kx8rt/platform/code_pages.h"
@@ -57,7 +57,12 @@ std::string ShownBackup(const std::string& given, const UnicodeString& backup) {
 }  // namespace
 
 int ConvertMain(int argc, char** argv) {
-  kx8tool::CheckedStdout out;
+  kx8tool::Output out;
+  std::string outputError;
+  auto report = [&] {
+    std::fprintf(stderr, "kx8 convert: %s\n", outputError.c_str());
+    return kx8tool::kExitFailure;
+  };
   uint16_t codepage = 0;
   std::vector<std::string> files;
   for (int i = 0; i < argc; ++i) {
@@ -116,18 +121,18 @@ int ConvertMain(int argc, char** argv) {
     const std::string why = Utf16ToUtf8(r.Reason);
     switch (r.Outcome) {
       case co_converted:
-        out.Printf("%s: converted from %s; the original is kept as %s\n", f.c_str(),
-                   FormatName(r.Format, codepage).c_str(), ShownBackup(f, r.BackupName).c_str());
-        if (!out.Flush()) {
+        out.Put(f + ": converted from " + FormatName(r.Format, codepage) + "; the original is kept as " +
+                ShownBackup(f, r.BackupName) + "\n");
+        if (!out.TryFlush(outputError)) {
           // The file is converted all the same; where its original went must not be lost with the output.
           std::fprintf(stderr, "kx8 convert: %s: converted, the original kept as %s\n", f.c_str(),
                        ShownBackup(f, r.BackupName).c_str());
-          return out.Report("convert");
+          return report();
         }
         break;
       case co_already:
-        out.Printf("%s: UTF-16 LE with signature already, left as it is\n", f.c_str());
-        if (!out.Flush()) return out.Report("convert");
+        out.Put(f + ": UTF-16 LE with signature already, left as it is\n");
+        if (!out.TryFlush(outputError)) return report();
         break;
       case co_not_text:
       case co_in_use:
@@ -144,6 +149,6 @@ int ConvertMain(int argc, char** argv) {
         return kx8tool::kExitFailure;
     }
   }
-  if (!out.Flush()) return out.Report("convert");
+  if (!out.TryFlush(outputError)) return report();
   return status;
 }

@@ -12,6 +12,9 @@
 
 namespace kx8tool {
 
+// The exit status of a command whose input or output failed.
+inline constexpr int kExitFailure = 2;
+
 // Raised when output cannot be written; main prints it and exits with status 2.
 struct OutputError : std::runtime_error {
   using std::runtime_error::runtime_error;
@@ -52,6 +55,16 @@ class Output {
     Put(std::string_view(b + i, sizeof b - static_cast<size_t>(i)));
   }
   std::string& Buffer() { return fBuf; }
+  // Flush for commands that go on after a failed write: false, with error set to the reason, on failure.
+  bool TryFlush(std::string& error) {
+    try {
+      Flush();
+      return true;
+    } catch (const OutputError& e) {
+      error = e.what();
+      return false;
+    }
+  }
   void MaybeFlush() {
     if (fBuf.size() >= kFlushAt) Flush();
   }
