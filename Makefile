@@ -4,7 +4,7 @@ SHELL := /bin/bash
 PREFIX ?= /usr/local
 ARGS ?= concord warranty /usr/share/common-licenses
 GENERATOR := Ninja
-PACKAGES := cmake ninja-build g++ libicu-dev libzip-dev libgtest-dev libbenchmark-dev pkg-config libcli11-dev nlohmann-json3-dev
+PACKAGES := cmake ninja-build g++ libicu-dev libzip-dev libgtest-dev libbenchmark-dev pkg-config libcli11-dev nlohmann-json3-dev libcpp-httplib-dev
 # Only for make bench: texts to search (fortunes) and a baseline to compare with (ripgrep).
 BENCH_PACKAGES := fortunes ripgrep
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
