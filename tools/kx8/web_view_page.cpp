@@ -21,6 +21,7 @@ std::string Css(kx8::TColor c) {
 const char* const kStyle = R"CSS(
 body { font: 14px/1.4 system-ui, sans-serif; margin: 0; color: #000; background: @WINDOW@; }
 header { background: @BAR@; padding: 8px 12px; display: flex; flex-wrap: wrap; gap: 8px; align-items: center; }
+header label { margin-left: 8px; }
 header h1 { font-size: 16px; margin: 0 12px 0 0; }
 #word { width: 26em; font-size: 15px; padding: 3px 5px; }
 #error { color: @ERROR@; font-weight: bold; }
@@ -134,7 +135,7 @@ function renderLines(j) {
 async function loadPage(wait) {
   if (!st.id) return;
   const j = await api('/api/lines?id=' + st.id + '&offset=' + st.offset + '&count=' + PAGE + '&wait=' + (wait || 0));
-  if (j.id === st.id) renderLines(j);
+  if (j.id === st.id) { renderLines(j); if (!j.running) showSorted(j.sort); }
 }
 function showSort() {
   document.querySelectorAll('.keys button').forEach(b => {
@@ -143,8 +144,8 @@ function showSort() {
     b.textContent = b.dataset.key === 'word' ? 'Hit' : b.dataset.key === 'file' ? 'File' : b.dataset.key;
     if (i >= 0) b.textContent += st.keys[i].startsWith('-') ? ' \u2193' : ' \u2191';
   });
-  $('sortshown').textContent = st.keys.length ? 'sorted on ' + st.keys.join(', ') : 'in text order';
 }
+function showSorted(spec) { $('sortshown').textContent = spec ? 'sorted on ' + spec.split(',').join(', ') : 'in text order'; }
 async function sortOn(key) {
   // The key clicked becomes the first; clicking the first key again turns its direction.
   const i = st.keys.findIndex(k => k.replace('-', '') === key);
@@ -154,13 +155,15 @@ async function sortOn(key) {
 }
 async function applySort() {
   showSort();
-  if (!st.id) return;
+  if (!st.id) return showSorted(st.keys.join(','));
+  $('sortshown').textContent = 'sorting\u2026';
   try {
-    await api('/api/sort', { id: st.id, keys: st.keys.join(',') });
+    const j = await api('/api/sort', { id: st.id, keys: st.keys.join(',') });
     $('error').textContent = '';
     st.offset = 0;
     await loadPage(0);
-  } catch (e) { $('error').textContent = e.message; }
+    showSorted(j.sort);
+  } catch (e) { $('error').textContent = e.message; showSorted(''); }
 }
 function plot(positions) {
   const NS = 'http://www.w3.org/2000/svg', W = 400, H = 22;
@@ -232,6 +235,7 @@ async function loadWordList() {
 $('form').addEventListener('submit', search);
 $('cancel').addEventListener('click', () => st.id && api('/api/cancel', { id: st.id }).catch(e => { $('error').textContent = e.message; }));
 document.querySelectorAll('[data-key]').forEach(b => b.addEventListener('click', () => sortOn(b.dataset.key)));
+showSorted('');
 $('unsort').addEventListener('click', () => { st.keys = []; applySort(); });
 $('prev').addEventListener('click', () => { st.offset = Math.max(0, st.offset - PAGE); loadPage(0); });
 $('next').addEventListener('click', () => { if (st.offset + PAGE < st.total) { st.offset += PAGE; loadPage(0); } });
