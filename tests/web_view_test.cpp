@@ -295,6 +295,10 @@ TEST_F(WebViewApi, RefusesWhatItShouldNotServe) {
     ASSERT_TRUE(j.is_object() && j.contains("error")) << r->body;
     EXPECT_NE(j["error"].get<std::string>().find(b.error), std::string::npos) << r->body;
   }
+  // A request line longer than the server takes.
+  auto longUri = client->Get(("/api/status?id=" + std::string(9000, '1')).c_str());
+  ASSERT_TRUE(longUri);
+  EXPECT_EQ(longUri->status, 414);
   // A request by another host name (a page elsewhere rebinding its name to 127.0.0.1) is refused.
   auto r = client->Get("/api/status", {{"Host", "evil.example:8024"}});
   ASSERT_TRUE(r);

@@ -286,6 +286,8 @@ struct WebView::Impl {
     } catch (const std::exception& e) {
       error = e.what();
     }
+    // Sorting needs each distinct word once, not the look-up of them.
+    decltype(s->wordIds)().swap(s->wordIds);
     std::unique_lock<std::mutex> lock(s->m);
     s->stopped = totals.stopped || s->cancelled.load();
     s->characters = totals.characters;
