@@ -283,6 +283,8 @@ TEST_F(WebViewApi, RefusesWhatItShouldNotServe) {
       {R"({"word": "bank")", "application/json", 400, "word"},
       {R"({"word": 7})", "application/json", 400, "word"},
       {R"({"word": "bank", "context": 201})", "application/json", 400, "context"},
+      {R"({"word": "bank", "case": "yes"})", "application/json", 400, "bad request"},
+      {R"(["bank"])", "application/json", 400, "word"},
       {R"({"word": "bank", "sort": "Q1"})", "application/json", 400, "sort"},
       {json{{"word", std::string(1001, 'a')}}.dump(), "application/json", 400, "longer than 1000"},
       {json{{"word", "bank"}, {"pad", std::string(8000, 'x')}}.dump(), "application/json", 413, ""},

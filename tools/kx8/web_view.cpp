@@ -436,6 +436,18 @@ struct WebView::Impl {
       res.set_header("Cache-Control", "no-store");
       return httplib::Server::HandlerResponse::Unhandled;
     });
+    server.set_exception_handler([](const httplib::Request&, httplib::Response& res, std::exception_ptr ep) {
+      // A field of the wrong type in a request body surfaces here; it is the request's fault.
+      try {
+        std::rethrow_exception(ep);
+      } catch (const json::exception& e) {
+        Fail(res, 400, std::string("bad request: ") + e.what());
+      } catch (const std::exception& e) {
+        Fail(res, 500, e.what());
+      } catch (...) {
+        Fail(res, 500, "internal error");
+      }
+    });
     server.set_error_handler([](const httplib::Request&, httplib::Response& res) {
       if (res.body.empty()) {
         const char* why = res.status == 404 ? "not found" : res.status == 413 ? "request too large" : "bad request";
