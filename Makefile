@@ -4,13 +4,15 @@ SHELL := /bin/bash
 PREFIX ?= /usr/local
 ARGS ?= concord warranty /usr/share/common-licenses
 GENERATOR := Ninja
-PACKAGES := cmake ninja-build g++ libicu-dev libzip-dev libgtest-dev libbenchmark-dev pkg-config libcli11-dev nlohmann-json3-dev
+PACKAGES := cmake ninja-build g++ libicu-dev libzip-dev libgtest-dev libbenchmark-dev pkg-config libcli11-dev nlohmann-json3-dev libcpp-httplib-dev
+# Only for make test-web: the browser Playwright drives (Playwright itself comes from npm).
+WEB_TEST_PACKAGES := chromium
 # Only for make bench: texts to search (fortunes) and a baseline to compare with (ripgrep).
 BENCH_PACKAGES := fortunes ripgrep
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps bench-deps install-packages build test run bench install clean fuzz
+.PHONY: all deps bench-deps install-packages build test test-web run bench install clean fuzz
 
 all: build
 
@@ -37,6 +39,18 @@ test: deps
 	cmake -S . -B build/debug -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=Debug -DKX8_SANITIZE=ON
 	cmake --build build/debug -j $(JOBS)
 	cd build/debug && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure -j $(JOBS)
+
+# kx8 serve's page in a real browser: Playwright (npm, into build/web-tests) drives Debian's chromium;
+# screenshots go to build/web-view*.png. Not part of make test: it needs npm's registry once.
+test-web:
+	@$(MAKE) --no-print-directory install-packages WANTED="$(PACKAGES) $(WEB_TEST_PACKAGES)"
+	@command -v npm >/dev/null || $(MAKE) --no-print-directory install-packages WANTED="nodejs npm"
+	cmake -S . -B build/debug -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=Debug -DKX8_SANITIZE=ON
+	cmake --build build/debug -j $(JOBS) --target kx8
+	mkdir -p build/web-tests && cp tests/web/package.json build/web-tests/
+	cd build/web-tests && PLAYWRIGHT_SKIP_BROWSER_DOWNLOAD=1 npm install --no-audit --no-fund --silent
+	NODE_PATH=build/web-tests/node_modules ASAN_OPTIONS=detect_leaks=1 \
+	  node tests/web/web_view_browser_test.cjs build/debug/tools/kx8/kx8 build/web-view.png
 
 run: build
 	./build/release/tools/kx8/kx8 $(ARGS)

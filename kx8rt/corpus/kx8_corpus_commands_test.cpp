@@ -141,4 +141,23 @@ TEST_F(Kx8Commands, WordlistReadsCodePagesAndArchives) {
   EXPECT_NE(c.err.find("nothing-here.txt"), std::string::npos) << c.err;
 }
 
+TEST_F(Kx8Commands, ServeListensOnLoopbackAndStopsOnASignal) {
+  Write("t/a.txt", "a bank\n");
+  // No path, or an address it cannot listen on, is an error before anything is served.
+  EXPECT_EQ(Run("serve").status, 2);
+  const Outcome bad = Run("serve --bind 256.1.1.1 --port 0 t");
+  EXPECT_EQ(bad.status, 2);
+  EXPECT_NE(bad.err.find("cannot listen on 256.1.1.1"), std::string::npos) << bad.err;
+  EXPECT_EQ(Run("serve --codepage 12345 t").status, 2);
+  // Started on any free port, it names its address and ends cleanly (status 0) on SIGTERM.
+  const std::string out = (dir / "serve.txt").string();
+  const std::string cmd = "cd '" + dir.string() + "' && timeout --preserve-status -s TERM 2 '" + ToolPath().string() +
+                          "' serve --port 0 t >" + out + " 2>&1";
+  const int rc = std::system(cmd.c_str());
+  EXPECT_TRUE(WIFEXITED(rc) && WEXITSTATUS(rc) == 0) << rc;
+  std::ifstream in(out);
+  const std::string said((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(said.rfind("kx8 serve: http://127.0.0.1:", 0), 0u) << said;
+}
+
 }  // namespace

@@ -12,3 +12,4 @@ int CollocatesMain(int argc, char** argv);
 int ClustersMain(int argc, char** argv);
 int KeywordsMain(int argc, char** argv);
 int DispersionMain(int argc, char** argv);
+int ServeMain(int argc, char** argv);

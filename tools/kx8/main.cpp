@@ -35,6 +35,9 @@ const char* const kUsage =
     "                                   positive and negative key words: G2, p, Log Ratio, %DIFF\n"
     "  dispersion [--json] WORD PATH... hits per text and per million words, Gries' DP and Juilland's D\n"
     "      (each takes the text-choice options, --codepage and --middle; exit status 0 found, 1 none, 2 failed)\n"
+    "  serve [--port N] [--bind ADDR] [text choice, --codepage, --middle] PATH...\n"
+    "                                   a concordance of the texts to look at in a browser: sorting, colours,\n"
+    "                                   plots, word list; on 127.0.0.1:8024 unless told otherwise\n"
     "  help, --help                     this text\n";
 
 int main(int argc, char** argv) {
@@ -49,7 +52,7 @@ int main(int argc, char** argv) {
     static const Command commands[] = {
         {"concord", ConcordMain}, {"convert", ConvertMain}, {"wordlist", WordlistMain}, {"compare", CompareMain},
         {"files", FilesMain}, {"collocates", CollocatesMain}, {"clusters", ClustersMain},
-        {"keywords", KeywordsMain}, {"dispersion", DispersionMain},
+        {"keywords", KeywordsMain}, {"dispersion", DispersionMain}, {"serve", ServeMain},
     };
     for (const auto& c : commands)
       if (!std::strcmp(argv[1], c.name)) return c.run(argc - 2, argv + 2);
