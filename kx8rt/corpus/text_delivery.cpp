@@ -235,6 +235,7 @@ struct TCorpusTextSource::Impl {
   int64_t entryPos = 0;
   void* map = nullptr;
   size_t mapBytes = 0;
+  std::vector<uint8_t> head;  // an entry's first bytes, as Open read them
   void Unmap() {
     if (map) ::munmap(map, mapBytes);
     map = nullptr;
@@ -280,6 +281,14 @@ size_t TCorpusTextSource::ReadAt(int64_t at, void* buffer, size_t n) {
     return done;
   }
   Impl& im = *fImpl;
+  // An entry's first bytes, read when it was opened, are served again from memory rather than by
+  // inflating the entry anew; what lies beyond them is read on from where the entry stands.
+  if (at < static_cast<int64_t>(im.head.size()) && im.entry && im.entryPos == static_cast<int64_t>(im.head.size())) {
+    const size_t fromHead = std::min(n, im.head.size() - static_cast<size_t>(at));
+    std::memcpy(out, im.head.data() + at, fromHead);
+    if (fromHead == n) return n;
+    return fromHead + ReadAt(at + static_cast<int64_t>(fromHead), out + fromHead, n - fromHead);
+  }
   if (!im.entry || at < im.entryPos) {
     im.entry.reset();
     im.entry = std::make_unique<TZipEntryReader>(im.cache->zip, fText.entry);
@@ -359,6 +368,7 @@ bool TCorpusTextSource::Open(const TCorpusText& text, uint16_t codepage, Unicode
     std::vector<uint8_t> head(static_cast<size_t>(std::min<int64_t>(fInfo.size, kHeadBytes)));
     const size_t got = ReadAt(0, head.data(), head.size());
     head.resize(got);
+    if (text.InArchive()) fImpl->head = head;
     const uint8_t* b = head.data();
     const size_t n = head.size();
     const bool whole = static_cast<int64_t>(n) >= fInfo.size;
