@@ -4,7 +4,7 @@
 #include <atomic>
 #include <unordered_map>
 
-#include "kx8rt/containers/useful_classes_stringlist_sorts.h"
+#include "kx8rt/corpus/corpus_word_list_merging.h"
 #include "kx8rt/corpus/text_delivery.h"
 #include "kx8rt/platform/char_classes.h"
 #include "kx8rt/platform/code_pages.h"
@@ -35,15 +35,7 @@ class Tally {
     auto list = std::make_unique<TStringList>();
     list->SetCapacity(static_cast<int32_t>(fForms.size()));
     for (size_t i = 0; i < fForms.size(); ++i) list->AddInteger(fForms[i], fFreq[i]);
-    if (byFrequency) {
-      // The suite's frequency sort, descending as its word lists show it.
-      const bool saved = global_descending_sort;
-      global_descending_sort = true;
-      list->CustomSort(StringListCompare_Freq);
-      global_descending_sort = saved;
-    } else {
-      list->SetSorted(true);
-    }
+    SortCorpusWordList(*list, byFrequency);
     return list;
   }
 
