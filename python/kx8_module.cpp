@@ -385,6 +385,7 @@ TCorpusWordListOptions WordListOptionsOf(const py::dict& o) {
   w.choice = ChoiceOf(o);
   w.min_length = Opt<int32_t>(o, "min_length", 1);
   w.by_frequency = Opt<bool>(o, "by_frequency", true);
+  w.workers = Opt<int32_t>(o, "workers", 1);
   return w;
 }
 

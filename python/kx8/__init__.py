@@ -228,21 +228,23 @@ def _wordlist_frame(words, freq, tokens: int, notes: dict) -> pd.DataFrame:
     return frame
 
 
-def wordlist(paths: PathsLike, *, order: str = "frequency", min_length: int = 1, mask: str = "*",
+def wordlist(paths: PathsLike, *, order: str = "frequency", min_length: int = 1, workers: int = 1, mask: str = "*",
              recurse: bool = False, zips: bool = False, exclude_dirs: str = "", exclude_exts: str = "",
              hidden: bool = False, codepage: int = 0, middle_chars: str = "'\u2019") -> pd.DataFrame:
     """The words of the texts under ``paths`` tallied as one, case ignored: a DataFrame with word (str,
     in the form first seen), freq (int64) and percent (float64, of the tokens), by frequency (ties by
     the word) or, with ``order="alpha"``, in the language's case-blind order.  A word is what
     :func:`concord` finds as one.  ``attrs`` holds tokens, texts, texts_searched (those read), skipped
-    and problems.  Takes the text choice of :func:`concord`; ``min_length`` drops shorter words.
+    and problems.  Takes the text choice of :func:`concord`; ``min_length`` drops shorter words;
+    ``workers`` counts texts (and parts of a large file) at once, 0 for the machine's cores, with the
+    same result.
     """
     if order not in _WORDLIST_ORDERS:
         raise ValueError(f"order must be one of {sorted(_WORDLIST_ORDERS)}, not {order!r}")
     if min_length < 1:
         raise ValueError("min_length must be at least 1")
     o = _choice(mask, recurse, zips, exclude_dirs, exclude_exts, hidden, codepage, middle_chars)
-    o.update(min_length=int(min_length), by_frequency=_WORDLIST_ORDERS[order])
+    o.update(min_length=int(min_length), by_frequency=_WORDLIST_ORDERS[order], workers=int(workers))
     words, freq, notes = _wordlist(_paths(paths), o)
     for key in ("hits", "characters", "words", "stopped"):  # figures of a search, not of a count
         notes.pop(key)
