@@ -107,13 +107,14 @@ def _concordance_options(case_sensitive, max_hits, context, span, context_words,
     return o
 
 
-def _report(notes: dict) -> None:
+def _report(notes: dict, stacklevel: int) -> None:
+    """Warns of what could not be read, pointing at the caller's line (stacklevel frames up)."""
     for path, why in notes["problems"]:
-        warnings.warn(f"{path}: {why}", Kx8Warning, stacklevel=3)
+        warnings.warn(f"{path}: {why}", Kx8Warning, stacklevel=stacklevel)
     unreadable = set(notes["unreadable"])
     for name, why in notes["skipped"]:
         if name in unreadable:
-            warnings.warn(f"{name} not read: {why}", Kx8Warning, stacklevel=3)
+            warnings.warn(f"{name} not read: {why}", Kx8Warning, stacklevel=stacklevel)
 
 
 def _frame(columns: dict, notes: dict) -> pd.DataFrame:
@@ -122,7 +123,7 @@ def _frame(columns: dict, notes: dict) -> pd.DataFrame:
             columns[c] = pd.Series(columns[c], dtype=object)
     frame = pd.DataFrame(columns)
     frame.attrs.update(notes)
-    _report(notes)
+    _report(notes, 4)
     return frame
 
 
@@ -189,7 +190,7 @@ def _lines(stream) -> Iterator[Hit]:
             if columns is None:
                 break
             yield from map(Hit._make, zip(*(columns[c] for c in CONCORDANCE_COLUMNS)))
-        _report(stream.notes())
+        _report(stream.notes(), 3)
     finally:
         stream.close()
 
@@ -248,7 +249,7 @@ def wordlist(paths: PathsLike, *, order: str = "frequency", min_length: int = 1,
     words, freq, notes = _wordlist(_paths(paths), o)
     for key in ("hits", "characters", "words", "stopped"):  # figures of a search, not of a count
         notes.pop(key)
-    _report(notes)
+    _report(notes, 3)
     frame = _wordlist_frame(words, freq, notes.pop("tokens"), notes)
     frame.attrs["order"] = order
     return frame

@@ -157,6 +157,23 @@ def test_bad_arguments_raise(corpus, call, error, message):
         call(corpus)
 
 
+@pytest.mark.parametrize(
+    "call",
+    [
+        lambda paths: len(kx8.concord("bank", paths)),
+        lambda paths: len(list(kx8.iconcord("bank", paths))),
+        lambda paths: kx8.wordlist(paths).attrs["tokens"] and len(kx8.wordlist(paths)),
+    ],
+    ids=["concord", "iconcord", "wordlist"],
+)
+def test_what_cannot_be_read_is_warned_of_and_the_rest_still_read(corpus, call):
+    bad = corpus / "bad.zip"
+    bad.write_bytes(b"PK\x03\x04 not an archive")
+    with pytest.warns(kx8.Kx8Warning, match="bad.zip") as caught:
+        assert call([bad, corpus / "a.txt"]) > 0
+    assert caught[0].filename == __file__  # pointing at the caller's line
+
+
 def test_kx8error_is_an_exception_of_the_package():
     assert issubclass(kx8.Kx8Error, Exception)
     assert kx8.Kx8Error.__module__ == "kx8"
