@@ -4,15 +4,20 @@ SHELL := /bin/bash
 PREFIX ?= /usr/local
 ARGS ?= concord warranty /usr/share/common-licenses
 GENERATOR := Ninja
-PACKAGES := cmake ninja-build g++ libicu-dev libzip-dev libgtest-dev libbenchmark-dev pkg-config libcli11-dev nlohmann-json3-dev libcpp-httplib-dev
+PACKAGES := cmake ninja-build g++ libicu-dev libzip-dev libgtest-dev libbenchmark-dev pkg-config libcli11-dev nlohmann-json3-dev \
+  libcpp-httplib-dev pybind11-dev python3-pybind11 python3-pandas python3-pytest python3-dask python3-distributed
 # Only for make test-web: the browser Playwright drives (Playwright itself comes from npm).
 WEB_TEST_PACKAGES := chromium
 # Only for make bench: texts to search (fortunes) and a baseline to compare with (ripgrep).
 BENCH_PACKAGES := fortunes ripgrep
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+# The interpreter the Python module is built for: the first python3 that has Debian's pandas (a pyenv or
+# venv python3 earlier on PATH may not).
+PYTHON ?= $(shell for p in python3 /usr/bin/python3; do $$p -c "import pandas" 2>/dev/null && { command -v $$p; break; }; done)
+PYTHON_FLAGS = -DKX8_BUILD_PYTHON=ON $(if $(PYTHON),-DPython3_EXECUTABLE=$(PYTHON))
 
-.PHONY: all deps bench-deps install-packages build test test-web run bench install clean fuzz
+.PHONY: all deps bench-deps install-packages build python test test-web run bench install clean fuzz
 
 all: build
 
@@ -35,8 +40,14 @@ build: deps
 	cmake -S . -B build/release -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=Release -DKX8_BUILD_TESTS=OFF
 	cmake --build build/release -j $(JOBS)
 
+# The Python package kx8, built in build/release/python (import it with PYTHONPATH=build/release/python).
+python: deps
+	cmake -S . -B build/release -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=Release -DKX8_BUILD_TESTS=OFF $(PYTHON_FLAGS)
+	cmake --build build/release -j $(JOBS) --target python
+	@echo "kx8 built: PYTHONPATH=$(CURDIR)/build/release/python $(PYTHON) -c 'import kx8'"
+
 test: deps
-	cmake -S . -B build/debug -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=Debug -DKX8_SANITIZE=ON
+	cmake -S . -B build/debug -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=Debug -DKX8_SANITIZE=ON $(PYTHON_FLAGS)
 	cmake --build build/debug -j $(JOBS)
 	cd build/debug && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure -j $(JOBS)
 
@@ -56,9 +67,11 @@ run: build
 	./build/release/tools/kx8/kx8 $(ARGS)
 
 bench: bench-deps
-	cmake -S . -B build/bench -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=Release -DKX8_BUILD_TESTS=OFF -DKX8_BUILD_BENCH=ON
+	cmake -S . -B build/bench -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=Release -DKX8_BUILD_TESTS=OFF -DKX8_BUILD_BENCH=ON $(PYTHON_FLAGS)
 	cmake --build build/bench -j $(JOBS)
 	@for b in build/bench/*_bench; do echo "== $$b"; $$b || exit 1; done
+	@if ls build/bench/python/kx8/_kx8*.so >/dev/null 2>&1; then \
+	  echo "== bench/python_bench.py"; PYTHONPATH=build/bench/python $(PYTHON) bench/python_bench.py || exit 1; fi
 
 fuzz: deps
 	cmake -S . -B build/fuzz -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ \

@@ -283,6 +283,56 @@ TEST_F(Concordance, NamesThatAreNoUtf8AreRead) {
   EXPECT_EQ(Utf16ToNativeName(c.Texts()[0].full_name), (dir / "names" / name).string());
 }
 
+// A text handed over in memory is searched exactly as the same text in a file: positions, numbers and
+// contexts across chunks and workers, characters beyond the first plane, zero units read as spaces.
+TEST_F(Concordance, TextHeldInMemoryIsSearchedAsItsFileIs) {
+  const std::string prose = Prose(40);
+  const std::string file = Write("prose.txt", prose);
+  TConcordanceOptions o;
+  o.search_word = u"bank*";
+  o.chunk_units = 512;
+  const Result fromFile = Run(o, {file});
+  ASSERT_GT(fromFile.lines.size(), 100u);
+  for (const int32_t workers : {1, 3}) {
+    o.workers = workers;
+    TConcordancer c(o);
+    std::vector<Line> lines;
+    const auto totals = c.RunTexts({HeldCorpusText(u"held", std::make_shared<const UnicodeString>(Utf8ToUtf16(prose)))},
+                                   [&](const TConcordanceHit& h) {
+                                     lines.push_back({h.text, h.pos, h.word, h.sentence, h.paragraph,
+                                                      static_cast<int>(h.percent * 10), std::u16string(h.left),
+                                                      std::u16string(h.node), std::u16string(h.right)});
+                                   },
+                                   nullptr);
+    EXPECT_EQ(lines, fromFile.lines) << workers << " workers";
+    EXPECT_EQ(totals.characters, fromFile.totals.characters);
+    EXPECT_EQ(totals.words, fromFile.totals.words);
+    EXPECT_EQ(c.Texts()[0].full_name, u"held");
+  }
+
+  // Zero units do not end the text; an empty text is searched and has no hits.
+  o.workers = 1;
+  TConcordancer c(o);
+  std::vector<int64_t> at;
+  std::vector<std::u16string> right;
+  c.RunTexts({HeldCorpusText(u"zeros", std::make_shared<const UnicodeString>(u"bank\0x\0bank", 11))},
+             [&](const TConcordanceHit& h) {
+               at.push_back(h.pos);
+               right.emplace_back(h.right);
+             },
+             nullptr);
+  EXPECT_EQ(at, (std::vector<int64_t>{0, 7}));
+  ASSERT_FALSE(right.empty());
+  EXPECT_EQ(right[0].substr(0, 3), u" x ");
+  std::vector<TConcordanceTextSummary> summaries;
+  const auto none = c.RunTexts({HeldCorpusText(u"empty", std::make_shared<const UnicodeString>())},
+                               [&](const TConcordanceHit&) { ADD_FAILURE() << "a hit in an empty text"; },
+                               [&](const TConcordanceTextSummary& s) { summaries.push_back(s); });
+  EXPECT_EQ(none.hits, 0);
+  ASSERT_EQ(summaries.size(), 1u);
+  EXPECT_TRUE(summaries[0].searched);
+}
+
 TEST(ConcordanceOptions, BadOptionsAreRefusedUpFront) {
   TConcordanceOptions o;
   EXPECT_THROW(TConcordancer{o}, Exception);  // nothing to search for

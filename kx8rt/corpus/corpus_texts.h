@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include "kx8rt/containers/search_recs.h"
@@ -28,8 +29,22 @@ struct TCorpusText {
   int32_t entry = -1;       // 0-based entry index within the archive, -1 for a plain file
   int64_t size = 0;         // bytes (uncompressed for an entry)
   TMySearchRec rec;         // what the walk found (name, date, attributes)
+  // The text itself when a caller hands it over in memory (a string of a script, a pasted text) rather
+  // than naming a file; read from here with no file behind it.
+  std::shared_ptr<const UnicodeString> held;
   bool InArchive() const { return entry >= 0; }
 };
+
+// A text given in memory, to be searched or counted like a file called name.
+inline TCorpusText HeldCorpusText(const UnicodeString& name, std::shared_ptr<const UnicodeString> text) {
+  TCorpusText t;
+  t.full_name = name;
+  t.size = text ? static_cast<int64_t>(text->size()) * 2 : 0;
+  t.rec.ShortName = name;
+  t.rec.Size64 = t.size;
+  t.held = std::move(text);
+  return t;
+}
 
 // Told of a path that could not be taken whole, with the reason.
 using TCorpusProblemEvent = std::function<void(const UnicodeString& path, const UnicodeString& reason)>;

@@ -2,9 +2,12 @@
 
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 #include <unordered_map>
 
-#include "kx8rt/containers/useful_classes_stringlist_sorts.h"
+#include "kx8rt/corpus/corpus_word_list_merging.h"
 #include "kx8rt/corpus/text_delivery.h"
 #include "kx8rt/platform/char_classes.h"
 #include "kx8rt/platform/code_pages.h"
@@ -16,41 +19,98 @@ namespace kx8 {
 
 namespace {
 
-// A tally keyed by the upper-cased word, keeping the form first seen.
+// A tally keyed by the upper-cased word, keeping the form first seen. Counting is a look-up a token,
+// so the table is open-addressed over the keys' hashes (no node or key copy a token), and 7-bit words,
+// most of most corpora, are upper-cased, hashed and compared without the Unicode tables (which were
+// most of the cost of a count).
 class Tally {
  public:
+  Tally() : fSlots(1 << 10, 0) {}
   void Add(std::u16string_view word) {
-    fKey.assign(word);
-    fKey = ToUpper(fKey);
-    const auto it = fIndex.find(fKey);
-    if (it != fIndex.end()) {
-      ++fFreq[it->second];
-      return;
+    const size_t n = word.size();
+    uint64_t h = kHashStart;
+    size_t i = 0;
+    for (; i < n && word[i] < 0x80; ++i) h = (h ^ Fold7(word[i])) * kHashStep;
+    if (i == n) {
+      // A 7-bit word is compared with the keys as it is, folded on the fly: no key is made unless it
+      // is new.
+      h ^= h >> 29;
+      const size_t mask = fSlots.size() - 1;
+      for (size_t s = h & mask;; s = (s + 1) & mask) {
+        const uint32_t at = fSlots[s];
+        if (at == 0) break;
+        if (fHashes[at - 1] == h && SameFolded7(fKeys[at - 1], word)) {
+          ++fFreq[at - 1];
+          return;
+        }
+      }
+      fKey.resize(n);
+      for (size_t k = 0; k < n; ++k) fKey[k] = Fold7(word[k]);
+    } else {
+      fKey = ToUpper(word);
+      h = kHashStart;
+      for (const char16_t c : fKey) h = (h ^ c) * kHashStep;
+      h ^= h >> 29;
     }
-    fIndex.emplace(fKey, fForms.size());
-    fForms.emplace_back(word);
-    fFreq.push_back(1);
+    Insert(h, fKey, word, 1);
+  }
+  // Adds another tally's counts, its types in the order it met them (so that a text counted in parts,
+  // merged in order, keeps the form first seen).
+  void Merge(const Tally& other) {
+    for (size_t k = 0; k < other.fForms.size(); ++k) Insert(other.fHashes[k], other.fKeys[k], other.fForms[k], other.fFreq[k]);
   }
   std::unique_ptr<TStringList> List(bool byFrequency) const {
     auto list = std::make_unique<TStringList>();
     list->SetCapacity(static_cast<int32_t>(fForms.size()));
     for (size_t i = 0; i < fForms.size(); ++i) list->AddInteger(fForms[i], fFreq[i]);
-    if (byFrequency) {
-      // The suite's frequency sort, descending as its word lists show it.
-      const bool saved = global_descending_sort;
-      global_descending_sort = true;
-      list->CustomSort(StringListCompare_Freq);
-      global_descending_sort = saved;
-    } else {
-      list->SetSorted(true);
-    }
+    SortCorpusWordList(*list, byFrequency);
     return list;
   }
 
  private:
+  void Insert(uint64_t h, const UnicodeString& key, std::u16string_view form, int64_t count) {
+    const size_t mask = fSlots.size() - 1;
+    for (size_t s = h & mask;; s = (s + 1) & mask) {
+      const uint32_t at = fSlots[s];
+      if (at == 0) {
+        fSlots[s] = static_cast<uint32_t>(fForms.size() + 1);
+        fHashes.push_back(h);
+        fKeys.push_back(key);
+        fForms.emplace_back(form);
+        fFreq.push_back(count);
+        if (fForms.size() * 2 > fSlots.size()) Grow();
+        return;
+      }
+      if (fHashes[at - 1] == h && fKeys[at - 1] == key) {
+        fFreq[at - 1] += count;
+        return;
+      }
+    }
+  }
+  // A 7-bit character upper-cased, as the Unicode tables would.
+  static char16_t Fold7(char16_t c) { return static_cast<char16_t>(c - (static_cast<char16_t>(c - u'a') < 26 ? 0x20 : 0)); }
+  static bool SameFolded7(const UnicodeString& key, std::u16string_view word) {
+    if (key.size() != word.size()) return false;
+    for (size_t k = 0; k < word.size(); ++k)
+      if (key[k] != Fold7(word[k])) return false;
+    return true;
+  }
+  // FNV-1a over the code units.
+  static constexpr uint64_t kHashStart = 0xcbf29ce484222325ULL, kHashStep = 0x100000001b3ULL;
+  void Grow() {
+    std::vector<uint32_t> slots(fSlots.size() * 2, 0);
+    const size_t mask = slots.size() - 1;
+    for (size_t k = 0; k < fHashes.size(); ++k) {
+      size_t s = fHashes[k] & mask;
+      while (slots[s] != 0) s = (s + 1) & mask;
+      slots[s] = static_cast<uint32_t>(k + 1);
+    }
+    fSlots.swap(slots);
+  }
   UnicodeString fKey;
-  std::unordered_map<UnicodeString, size_t> fIndex;
-  std::vector<UnicodeString> fForms;
+  std::vector<uint32_t> fSlots;  // 1 + index of the type, 0 for a free slot; at most half full
+  std::vector<uint64_t> fHashes;
+  std::vector<UnicodeString> fKeys, fForms;
   std::vector<int64_t> fFreq;
 };
 
@@ -109,6 +169,114 @@ void ForEachCorpusWord(std::u16string_view text, const TCorpusWordRule& rule,
           [&](const char16_t*, size_t length, int32_t start) { onWord(static_cast<size_t>(start), length); });
 }
 
+namespace {
+
+// One piece of counting: a whole text, or one byte range of a large plain file split among workers.
+struct WordListItem {
+  size_t text = 0;
+  int32_t part = 0, parts = 1;
+  int64_t from = -1, to = 0;  // owned bytes of a part
+  TCorpusTextInfo info;       // as the planner measured it, for parts
+};
+
+// A counter for one thread: its reader, buffers and archive cache.
+class WordCounter {
+ public:
+  explicit WordCounter(const TCorpusWordListOptions& o)
+      : fO(o), fCache(TCorpusTextSource::NewArchiveCache()), fMinLength(static_cast<size_t>(std::max(o.min_length, 1))) {
+    fRule = o.word_rule;
+    fRule.mark_tags = false;
+  }
+
+  // Counts an item's words into tally; report tells what became of it (read, or why not).
+  void Count(const TCorpusText& t, const WordListItem& item, Tally& tally, TCorpusWordListText& report) {
+    TCorpusTextSource source;
+    source.SetArchiveCache(fCache.get());
+    if (!source.Open(t, fO.codepage, report.skipped_because)) {
+      report.unreadable = source.ReadFailed();
+      return;
+    }
+    try {
+      TCorpusTextInfo info = source.Info();
+      if (item.parts > 1) {
+        info = item.info;
+      } else if (info.units < 0) {
+        source.Measure();
+        info = source.Info();
+      }
+      report.format = info.format;
+      fReader.ForEach(source, info, item.parts > 1 ? item.from : -1, item.to, fO.chunk_units, fO.margin_units, nullptr,
+                      [&](const TCorpusWindow& w) {
+                        if (fTypes.size() < static_cast<size_t>(w.length) + 2) fTypes.resize(static_cast<size_t>(w.length) + 2);
+                        GetStringTypeExNT2000(true, LOCALE_DEFAULT_LCID, CT_CTYPE1, w.text, w.length, fTypes.data());
+                        ApplyCorpusWordRule(w.text, fTypes.data(), w.length, fRule);
+                        WordsOf(w.text, fTypes.data(), w.length, w.own_from, w.own_to,
+                                [&](const char16_t* word, size_t length, int32_t) {
+                                  if (length < fMinLength) return;
+                                  ++report.tokens;
+                                  tally.Add({word, length});
+                                });
+                      });
+      report.read = true;
+    } catch (const std::exception& e) {
+      report.read = false;
+      report.skipped_because = Utf8ToUtf16(e.what());
+      report.unreadable = true;
+    }
+  }
+
+ private:
+  const TCorpusWordListOptions& fO;
+  std::unique_ptr<TCorpusTextSource::ArchiveCache> fCache;
+  TCorpusWindowReader fReader;
+  std::vector<uint16_t> fTypes;
+  TCorpusWordRule fRule;
+  size_t fMinLength;
+};
+
+// The items of a run: a large plain file in UTF-8, UTF-16 or a one-byte code page is split into parts of
+// partBytes (or twice that for UTF-16) so that several workers share it.
+std::vector<WordListItem> PlanWordListItems(const std::vector<TCorpusText>& texts, uint16_t codepage, int64_t partBytes) {
+  std::vector<WordListItem> items;
+  for (size_t i = 0; i < texts.size(); ++i) {
+    WordListItem item;
+    item.text = i;
+    const TCorpusText& t = texts[i];
+    if (!t.InArchive() && !t.held && t.size > 2 * partBytes) {
+      TCorpusTextSource source;
+      UnicodeString note;
+      if (source.Open(t, codepage, note)) {
+        try {
+          source.Measure();
+          const TCorpusTextInfo& info = source.Info();
+          if (info.encoding == ce_utf8 || info.encoding == ce_ansi || info.encoding == ce_utf16le ||
+              info.encoding == ce_utf16be) {
+            const int64_t step = partBytes * (info.encoding == ce_utf8 || info.encoding == ce_ansi ? 1 : 2);
+            const int64_t first = info.signature_bytes;
+            const int64_t parts = std::max<int64_t>(1, (info.size - first + step - 1) / step);
+            for (int64_t k = 0; k < parts; ++k) {
+              WordListItem part = item;
+              part.part = static_cast<int32_t>(k);
+              part.parts = static_cast<int32_t>(parts);
+              part.from = first + k * step;
+              part.to = std::min(info.size, first + (k + 1) * step);
+              part.info = info;
+              items.push_back(part);
+            }
+            continue;
+          }
+        } catch (const std::exception&) {
+          // Left whole: the worker reading it reports the problem.
+        }
+      }
+    }
+    items.push_back(item);
+  }
+  return items;
+}
+
+}  // namespace
+
 TCorpusWordListResult CorpusWordList(const std::vector<UnicodeString>& paths, const TCorpusWordListOptions& options,
                                      const std::function<void(const TCorpusWordListText&)>& onText,
                                      const TCorpusProblemEvent& onProblem) {
@@ -121,48 +289,96 @@ TCorpusWordListResult CorpusWordList(const std::vector<UnicodeString>& paths, co
   });
   result.texts = static_cast<int64_t>(texts.size());
   Tally tally;
-  TCorpusWindowReader reader;
-  auto cache = TCorpusTextSource::NewArchiveCache();
-  std::vector<uint16_t> types;
-  TCorpusWordRule rule = options.word_rule;
-  rule.mark_tags = false;
-  const size_t minLength = static_cast<size_t>(std::max(options.min_length, 1));
-  for (const TCorpusText& t : texts) {
-    TCorpusWordListText report;
-    report.name = t.full_name;
-    TCorpusTextSource source;
-    source.SetArchiveCache(cache.get());
-    if (!source.Open(t, options.codepage, report.skipped_because)) {
-      report.unreadable = source.ReadFailed();
-      ++result.texts_skipped;
-      if (onText) onText(report);
-      continue;
-    }
-    try {
-      if (source.Info().units < 0) source.Measure();
-      report.format = source.Info().format;
-      reader.ForEach(source, source.Info(), -1, 0, options.chunk_units, options.margin_units, nullptr,
-                     [&](const TCorpusWindow& w) {
-                       if (types.size() < static_cast<size_t>(w.length) + 2) types.resize(static_cast<size_t>(w.length) + 2);
-                       GetStringTypeExNT2000(true, LOCALE_DEFAULT_LCID, CT_CTYPE1, w.text, w.length, types.data());
-                       ApplyCorpusWordRule(w.text, types.data(), w.length, rule);
-                       WordsOf(w.text, types.data(), w.length, w.own_from, w.own_to,
-                               [&](const char16_t* word, size_t length, int32_t) {
-                                 if (length < minLength) return;
-                                 ++report.tokens;
-                                 tally.Add({word, length});
-                               });
-                     });
-      report.read = true;
+  auto finish = [&](TCorpusWordListText& report) {
+    if (report.read) {
       ++result.texts_read;
       result.tokens += report.tokens;
-    } catch (const std::exception& e) {
-      report.skipped_because = Utf8ToUtf16(e.what());
-      report.unreadable = true;
+    } else {
       ++result.texts_skipped;
     }
     if (onText) onText(report);
+  };
+  int32_t workers = options.workers > 0 ? options.workers : static_cast<int32_t>(std::max(1u, std::thread::hardware_concurrency()));
+  workers = std::min<int32_t>(workers, 64);
+
+  if (workers == 1) {
+    WordCounter counter(options);
+    for (size_t i = 0; i < texts.size(); ++i) {
+      TCorpusWordListText report;
+      report.name = texts[i].full_name;
+      WordListItem item;
+      item.text = i;
+      counter.Count(texts[i], item, tally, report);
+      finish(report);
+    }
+    result.list = tally.List(options.by_frequency);
+    return result;
   }
+
+  // Several counters: each item is counted into a tally of its own, and the tallies are merged here in
+  // the items' order, so that the list (forms first seen included) is the one a single counter makes.
+  const std::vector<WordListItem> items =
+      PlanWordListItems(texts, options.codepage, std::max<int64_t>(int64_t{options.chunk_units}, 256));
+  struct Slot {
+    bool ready = false;
+    Tally tally;
+    TCorpusWordListText report;
+  };
+  std::vector<std::unique_ptr<Slot>> slots(items.size());
+  std::mutex lock;
+  std::condition_variable readyCv, roomCv;
+  size_t next = 0, consumed = 0;
+  const size_t ahead = static_cast<size_t>(workers) * 2 + 2;  // items counted but not yet merged, at most
+  auto work = [&] {
+    WordCounter counter(options);
+    for (;;) {
+      size_t mine;
+      {
+        std::unique_lock<std::mutex> g(lock);
+        roomCv.wait(g, [&] { return next >= items.size() || next < consumed + ahead; });
+        if (next >= items.size()) return;
+        mine = next++;
+      }
+      auto slot = std::make_unique<Slot>();
+      const WordListItem& item = items[mine];
+      slot->report.name = texts[item.text].full_name;
+      counter.Count(texts[item.text], item, slot->tally, slot->report);
+      {
+        std::lock_guard<std::mutex> g(lock);
+        slot->ready = true;
+        slots[mine] = std::move(slot);
+      }
+      readyCv.notify_all();
+    }
+  };
+  std::vector<std::thread> pool;
+  for (int32_t w = 0; w < workers; ++w) pool.emplace_back(work);
+  TCorpusWordListText textReport;
+  for (size_t i = 0; i < items.size(); ++i) {
+    std::unique_ptr<Slot> slot;
+    {
+      std::unique_lock<std::mutex> g(lock);
+      readyCv.wait(g, [&] { return slots[i] && slots[i]->ready; });
+      slot = std::move(slots[i]);
+      consumed = i + 1;
+    }
+    roomCv.notify_all();
+    const WordListItem& item = items[i];
+    tally.Merge(slot->tally);
+    if (item.part == 0) {
+      textReport = std::move(slot->report);
+    } else {
+      textReport.tokens += slot->report.tokens;
+      if (!slot->report.read && textReport.read) {
+        // A part that could not be read spoils the text, as an error half-way through a single read does.
+        textReport.read = false;
+        textReport.unreadable = true;
+        textReport.skipped_because = slot->report.skipped_because;
+      }
+    }
+    if (item.part + 1 == item.parts) finish(textReport);
+  }
+  for (auto& t : pool) t.join();
   result.list = tally.List(options.by_frequency);
   return result;
 }

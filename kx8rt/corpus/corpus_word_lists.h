@@ -21,6 +21,7 @@ struct TCorpusWordListOptions {
   TCorpusTextChoice choice;
   int32_t min_length = 1;     // shorter words are not counted
   bool by_frequency = true;   // else in the list's own (case-blind, collated) order
+  int32_t workers = 1;        // texts (and parts of a large plain file) counted at once; 0: the machine's cores
   int32_t chunk_units = 4 << 20;
   int32_t margin_units = 4 << 10;  // a word longer than this at a chunk's edge is cut there
 };

@@ -99,6 +99,45 @@ TEST_F(CorpusWordLists, FrequencyEqualsTheConcordanceHits) {
   }
 }
 
+// Several workers, each counting texts and parts of a large file of its own, give the list one worker
+// gives: the same forms (the first seen), frequencies, order and text reports.
+TEST_F(CorpusWordLists, AnyNumberOfWorkersGivesTheSameList) {
+  std::string prose;
+  for (int i = 0; i < 400; ++i)
+    prose += "Der Hund l\xC3\xA4uft. der HUND \xF0\x9F\x98\x80 don't " + std::to_string(i % 37) + " \xCE\xA4\xCE\xB7\xCF\x82\n";
+  const UnicodeString wide = Utf8ToUtf16("Hund " + prose);
+  std::string utf16 = "\xFF\xFE";
+  for (const char16_t c : wide) utf16 += std::string{static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
+  const std::vector<UnicodeString> paths = {Utf8ToUtf16(Write("big.txt", prose)), Utf8ToUtf16(Write("small.txt", "hund\n")),
+                                            Utf8ToUtf16(Write("wide.txt", utf16)), Utf8ToUtf16(Write("empty.txt", ""))};
+  auto run = [&](int32_t workers, std::vector<std::string>& reports) {
+    TCorpusWordListOptions o;
+    o.workers = workers;
+    o.chunk_units = 700;  // many parts, their edges inside words
+    o.margin_units = 64;
+    return CorpusWordList(paths, o, [&](const TCorpusWordListText& t) {
+      reports.push_back(Utf16ToUtf8(t.name) + (t.read ? " read " : " skipped ") + std::to_string(t.tokens));
+    }, nullptr);
+  };
+  std::vector<std::string> oneReports;
+  const auto one = run(1, oneReports);
+  ASSERT_GT(one.tokens, 3000);
+  for (const int32_t workers : {2, 5}) {
+    std::vector<std::string> reports;
+    const auto many = run(workers, reports);
+    ASSERT_EQ(many.list->Count(), one.list->Count()) << workers;
+    for (int32_t i = 0; i < one.list->Count(); ++i) {
+      EXPECT_EQ(many.list->StoredString(i), one.list->StoredString(i)) << workers << " workers, line " << i;
+      EXPECT_EQ(many.list->Integers(i), one.list->Integers(i)) << workers << " workers, line " << i;
+    }
+    EXPECT_EQ(many.tokens, one.tokens);
+    EXPECT_EQ(reports, oneReports);
+  }
+  // The form first seen is the big text's, though the small one is counted by another worker.
+  EXPECT_EQ(Freqs(one).at("HUND"), 400 * 2 + 1 + (1 + 400 * 2));
+  EXPECT_EQ(one.list->StoredString(one.list->IndexOf(u"Hund")), u"Hund");
+}
+
 TEST(CorpusWordListsCompare, FirstDifferingWord) {
   TStringList a, b;
   a.AddInteger(u"the", 5);

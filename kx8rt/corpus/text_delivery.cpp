@@ -315,10 +315,26 @@ bool TCorpusTextSource::Open(const TCorpusText& text, uint16_t codepage, Unicode
   fText = text;
   fInfo = TCorpusTextInfo{};
   fDocument.clear();
+  fHeld.reset();
   note.clear();
   fReadFailed = false;
   fImpl = std::make_unique<Impl>();
   fInfo.codepage = codepage ? codepage : static_cast<uint16_t>(GetACP());
+  if (text.held) {
+    // Taken as it is, shared rather than copied; only a text holding zero units is copied, so that
+    // they are read as spaces as in every other text.
+    if (text.held->find(u'\0') == UnicodeString::npos) {
+      fHeld = text.held;
+    } else {
+      fDocument = *text.held;
+      for (auto& c : fDocument)
+        if (c == 0) c = u' ';
+    }
+    fInfo.format = fc_UTF16, fInfo.encoding = ce_document;
+    fInfo.units = static_cast<int64_t>(text.held->size());
+    fInfo.size = fInfo.units * 2;
+    return true;
+  }
   try {
     if (text.InArchive()) {
       ArchiveCache* cache = fCache;

@@ -78,8 +78,8 @@ class TCorpusTextSource {
   // Sets Info().encoding, format and units.
   void Measure();
 
-  // A word-processor document's whole text (ce_document only).
-  const UnicodeString& DocumentText() const { return fDocument; }
+  // A word-processor document's whole text, or a text held in memory (ce_document only).
+  const UnicodeString& DocumentText() const { return fHeld ? *fHeld : fDocument; }
 
   // Maps archives kept open between texts, so that the entries of one archive do not each open it anew.
   // Shared by the sources of one thread.
@@ -96,6 +96,7 @@ class TCorpusTextSource {
   TCorpusText fText;
   TCorpusTextInfo fInfo;
   UnicodeString fDocument;
+  std::shared_ptr<const UnicodeString> fHeld;
   ArchiveCache* fCache = nullptr;
   bool fReadFailed = false;
 };
