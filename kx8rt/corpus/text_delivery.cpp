@@ -24,6 +24,8 @@ namespace {
 
 constexpr size_t kHeadBytes = 64 * 1024;
 constexpr size_t kMeasurePiece = 1 << 20;
+// Windows of at least this many bytes are mapped rather than read.
+constexpr size_t kMapAtLeast = 512 * 1024;
 // An entry that expands more than this many times and past kBombSize is taken for a decompression bomb.
 constexpr int64_t kBombRatio = 100;
 constexpr int64_t kBombSize = int64_t{64} << 20;
@@ -57,6 +59,14 @@ size_t CompleteUtf8(const uint8_t* p, size_t n) {
     return n;
   }
   return n;
+}
+
+// Bytes with no zero among them that are well-formed UTF-8 (7-bit text included) are 8-bit text: the
+// statistical test of UTF-16, costly on every even-sized file, is kept for the rest.
+bool LooksLikeEightBitText(const uint8_t* p, size_t n) {
+  if (std::memchr(p, 0, n) != nullptr) return false;
+  // The head may end inside a character.
+  return IsValidUTF8(p, CompleteUtf8(p, n));
 }
 
 }  // namespace
@@ -417,7 +427,8 @@ bool TCorpusTextSource::Open(const TCorpusText& text, uint16_t codepage, Unicode
       return false;
     } else if (StartsWith(b, n, "\xEF\xBB\xBF", 3)) {
       fInfo.format = fc_UTF8, fInfo.encoding = ce_utf8, fInfo.signature_bytes = 3;
-    } else if (n >= 4 && fInfo.size % 2 == 0 && IsTextUnicode(b, static_cast<int32_t>(n), nullptr)) {
+    } else if (n >= 4 && fInfo.size % 2 == 0 && !LooksLikeEightBitText(b, n) &&
+               IsTextUnicode(b, static_cast<int32_t>(n), nullptr)) {
       // The statistical test of the first bytes decides as well as the whole would.
       fInfo.format = fc_UTF16, fInfo.encoding = ce_utf16le;
     } else if (std::memchr(b, 0, n) != nullptr) {
@@ -552,8 +563,10 @@ void TCorpusWindowReader::Reserve(size_t units) {
 
 const uint8_t* TCorpusWindowReader::ReadBytes(TCorpusTextSource& source, int64_t W0, int64_t W1) {
   const auto need = static_cast<size_t>(W1 - W0);
-  if (source.Info().seekable) {
-    // A plain file is looked at where it lies: no copy of its bytes.
+  if (source.Info().seekable && need >= kMapAtLeast) {
+    // A large window of a plain file is looked at where it lies: no copy of its bytes. Small ones are
+    // read: mapping and unmapping a page or two costs more, and with several workers every unmapping
+    // interrupts the other processors.
     if (const uint8_t* mapped = source.MapAt(W0, need)) {
       fBytesFrom = W0;
       fBytesTo = W1;
