@@ -135,6 +135,16 @@ TEST_F(Kx8Commands, WordlistReadsCodePagesAndArchives) {
   const Outcome h = Run("wordlist --json hi.txt");
   EXPECT_NE(h.out.find("\"tokens\":3"), std::string::npos) << h.out;
   EXPECT_EQ(Run("concord --count \"l'installation\" hi.txt").out, "hi.txt:1\ntotal:1\n");
+  // compare says what each percentage is of, in its output and its help.
+  Write("a.txt", "one two two three\n");
+  Write("b.txt", "two three three three four\n");
+  const Outcome cmp = Run("compare a.txt b.txt");
+  EXPECT_EQ(cmp.status, 0);
+  EXPECT_NE(cmp.out.find("% of the types of both"), std::string::npos) << cmp.out;
+  EXPECT_NE(cmp.out.find("% of the tokens of both"), std::string::npos) << cmp.out;
+  const Outcome help = Run("compare --help");
+  EXPECT_NE(help.out.find("can pass 100%"), std::string::npos) << help.out;
+  EXPECT_NE(help.out.find("swapping"), std::string::npos) << help.out;
   // compare refuses a side it cannot read rather than comparing with nothing.
   const Outcome c = Run("compare latin.txt nothing-here.txt");
   EXPECT_EQ(c.status, 2);

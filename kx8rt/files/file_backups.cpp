@@ -44,14 +44,13 @@ UnicodeString BackupFileNameOf(const UnicodeString& fname) { return ChangeExt(fn
 bool CopyAFileWithBackup(const UnicodeString& fname) { return CopyFileOver(fname, BackupFileNameOf(fname)); }
 
 bool DeleteFileKeepingBackup(const UnicodeString& fname) {
-  if (!IsFile(fname)) return false;
-  CopyAFileWithBackup(fname);
+  // Without its backup the file is not deleted: nothing may be lost.
+  if (!IsFile(fname) || !CopyAFileWithBackup(fname)) return false;
   return ::unlink(N(fname).c_str()) == 0;
 }
 
 bool EmptyFileKeepingBackup(const UnicodeString& fname) {
-  if (!IsFile(fname)) return false;
-  CopyAFileWithBackup(fname);
+  if (!IsFile(fname) || !CopyAFileWithBackup(fname)) return false;
   try {
     WriteNewFile(fname, "\xFF\xFE");
   } catch (const Exception&) {
@@ -61,7 +60,8 @@ bool EmptyFileKeepingBackup(const UnicodeString& fname) {
 }
 
 bool InsertIntoFileW(const UnicodeString& fname, const UnicodeString& s, bool makeBackup, uint32_t pos) {
-  if (makeBackup) CopyAFileWithBackup(fname);
+  // A backup that cannot be made stops the edit: the file is left as it was.
+  if (makeBackup && IsFile(fname) && !CopyAFileWithBackup(fname)) return false;
   TKXPlainStringList list;
   list.LoadFromFile(fname, std::nullopt);  // a failure to load reaches the caller
   try {
@@ -76,7 +76,7 @@ bool InsertIntoFileW(const UnicodeString& fname, const UnicodeString& s, bool ma
 }
 
 bool InsertIntoFileA(const UnicodeString& fname, const UnicodeString& s, bool makeBackup, uint32_t pos) {
-  if (makeBackup) CopyAFileWithBackup(fname);
+  if (makeBackup && IsFile(fname) && !CopyAFileWithBackup(fname)) return false;
   TKXPlainStringList list;
   list.LoadFromFile(fname, std::nullopt);
   try {
@@ -127,7 +127,8 @@ void DeleteAllFilesOn(const UnicodeString& folder, const UnicodeString& mask, co
     }
   }
   if (removeEmptyFolders)
-    for (int32_t i = dirs.Count() - 1; i >= 1; --i) RemovedEmptyFolder(dirs[i]);  // deepest first
+    // Deepest first; a folder that is not empty is simply kept.
+    for (int32_t i = dirs.Count() - 1; i >= 1; --i) static_cast<void>(RemovedEmptyFolder(dirs[i]));
 }
 
 void DeleteAllFilesOn(const UnicodeString& folder, const UnicodeString& mask) {

@@ -81,7 +81,7 @@ UnicodeString TextFileContents(const UnicodeString& fname);
 // code page) as the bytes of a UTF-16 LE file with signature, which is what the tools write. False, with
 // out empty, for formats that are no text (zip, compound and early word-processor files) and for fewer
 // than 4 bytes of input that are not empty. fmt receives the format recognised.
-bool ConvertedBytesToUTF16LE(const uint8_t* data, size_t size, uint16_t codepage, std::string& out,
+[[nodiscard]] bool ConvertedBytesToUTF16LE(const uint8_t* data, size_t size, uint16_t codepage, std::string& out,
                              TKXFileFormat& fmt);
 
 // Whether ConvertedBytesToUTF16LE and StreamedBytesToUTF16LE convert the stream: empty, or at least 4
@@ -94,7 +94,7 @@ bool StreamIsConvertibleText(TStream& in);
 // byte proves it is not, out is cut back to the signature and the text read again in codepage. False,
 // writing nothing, when StreamIsConvertibleText is false; stream failures raise, and so does a code page
 // that is not available (EEncodingError) when 8-bit text needs it.
-bool StreamedBytesToUTF16LE(TStream& in, TStream& out, uint16_t codepage, TKXFileFormat& fmt,
+[[nodiscard]] bool StreamedBytesToUTF16LE(TStream& in, TStream& out, uint16_t codepage, TKXFileFormat& fmt,
                             int32_t chunkBytes = 256 * 1024);
 
 // The runtime's string list that also notes whether the file it loaded began with the UTF-8 signature.
@@ -109,26 +109,26 @@ class TPossiblyDodgyTextStringlist : public TStringList {
 
 // Rewrites an existing file as UTF-16 LE with signature, keeping its last-write time; 8-bit text is
 // read in codepage (0: the system code page). False when the file does not exist or cannot be rewritten.
-bool ConvertTextFileToUnicode(const UnicodeString& fname);
-bool ConvertTextFileToUnicode(const UnicodeString& fname, uint16_t codepage);
+[[nodiscard]] bool ConvertTextFileToUnicode(const UnicodeString& fname);
+[[nodiscard]] bool ConvertTextFileToUnicode(const UnicodeString& fname, uint16_t codepage);
 // Writes FF FE and s as UTF-16 LE to a new fname; false (no file) for an empty s or a failed write.
-bool SavedTextAsStream(const UnicodeString& s, const UnicodeString& fname);
+[[nodiscard]] bool SavedTextAsStream(const UnicodeString& s, const UnicodeString& fname);
 
 // ---- edits and backups ("name.bak" beside the file, overwritten) ----
 
 // The backup's name: the extension replaced by ".bak".
 UnicodeString BackupFileNameOf(const UnicodeString& fname);
 // Copies fname to its backup; false when that failed.
-bool CopyAFileWithBackup(const UnicodeString& fname);
+[[nodiscard]] bool CopyAFileWithBackup(const UnicodeString& fname);
 // Backs up and deletes an existing file; false when it does not exist or could not be deleted.
-bool DeleteFileKeepingBackup(const UnicodeString& fname);
+[[nodiscard]] bool DeleteFileKeepingBackup(const UnicodeString& fname);
 // Backs up an existing file and rewrites it as an empty UTF-16 LE file (the signature only).
-bool EmptyFileKeepingBackup(const UnicodeString& fname);
+[[nodiscard]] bool EmptyFileKeepingBackup(const UnicodeString& fname);
 // Inserts s before character pos (1-based) of the file's text and saves it as UTF-16 LE with
 // signature; a failure to load raises, other failures give false.
-bool InsertIntoFileW(const UnicodeString& fname, const UnicodeString& s, bool makeBackup, uint32_t pos);
+[[nodiscard]] bool InsertIntoFileW(const UnicodeString& fname, const UnicodeString& s, bool makeBackup, uint32_t pos);
 // As InsertIntoFileW with the runtime's insertion, saved in the encoding the file was read in.
-bool InsertIntoFileA(const UnicodeString& fname, const UnicodeString& s, bool makeBackup, uint32_t pos);
+[[nodiscard]] bool InsertIntoFileA(const UnicodeString& fname, const UnicodeString& s, bool makeBackup, uint32_t pos);
 // Asks (OK/Cancel through the message-box hook) and deletes an existing file on OK; true when deleted.
 bool OKToDeleteFile(const UnicodeString& fname);
 // Deletes every file matching mask in folder (and below when recurse) after one OK/Cancel question,
@@ -138,7 +138,7 @@ void DeleteAllFilesOn(const UnicodeString& folder, const UnicodeString& mask, co
                       bool copyFirst, bool recurse, bool removeEmptyFolders);
 void DeleteAllFilesOn(const UnicodeString& folder, const UnicodeString& mask);
 // Copies a file into the folder "KX8_TEMP" under its own folder (created when needed); false on failure.
-bool TryToCopyFileToTEMP(const UnicodeString& fname);
+[[nodiscard]] bool TryToCopyFileToTEMP(const UnicodeString& fname);
 
 // ---- placeholders ----
 
@@ -158,19 +158,19 @@ UnicodeString ProgramFolder();
 
 // ---- file dates ----
 
-bool SetFileDate(const UnicodeString& fname, TDateTime dt);
-bool SetFileDate(const UnicodeString& fname, const TYearMonthDay& ymd, int32_t hour);
-bool SetFileDate(const UnicodeString& fname, const TYearMonthDay& ymd);
-bool SetFileDate(const UnicodeString& fname, int32_t hour, int32_t day, int32_t month, int32_t year);
-bool SetFileDate(const UnicodeString& fname, int32_t day, int32_t month, int32_t year);
-bool SetFileDate(const UnicodeString& fname, const UnicodeString& day, const UnicodeString& month,
+[[nodiscard]] bool SetFileDate(const UnicodeString& fname, TDateTime dt);
+[[nodiscard]] bool SetFileDate(const UnicodeString& fname, const TYearMonthDay& ymd, int32_t hour);
+[[nodiscard]] bool SetFileDate(const UnicodeString& fname, const TYearMonthDay& ymd);
+[[nodiscard]] bool SetFileDate(const UnicodeString& fname, int32_t hour, int32_t day, int32_t month, int32_t year);
+[[nodiscard]] bool SetFileDate(const UnicodeString& fname, int32_t day, int32_t month, int32_t year);
+[[nodiscard]] bool SetFileDate(const UnicodeString& fname, const UnicodeString& day, const UnicodeString& month,
                  const UnicodeString& year);
 // "dd/mm/yyyy" with any separators; other lengths give false.
-bool SetFileDate(const UnicodeString& fname, const UnicodeString& s);
+[[nodiscard]] bool SetFileDate(const UnicodeString& fname, const UnicodeString& s);
 // The file's last-write time (local); -1 when it does not exist.
 TDateTime GetFileAge(const UnicodeString& fname);
-bool CopyDateOfFile(const UnicodeString& from, const UnicodeString& to);
-bool CopyFileRetainingDate(const UnicodeString& from, const UnicodeString& to, bool failIfExists = false);
+[[nodiscard]] bool CopyDateOfFile(const UnicodeString& from, const UnicodeString& to);
+[[nodiscard]] bool CopyFileRetainingDate(const UnicodeString& from, const UnicodeString& to, bool failIfExists = false);
 
 using TGetFilesCount = std::function<int32_t(TObject* sender)>;
 using TGetFilename = std::function<UnicodeString(TObject* sender, int32_t n)>;
@@ -248,7 +248,7 @@ bool ReadOnlyFolderW(const UnicodeString& folder);
 // True unless the folder holds an entry not beginning with ".".
 bool FolderIsEmpty(const UnicodeString& folder);
 // Removes an existing empty folder (reporting success); true in every other case.
-bool RemovedEmptyFolder(const UnicodeString& folder);
+[[nodiscard]] bool RemovedEmptyFolder(const UnicodeString& folder);
 bool DriveAndFileExist(const UnicodeString& path);
 bool DriveAndFolderExist(const UnicodeString& path);
 // For a network path ("//host/..." or on a network mount): defaultAnswer unless probe.
@@ -280,7 +280,7 @@ UnicodeString NewSubFolderFrom(const UnicodeString& folder, const UnicodeString&
 // Copies (or moves) fname, which lies below fromRoot, to the same relative place below toRoot, creating
 // the folders on the way and keeping its date; false when fname is missing or not below fromRoot, when
 // the target exists (it is never overwritten) or the copy fails.
-bool CopyOrMoveAFileRetainingDirStructure(const UnicodeString& fname, const UnicodeString& fromRoot,
+[[nodiscard]] bool CopyOrMoveAFileRetainingDirStructure(const UnicodeString& fname, const UnicodeString& fromRoot,
                                           const UnicodeString& toRoot, bool move);
 // True when proposed names the same folder as original (delimiters, "." and ".." and links resolved),
 // so that output meant for elsewhere would land among the originals.

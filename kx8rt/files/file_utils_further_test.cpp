@@ -96,7 +96,7 @@ TEST_F(FurtherFileRoutines, RemoveAllEmptyFoldersKeepsFoldersWithFiles) {
 
 TEST_F(FurtherFileRoutines, CopyOrMoveRetainsStructureAndNeverOverwrites) {
   const UnicodeString src = Put("from/sub/deeper/t.txt", "original");
-  SetFileDate(src, 1, 2, 2003);
+  ASSERT_TRUE(SetFileDate(src, 1, 2, 2003));
   const TDateTime date = GetFileAge(src);
   ASSERT_TRUE(CopyOrMoveAFileRetainingDirStructure(src, Name("from"), Name("to/new"), false));
   EXPECT_EQ(Read("to/new/sub/deeper/t.txt"), "original");

@@ -159,7 +159,7 @@ int32_t RemoveAllEmptyFolders(const UnicodeString& folder) {
   for (int32_t i = dirs->Count() - 1; i >= 1; --i) {
     MyYieldProcess();
     const UnicodeString d = (*dirs)[i];
-    RemovedEmptyFolder(d);
+    static_cast<void>(RemovedEmptyFolder(d));  // a folder that is not empty is kept
     if (!IsFolder(d)) ++removed;
   }
   return removed;
