@@ -598,39 +598,14 @@ TConcordanceTotals TConcordancer::RunTexts(std::vector<TCorpusText> texts, const
   // Several searchers: the work is planned (a large plain file split into byte ranges), taken by the
   // workers in order, and handed on here in that order.
   std::vector<WorkItem> items;
-  const int64_t partBytes = int64_t{o.chunk_units} * kChunksPerPart;
-  for (size_t i = 0; i < fTexts.size(); ++i) {
+  for (const TCorpusTextPart& p : PlanCorpusTextParts(fTexts, o.codepage, int64_t{o.chunk_units} * kChunksPerPart)) {
     WorkItem item;
-    item.text = static_cast<int32_t>(i);
-    const TCorpusText& t = fTexts[i];
-    if (!t.InArchive() && t.size > 2 * partBytes) {
-      TCorpusTextSource source;
-      UnicodeString note;
-      if (source.Open(t, o.codepage, note)) {
-        try {
-          source.Measure();
-          const TCorpusTextInfo& info = source.Info();
-          if (info.encoding == ce_utf8 || info.encoding == ce_ansi || info.encoding == ce_utf16le ||
-              info.encoding == ce_utf16be) {
-            const int64_t step = partBytes * (info.encoding == ce_utf8 || info.encoding == ce_ansi ? 1 : 2);
-            const int64_t first = info.signature_bytes;
-            const int64_t parts = std::max<int64_t>(1, (info.size - first + step - 1) / step);
-            for (int64_t k = 0; k < parts; ++k) {
-              WorkItem part = item;
-              part.part = static_cast<int32_t>(k);
-              part.parts = static_cast<int32_t>(parts);
-              part.from = first + k * step;
-              part.to = std::min(info.size, first + (k + 1) * step);
-              part.info = info;
-              items.push_back(part);
-            }
-            continue;
-          }
-        } catch (const std::exception&) {
-          // Left whole: the worker reading it reports the problem.
-        }
-      }
-    }
+    item.text = static_cast<int32_t>(p.text);
+    item.part = p.part;
+    item.parts = p.parts;
+    item.from = p.from;
+    item.to = p.to;
+    item.info = p.info;
     items.push_back(item);
   }
 

@@ -234,42 +234,17 @@ class WordCounter {
   size_t fMinLength;
 };
 
-// The items of a run: a large plain file in UTF-8, UTF-16 or a one-byte code page is split into parts of
-// partBytes (or twice that for UTF-16) so that several workers share it.
+// The items of a run, as the corpus pipeline plans them.
 std::vector<WordListItem> PlanWordListItems(const std::vector<TCorpusText>& texts, uint16_t codepage, int64_t partBytes) {
   std::vector<WordListItem> items;
-  for (size_t i = 0; i < texts.size(); ++i) {
+  for (const TCorpusTextPart& p : PlanCorpusTextParts(texts, codepage, partBytes)) {
     WordListItem item;
-    item.text = i;
-    const TCorpusText& t = texts[i];
-    if (!t.InArchive() && !t.held && t.size > 2 * partBytes) {
-      TCorpusTextSource source;
-      UnicodeString note;
-      if (source.Open(t, codepage, note)) {
-        try {
-          source.Measure();
-          const TCorpusTextInfo& info = source.Info();
-          if (info.encoding == ce_utf8 || info.encoding == ce_ansi || info.encoding == ce_utf16le ||
-              info.encoding == ce_utf16be) {
-            const int64_t step = partBytes * (info.encoding == ce_utf8 || info.encoding == ce_ansi ? 1 : 2);
-            const int64_t first = info.signature_bytes;
-            const int64_t parts = std::max<int64_t>(1, (info.size - first + step - 1) / step);
-            for (int64_t k = 0; k < parts; ++k) {
-              WordListItem part = item;
-              part.part = static_cast<int32_t>(k);
-              part.parts = static_cast<int32_t>(parts);
-              part.from = first + k * step;
-              part.to = std::min(info.size, first + (k + 1) * step);
-              part.info = info;
-              items.push_back(part);
-            }
-            continue;
-          }
-        } catch (const std::exception&) {
-          // Left whole: the worker reading it reports the problem.
-        }
-      }
-    }
+    item.text = p.text;
+    item.part = p.part;
+    item.parts = p.parts;
+    item.from = p.from;
+    item.to = p.to;
+    item.info = p.info;
     items.push_back(item);
   }
   return items;

@@ -555,6 +555,48 @@ void TCorpusTextSource::Measure() {
   fInfo.units = units;
 }
 
+// ---- planning ----
+
+std::vector<TCorpusTextPart> PlanCorpusTextParts(const std::vector<TCorpusText>& texts, uint16_t codepage,
+                                                 int64_t partBytes) {
+  std::vector<TCorpusTextPart> parts;
+  for (size_t i = 0; i < texts.size(); ++i) {
+    TCorpusTextPart whole;
+    whole.text = i;
+    const TCorpusText& t = texts[i];
+    if (!t.InArchive() && !t.held && t.size > 2 * partBytes) {
+      TCorpusTextSource source;
+      UnicodeString note;
+      if (source.Open(t, codepage, note)) {
+        try {
+          source.Measure();
+          const TCorpusTextInfo& info = source.Info();
+          if (info.encoding == ce_utf8 || info.encoding == ce_ansi || info.encoding == ce_utf16le ||
+              info.encoding == ce_utf16be) {
+            const int64_t step = partBytes * (info.encoding == ce_utf8 || info.encoding == ce_ansi ? 1 : 2);
+            const int64_t first = info.signature_bytes;
+            const int64_t count = std::max<int64_t>(1, (info.size - first + step - 1) / step);
+            for (int64_t k = 0; k < count; ++k) {
+              TCorpusTextPart part = whole;
+              part.part = static_cast<int32_t>(k);
+              part.parts = static_cast<int32_t>(count);
+              part.from = first + k * step;
+              part.to = std::min(info.size, first + (k + 1) * step);
+              part.info = info;
+              parts.push_back(part);
+            }
+            continue;
+          }
+        } catch (const std::exception&) {
+          // Left whole: the worker reading it reports the problem.
+        }
+      }
+    }
+    parts.push_back(whole);
+  }
+  return parts;
+}
+
 // ---- windows ----
 
 void TCorpusWindowReader::Reserve(size_t units) {

@@ -119,6 +119,21 @@ std::vector<char16_t> AnsiTable(uint16_t codepage);
 int64_t AlignToCharacter(TCorpusEncoding enc, const uint8_t* window, int64_t windowStart, int64_t at, int64_t end,
                          int32_t signatureBytes);
 
+// A piece of work over a corpus: a whole text, or one byte range of a large plain file that several
+// workers share (its encoding measured once, beforehand, so that each part can be decoded alone).
+struct TCorpusTextPart {
+  size_t text = 0;           // index of the text
+  int32_t part = 0, parts = 1;
+  int64_t from = -1, to = 0; // owned bytes of a part; from < 0 for a whole text
+  TCorpusTextInfo info;      // as measured, for parts
+};
+
+// The parts of a run: a plain file larger than twice partBytes, in UTF-8, UTF-16 or a one-byte code
+// page, is split into parts of partBytes (twice that for UTF-16); every other text is one part. A text
+// that cannot be opened or measured here is left whole, for its reader to report.
+std::vector<TCorpusTextPart> PlanCorpusTextParts(const std::vector<TCorpusText>& texts, uint16_t codepage,
+                                                 int64_t partBytes);
+
 // One window of a text as the chunk reader hands it on: the characters from some way before the part the
 // window owns to some way after it, zero-terminated; the text's last window ends with an added line
 // break (no hit may start on a buffer's last character, and the text's last word must end).
