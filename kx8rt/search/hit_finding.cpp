@@ -245,7 +245,7 @@ struct BlockScan {
 #endif  // __SSE2__
 
 // What counts as equal at each pattern place: the pattern unit itself (lo[k], which also carries the
-// codes) or one of three more, alt[n][k * stride]. The spec-shaped entry points these at the upper and
+// codes) or one of three more, alt[n][k * stride]. The three-copy entry points these at the upper and
 // title copies (stride 1); the closure entry at the columns of a case-closure table (stride 4).
 struct Members {
   const char16_t* lo;
