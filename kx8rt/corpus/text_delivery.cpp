@@ -277,6 +277,13 @@ const uint8_t* TCorpusTextSource::MapAt(int64_t at, size_t n) {
 
 size_t TCorpusTextSource::ReadAt(int64_t at, void* buffer, size_t n) {
   auto* out = static_cast<uint8_t*>(buffer);
+  if (!fText.InArchive() && static_cast<int64_t>(fImpl->head.size()) >= fInfo.size && fInfo.size > 0 && at >= 0) {
+    // A small file read whole when it was opened.
+    if (at >= static_cast<int64_t>(fImpl->head.size())) return 0;
+    const size_t got = std::min(n, fImpl->head.size() - static_cast<size_t>(at));
+    std::memcpy(out, fImpl->head.data() + at, got);
+    return got;
+  }
   if (!fText.InArchive()) {
     size_t done = 0;
     while (done < n) {
@@ -394,9 +401,12 @@ bool TCorpusTextSource::Open(const TCorpusText& text, uint16_t codepage, Unicode
     std::vector<uint8_t> head(static_cast<size_t>(std::min<int64_t>(fInfo.size, kHeadBytes)));
     const size_t got = ReadAt(0, head.data(), head.size());
     head.resize(got);
-    if (text.InArchive()) fImpl->head = head;
-    const uint8_t* b = head.data();
-    const size_t n = head.size();
+    // An entry's first bytes, and a small file whole, are kept: reading them again would inflate the
+    // entry anew, or copy the file from the system a second time.
+    if (text.InArchive() || static_cast<int64_t>(got) >= fInfo.size) fImpl->head = std::move(head);
+    const std::vector<uint8_t>& kept = fImpl->head.empty() ? head : fImpl->head;
+    const uint8_t* b = kept.data();
+    const size_t n = kept.size();
     const bool whole = static_cast<int64_t>(n) >= fInfo.size;
     if (n >= 2 && b[0] == 0xFF && b[1] == 0xFE) {
       fInfo.format = fc_UTF16, fInfo.encoding = ce_utf16le, fInfo.signature_bytes = 2;

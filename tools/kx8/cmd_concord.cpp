@@ -28,14 +28,27 @@ struct SortKey {
   bool ascending = true;
 };
 
+// Decimal digits of v, two at a time from a table.
 void AppendInt(std::string& b, long long v) {
+  static const char kPairs[] =
+      "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+      "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+      "8081828384858687888990919293949596979899";
   char d[24];
   int i = sizeof d;
   unsigned long long u = v < 0 ? 0ULL - static_cast<unsigned long long>(v) : static_cast<unsigned long long>(v);
-  do {
-    d[--i] = static_cast<char>('0' + u % 10);
-    u /= 10;
-  } while (u);
+  while (u >= 100) {
+    const unsigned r = static_cast<unsigned>(u % 100);
+    u /= 100;
+    d[--i] = kPairs[2 * r + 1];
+    d[--i] = kPairs[2 * r];
+  }
+  if (u >= 10) {
+    d[--i] = kPairs[2 * u + 1];
+    d[--i] = kPairs[2 * u];
+  } else {
+    d[--i] = static_cast<char>('0' + u);
+  }
   if (v < 0) d[--i] = '-';
   b.append(d + i, sizeof d - static_cast<size_t>(i));
 }
