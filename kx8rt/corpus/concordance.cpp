@@ -35,17 +35,16 @@ namespace {
 
 constexpr LCID kLocale = LOCALE_DEFAULT_LCID;
 
-bool IsWordType(uint16_t t) { return (t & tag_or_marker_mask) == 0 && (t & word_char_mask) != 0; }
 
 // The n-th word (1-based) right of index from, or left of index to (exclusive), within [0, len); words
 // also part where segmentation found a word start inside a run of letters.
 std::u16string_view NthWordRight(const char16_t* text, int32_t len, const uint16_t* types, int32_t from, int32_t n) {
   int32_t i = from;
   for (int32_t k = 1; k <= n; ++k) {
-    while (i < len && !IsWordType(types[i])) ++i;
+    while (i < len && !IsCorpusWordChar(types[i])) ++i;
     const int32_t s = i;
     if (i < len) ++i;
-    while (i < len && IsWordType(types[i]) && (types[i] & word_start_flag) == 0) ++i;
+    while (i < len && IsCorpusWordChar(types[i]) && (types[i] & word_start_flag) == 0) ++i;
     if (k == n) return {text + s, static_cast<size_t>(i - s)};
   }
   return {};
@@ -53,9 +52,9 @@ std::u16string_view NthWordRight(const char16_t* text, int32_t len, const uint16
 std::u16string_view NthWordLeft(const char16_t* text, const uint16_t* types, int32_t to, int32_t n) {
   int32_t i = to;
   for (int32_t k = 1; k <= n; ++k) {
-    while (i > 0 && !IsWordType(types[i - 1])) --i;
+    while (i > 0 && !IsCorpusWordChar(types[i - 1])) --i;
     const int32_t e = i;
-    while (i > 0 && IsWordType(types[i - 1]) && (i == e || (types[i] & word_start_flag) == 0)) --i;
+    while (i > 0 && IsCorpusWordChar(types[i - 1]) && (i == e || (types[i] & word_start_flag) == 0)) --i;
     if (k == n) return {text + i, static_cast<size_t>(e - i)};
   }
   return {};
@@ -187,14 +186,6 @@ struct TextFacts {
   bool opensWithWord = false; // its first character is no white space (part 0 only)
 };
 
-// One piece of work: a whole text, or one byte range of a large file split among the workers.
-struct WorkItem {
-  int32_t text = 0;
-  int32_t part = 0, parts = 1;
-  int64_t from = 0, to = 0;  // owned bytes of a part
-  TCorpusTextInfo info;      // as the planner measured it, for parts
-};
-
 }  // namespace
 
 // ---- the parsed search ----
@@ -309,8 +300,8 @@ class Worker {
 
   // Searches an item, handing each chunk's result to sink in order (with positions and counts relative to
   // the item's owned start); facts tells what became of the text.
-  void Process(const WorkItem& item, TextFacts& facts, const std::function<void(PieceResult&)>& sink) {
-    const TCorpusText& text = fTexts[static_cast<size_t>(item.text)];
+  void Process(const TCorpusTextPart& item, TextFacts& facts, const std::function<void(PieceResult&)>& sink) {
+    const TCorpusText& text = fTexts[item.text];
     TCorpusTextSource source;
     source.SetArchiveCache(fCache.get());
     UnicodeString note;
@@ -320,24 +311,15 @@ class Worker {
       return;
     }
     try {
-      TCorpusTextInfo info = source.Info();
-      if (item.parts > 1) {
-        info = item.info;
-      } else if (info.units < 0) {
-        source.Measure();
-        info = source.Info();
-      }
+      const TCorpusTextInfo info = InfoForPart(source, item);
       facts.format = info.format;
       facts.units = info.units;
       fCurrentName = text.full_name;
-      int64_t units = 0;
-      fReader.ForEach(source, info, item.parts > 1 ? item.from : -1, item.to, fO.chunk_units, fO.margin_units, &fStop,
+      fReader.ForEach(source, info, item.from, item.to, fO.chunk_units, fO.margin_units, &fStop,
                       [&](const TCorpusWindow& w) {
                         SearchWindow(w, facts);
-                        units += fPiece.units;
                         sink(fPiece);
                       });
-      if (info.units < 0 || info.encoding == ce_ansi_multi) facts.units = units;
       facts.searched = true;
     } catch (const std::exception& e) {
       facts.searched = false;
@@ -579,16 +561,17 @@ TConcordanceTotals TConcordancer::RunTexts(std::vector<TCorpusText> texts, const
       TextFacts facts;
       TextRun run;
       bool more = true;
-      WorkItem item;
-      item.text = static_cast<int32_t>(i);
+      TCorpusTextPart item;
+      item.text = i;
+      const auto textIndex = static_cast<int32_t>(i);
       worker.Process(item, facts, [&](PieceResult& piece) {
         run.opensWithWord = facts.opensWithWord;
-        if (more && !emitter.Emit(item.text, facts, run, piece)) {
+        if (more && !emitter.Emit(textIndex, facts, run, piece)) {
           more = false;
           fCancelled.store(true);
         }
       });
-      Summarise(item.text, facts, run, totals, onText);
+      Summarise(textIndex, facts, run, totals, onText);
       fTextsDone.fetch_add(1);
     }
     totals.stopped = fCancelled.load();
@@ -597,17 +580,8 @@ TConcordanceTotals TConcordancer::RunTexts(std::vector<TCorpusText> texts, const
 
   // Several searchers: the work is planned (a large plain file split into byte ranges), taken by the
   // workers in order, and handed on here in that order.
-  std::vector<WorkItem> items;
-  for (const TCorpusTextPart& p : PlanCorpusTextParts(fTexts, o.codepage, int64_t{o.chunk_units} * kChunksPerPart)) {
-    WorkItem item;
-    item.text = static_cast<int32_t>(p.text);
-    item.part = p.part;
-    item.parts = p.parts;
-    item.from = p.from;
-    item.to = p.to;
-    item.info = p.info;
-    items.push_back(item);
-  }
+  const std::vector<TCorpusTextPart> items =
+      PlanCorpusTextParts(fTexts, o.codepage, int64_t{o.chunk_units} * kChunksPerPart);
 
   struct Slot {
     bool ready = false;
@@ -676,7 +650,8 @@ TConcordanceTotals TConcordancer::RunTexts(std::vector<TCorpusText> texts, const
       if (!slots[i].ready) break;
     }
     Slot& s = slots[i];
-    const WorkItem& item = items[i];
+    const TCorpusTextPart& item = items[i];
+    const auto textIndex = static_cast<int32_t>(item.text);
     if (item.part == 0) {
       run = TextRun{};
       textFacts = s.facts;
@@ -686,7 +661,7 @@ TConcordanceTotals TConcordancer::RunTexts(std::vector<TCorpusText> texts, const
       textFacts.unreadable = true;
       textFacts.note = s.facts.note;
     }
-    if (!stop.load() && textFacts.searched && !emitter.Emit(item.text, textFacts, run, s.piece)) stop.store(true);
+    if (!stop.load() && textFacts.searched && !emitter.Emit(textIndex, textFacts, run, s.piece)) stop.store(true);
     {
       std::lock_guard<std::mutex> g(lock);
       s.piece.Clear();
@@ -696,7 +671,7 @@ TConcordanceTotals TConcordancer::RunTexts(std::vector<TCorpusText> texts, const
     }
     roomCv.notify_all();
     if (item.part + 1 == item.parts) {
-      Summarise(item.text, textFacts, run, totals, onText);
+      Summarise(textIndex, textFacts, run, totals, onText);
       fTextsDone.fetch_add(1);
     }
     if (stop.load()) break;

@@ -16,8 +16,6 @@ namespace kx8 {
 
 namespace {
 
-constexpr uint16_t kSegmentMarker = 0x8000;
-
 // Every word type of a run, numbered in the order met: looked up by its upper-cased form, shown in the
 // form first met. An open-addressing table over keys kept back to back, so that a look-up allocates
 // nothing and 7-bit words (most of most corpora) are upper-cased without a call.
@@ -148,35 +146,22 @@ void WalkWords(const std::vector<TCorpusText>& texts, const TCorpusWordReading& 
       continue;
     }
     try {
-      if (source.Info().units < 0) source.Measure();
       int64_t base = 0;  // text position of the current window's owned part
       bool segment = false;
-      reader.ForEach(source, source.Info(), -1, 0, reading.chunk_units, reading.margin_units, nullptr,
-                     [&](const TCorpusWindow& w) {
-                       const int32_t n = w.length;
-                       if (types.size() < static_cast<size_t>(n) + 2) types.resize(static_cast<size_t>(n) + 2);
-                       uint16_t* ty = types.data();
-                       GetStringTypeExNT2000(true, LOCALE_DEFAULT_LCID, CT_CTYPE1, w.text, n, ty);
-                       ApplyCorpusWordRule(w.text, ty, n, rule);
-                       int32_t i = w.own_from;
-                       const int32_t to = w.own_to;
-                       // A word already running at the owned part's start is the part before's.
-                       if (i > 0)
-                         while (i < to && IsCorpusWordChar(ty[i]) && IsCorpusWordChar(ty[i - 1])) ++i;
-                       while (i < to) {
-                         const uint16_t c = ty[i];
-                         if (!IsCorpusWordChar(c)) {
-                           if (c & kSegmentMarker) segment = true;
-                           ++i;
-                           continue;
-                         }
-                         const int32_t s = i;
-                         while (i < n && IsCorpusWordChar(ty[i])) ++i;
-                         const uint32_t id = index.Id(w.text + s, static_cast<size_t>(i - s));
-                         ++report.tokens;
-                         onWord(textIndex, id, base + (s - w.own_from), segment);
-                         segment = false;
-                       }
+      TCorpusTextPart whole;
+      whole.text = ti;
+      reader.ForEach(source, InfoForPart(source, whole), -1, 0, reading.chunk_units,
+                     reading.margin_units, nullptr, [&](const TCorpusWindow& w) {
+                       ClassifyCorpusWindow(w.text, w.length, types, rule);
+                       ForEachCorpusWordIn(
+                           types.data(), w.length, w.own_from, w.own_to,
+                           [&](int32_t s, int32_t length) {
+                             const uint32_t id = index.Id(w.text + s, static_cast<size_t>(length));
+                             ++report.tokens;
+                             onWord(textIndex, id, base + (s - w.own_from), segment);
+                             segment = false;
+                           },
+                           [&](int32_t) { segment = true; });
                        base += w.own_to - w.own_from;
                      });
       report.read = true;

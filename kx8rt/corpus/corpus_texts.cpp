@@ -10,7 +10,7 @@
 #include "kx8rt/files/perusedir.h"
 #include "kx8rt/files/zip_utils.h"
 #include "kx8rt/platform/file_system.h"
-#include "kx8rt/platform/path_match.h"
+#include "kx8rt/platform/widemasks.h"
 #include "kx8rt/platform/zip.h"
 
 namespace kx8 {
@@ -48,37 +48,6 @@ void Collect(std::vector<TCorpusText>& out, const UnicodeString& folder, const T
 
 UnicodeString SystemReason(int err) { return Utf8ToUtf16(std::strerror(err)); }
 
-// Whether one of the ";"-separated masks takes name (an empty list takes everything).
-bool MaskTakes(const UnicodeString& masks, const UnicodeString& name) {
-  if (masks.empty()) return true;
-  size_t start = 0;
-  while (start <= masks.size()) {
-    size_t end = masks.find(u';', start);
-    if (end == UnicodeString::npos) end = masks.size();
-    const UnicodeString piece = masks.substr(start, end - start);
-    if (!piece.empty() && PathMatchSpecW(name, piece)) return true;
-    start = end + 1;
-  }
-  return false;
-}
-
-bool ExtensionExcluded(const UnicodeString& excluded, const UnicodeString& name) {
-  if (excluded.empty()) return false;
-  const size_t dot = name.rfind(u'.');
-  if (dot == UnicodeString::npos) return false;
-  const UnicodeString ext = LowerCase(name.substr(dot));
-  size_t start = 0;
-  while (start <= excluded.size()) {
-    size_t end = excluded.find(u';', start);
-    if (end == UnicodeString::npos) end = excluded.size();
-    UnicodeString piece = LowerCase(Trim(excluded.substr(start, end - start)));
-    if (!piece.empty() && piece[0] != u'.') piece = u"." + piece;
-    if (piece == ext) return true;
-    start = end + 1;
-  }
-  return false;
-}
-
 // Every entry of an archive named as a path: entries matching the mask, without the walker's limit on
 // how many an archive may hold.
 void AddArchive(std::vector<TCorpusText>& out, const UnicodeString& archive, const TCorpusTextChoice& choice,
@@ -86,14 +55,18 @@ void AddArchive(std::vector<TCorpusText>& out, const UnicodeString& archive, con
   try {
     TZipArchive zip;
     zip.Open(archive);
+    // The walker's own mask rules, so that an archive named as a path takes what a walk would.
+    std::vector<UnicodeString> masks, excluded;
+    BuildAMask(masks, choice.mask);
+    BuildAMask(excluded, choice.exclude_exts);
     const int32_t count = zip.Count();
     for (int32_t i = 0; i < count; ++i) {
       const UnicodeString name = zip.Name(i);
       if (name.empty() || name.back() == u'/') continue;  // folder entries hold no text
       const size_t slash = name.find_last_of(u"/\\");
       const UnicodeString shortName = slash == UnicodeString::npos ? name : name.substr(slash + 1);
-      if (!MaskTakes(choice.mask, shortName) && !MaskTakes(choice.mask, name)) continue;
-      if (ExtensionExcluded(choice.exclude_exts, name)) continue;
+      if (WhereInAMask(shortName, masks) < 0 && WhereInAMask(name, masks) < 0) continue;
+      if (!excluded.empty() && WhereInAMask(ExtractFileExt(name), excluded) >= 0) continue;
       if (!choice.hidden && !shortName.empty() && shortName[0] == u'.') continue;
       TCorpusText t;
       t.archive = archive;

@@ -114,22 +114,6 @@ class Tally {
   std::vector<int64_t> fFreq;
 };
 
-// The words that begin in [from, to) of a classified window, each with its whole extent.
-template <typename F>
-void WordsOf(const char16_t* text, const uint16_t* types, int32_t n, int32_t from, int32_t to, F&& onWord) {
-  int32_t i = from;
-  // A word already running at from began in the part before: it is that part's.
-  if (i > 0)
-    while (i < to && !IsCorpusWordStart(types[i - 1], types[i]) && IsCorpusWordChar(types[i])) ++i;
-  while (i < to) {
-    while (i < to && !IsCorpusWordChar(types[i])) ++i;
-    if (i >= to) break;
-    const int32_t s = i++;
-    while (i < n && IsCorpusWordChar(types[i]) && (types[i] & word_start_flag) == 0) ++i;
-    onWord(text + s, static_cast<size_t>(i - s), s);
-  }
-}
-
 }  // namespace
 
 UnicodeString FirstDifferingWord(const TStringList& list1, const TStringList& list2, int64_t maxDiff, int64_t minFreq,
@@ -162,22 +146,15 @@ void ForEachCorpusWord(std::u16string_view text, const TCorpusWordRule& rule,
   for (auto& c : buffer)
     if (c == 0) c = u' ';
   const auto n = static_cast<int32_t>(buffer.size());
-  std::vector<uint16_t> types(buffer.size() + 2);
-  GetStringTypeExNT2000(true, LOCALE_DEFAULT_LCID, CT_CTYPE1, buffer.data(), n, types.data());
-  ApplyCorpusWordRule(buffer.data(), types.data(), n, rule);
-  WordsOf(buffer.data(), types.data(), n, 0, n,
-          [&](const char16_t*, size_t length, int32_t start) { onWord(static_cast<size_t>(start), length); });
+  std::vector<uint16_t> types;
+  ClassifyCorpusWindow(buffer.data(), n, types, rule);
+  ForEachCorpusWordIn(
+      types.data(), n, 0, n,
+      [&](int32_t start, int32_t length) { onWord(static_cast<size_t>(start), static_cast<size_t>(length)); },
+      [](int32_t) {});
 }
 
 namespace {
-
-// One piece of counting: a whole text, or one byte range of a large plain file split among workers.
-struct WordListItem {
-  size_t text = 0;
-  int32_t part = 0, parts = 1;
-  int64_t from = -1, to = 0;  // owned bytes of a part
-  TCorpusTextInfo info;       // as the planner measured it, for parts
-};
 
 // A counter for one thread: its reader, buffers and archive cache.
 class WordCounter {
@@ -189,7 +166,7 @@ class WordCounter {
   }
 
   // Counts an item's words into tally; report tells what became of it (read, or why not).
-  void Count(const TCorpusText& t, const WordListItem& item, Tally& tally, TCorpusWordListText& report) {
+  void Count(const TCorpusText& t, const TCorpusTextPart& item, Tally& tally, TCorpusWordListText& report) {
     TCorpusTextSource source;
     source.SetArchiveCache(fCache.get());
     if (!source.Open(t, fO.codepage, report.skipped_because)) {
@@ -197,25 +174,19 @@ class WordCounter {
       return;
     }
     try {
-      TCorpusTextInfo info = source.Info();
-      if (item.parts > 1) {
-        info = item.info;
-      } else if (info.units < 0) {
-        source.Measure();
-        info = source.Info();
-      }
+      const TCorpusTextInfo info = InfoForPart(source, item);
       report.format = info.format;
-      fReader.ForEach(source, info, item.parts > 1 ? item.from : -1, item.to, fO.chunk_units, fO.margin_units, nullptr,
+      fReader.ForEach(source, info, item.from, item.to, fO.chunk_units, fO.margin_units, nullptr,
                       [&](const TCorpusWindow& w) {
-                        if (fTypes.size() < static_cast<size_t>(w.length) + 2) fTypes.resize(static_cast<size_t>(w.length) + 2);
-                        GetStringTypeExNT2000(true, LOCALE_DEFAULT_LCID, CT_CTYPE1, w.text, w.length, fTypes.data());
-                        ApplyCorpusWordRule(w.text, fTypes.data(), w.length, fRule);
-                        WordsOf(w.text, fTypes.data(), w.length, w.own_from, w.own_to,
-                                [&](const char16_t* word, size_t length, int32_t) {
-                                  if (length < fMinLength) return;
-                                  ++report.tokens;
-                                  tally.Add({word, length});
-                                });
+                        ClassifyCorpusWindow(w.text, w.length, fTypes, fRule);
+                        ForEachCorpusWordIn(
+                            fTypes.data(), w.length, w.own_from, w.own_to,
+                            [&](int32_t start, int32_t length) {
+                              if (static_cast<size_t>(length) < fMinLength) return;
+                              ++report.tokens;
+                              tally.Add({w.text + start, static_cast<size_t>(length)});
+                            },
+                            [](int32_t) {});
                       });
       report.read = true;
     } catch (const std::exception& e) {
@@ -234,21 +205,6 @@ class WordCounter {
   size_t fMinLength;
 };
 
-// The items of a run, as the corpus pipeline plans them.
-std::vector<WordListItem> PlanWordListItems(const std::vector<TCorpusText>& texts, uint16_t codepage, int64_t partBytes) {
-  std::vector<WordListItem> items;
-  for (const TCorpusTextPart& p : PlanCorpusTextParts(texts, codepage, partBytes)) {
-    WordListItem item;
-    item.text = p.text;
-    item.part = p.part;
-    item.parts = p.parts;
-    item.from = p.from;
-    item.to = p.to;
-    item.info = p.info;
-    items.push_back(item);
-  }
-  return items;
-}
 
 }  // namespace
 
@@ -281,7 +237,7 @@ TCorpusWordListResult CorpusWordList(const std::vector<UnicodeString>& paths, co
     for (size_t i = 0; i < texts.size(); ++i) {
       TCorpusWordListText report;
       report.name = texts[i].full_name;
-      WordListItem item;
+      TCorpusTextPart item;
       item.text = i;
       counter.Count(texts[i], item, tally, report);
       finish(report);
@@ -292,8 +248,8 @@ TCorpusWordListResult CorpusWordList(const std::vector<UnicodeString>& paths, co
 
   // Several counters: each item is counted into a tally of its own, and the tallies are merged here in
   // the items' order, so that the list (forms first seen included) is the one a single counter makes.
-  const std::vector<WordListItem> items =
-      PlanWordListItems(texts, options.codepage, std::max<int64_t>(int64_t{options.chunk_units}, 256));
+  const std::vector<TCorpusTextPart> items =
+      PlanCorpusTextParts(texts, options.codepage, std::max<int64_t>(int64_t{options.chunk_units}, 256));
   struct Slot {
     bool ready = false;
     Tally tally;
@@ -315,7 +271,7 @@ TCorpusWordListResult CorpusWordList(const std::vector<UnicodeString>& paths, co
         mine = next++;
       }
       auto slot = std::make_unique<Slot>();
-      const WordListItem& item = items[mine];
+      const TCorpusTextPart& item = items[mine];
       slot->report.name = texts[item.text].full_name;
       counter.Count(texts[item.text], item, slot->tally, slot->report);
       {
@@ -338,7 +294,7 @@ TCorpusWordListResult CorpusWordList(const std::vector<UnicodeString>& paths, co
       consumed = i + 1;
     }
     roomCv.notify_all();
-    const WordListItem& item = items[i];
+    const TCorpusTextPart& item = items[i];
     tally.Merge(slot->tally);
     if (item.part == 0) {
       textReport = std::move(slot->report);

@@ -205,13 +205,11 @@ TCorpusMarks ApplyCorpusWordRule(const char16_t* text, uint16_t* types, int32_t 
   return marks;
 }
 
-int64_t CountCorpusWords(const uint16_t* types, int32_t from, int32_t to) {
-  if (to <= from) return 0;
-  int64_t words = 0;
-  // A run that begins at from counts when nothing of it lies before from.
-  words += from == 0 ? IsCorpusWordChar(types[0]) : IsCorpusWordStart(types[from - 1], types[from]);
-  for (int32_t i = from + 1; i < to; ++i) words += IsCorpusWordStart(types[i - 1], types[i]);
-  return words;
+TCorpusMarks ClassifyCorpusWindow(const char16_t* text, int32_t n, std::vector<uint16_t>& types,
+                                  const TCorpusWordRule& rule) {
+  if (types.size() < static_cast<size_t>(n) + 2) types.resize(static_cast<size_t>(n) + 2);
+  GetStringTypeExNT2000(true, LOCALE_DEFAULT_LCID, CT_CTYPE1, text, n, types.data());
+  return ApplyCorpusWordRule(text, types.data(), n, rule);
 }
 
 #if defined(__SSE2__) && defined(__x86_64__) && defined(__GNUC__)

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "kx8rt/platform/strings.h"
 
@@ -50,15 +51,38 @@ constexpr bool IsCorpusWordStart(uint16_t before, uint16_t t) {
   return IsCorpusWordChar(t) && (!IsCorpusWordChar(before) || (t & 0x0400) != 0);
 }
 
-// Words (runs of word characters) that begin in [from, to) of a classified chunk; a run that begins
-// before from is not counted there.
-int64_t CountCorpusWords(const uint16_t* types, int32_t from, int32_t to);
+
+// Classifies n characters of a window (zero-terminated at n) into types (grown as needed, two spare
+// entries) and applies the word rule.
+TCorpusMarks ClassifyCorpusWindow(const char16_t* text, int32_t n, std::vector<uint16_t>& types,
+                                  const TCorpusWordRule& rule);
+
+// Calls onWord(start, length) for each word beginning in [from, to) of a classified window of n
+// characters (a word already running at from is the part before's; a word may run on past to), and
+// onMarker(index) for each segment marker (sentence or paragraph end) passed between words there.
+template <typename Word, typename Marker>
+void ForEachCorpusWordIn(const uint16_t* types, int32_t n, int32_t from, int32_t to, Word&& onWord, Marker&& onMarker) {
+  int32_t i = from;
+  if (i > 0)
+    while (i < to && IsCorpusWordChar(types[i]) && !IsCorpusWordStart(types[i - 1], types[i])) ++i;
+  while (i < to) {
+    const uint16_t t = types[i];
+    if (!IsCorpusWordChar(t)) {
+      if (t & 0x8000) onMarker(i);
+      ++i;
+      continue;
+    }
+    const int32_t s = i++;
+    while (i < n && IsCorpusWordChar(types[i]) && (types[i] & 0x0400) == 0) ++i;
+    onWord(s, i - s);
+  }
+}
 
 // What [from, to) of a classified chunk holds, counted in one pass.
 struct TCorpusCounts {
   int64_t break_starts = 0;    // places where a break (white space, tag, marker) is followed by no break:
                                // the word starts the matcher's statistics count
-  int64_t words = 0;           // words beginning there, as CountCorpusWords counts them
+  int64_t words = 0;           // words beginning there (a word running in from before from is not)
   int64_t sentence_ends = 0;   // sentence-end markers
   int64_t paragraph_ends = 0;  // paragraph-end markers
 };

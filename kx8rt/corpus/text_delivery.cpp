@@ -9,9 +9,6 @@
 #include <cerrno>
 #include <cstring>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 #include "kx8rt/platform/exceptions.h"
 #include "kx8rt/platform/zip.h"
@@ -142,7 +139,7 @@ int64_t AlignToCharacter(TCorpusEncoding enc, const uint8_t* window, int64_t win
 
 size_t DecodeCorpusBytes(TCorpusEncoding enc, const char16_t* table, const uint8_t* p, size_t n, bool last,
                          char16_t* out, size_t& made) {
-  size_t i = 0, o = 0;
+  // A zero unit or byte is read as a space, so that a buffer is zero-terminated only at its end.
   switch (enc) {
     case ce_utf16le:
     case ce_utf16be: {
@@ -158,77 +155,17 @@ size_t DecodeCorpusBytes(TCorpusEncoding enc, const char16_t* table, const uint8
       return last ? n : units * 2;
     }
     case ce_ansi:
-      for (; i < n; ++i) out[i] = table[p[i]];
+      for (size_t i = 0; i < n; ++i) out[i] = table[p[i]];
       made = n;
       return n;
-    case ce_utf8:
-      break;
+    case ce_utf8: {
+      bool bad = false, nonAscii = false;
+      return DecodeUTF8Piece(p, n, last, false, u' ', out, made, bad, nonAscii);
+    }
     default:
       made = 0;
       return n;
   }
-  while (i < n) {
-#if defined(__SSE2__)
-    if (i + 16 <= n) {
-      const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
-      if (_mm_movemask_epi8(b) == 0) {
-        const __m128i zero = _mm_setzero_si128();
-        __m128i lo = _mm_unpacklo_epi8(b, zero), hi = _mm_unpackhi_epi8(b, zero);
-        // Zero bytes become spaces, so that a buffer stays zero-terminated only at its end.
-        const __m128i space = _mm_set1_epi16(0x20);
-        lo = _mm_or_si128(lo, _mm_and_si128(_mm_cmpeq_epi16(lo, zero), space));
-        hi = _mm_or_si128(hi, _mm_and_si128(_mm_cmpeq_epi16(hi, zero), space));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + o), lo);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + o + 8), hi);
-        i += 16;
-        o += 16;
-        continue;
-      }
-    }
-#endif
-    const uint8_t c = p[i];
-    if (c < 0x80) {
-      out[o++] = c == 0 ? u' ' : c;
-      ++i;
-      continue;
-    }
-    int extra;
-    char32_t cp, minimum;
-    if (c >= 0xC2 && c <= 0xDF) {
-      extra = 1, cp = c & 0x1F, minimum = 0x80;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-      extra = 2, cp = c & 0x0F, minimum = 0x800;
-    } else if (c >= 0xF0 && c <= 0xF4) {
-      extra = 3, cp = c & 0x07, minimum = 0x10000;
-    } else {
-      out[o++] = 0xFFFD;
-      ++i;
-      continue;
-    }
-    size_t j = i + 1;
-    int got = 0;
-    while (got < extra && j < n && (p[j] & 0xC0) == 0x80) {
-      cp = (cp << 6) | (p[j] & 0x3F);
-      ++j;
-      ++got;
-    }
-    if (got < extra && j == n && !last) break;  // the rest of the character comes with the next bytes
-    if (got < extra || cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-      out[o++] = 0xFFFD;  // one replacement for each maximal ill-formed prefix
-      i = j;
-      continue;
-    }
-    if (cp >= 0x10000) {
-      cp -= 0x10000;
-      out[o++] = static_cast<char16_t>(0xD800 + (cp >> 10));
-      out[o++] = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
-    } else {
-      out[o++] = static_cast<char16_t>(cp);
-    }
-    i = j;
-  }
-  made = o;
-  return i;
 }
 
 // ---- the source ----
@@ -605,6 +542,12 @@ std::vector<TCorpusTextPart> PlanCorpusTextParts(const std::vector<TCorpusText>&
     parts.push_back(whole);
   }
   return parts;
+}
+
+TCorpusTextInfo InfoForPart(TCorpusTextSource& source, const TCorpusTextPart& part) {
+  if (part.parts > 1) return part.info;
+  if (source.Info().units < 0) source.Measure();
+  return source.Info();
 }
 
 // ---- windows ----

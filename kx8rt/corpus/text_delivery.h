@@ -134,6 +134,10 @@ struct TCorpusTextPart {
 std::vector<TCorpusTextPart> PlanCorpusTextParts(const std::vector<TCorpusText>& texts, uint16_t codepage,
                                                  int64_t partBytes);
 
+// What is known of an opened text for reading one of its parts: the planner's measure for a byte range,
+// else the source's own, measured now when the first bytes could not tell.
+TCorpusTextInfo InfoForPart(TCorpusTextSource& source, const TCorpusTextPart& part);
+
 // One window of a text as the chunk reader hands it on: the characters from some way before the part the
 // window owns to some way after it, zero-terminated; the text's last window ends with an added line
 // break (no hit may start on a buffer's last character, and the text's last word must end).

@@ -246,77 +246,6 @@ bool ConvertedBytesToUTF16LE(const uint8_t* data, size_t size, uint16_t codepage
 
 namespace {
 
-// Decodes n bytes of UTF-8 at p into out (room for n units) as Utf8ToUtf16 does: ill-formed bytes become
-// one U+FFFD for each maximal bad prefix. Returns the bytes used, which stop short of a sequence that
-// the end of the bytes cuts off unless last says nothing follows. strict stops at the first ill-formed
-// sequence instead, setting bad: what IsValidUTF8 rejects. nonAscii is set on the first byte above 127.
-size_t DecodeUtf8Piece(const uint8_t* p, size_t n, bool last, bool strict, char16_t* out, size_t& made, bool& bad,
-                       bool& nonAscii) {
-  size_t i = 0, o = 0;
-  while (i < n) {
-    if (i + 8 <= n) {
-      uint64_t w;
-      std::memcpy(&w, p + i, 8);
-      if ((w & 0x8080808080808080ULL) == 0) {
-        for (int k = 0; k < 8; ++k) out[o + k] = p[i + k];
-        i += 8;
-        o += 8;
-        continue;
-      }
-    }
-    const uint8_t c = p[i];
-    if (c < 0x80) {
-      out[o++] = c;
-      ++i;
-      continue;
-    }
-    nonAscii = true;
-    int extra;
-    char32_t cp, minimum;
-    if (c >= 0xC2 && c <= 0xDF) {
-      extra = 1, cp = c & 0x1F, minimum = 0x80;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-      extra = 2, cp = c & 0x0F, minimum = 0x800;
-    } else if (c >= 0xF0 && c <= 0xF4) {
-      extra = 3, cp = c & 0x07, minimum = 0x10000;
-    } else {
-      if (strict) {
-        bad = true;
-        break;
-      }
-      out[o++] = 0xFFFD;
-      ++i;
-      continue;
-    }
-    size_t j = i + 1;
-    int got = 0;
-    while (got < extra && j < n && (p[j] & 0xC0) == 0x80) {
-      cp = (cp << 6) | (p[j] & 0x3F);
-      ++j;
-      ++got;
-    }
-    if (got < extra && j == n && !last) break;  // the rest of the character comes with the next piece
-    if (got < extra || cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-      if (strict) {
-        bad = true;
-        break;
-      }
-      out[o++] = 0xFFFD;
-      i = j;
-      continue;
-    }
-    if (cp >= 0x10000) {
-      cp -= 0x10000;
-      out[o++] = static_cast<char16_t>(0xD800 + (cp >> 10));
-      out[o++] = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
-    } else {
-      out[o++] = static_cast<char16_t>(cp);
-    }
-    i = j;
-  }
-  made = o;
-  return i;
-}
 
 void WriteUnitsLE(TStream& out, const char16_t* units, size_t n) {
   if (n == 0) return;
@@ -425,7 +354,7 @@ bool StreamedBytesToUTF16LE(TStream& in, TStream& out, uint16_t codepage, TKXFil
   bool bad = false, nonAscii = false;
   ForEachPiece(in, chunk, 3, true, [&](const uint8_t* b, size_t n, bool last) -> size_t {
     size_t made = 0;
-    const size_t used = DecodeUtf8Piece(b, n, last, !signedUtf8, units.data(), made, bad, nonAscii);
+    const size_t used = DecodeUTF8Piece(b, n, last, !signedUtf8, 0, units.data(), made, bad, nonAscii);
     if (bad) return kStopReading;  // the text goes again from its start, as 8-bit text
     WriteUnitsLE(out, units.data(), made);
     return used;

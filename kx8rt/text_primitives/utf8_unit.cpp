@@ -2,6 +2,10 @@
 
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "kx8rt/platform/yield.h"
 
 namespace kx8 {
@@ -128,6 +132,83 @@ bool IsValidUTF8(const uint8_t* p, size_t n) {
     i += t + 1;
   }
   return true;
+}
+
+size_t DecodeUTF8Piece(const uint8_t* p, size_t n, bool last, bool strict, char16_t zeroAs, char16_t* out,
+                       size_t& made, bool& bad, bool& nonAscii) {
+  size_t i = 0, o = 0;
+#if defined(__SSE2__)
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i zeroWord = _mm_set1_epi16(static_cast<int16_t>(zeroAs));
+#endif
+  while (i < n) {
+#if defined(__SSE2__)
+    if (i + 16 <= n) {
+      const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+      if (_mm_movemask_epi8(b) == 0) {
+        __m128i lo = _mm_unpacklo_epi8(b, zero), hi = _mm_unpackhi_epi8(b, zero);
+        lo = _mm_or_si128(lo, _mm_and_si128(_mm_cmpeq_epi16(lo, zero), zeroWord));
+        hi = _mm_or_si128(hi, _mm_and_si128(_mm_cmpeq_epi16(hi, zero), zeroWord));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + o), lo);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + o + 8), hi);
+        i += 16;
+        o += 16;
+        continue;
+      }
+    }
+#endif
+    const uint8_t c = p[i];
+    if (c < 0x80) {
+      out[o++] = c == 0 ? zeroAs : c;
+      ++i;
+      continue;
+    }
+    nonAscii = true;
+    int extra;
+    char32_t cp, minimum;
+    if (c >= 0xC2 && c <= 0xDF) {
+      extra = 1, cp = c & 0x1F, minimum = 0x80;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+      extra = 2, cp = c & 0x0F, minimum = 0x800;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+      extra = 3, cp = c & 0x07, minimum = 0x10000;
+    } else {
+      if (strict) {
+        bad = true;
+        break;
+      }
+      out[o++] = 0xFFFD;
+      ++i;
+      continue;
+    }
+    size_t j = i + 1;
+    int got = 0;
+    while (got < extra && j < n && (p[j] & 0xC0) == 0x80) {
+      cp = (cp << 6) | (p[j] & 0x3F);
+      ++j;
+      ++got;
+    }
+    if (got < extra && j == n && !last) break;  // the rest of the character comes with the next bytes
+    if (got < extra || cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+      if (strict) {
+        bad = true;
+        break;
+      }
+      out[o++] = 0xFFFD;
+      i = j;
+      continue;
+    }
+    if (cp >= 0x10000) {
+      cp -= 0x10000;
+      out[o++] = static_cast<char16_t>(0xD800 + (cp >> 10));
+      out[o++] = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
+    } else {
+      out[o++] = static_cast<char16_t>(cp);
+    }
+    i = j;
+  }
+  made = o;
+  return i;
 }
 
 }  // namespace kx8

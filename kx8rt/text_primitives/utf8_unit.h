@@ -44,4 +44,12 @@ bool CheckedUTF(std::string_view S, bool& IsPureASCII);
 // Scans 16 bytes at a time while they are ASCII.
 bool IsValidUTF8(const uint8_t* p, size_t n);
 
+// Decodes n bytes of UTF-8 at p into out (room for n units) as Utf8ToUtf16 does: ill-formed bytes become
+// one U+FFFD for each maximal bad prefix, and a zero byte becomes zeroAs. Returns the bytes used, which
+// stop short of a sequence that the end of the bytes cuts off unless last says nothing follows. strict
+// stops at the first ill-formed sequence instead, setting bad: what IsValidUTF8 rejects. nonAscii is set
+// on the first byte above 127. Runs of 7-bit bytes go sixteen at a time.
+size_t DecodeUTF8Piece(const uint8_t* p, size_t n, bool last, bool strict, char16_t zeroAs, char16_t* out,
+                       size_t& made, bool& bad, bool& nonAscii);
+
 }  // namespace kx8

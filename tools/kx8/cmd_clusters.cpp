@@ -36,12 +36,7 @@ int ClustersMain(int argc, char** argv) {
   app.add_option("paths", paths, "PATH...")->required();
   app.footer("Exit status: 0 when clusters were found, 1 when none were, 2 when an input could not be read or the "
              "output written.");
-  try {
-    app.parse(argc + 1, argv - 1);  // argv[-1] is the command's own name, which CLI11 passes over
-  } catch (const CLI::ParseError& e) {
-    const int rc = app.exit(e);
-    return rc == 0 ? 0 : 2;
-  }
+  if (int status = 0; !kx8tool::ParseCommandLine(app, argc, argv, status)) return status;
   if (!corpus.CodepageOk("clusters")) return 2;
   TClusterOptions o;
   o.reading.word_rule = corpus.Rule();

@@ -44,12 +44,7 @@ int CompareMain(int argc, char** argv) {
   app.add_flag("--json", json, "one JSON object");
   corpus.Add(app);
   app.add_option("paths", paths, "A B")->required()->expected(2);
-  try {
-    app.parse(argc + 1, argv - 1);  // argv[-1] is the command's own name, which CLI11 passes over
-  } catch (const CLI::ParseError& e) {
-    const int rc = app.exit(e);
-    return rc == 0 ? 0 : 2;
-  }
+  if (int status = 0; !kx8tool::ParseCommandLine(app, argc, argv, status)) return status;
   if (!corpus.CodepageOk("compare")) return 2;
   TCorpusWordListOptions o;
   o.word_rule = corpus.Rule();

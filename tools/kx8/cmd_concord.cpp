@@ -112,12 +112,7 @@ int ConcordMain(int argc, char** argv) {
                                      "\"w context:=x[[L,R]]\")");
   app.footer("Exit status: 0 when a hit was found, 1 when none was, 2 when an input could not be read or the "
              "output written (each named on standard error).");
-  try {
-    app.parse(argc + 1, argv - 1);  // argv[-1] is the command's own name, which CLI11 passes over
-  } catch (const CLI::ParseError& e) {
-    const int rc = app.exit(e);
-    return rc == 0 ? 0 : 2;
-  }
+  if (int status = 0; !kx8tool::ParseCommandLine(app, argc, argv, status)) return status;
   std::vector<SortKey> sortKeys;
   if (!sortSpec.empty() && !ParseSortKeys(sortSpec, sortKeys)) {
     std::fprintf(stderr, "kx8 concord: --sort takes one to three of R1..R9, L1..L9, word, file (\"-\" before a key: "

@@ -31,12 +31,7 @@ int DispersionMain(int argc, char** argv) {
   app.add_option("args", positional, "WORD PATH... (WORD in the search notation of kx8 concord)")->required();
   app.footer("Exit status: 0 when WORD was found, 1 when it was not, 2 when an input could not be read or the output "
              "written.");
-  try {
-    app.parse(argc + 1, argv - 1);  // argv[-1] is the command's own name, which CLI11 passes over
-  } catch (const CLI::ParseError& e) {
-    const int rc = app.exit(e);
-    return rc == 0 ? 0 : 2;
-  }
+  if (int status = 0; !kx8tool::ParseCommandLine(app, argc, argv, status)) return status;
   if (positional.size() < 2) {
     std::fputs(app.help().c_str(), stderr);
     return 2;

@@ -64,12 +64,7 @@ int FilesMain(int argc, char** argv) {
   corpus.AddChoice(app);
   app.add_option("paths", paths, "PATH...")->required();
   app.footer("Exit status: 0 texts listed, 1 none found, 2 a path could not be read or the output written.");
-  try {
-    app.parse(argc + 1, argv - 1);  // argv[-1] is the command's own name, which CLI11 passes over
-  } catch (const CLI::ParseError& e) {
-    const int rc = app.exit(e);
-    return rc == 0 ? 0 : 2;
-  }
+  if (int status = 0; !kx8tool::ParseCommandLine(app, argc, argv, status)) return status;
   if (!sortName.empty() && sortName != "name" && sortName != "date" && sortName != "size" && sortName != "ext") {
     std::fprintf(stderr, "kx8 files: --sort takes name, date, size or ext, not '%s'\n", sortName.c_str());
     return 2;

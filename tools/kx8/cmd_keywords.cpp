@@ -36,12 +36,7 @@ int KeywordsMain(int argc, char** argv) {
   app.add_option("targets", targets, "TARGET...")->required();
   app.footer("Exit status: 0 when key words were found, 1 when none were, 2 when an input could not be read or the "
              "output written.");
-  try {
-    app.parse(argc + 1, argv - 1);  // argv[-1] is the command's own name, which CLI11 passes over
-  } catch (const CLI::ParseError& e) {
-    const int rc = app.exit(e);
-    return rc == 0 ? 0 : 2;
-  }
+  if (int status = 0; !kx8tool::ParseCommandLine(app, argc, argv, status)) return status;
   if (!corpus.CodepageOk("keywords")) return 2;
   TKeywordOptions o;
   o.reading.word_rule = corpus.Rule();

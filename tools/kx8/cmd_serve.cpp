@@ -27,12 +27,7 @@ int ServeMain(int argc, char** argv) {
   app.add_option("-j,--jobs", jobs, "texts searched at once (default: the machine's cores)")->check(CLI::Range(0, 64));
   corpus.Add(app);
   app.add_option("paths", paths, "PATH... (the only texts the page can search)")->required();
-  try {
-    app.parse(argc + 1, argv - 1);  // argv[-1] is the command's own name, which CLI11 passes over
-  } catch (const CLI::ParseError& e) {
-    const int rc = app.exit(e);
-    return rc == 0 ? 0 : 2;
-  }
+  if (int status = 0; !kx8tool::ParseCommandLine(app, argc, argv, status)) return status;
   if (!corpus.CodepageOk("serve")) return 2;
   kx8tool::WebViewOptions o;
   o.paths = kx8tool::CorpusCliOptions::Paths(paths);

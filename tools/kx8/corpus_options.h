@@ -76,6 +76,18 @@ struct CorpusCliOptions {
   }
 };
 
+// Parses a command's arguments (argv[-1] is the command's own name, which CLI11 passes over). False when
+// the command is to end at once, with status set: 0 after --help, 2 after an error CLI11 has reported.
+inline bool ParseCommandLine(CLI::App& app, int argc, char** argv, int& status) {
+  try {
+    app.parse(argc + 1, argv - 1);
+    return true;
+  } catch (const CLI::ParseError& e) {
+    status = app.exit(e) == 0 ? 0 : 2;
+    return false;
+  }
+}
+
 // Text as one output line: control characters become spaces, so that each hit stays on its line.
 inline void AppendFlatUtf8(std::string& out, std::u16string_view s) {
   const size_t n = s.size();
