@@ -284,7 +284,8 @@ int ConcordMain(int argc, char** argv) {
     }
     out.Flush();
     if (totals.texts_skipped > 0)
-      std::fprintf(stderr, "kx8 concord: %lld files skipped\n", static_cast<long long>(totals.texts_skipped));
+      std::fprintf(stderr, "kx8 concord: %lld file%s skipped\n", static_cast<long long>(totals.texts_skipped),
+                   totals.texts_skipped == 1 ? "" : "s");
     if (totals.problems > 0 || readErrors) return 2;
     return totals.hits > 0 ? 0 : 1;
   } catch (const kx8tool::OutputError& e) {

@@ -27,8 +27,8 @@ struct CorpusCliOptions {
 
   void Add(CLI::App& app) {
     AddChoice(app);
-    app.add_option("--codepage", codepage, "code page of 8-bit texts that are not UTF-8 (default: the system's, 1252)")
-        ->check(CLI::Range(0, 65535));
+    // Checked by CodepageOk, with the message every command gives for a code page it cannot use.
+    app.add_option("--codepage", codepage, "code page of 8-bit texts that are not UTF-8 (default: the system's, 1252)");
     app.add_option("--middle", middles,
                    "characters kept inside words when letters stand on both sides (default: ' and \xE2\x80\x99)");
     app.add_option("--segment", segment,
