@@ -368,7 +368,7 @@ class Worker {
       if (maxHits >= 0 && ++acceptedThisSearch >= maxHits) e.FoundEnough();
       return true;
     };
-    fEngine.PrepareForConcordancing(fCurrentName, text, nullptr, nullptr, n * 2, 0, 0, false, fO.skip_punctuation,
+    fEngine.PrepareForConcordancing(fCurrentName, text, nullptr, nullptr, n * 2, n, 0, false, fO.skip_punctuation,
                                     found, {});
     uint16_t* t = fEngine.BufferDetails.data();
     types = t;

@@ -41,7 +41,7 @@ struct TConcordanceOptions {
   // Chunking: UTF-16 units a chunk owns, and units of overlap each side (0: enough for a hit, its
   // context and the words the options look at, with room to spare; what reaches further is cut at
   // the overlap's edge).
-  int32_t chunk_units = 1 << 20;
+  int32_t chunk_units = 1 << 18;
   int32_t margin_units = 0;
 };
 

@@ -94,6 +94,12 @@ struct BlockScan {
   int32_t scalarUntil;
   bool candidate = false;
   int32_t starts = 0;
+  // Set when the scan stopped on a block whose only special types are segment markers: the caller
+  // passes its first `lanes` characters (all of the block, or those before the candidate) in order,
+  // with these two masks (two bits a character, as movemask gives them) of the markers and word starts.
+  bool markers = false;
+  int32_t lanes = 0;
+  uint32_t markerBits = 0, startBits = 0;
 
   void Eight() {
     const __m128i c0 = _mm_set1_epi16(static_cast<int16_t>(keys.first[0]));
@@ -111,12 +117,20 @@ struct BlockScan {
     const __m128i laneIndex = _mm_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7);
     __m128i startCounts = zero;
     int32_t blocksCounted = 0;
+    const __m128i tagBits = _mm_set1_epi16(static_cast<int16_t>(keys.special & ~kMarker));
+    const __m128i markerBit = _mm_set1_epi16(static_cast<int16_t>(kMarker));
     while (i + 8 < count) {
       const __m128i t0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(T + i));
       const __m128i t1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(T + i + 1));
-      if (_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(_mm_or_si128(t0, t1), special), zero)) != 0xFFFF) {
-        scalarUntil = i + 9;
-        break;
+      const __m128i both = _mm_or_si128(t0, t1);
+      uint32_t markerLanes = 0;
+      if (_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(both, special), zero)) != 0xFFFF) {
+        // A marker is only counted; a tag character (when the pair test is on) needs the one-by-one path.
+        markerLanes = static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(t0, markerBit), markerBit)));
+        if (_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(both, tagBits), zero)) != 0xFFFF) {
+          scalarUntil = i + 9;
+          break;
+        }
       }
       __m128i chars, next;
       if constexpr (sizeof(Ch) == 2) {
@@ -138,6 +152,10 @@ struct BlockScan {
       const __m128i inner1 = _mm_cmpeq_epi16(_mm_and_si128(t1, wordStart), wordStart);
       const __m128i startMask = _mm_or_si128(_mm_andnot_si128(notBreak0, notBreak1), _mm_and_si128(inner1, notBreak1));
       const unsigned hits = static_cast<unsigned>(_mm_movemask_epi8(eq));
+      if (markerLanes != 0) {
+        StopAtMarkers(markerLanes, static_cast<uint32_t>(_mm_movemask_epi8(startMask)), hits, 8);
+        break;
+      }
       if (hits == 0) {
         startCounts = _mm_sub_epi16(startCounts, startMask);
         if (++blocksCounted == 0x4000) {
@@ -156,6 +174,17 @@ struct BlockScan {
       break;
     }
     starts += Sum8(startCounts);
+  }
+
+  // Leaves a block with markers to the caller: the characters before the first candidate (or the whole
+  // block) are passed there in order; i stays at the block's start.
+  void StopAtMarkers(uint32_t markerMask, uint32_t startMask, uint32_t hits, int32_t blockLanes) {
+    lanes = hits == 0 ? blockLanes : __builtin_ctz(hits) / 2;
+    const uint32_t before = lanes >= 16 ? 0xFFFFFFFFu : (1u << (2 * lanes)) - 1;
+    markers = true;
+    markerBits = markerMask & before;
+    startBits = startMask & before;
+    candidate = hits != 0;
   }
 
   static int32_t Sum8(__m128i v) {
@@ -182,12 +211,21 @@ struct BlockScan {
     const __m256i laneIndex = _mm256_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
     __m256i startCounts = zero;
     int32_t blocksCounted = 0;
+    const __m256i tagBits = _mm256_set1_epi16(static_cast<int16_t>(keys.special & ~kMarker));
+    const __m256i markerBit = _mm256_set1_epi16(static_cast<int16_t>(kMarker));
     while (i + 16 < count) {
       const __m256i t0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(T + i));
       const __m256i t1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(T + i + 1));
-      if (!_mm256_testz_si256(_mm256_or_si256(t0, t1), special)) {
-        scalarUntil = i + 17;
-        break;
+      const __m256i both = _mm256_or_si256(t0, t1);
+      uint32_t markerLanes = 0;
+      if (!_mm256_testz_si256(both, special)) {
+        // A marker is only counted; a tag character (when the pair test is on) needs the one-by-one path.
+        if (!_mm256_testz_si256(both, tagBits)) {
+          scalarUntil = i + 17;
+          break;
+        }
+        markerLanes = static_cast<uint32_t>(
+            _mm256_movemask_epi8(_mm256_cmpeq_epi16(_mm256_and_si256(t0, markerBit), markerBit)));
       }
       __m256i chars, next;
       if constexpr (sizeof(Ch) == 2) {
@@ -212,6 +250,10 @@ struct BlockScan {
       const __m256i startMask =
           _mm256_or_si256(_mm256_andnot_si256(notBreak0, notBreak1), _mm256_and_si256(inner1, notBreak1));
       const auto hits = static_cast<unsigned>(_mm256_movemask_epi8(eq));
+      if (markerLanes != 0) {
+        StopAtMarkers(markerLanes, static_cast<uint32_t>(_mm256_movemask_epi8(startMask)), hits, 16);
+        break;
+      }
       if (hits == 0) {
         startCounts = _mm256_sub_epi16(startCounts, startMask);
         if (++blocksCounted == 0x2000) {
@@ -550,13 +592,32 @@ struct Scan {
   template <int N>
   bool Blocks(const BlockKeys& keys, int32_t& i, int32_t& scalarUntil) {
     BlockScan<Ch, N> scan{text, T, count, keys, i, scalarUntil};
+    for (;;) {
 #if defined(KX8_AVX2_DISPATCH)
-    if (Global_UseWideVectors) scan.Sixteen();
+      if (Global_UseWideVectors) scan.Sixteen();
 #endif
-    if (!scan.candidate && scan.i >= scan.scalarUntil) scan.Eight();
+      if (!scan.candidate && !scan.markers && scan.i >= scan.scalarUntil) scan.Eight();
+      WordStarts(scan.starts);
+      scan.starts = 0;
+      if (!scan.markers) break;
+      // As Pass does one by one: each character's word start, then its marker.
+      uint32_t markerBits = scan.markerBits, done = 0;
+      while (markerBits != 0) {
+        const int bit = __builtin_ctz(markerBits);
+        const uint32_t upTo = bit >= 30 ? 0xFFFFFFFFu : (1u << (bit + 2)) - 1;
+        WordStarts(__builtin_popcount(scan.startBits & upTo & ~done) / 2);
+        done = upTo;
+        Marker(T[scan.i + bit / 2] & kMarkerCode);
+        markerBits &= markerBits - 1;
+        markerBits &= ~upTo;
+      }
+      WordStarts(__builtin_popcount(scan.startBits & ~done) / 2);
+      scan.i += scan.lanes;
+      scan.markers = false;
+      if (scan.candidate) break;
+    }
     i = scan.i;
     scalarUntil = scan.scalarUntil;
-    WordStarts(scan.starts);
     return scan.candidate;
   }
 #endif

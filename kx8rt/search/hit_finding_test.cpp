@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <initializer_list>
 #include <string_view>
 #include <utility>
@@ -552,6 +553,65 @@ TEST_F(SectionEnds, HeadingsCountTheirWordsAndCarryOverCalls) {
   EXPECT_EQ(ends_[heading_stats].calls, (std::vector<std::pair<int32_t, int32_t>>{{0, 3}}));
   EXPECT_EQ(s.stats.number[heading_stats], 1);
   EXPECT_EQ(s.stats.number[word_stats], 7);
+}
+
+TEST_F(SectionEnds, MarkersAmongBlocksAreCountedAsOneByOne) {
+  // Sentence and paragraph markers at every place within the blocks of the vector scan, some right
+  // before or on a candidate, with tags about; each hit's word count and each end call must be what a
+  // plain walk over the same types gives.
+  UnicodeString text;
+  for (int32_t k = 0; k < 700; ++k) {
+    text += UnicodeString(static_cast<size_t>(1 + k % 7), u'a' + static_cast<char16_t>(k % 5));
+    text += k % 11 == 0 ? u" the" : (k % 13 == 0 ? u" <b>the</b>" : u"");
+    text += k % 3 == 0 ? u". " : (k % 17 == 0 ? u"\n\n" : u" ");
+  }
+  Text t(text);
+  for (size_t i = 0; i + 1 < t.s.size(); ++i) {
+    if (t.s[i] == u' ' && t.s[i - 1] == u'.') t.types[i] = SegmentMarkerType(ts_sentence_end);
+    if (t.s[i] == u'\n' && t.s[i + 1] == u'\n') t.types[i + 1] = SegmentMarkerType(ts_paragraph_end);
+  }
+  // The plain walk: a word starts after i where a non-break follows a break (or carries the start bit);
+  // the search is given one type word past the text (a zero), as the engine gives it.
+  const uint16_t brk = whitespace_mask | tag_char_flag | segment_marker_flag;
+  std::vector<int32_t> wordsBefore(t.s.size() + 1, 0);
+  std::array<std::vector<std::pair<int32_t, int32_t>>, 2> wantCalls;
+  int32_t words = 0, number[2] = {0, 0}, position[2] = {0, 0};
+  for (int32_t i = 0; i < t.Size(); ++i) {
+    wordsBefore[static_cast<size_t>(i)] = words;
+    const uint16_t a = t.types[static_cast<size_t>(i)], b = t.types[static_cast<size_t>(i) + 1];
+    if ((b & brk) == 0 && ((a & brk) != 0 || (b & word_start_flag) != 0)) {
+      ++words;
+      ++position[0];
+      ++position[1];
+    }
+    if (a & segment_marker_flag) {
+      const int u = (a & segment_marker_code_mask) == ts_sentence_end ? 0 : 1;
+      wantCalls[static_cast<size_t>(u)].emplace_back(number[u]++, position[u]);
+      position[u] = 1;
+    }
+  }
+  for (const bool useWide : {false, true})
+    for (const char16_t* typed : {u"the", u"th*"}) {
+      const TWideVectorsSetting width(useWide);
+      ends_ = {};
+      Search s(typed);
+      int32_t hits = 0;
+      for (int32_t from = 0; from < t.Size();) {
+        const Hit h = s.From(t, from);
+        if (h.at < 0) break;
+        ++hits;
+        // Pass has seen the hit's own character before the match is tried.
+        const int32_t want = wordsBefore[static_cast<size_t>(h.at)] +
+                             ((t.types[static_cast<size_t>(h.at) + 1] & brk) == 0 &&
+                              (t.types[static_cast<size_t>(h.at)] & brk) != 0);
+        ASSERT_EQ(s.stats.number[word_stats], want) << Utf16ToUtf8(typed) << " at " << h.at << (useWide ? " wide" : "");
+        from = h.at + 1;
+      }
+      EXPECT_GT(hits, 60);
+      EXPECT_EQ(s.stats.number[word_stats], words);
+      EXPECT_EQ(ends_[sentence_stats].calls, wantCalls[0]) << Utf16ToUtf8(typed) << (useWide ? " wide" : "");
+      EXPECT_EQ(ends_[paragraph_stats].calls, wantCalls[1]) << Utf16ToUtf8(typed) << (useWide ? " wide" : "");
+    }
 }
 
 TEST(GlobalOneTextStats, ClearingResetsHeadingAndFileStats) {

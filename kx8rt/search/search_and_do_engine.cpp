@@ -46,16 +46,23 @@ void TSearchAndDoEngine::SetABuffer(const void* AStartOfText, TKXFileFormat aFor
 }
 
 void TSearchAndDoEngine::SetABuffer(const void* AStartOfText) {
+  SetABuffer(AStartOfText, AStartOfText == nullptr ? 0 : -1);
+}
+
+void TSearchAndDoEngine::SetABuffer(const void* AStartOfText, int32_t knownLength) {
   // The type array keeps its capacity from one text to the next: an engine reused over a corpus
-  // then allocates (and faults in) its array once, not once a file.
-  BufferDetails.clear();
+  // then allocates (and faults in) its array once, not once a file. Nor is it cleared in between:
+  // a clear would have the resize below zero-fill every entry again.
   fBufferDetailsStart = fBufferDetailsEnd = nullptr;
   fBuffer_Characters = fBufferCapacity = 0;
   fStartOfText = AStartOfText;
-  if (AStartOfText == nullptr) return;
+  if (AStartOfText == nullptr) {
+    BufferDetails.clear();
+    return;
+  }
   // A buffer longer than the counts can hold is searched as far as they reach.
-  const int32_t length =
-      static_cast<int32_t>(std::min(ZeroTerminatedLength(AStartOfText, IsUnicodeBuffer()), kMaxBufferCharacters));
+  const int32_t length = static_cast<int32_t>(std::min(
+      knownLength >= 0 ? int64_t{knownLength} : ZeroTerminatedLength(AStartOfText, IsUnicodeBuffer()), kMaxBufferCharacters));
   fBuffer_Characters = fBufferCapacity = length;
   // Not zero-filled first: the classification writes every entry, the two spare ones included.
   BufferDetails.resize(static_cast<size_t>(length) + 2);
@@ -67,7 +74,7 @@ void TSearchAndDoEngine::SetABuffer(const void* AStartOfText) {
 
 void TSearchAndDoEngine::PrepareForConcordancing(const UnicodeString& AFilename, const void* AStartOfText,
                                                  const uint16_t*, const uint16_t*, int32_t AComplete_file_Size,
-                                                 int32_t, int32_t ABufferStartPosInFile, bool ABufferGotConverted,
+                                                 int32_t ABuffer_Characters, int32_t ABufferStartPosInFile, bool ABufferGotConverted,
                                                  bool ASkipPunctuation, TSearchFoundEvent ASearchFoundEvent,
                                                  TWordCountEvent AWordCountEvent) {
   fFilename = AFilename;
@@ -78,7 +85,7 @@ void TSearchAndDoEngine::PrepareForConcordancing(const UnicodeString& AFilename,
   FileBytePos = ABufferStartPosInFile;
   fSearchFoundEvent = std::move(ASearchFoundEvent);
   fWordCountEvent = std::move(AWordCountEvent);
-  SetABuffer(AStartOfText);
+  SetABuffer(AStartOfText, ABuffer_Characters > 0 ? ABuffer_Characters : -1);
   fReady = static_cast<bool>(fSearchFoundEvent);
 }
 

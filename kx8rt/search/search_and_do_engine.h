@@ -99,9 +99,12 @@ class TSearchAndDoEngine {
   // Takes a zero-terminated buffer (nil: none) in BufferFormat: fc_UTF16 is UTF-16, anything else
   // 8-bit. Counts it up to the terminator and classifies every character under the locale.
   void SetABuffer(const void* AStartOfText);
+  // The same for a buffer whose length is known (it need not be zero-terminated at that length).
+  void SetABuffer(const void* AStartOfText, int32_t length);
   void SetABuffer(const void* AStartOfText, TKXFileFormat aFormat);
-  // Everything a chunk of a concordanced file needs; ABufferDetails, ABufferDetailsEnd and
-  // ABuffer_Characters are accepted and not used (they are derived from the buffer).
+  // Everything a chunk of a concordanced file needs; ABufferDetails and ABufferDetailsEnd are accepted
+  // and not used (they are derived from the buffer). ABuffer_Characters, when above zero, is the
+  // buffer's length, which then is not looked for.
   void PrepareForConcordancing(const UnicodeString& AFilename, const void* AStartOfText, const uint16_t* ABufferDetails,
                                const uint16_t* ABufferDetailsEnd, int32_t AComplete_file_Size,
                                int32_t ABuffer_Characters, int32_t ABufferStartPosInFile, bool ABufferGotConverted,
