@@ -22,7 +22,7 @@ namespace {
 constexpr size_t kHeadBytes = 64 * 1024;
 constexpr size_t kMeasurePiece = 1 << 20;
 // Windows of at least this many bytes are mapped rather than read.
-constexpr size_t kMapAtLeast = 512 * 1024;
+constexpr size_t kMapAtLeast = 128 * 1024;
 // An entry that expands more than this many times and past kBombSize is taken for a decompression bomb.
 constexpr int64_t kBombRatio = 100;
 constexpr int64_t kBombSize = int64_t{64} << 20;

@@ -588,6 +588,15 @@ struct Scan {
   }
 
 #if defined(__SSE2__)
+  // The characters set in a movemask of 16-bit lanes (two bits each), without a library call on
+  // processors built for without a population-count instruction.
+  static int32_t Lanes(uint32_t bits) {
+    bits &= 0x55555555u;
+    bits = (bits & 0x33333333u) + ((bits >> 2) & 0x33333333u);
+    bits = (bits + (bits >> 4)) & 0x0F0F0F0Fu;
+    return static_cast<int32_t>((bits * 0x01010101u) >> 24);
+  }
+
   // The vector path with N keys a place; returns whether it stopped on a candidate.
   template <int N>
   bool Blocks(const BlockKeys& keys, int32_t& i, int32_t& scalarUntil) {
@@ -605,13 +614,13 @@ struct Scan {
       while (markerBits != 0) {
         const int bit = __builtin_ctz(markerBits);
         const uint32_t upTo = bit >= 30 ? 0xFFFFFFFFu : (1u << (bit + 2)) - 1;
-        WordStarts(__builtin_popcount(scan.startBits & upTo & ~done) / 2);
+        WordStarts(Lanes(scan.startBits & upTo & ~done));
         done = upTo;
         Marker(T[scan.i + bit / 2] & kMarkerCode);
         markerBits &= markerBits - 1;
         markerBits &= ~upTo;
       }
-      WordStarts(__builtin_popcount(scan.startBits & ~done) / 2);
+      WordStarts(Lanes(scan.startBits & ~done));
       scan.i += scan.lanes;
       scan.markers = false;
       if (scan.candidate) break;

@@ -45,6 +45,16 @@ uint16_t MiddleCharType(const uint16_t* types, int64_t i, int64_t len, bool allo
   return candidate;
 }
 
+}  // namespace
+
+void HandleMiddleCharAt(uint16_t* types, int64_t i, int64_t len, bool allowRight, bool allowLeft) {
+  // Inside a tag the character belongs to the markup; a marker-carrying one keeps its marker.
+  if (!(types[i] & tag_or_marker_mask))
+    if (const uint16_t t = MiddleCharType(types, i, len, allowRight, allowLeft)) types[i] = t;
+}
+
+namespace {
+
 template <class T>
 void MiddleCharsIn(const T* buf, uint16_t* types, T m, int64_t len, bool allowRight, bool allowLeft) {
   // The last character is never a middle character; it may still be a right neighbour.
@@ -64,9 +74,7 @@ void MiddleCharsIn(const T* buf, uint16_t* types, T m, int64_t len, bool allowRi
   for (int64_t i = next(0); i >= 0;) {
     const int64_t following = next(i + 1);
     if (following >= 0) __builtin_prefetch(types + following);
-    // Inside a tag the character belongs to the markup; a marker-carrying one keeps its marker.
-    if (!(types[i] & tag_or_marker_mask))
-      if (const uint16_t t = MiddleCharType(types, i, len, allowRight, allowLeft)) types[i] = t;
+    HandleMiddleCharAt(types, i, len, allowRight, allowLeft);
     i = following;
   }
 }

@@ -89,6 +89,11 @@ void HandleMiddleChars(const void* Buffer, uint16_t* Types, std::u16string_view 
 
 // Makes a middle dot, '.', ',' (and a space when SpaceIsSeparator) between two digits a digit, so that
 // "3,000.5" is one run of digits.
+// The one middle character at i of a buffer of len type words, judged as HandleMiddleChars judges each:
+// made a letter (or digit) when the looked-at sides have letters or digits. For callers that find the
+// middle characters themselves, in the order HandleMiddleChars would take them.
+void HandleMiddleCharAt(uint16_t* Types, int64_t i, int64_t Len, bool AllowMiddlesAtRight, bool AllowMiddlesAtLeft);
+
 void HandleMiddleCharsInNumbers(bool IsUnicode, bool SpaceIsSeparator, const void* Buffer, uint16_t* Types,
                                 int32_t Len);
 
