@@ -525,7 +525,7 @@ void Summarise(int32_t textIndex, const TextFacts& facts, const TextRun& run, TC
 }
 
 // A large plain file is split among the workers in parts of this many chunks' bytes.
-constexpr int64_t kChunksPerPart = 1;
+constexpr int64_t kChunksPerPart = 4;
 
 }  // namespace
 

@@ -65,6 +65,10 @@ struct BlockKeys {
   char16_t second[4];
   bool pairTest;
   uint16_t special;
+  // The third pattern character too, when it is a plain one after a plain second: a frequent pair
+  // ("th") then stops the scan far less often.
+  char16_t third[4] = {0, 0, 0, 0};
+  bool thirdTest = false;
 };
 
 #if defined(__SSE2__)
@@ -119,7 +123,12 @@ struct BlockScan {
     int32_t blocksCounted = 0;
     const __m128i tagBits = _mm_set1_epi16(static_cast<int16_t>(keys.special & ~kMarker));
     const __m128i markerBit = _mm_set1_epi16(static_cast<int16_t>(kMarker));
-    while (i + 8 < count) {
+    const __m128i e0 = _mm_set1_epi16(static_cast<int16_t>(keys.third[0]));
+    [[maybe_unused]] const __m128i e1 = _mm_set1_epi16(static_cast<int16_t>(keys.third[1]));
+    [[maybe_unused]] const __m128i e2 = _mm_set1_epi16(static_cast<int16_t>(keys.third[2]));
+    [[maybe_unused]] const __m128i e3 = _mm_set1_epi16(static_cast<int16_t>(keys.third[3]));
+    const int32_t reach = keys.thirdTest ? 9 : 8;  // units read past i, besides i itself
+    while (i + reach < count) {
       const __m128i t0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(T + i));
       const __m128i t1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(T + i + 1));
       const __m128i both = _mm_or_si128(t0, t1);
@@ -146,6 +155,14 @@ struct BlockScan {
         __m128i eq2 = _mm_or_si128(_mm_cmpeq_epi16(next, d0), _mm_cmpeq_epi16(next, d1));
         if constexpr (N > 2) eq2 = _mm_or_si128(eq2, _mm_or_si128(_mm_cmpeq_epi16(next, d2), _mm_cmpeq_epi16(next, d3)));
         eq = _mm_and_si128(eq, eq2);
+      }
+      if (keys.thirdTest) {
+        __m128i third;
+        if constexpr (sizeof(Ch) == 2) third = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i + 2));
+        else third = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(text + i + 2)), zero);
+        __m128i eq3 = _mm_or_si128(_mm_cmpeq_epi16(third, e0), _mm_cmpeq_epi16(third, e1));
+        if constexpr (N > 2) eq3 = _mm_or_si128(eq3, _mm_or_si128(_mm_cmpeq_epi16(third, e2), _mm_cmpeq_epi16(third, e3)));
+        eq = _mm_and_si128(eq, eq3);
       }
       const __m128i notBreak0 = _mm_cmpeq_epi16(_mm_and_si128(t0, brk), zero);
       const __m128i notBreak1 = _mm_cmpeq_epi16(_mm_and_si128(t1, brk), zero);
@@ -213,7 +230,12 @@ struct BlockScan {
     int32_t blocksCounted = 0;
     const __m256i tagBits = _mm256_set1_epi16(static_cast<int16_t>(keys.special & ~kMarker));
     const __m256i markerBit = _mm256_set1_epi16(static_cast<int16_t>(kMarker));
-    while (i + 16 < count) {
+    const __m256i e0 = _mm256_set1_epi16(static_cast<int16_t>(keys.third[0]));
+    [[maybe_unused]] const __m256i e1 = _mm256_set1_epi16(static_cast<int16_t>(keys.third[1]));
+    [[maybe_unused]] const __m256i e2 = _mm256_set1_epi16(static_cast<int16_t>(keys.third[2]));
+    [[maybe_unused]] const __m256i e3 = _mm256_set1_epi16(static_cast<int16_t>(keys.third[3]));
+    const int32_t reach = keys.thirdTest ? 17 : 16;  // units read past i, besides i itself
+    while (i + reach < count) {
       const __m256i t0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(T + i));
       const __m256i t1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(T + i + 1));
       const __m256i both = _mm256_or_si256(t0, t1);
@@ -243,6 +265,15 @@ struct BlockScan {
         if constexpr (N > 2)
           eq2 = _mm256_or_si256(eq2, _mm256_or_si256(_mm256_cmpeq_epi16(next, d2), _mm256_cmpeq_epi16(next, d3)));
         eq = _mm256_and_si256(eq, eq2);
+      }
+      if (keys.thirdTest) {
+        __m256i third;
+        if constexpr (sizeof(Ch) == 2) third = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + i + 2));
+        else third = _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i + 2)));
+        __m256i eq3 = _mm256_or_si256(_mm256_cmpeq_epi16(third, e0), _mm256_cmpeq_epi16(third, e1));
+        if constexpr (N > 2)
+          eq3 = _mm256_or_si256(eq3, _mm256_or_si256(_mm256_cmpeq_epi16(third, e2), _mm256_cmpeq_epi16(third, e3)));
+        eq = _mm256_and_si256(eq, eq3);
       }
       const __m256i notBreak0 = _mm256_cmpeq_epi16(_mm256_and_si256(t0, brk), zero);
       const __m256i notBreak1 = _mm256_cmpeq_epi16(_mm256_and_si256(t1, brk), zero);
@@ -640,7 +671,10 @@ struct Scan {
     BlockKeys keys{{}, {}, pairTest, static_cast<uint16_t>(pairTest ? kTag | kMarker : kMarker)};
     PlaceKeys(0, keys.first);
     if (pairTest) PlaceKeys(1, keys.second);
-    [[maybe_unused]] const bool fourKeys = !TwoKeysSuffice(keys.first) || (pairTest && !TwoKeysSuffice(keys.second));
+    keys.thirdTest = pairTest && m >= 3 && !IsPatternCode(eq.lo[2]);
+    if (keys.thirdTest) PlaceKeys(2, keys.third);
+    [[maybe_unused]] const bool fourKeys = !TwoKeysSuffice(keys.first) || (pairTest && !TwoKeysSuffice(keys.second)) ||
+                                           (keys.thirdTest && !TwoKeysSuffice(keys.third));
     const char16_t v0 = keys.first[0], v1 = keys.first[1], v2 = keys.first[2], v3 = keys.first[3];
     int32_t i = 0;
     int32_t scalarUntil = 0;  // characters before this are done one by one (a tag or marker is near)
@@ -649,10 +683,11 @@ struct Scan {
       if (literalFirst && i >= scalarUntil) {
         // Blocks of characters at a time: find the first candidate start and count the word starts
         // before it. When the second pattern character is a plain one too, a candidate must also be
-        // followed by it; that test is only sound where no tag can come between, so a block holding a
-        // tag character (or any block holding a marker) is left to the one-by-one path.
+        // followed by it (and by the third, when that is plain too); that test is only sound where no tag
+        // can come between, so a block holding a tag character is left to the one-by-one path. A block
+        // holding a marker is passed in order by Blocks.
         const bool candidate = fourKeys ? Blocks<4>(keys, i, scalarUntil) : Blocks<2>(keys, i, scalarUntil);
-        if (!candidate && i + 8 >= count) scalarUntil = count;
+        if (!candidate && i + 9 >= count) scalarUntil = count;
       }
 #endif
       Pass(i);

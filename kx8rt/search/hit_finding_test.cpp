@@ -349,6 +349,28 @@ TEST(NewFindWantedInBufferWithClosure, VectorScanKeepsAllFourMembers) {
   }
 }
 
+TEST(NewFindWantedInBufferWithClosure, VectorScanTestsTheThirdCharacterWithAllItsMembers) {
+  // The third pattern character in each of its four forms, and near misses that share the first two,
+  // at every place within a block; the text ends right after a hit, where the scan reads no further.
+  const char16_t* kThirds[] = {u"\u0399", u"\u03B9", u"\u0345", u"\u1FBE"};
+  for (const bool wide : {false, true}) {
+    const TWideVectorsSetting width(wide);
+    UnicodeString text;
+    std::vector<int32_t> want;
+    for (int32_t round = 0; round < 64; ++round) {
+      text += UnicodeString(static_cast<size_t>(1 + round % 13), u'w') + u' ';
+      text += round % 3 == 0 ? u"\u03BA\u03BF\u03C3 " : u"";  // κοσ: a near miss
+      want.push_back(static_cast<int32_t>(text.size()));
+      text += round % 2 ? u"\u039A\u039F" : u"\u03BA\u03BF";  // ΚΟ or κο
+      text += kThirds[round % 4];
+      if (round < 63) text += u" ";
+    }
+    Search search(u"\u03BA\u03BF\u03B9");  // κοι
+    search.closure = true;
+    EXPECT_EQ(search.Starts(Text(text)), want) << (wide ? "wide" : "narrow");
+  }
+}
+
 TEST(NewFindWantedInBufferWithClosure, WithoutATableOnlyThePatternMatches) {
   const Text t(u"Straße STRASSE straße");
   TSearchStatsRec stats;
