@@ -23,6 +23,7 @@ constexpr size_t kHeadBytes = 64 * 1024;
 constexpr size_t kMeasurePiece = 1 << 20;
 // Windows of at least this many bytes are mapped rather than read.
 constexpr size_t kMapAtLeast = 128 * 1024;
+constexpr int64_t kMapRegion = 8 << 20;
 // An entry that expands more than this many times and past kBombSize is taken for a decompression bomb.
 constexpr int64_t kBombRatio = 100;
 constexpr int64_t kBombSize = int64_t{64} << 20;
@@ -182,6 +183,7 @@ struct TCorpusTextSource::Impl {
   int64_t entryPos = 0;
   void* map = nullptr;
   size_t mapBytes = 0;
+  int64_t mapFrom = 0;  // the file offset of map
   std::vector<uint8_t> head;  // an entry's first bytes, as Open read them
   void Unmap() {
     if (map) ::munmap(map, mapBytes);
@@ -198,17 +200,24 @@ struct TCorpusTextSource::Impl {
 TCorpusTextSource::TCorpusTextSource() = default;
 TCorpusTextSource::~TCorpusTextSource() = default;
 
-const uint8_t* TCorpusTextSource::MapAt(int64_t at, size_t n) {
+const uint8_t* TCorpusTextSource::MapAt(int64_t at, size_t n, int64_t until) {
   if (!fImpl || fImpl->fd < 0 || n == 0 || at < 0 || at + static_cast<int64_t>(n) > fInfo.size) return nullptr;
-  fImpl->Unmap();
+  Impl& im = *fImpl;
+  // Reading goes forward, so a mapping covers several windows: one call maps what a few dozen would,
+  // and memory stays bounded by the region, not the file.
+  if (im.map && at >= im.mapFrom && at + static_cast<int64_t>(n) <= im.mapFrom + static_cast<int64_t>(im.mapBytes))
+    return static_cast<const uint8_t*>(im.map) + (at - im.mapFrom);
+  im.Unmap();
   static const int64_t page = ::sysconf(_SC_PAGESIZE);
   const int64_t start = at / page * page;
-  const auto bytes = static_cast<size_t>(at - start) + n;
-  // Populated at once: the window is read whole straight away, and one call beats a fault a page.
-  void* m = ::mmap(nullptr, bytes, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fImpl->fd, static_cast<off_t>(start));
+  const auto bytes = std::max(static_cast<size_t>(at - start) + n,
+                              static_cast<size_t>(std::min<int64_t>(kMapRegion, (until >= 0 ? std::min(until, fInfo.size) : fInfo.size) - start)));
+  // Populated at once: the region is read whole straight away, and one call beats a fault a page.
+  void* m = ::mmap(nullptr, bytes, PROT_READ, MAP_PRIVATE | MAP_POPULATE, im.fd, static_cast<off_t>(start));
   if (m == MAP_FAILED) return nullptr;
-  fImpl->map = m;
-  fImpl->mapBytes = bytes;
+  im.map = m;
+  im.mapBytes = bytes;
+  im.mapFrom = start;
   return static_cast<const uint8_t*>(m) + (at - start);
 }
 
@@ -562,7 +571,7 @@ const uint8_t* TCorpusWindowReader::ReadBytes(TCorpusTextSource& source, int64_t
     // A large window of a plain file is looked at where it lies: no copy of its bytes. Small ones are
     // read: mapping and unmapping a page or two costs more, and with several workers every unmapping
     // interrupts the other processors.
-    if (const uint8_t* mapped = source.MapAt(W0, need)) {
+    if (const uint8_t* mapped = source.MapAt(W0, need, fMapUntil)) {
       fBytesFrom = W0;
       fBytesTo = W1;
       fMapped = true;
@@ -662,6 +671,7 @@ void TCorpusWindowReader::ForEach(TCorpusTextSource& source, const TCorpusTextIn
   }
   fBytesFrom = fBytesTo = 0;
   fMapped = false;
+  fMapUntil = std::min(size, to + M);
   for (int64_t B = from; B < to;) {
     if (stop && stop->load(std::memory_order_relaxed)) return;
     const int64_t E = std::min(to, B + S);

@@ -71,7 +71,9 @@ class TCorpusTextSource {
   size_t ReadAt(int64_t at, void* buffer, size_t n);
   // The bytes [at, at + n) of a plain file mapped into memory (valid until the next MapAt or Open), or
   // nullptr where mapping is not possible (an entry, a file that shrank); the caller then reads.
-  const uint8_t* MapAt(int64_t at, size_t n);
+  // A mapping may cover more than asked for, up to `until` (a byte offset; -1: the file's end), and is
+  // then served again for what lies inside it.
+  const uint8_t* MapAt(int64_t at, size_t n, int64_t until = -1);
 
   // Reads the whole text once to learn what its first bytes cannot tell: whether 8-bit text without a
   // signature is UTF-8 throughout or is in the code page, and how many UTF-16 units the text has.
@@ -173,6 +175,7 @@ class TCorpusWindowReader {
   std::vector<uint8_t> fBytes;
   int64_t fBytesFrom = 0, fBytesTo = 0;
   bool fMapped = false;
+  int64_t fMapUntil = -1;  // where the text or part being read ends, with its margin
   std::vector<char16_t> fTable;
   uint16_t fTableCodepage = 0;
   UnicodeString fWhole;
