@@ -135,13 +135,18 @@ int32_t SegmentUnspacedRuns(const char16_t* text, uint16_t* types, int32_t n) {
     }
     const int32_t start = i;
     bool unspaced = false;
-    while (i < n && IsCorpusWordChar(types[i])) {
+    // Each letter is looked at until one of those scripts turns up; after it only the run's end is sought.
+    for (; i < n && IsCorpusWordChar(types[i]); ++i) {
       char32_t c = text[i];
+      if (c < 0x0E00) continue;
       if (c >= 0xD800 && c <= 0xDBFF && i + 1 < n && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF)
         c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00u);
-      unspaced |= IsUnspacedScriptChar(c);
-      ++i;
+      if (IsUnspacedScriptChar(c)) {
+        unspaced = true;
+        break;
+      }
     }
+    while (i < n && IsCorpusWordChar(types[i])) ++i;
     if (!unspaced || i - start < 2) continue;
     // Chinese and Japanese runs are cut by the dictionary's own trie, many times faster than by the
     // break iterator and to the same words; other scripts, and runs it declines, go to ICU.

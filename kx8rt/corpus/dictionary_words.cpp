@@ -87,6 +87,7 @@ class TDictionary {
       kind_[c] = kInSet;
       if (NfkcStable(c) && !IsSurrogate(static_cast<char16_t>(c))) kind_[c] |= kCut;
     }
+    std::fill_n(root_, 0x10000, TRecord{kNoWord} << 16);
     ok_ = Build();
   }
 
@@ -138,10 +139,20 @@ class TDictionary {
     }
   }
 
+  // Whether some word may begin with the letters a, b: one bit of a table small enough to stay in the
+  // cache, set for every pair that begins a word (and some that do not). Most pairs of running text
+  // begin no word, and this answers for them without a look into the trie's far larger blocks.
+  static constexpr int kPairBits = 21;
+  static uint32_t PairBit(char16_t a, char16_t b) {
+    return static_cast<uint32_t>(((static_cast<uint64_t>(a) << 16 | b) * 0x9E3779B97F4A7C15u) >> (64 - kPairBits));
+  }
+  bool MayFollow(char16_t a, char16_t b) const { return (pairs_[PairBit(a, b) >> 6] >> (PairBit(a, b) & 63)) & 1; }
+
   bool ok_ = false;
+  std::vector<uint64_t> pairs_ = std::vector<uint64_t>(size_t{1} << (kPairBits - 6));
   icu::UnicodeSet set_;
   uint8_t kind_[0x10000] = {};
-  TRecord root_[0x10000] = {};    // the record of each first unit, or 0
+  TRecord root_[0x10000];         // the record of each first unit (no word, no children for others)
   std::vector<TRecord> records_;  // the blocks of children of every node below the root
 };
 
@@ -169,6 +180,9 @@ bool TDictionary::Build() {
     const icu::UnicodeString& w = it.getString();
     const int32_t v = it.getValue();
     if (w.isEmpty() || w.length() > 0xFFFF || v < 0 || v >= static_cast<int32_t>(kNoWord)) return false;
+    // ICU looks code points up among the trie's UTF-16 units, so a word with a character beyond the
+    // first plane is never found; leaving it out keeps surrogates out of the walk.
+    if (std::any_of(w.getBuffer(), w.getBuffer() + w.length(), [](char16_t c) { return IsSurrogate(c); })) continue;
     words.push_back({static_cast<uint32_t>(pool.size()), static_cast<uint16_t>(w.length()), static_cast<uint8_t>(v)});
     pool.insert(pool.end(), w.getBuffer(), w.getBuffer() + w.length());
   }
@@ -207,9 +221,13 @@ bool TDictionary::Build() {
     }
     nodes[node].count = static_cast<uint32_t>(nodes.size()) - nodes[node].first;
   }
-  auto hashBits = [](uint32_t count) {
+  // The children of the first letters are always hashed (nearly every letter of a run looks its
+  // successor up there); deeper blocks when large. A hashed block is at most half full.
+  const uint32_t secondLevel = nodes[0].first + nodes[0].count;
+  auto hashed = [&](size_t k) { return k < secondLevel ? nodes[k].count > 0 : nodes[k].count > kLinearChildren; };
+  auto hashBits = [&](size_t k) {
     uint32_t bits = 1;
-    while ((1u << bits) < 2 * count) ++bits;
+    while ((1u << bits) < 2 * nodes[k].count) ++bits;
     return bits;
   };
   size_t size = 0;
@@ -217,27 +235,32 @@ bool TDictionary::Build() {
     TNode& nd = nodes[k];
     if (nd.count > 0xFFFF || size > kMaxFirst) return false;
     nd.block = static_cast<uint32_t>(size);
-    size += nd.count > kLinearChildren ? size_t{1} << hashBits(nd.count) : nd.count;
+    size += hashed(k) ? size_t{1} << hashBits(k) : nd.count;
   }
-  auto record = [&](const TNode& nd) {
-    const bool hashed = nd.count > kLinearChildren;
-    const uint64_t count = hashed ? hashBits(nd.count) : nd.count;
-    return static_cast<TRecord>(nd.unit) | (uint64_t{nd.value} << 16) | (count << 24) | (uint64_t{hashed} << 40) |
-           (uint64_t{nd.block} << 41);
+  auto record = [&](size_t k) {
+    const TNode& nd = nodes[k];
+    const uint64_t count = hashed(k) ? hashBits(k) : nd.count;
+    return static_cast<TRecord>(nd.unit) | (uint64_t{nd.value} << 16) | (count << 24) |
+           (uint64_t{hashed(k)} << 40) | (uint64_t{nd.block} << 41);
   };
   records_.assign(size, 0);
-  for (uint32_t c = nodes[0].first; c < nodes[0].first + nodes[0].count; ++c) root_[nodes[c].unit] = record(nodes[c]);
+  for (uint32_t c = nodes[0].first; c < secondLevel; ++c) {
+    root_[nodes[c].unit] = record(c);
+    for (uint32_t d = nodes[c].first; d < nodes[c].first + nodes[c].count; ++d) {
+      const uint32_t bit = PairBit(nodes[c].unit, nodes[d].unit);
+      pairs_[bit >> 6] |= uint64_t{1} << (bit & 63);
+    }
+  }
   for (size_t k = 1; k < nodes.size(); ++k) {
     const TNode& nd = nodes[k];
-    const bool hashed = nd.count > kLinearChildren;
-    const uint32_t bits = hashed ? hashBits(nd.count) : 0;
+    const uint32_t bits = hashed(k) ? hashBits(k) : 0;
     for (uint32_t c = 0; c < nd.count; ++c) {
-      const TNode& child = nodes[nd.first + c];
       uint32_t slot = c;
-      if (hashed)
-        for (slot = HashSlot(child.unit, bits); records_[nd.block + slot] != 0; slot = (slot + 1) & ((1u << bits) - 1)) {
+      if (bits)
+        for (slot = HashSlot(nodes[nd.first + c].unit, bits); records_[nd.block + slot] != 0;
+             slot = (slot + 1) & ((1u << bits) - 1)) {
         }
-      records_[nd.block + slot] = record(child);
+      records_[nd.block + slot] = record(nd.first + c);
     }
   }
   return true;
@@ -256,12 +279,15 @@ void TDictionary::Cut(const char16_t* run, int32_t len, int32_t base, std::vecto
   int32_t* const from = prev.data();
   std::fill_n(best, len + 1, kUnreached);
   best[0] = 0;
+  // Without branches: whether a path is better is as good as random, and a mispredicted branch costs
+  // more than the two conditional moves.
   auto relax = [&](int32_t k, int32_t to, uint32_t c) {
-    if (c < best[to]) {
-      best[to] = c;
-      from[to] = k;
-    }
+    const bool better = c < best[to];
+    best[to] = better ? c : best[to];
+    from[to] = better ? k : from[to];
   };
+  // The cost of the path through a node's word, or kUnreached when no word ends there (or no node).
+  auto through = [](uint32_t here, TRecord r) { return r != 0 && Value(r) != kNoWord ? here + Value(r) : kUnreached; };
   bool prevKatakana = false;
   for (int32_t k = 0; k < len; ++k) {
     if (best[k] == kUnreached) continue;  // the second half of a surrogate pair
@@ -275,14 +301,23 @@ void TDictionary::Cut(const char16_t* run, int32_t len, int32_t base, std::vecto
       ++k;
       continue;
     }
-    TRecord r = root_[u];
-    relax(k, k + 1, here + (r != 0 && Value(r) != kNoWord ? Value(r) : kUnknownLetterCost));
-    if (r != 0) {
-      const int32_t end = std::min(len, k + kMaxWordUnits);
-      for (int32_t j = k + 1; j < end && Count(r) != 0; ++j) {
-        const char16_t v = run[j];
-        if (IsSurrogate(v) || (r = Child(r, v)) == 0) break;
-        if (Value(r) != kNoWord) relax(k, j + 1, here + Value(r));
+    const TRecord r = root_[u];
+    relax(k, k + 1, here + (Value(r) != kNoWord ? Value(r) : kUnknownLetterCost));
+    if (Count(r) != 0 && k + 1 < len && MayFollow(u, run[k + 1])) {
+      // The second letter, in the first letter's hashed block (a trail surrogate matches no unit).
+      const char16_t v = run[k + 1];
+      const TRecord* block = records_.data() + First(r);
+      const uint32_t bits = Count(r), mask = (1u << bits) - 1;
+      uint32_t h = HashSlot(v, bits);
+      TRecord e = block[h];
+      while (e != 0 && Unit(e) != v) e = block[h = (h + 1) & mask];
+      relax(k, k + 2, through(here, e));
+      if (e != 0 && Count(e) != 0) {
+        const int32_t end = std::min(len, k + kMaxWordUnits);
+        for (int32_t j = k + 2; j < end && Count(e) != 0; ++j) {
+          if ((e = Child(e, run[j])) == 0) break;
+          relax(k, j + 1, through(here, e));
+        }
       }
     }
     const bool katakana = IsKatakana(u);
