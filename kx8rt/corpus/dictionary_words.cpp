@@ -87,6 +87,8 @@ class TDictionary {
       kind_[c] = kInSet;
       if (NfkcStable(c) && !IsSurrogate(static_cast<char16_t>(c))) kind_[c] |= kCut;
     }
+    for (char32_t c = 0; c < 0x10000; ++c)
+      if (IsKatakana(static_cast<char16_t>(c))) kind_[c] |= kKatakana;
     std::fill_n(root_, 0x10000, TRecord{kNoWord} << 16);
     ok_ = Build();
   }
@@ -112,7 +114,7 @@ class TDictionary {
   void Cut(const char16_t* run, int32_t len, int32_t base, std::vector<int32_t>& starts) const;
 
  private:
-  static constexpr uint8_t kInSet = 1, kCut = 2, kAscii = 4;
+  static constexpr uint8_t kInSet = 1, kCut = 2, kAscii = 4, kKatakana = 8;
 
   // ICU normalises a run to NFKC before it looks words up, when the run is not in NFKC already. A run
   // whose every character has quick check "yes" and no combining class is in NFKC; a run with any other
@@ -320,10 +322,10 @@ void TDictionary::Cut(const char16_t* run, int32_t len, int32_t base, std::vecto
         }
       }
     }
-    const bool katakana = IsKatakana(u);
+    const bool katakana = (kind_[u] & kKatakana) != 0;
     if (katakana && !prevKatakana) {
       int32_t j = k + 1;
-      while (j < len && j - k < kMaxKatakanaRun && IsKatakana(run[j])) ++j;
+      while (j < len && j - k < kMaxKatakanaRun && (kind_[run[j]] & kKatakana)) ++j;
       if (j - k < kMaxKatakanaRun) relax(k, j, here + KatakanaRunCost(j - k));
     }
     prevKatakana = katakana;
