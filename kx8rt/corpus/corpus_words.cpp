@@ -149,6 +149,11 @@ int32_t SegmentUnspacedRuns(const char16_t* text, uint16_t* types, int32_t n) {
   icu::BreakIterator* breaker = nullptr;
   int32_t runs = 0;
   icu::UnicodeString whole;
+  // Taken once a chunk: each use of a thread-local in a shared library is a call.
+  thread_local THanKanaCutter threadCutter;
+  thread_local std::vector<int32_t> threadStarts;
+  THanKanaCutter& cutter = threadCutter;
+  std::vector<int32_t>& starts = threadStarts;
   for (int32_t i = NextWhereWordChar(types, 0, n, true); i < n; i = NextWhereWordChar(types, i, n, true)) {
     const int32_t start = i;
     i = NextWhereWordChar(types, i + 1, n, false);
@@ -159,9 +164,8 @@ int32_t SegmentUnspacedRuns(const char16_t* text, uint16_t* types, int32_t n) {
     if (k == i) continue;
     // Chinese and Japanese runs are cut by the dictionary's own trie, many times faster than by the
     // break iterator and to the same words; other scripts, and runs it declines, go to ICU.
-    thread_local std::vector<int32_t> starts;
     starts.clear();
-    if (FindHanKanaWordStarts(text, n, start, i, starts)) {
+    if (cutter.WordStarts(text, n, start, i, starts)) {
       for (const int32_t b : starts)
         if (IsCorpusWordChar(types[b])) types[b] |= word_start_flag;
       ++runs;

@@ -74,9 +74,11 @@ uint32_t HashSlot(uint32_t unit, uint32_t bits) { return (unit * 2654435761u) >>
 // which ICU's rules keep together as one word.
 enum class TPiece : uint8_t { none, han_kana, ascii };
 
-class TDictionary {
+}  // namespace
+
+class THanKanaDictionary {
  public:
-  TDictionary() {
+  THanKanaDictionary() {
     UErrorCode status = U_ZERO_ERROR;
     set_.applyPattern(icu::UnicodeString(u"[[:Han:][:Hiragana:][:Katakana:]\\u30fc\\uff70\\uff9e\\uff9f]"), status);
     if (U_FAILURE(status)) return;
@@ -111,7 +113,8 @@ class TDictionary {
     return set_.contains(static_cast<UChar32>(c)) && NfkcStable(c) ? TPiece::han_kana : TPiece::none;
   }
 
-  void Cut(const char16_t* run, int32_t len, int32_t base, std::vector<int32_t>& starts) const;
+  void Cut(const char16_t* run, int32_t len, int32_t base, std::vector<uint32_t>& cost, std::vector<int32_t>& prev,
+           std::vector<int32_t>& starts) const;
 
  private:
   static constexpr uint8_t kInSet = 1, kCut = 2, kAscii = 4, kKatakana = 8;
@@ -158,7 +161,7 @@ class TDictionary {
   std::vector<TRecord> records_;  // the blocks of children of every node below the root
 };
 
-bool TDictionary::Build() {
+bool THanKanaDictionary::Build() {
   UErrorCode status = U_ZERO_ERROR;
   UDataMemory* file = udata_open(U_ICUDATA_NAME U_TREE_SEPARATOR_STRING "brkitr", "dict", "cjdict", &status);
   if (U_FAILURE(status) || !file) return false;
@@ -268,11 +271,9 @@ bool TDictionary::Build() {
   return true;
 }
 
-void TDictionary::Cut(const char16_t* run, int32_t len, int32_t base, std::vector<int32_t>& starts) const {
-  // Reused from run to run: cost[k] is the least cost of the words that fill run[0, k), and prev[k] where
-  // the last of them begins.
-  thread_local std::vector<uint32_t> cost;
-  thread_local std::vector<int32_t> prev;
+void THanKanaDictionary::Cut(const char16_t* run, int32_t len, int32_t base, std::vector<uint32_t>& cost,
+                             std::vector<int32_t>& prev, std::vector<int32_t>& starts) const {
+  // cost[k] is the least cost of the words that fill run[0, k), and prev[k] where the last of them begins.
   if (cost.size() < static_cast<size_t>(len) + 1) {
     cost.resize(static_cast<size_t>(len) + 1);
     prev.resize(static_cast<size_t>(len) + 1);
@@ -335,8 +336,10 @@ void TDictionary::Cut(const char16_t* run, int32_t len, int32_t base, std::vecto
   std::reverse(starts.begin() + static_cast<std::ptrdiff_t>(mark), starts.end());
 }
 
-const TDictionary& Dictionary() {
-  static const std::unique_ptr<TDictionary> dictionary = std::make_unique<TDictionary>();
+namespace {
+
+const THanKanaDictionary& Dictionary() {
+  static const std::unique_ptr<THanKanaDictionary> dictionary = std::make_unique<THanKanaDictionary>();
   return *dictionary;
 }
 
@@ -344,10 +347,15 @@ const TDictionary& Dictionary() {
 
 bool IsHanKanaChar(char32_t c) { return Dictionary().InSet(c); }
 
-bool LoadHanKanaDictionary() { return Dictionary().ok(); }
+THanKanaCutter::THanKanaCutter() : dictionary_(&Dictionary()) {}
 
-bool FindHanKanaWordStarts(const char16_t* text, int32_t n, int32_t from, int32_t to, std::vector<int32_t>& starts) {
-  const TDictionary& d = Dictionary();
+THanKanaCutter::~THanKanaCutter() = default;
+
+bool THanKanaCutter::available() const { return dictionary_->ok(); }
+
+bool THanKanaCutter::WordStarts(const char16_t* text, int32_t n, int32_t from, int32_t to,
+                                std::vector<int32_t>& starts) {
+  const THanKanaDictionary& d = *dictionary_;
   if (!d.ok() || from < 0 || to > n || to - from < 1) return false;
   if (from > 0 && d.InSet(CharBefore(text, from))) return false;
   if (to < n && d.InSet(CharAt(text, to, n))) return false;
@@ -367,7 +375,7 @@ bool FindHanKanaWordStarts(const char16_t* text, int32_t n, int32_t from, int32_
     TPiece next = TPiece::none;
     while (end < len && (next = d.PieceOf(run, end, len, width)) == piece) end += width;
     if (k > 0) starts.push_back(from + k);
-    if (piece == TPiece::han_kana && end - k > 1) d.Cut(run + k, end - k, from + k, starts);
+    if (piece == TPiece::han_kana && end - k > 1) d.Cut(run + k, end - k, from + k, cost_, prev_, starts);
     k = end;
     piece = next;
   }

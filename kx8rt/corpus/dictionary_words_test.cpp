@@ -38,6 +38,7 @@ TStarts Starts(const std::u16string& text) {
   const icu::UnicodeString whole(false, text.c_str(), n);
   bi->setText(whole);
   std::vector<int32_t> found;
+  THanKanaCutter cutter;
   for (int32_t i = 0; i < n;) {
     if (!IsCorpusWordChar(types[i])) {
       ++i;
@@ -52,7 +53,7 @@ TStarts Starts(const std::u16string& text) {
     if (!hanKana) continue;
     ++s.runs;
     found.clear();
-    s.cut += FindHanKanaWordStarts(text.c_str(), n, start, i, found);
+    s.cut += cutter.WordStarts(text.c_str(), n, start, i, found);
   }
   std::vector<uint16_t> segmented(types);
   SegmentUnspacedRuns(text.c_str(), segmented.data(), n);
@@ -72,7 +73,7 @@ std::string Show(const std::u16string& text, const std::vector<int32_t>& starts)
 }
 
 TEST(DictionaryWords, SentencesAreCutAsIcuCutsThem) {
-  ASSERT_TRUE(LoadHanKanaDictionary());
+  ASSERT_TRUE(THanKanaCutter().available());
   // Sentences of our own, Chinese and Japanese, with Katakana runs of many lengths, ASCII letters and
   // digits inside runs, and Han letters beyond the first plane.
   const char* const kSentences[] = {
@@ -103,7 +104,7 @@ TEST(DictionaryWords, SentencesAreCutAsIcuCutsThem) {
 }
 
 TEST(DictionaryWords, GeneratedRunsAreCutAsIcuCutsThem) {
-  ASSERT_TRUE(LoadHanKanaDictionary());
+  ASSERT_TRUE(THanKanaCutter().available());
   // Common letters in random order make words, near-words and non-words of every length; a few ASCII
   // letters and digits, spaces and ideographic punctuation make runs begin and end anywhere.
   const std::u16string han =
@@ -136,7 +137,7 @@ TEST(DictionaryWords, GeneratedRunsAreCutAsIcuCutsThem) {
 }
 
 TEST(DictionaryWords, RunsThatIcuMustCutAreDeclined) {
-  ASSERT_TRUE(LoadHanKanaDictionary());
+  ASSERT_TRUE(THanKanaCutter().available());
   struct Case {
     std::u16string text;
     int32_t from, to;
@@ -156,10 +157,11 @@ TEST(DictionaryWords, RunsThatIcuMustCutAreDeclined) {
       {u"\U0002000B\u4EBA", 0, 3, true},          // a Han letter beyond the first plane
       {std::u16string{char16_t(0xD840), u'人'}, 0, 2, false},  // a lone lead surrogate
   };
+  THanKanaCutter cutter;
   for (const Case& c : cases) {
     const std::u16string& text = c.text;
     std::vector<int32_t> starts{-1};
-    EXPECT_EQ(FindHanKanaWordStarts(text.c_str(), static_cast<int32_t>(text.size()), c.from, c.to, starts), c.taken)
+    EXPECT_EQ(cutter.WordStarts(text.c_str(), static_cast<int32_t>(text.size()), c.from, c.to, starts), c.taken)
         << Utf16ToUtf8(text);
     // Declining leaves the list as it was; taking appends starts strictly inside the run, ascending.
     if (!c.taken) {
