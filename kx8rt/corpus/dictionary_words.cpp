@@ -7,7 +7,6 @@
 #include <unicode/unorm2.h>
 
 #include <algorithm>
-#include <cstring>
 #include <limits>
 #include <memory>
 
