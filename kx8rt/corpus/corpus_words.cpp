@@ -11,6 +11,7 @@
 #include <immintrin.h>
 #endif
 
+#include "kx8rt/corpus/dictionary_words.h"
 #include "kx8rt/platform/char_classes.h"
 #include "kx8rt/platform/cpu_features.h"
 #include "kx8rt/strings/sentences.h"
@@ -124,6 +125,27 @@ bool HasUnitsFrom0E00(const char16_t* text, int32_t n) {
   return false;
 }
 
+// The index of the first character at or after i whose type is (want true) or is not (want false) a
+// word character under the rule, or n; eight type words at a time, as runs and gaps are short but many.
+inline int32_t NextWhereWordChar(const uint16_t* types, int32_t i, int32_t n, bool want) {
+  for (const int32_t near = std::min(n, i + 4); i < near; ++i)
+    if (IsCorpusWordChar(types[i]) == want) return i;
+#if defined(__SSE2__)
+  const __m128i outside = _mm_set1_epi16(static_cast<int16_t>(0x8800)), letter = _mm_set1_epi16(0x0104);
+  const __m128i zero = _mm_setzero_si128();
+  const int flip = want ? 0 : 0xFFFF;
+  for (; i + 8 <= n; i += 8) {
+    const __m128i t = _mm_loadu_si128(reinterpret_cast<const __m128i*>(types + i));
+    const __m128i inside = _mm_cmpeq_epi16(_mm_and_si128(t, outside), zero);
+    const __m128i noLetter = _mm_cmpeq_epi16(_mm_and_si128(t, letter), zero);
+    const int bits = (_mm_movemask_epi8(_mm_andnot_si128(noLetter, inside)) ^ flip) & 0xFFFF;
+    if (bits) return i + __builtin_ctz(static_cast<unsigned>(bits)) / 2;
+  }
+#endif
+  while (i < n && IsCorpusWordChar(types[i]) != want) ++i;
+  return i;
+}
+
 // One word-break iterator for each thread that segments (making one is costly; sharing one is not safe).
 icu::BreakIterator* ThreadWordBreaker() {
   thread_local std::unique_ptr<icu::BreakIterator> breaker;
@@ -161,21 +183,36 @@ int32_t SegmentUnspacedRuns(const char16_t* text, uint16_t* types, int32_t n) {
   icu::BreakIterator* breaker = nullptr;
   int32_t runs = 0;
   icu::UnicodeString whole;
-  for (int32_t i = 0; i < n;) {
-    if (!IsCorpusWordChar(types[i])) {
-      ++i;
+  // Taken once a chunk: each use of a thread-local in a shared library is a call.
+  thread_local THanKanaCutter threadCutter;
+  thread_local std::vector<int32_t> threadStarts;
+  THanKanaCutter& cutter = threadCutter;
+  std::vector<int32_t>& starts = threadStarts;
+  for (int32_t i = NextWhereWordChar(types, 0, n, true); i < n; i = NextWhereWordChar(types, i, n, true)) {
+    const int32_t start = i;
+    i = NextWhereWordChar(types, i + 1, n, false);
+    if (i - start < 2) continue;
+    // Every script written without spaces lies from U+0E00 up; a run with no such unit is a word.
+    int32_t k = start;
+    while (k < i && text[k] < 0x0E00) ++k;
+    if (k == i) continue;
+    // Chinese and Japanese runs are cut by the dictionary's own trie, many times faster than by the
+    // break iterator and to the same words; other scripts, and runs it declines, go to ICU.
+    starts.clear();
+    if (cutter.WordStarts(text, n, start, i, starts)) {
+      for (const int32_t b : starts)
+        if (IsCorpusWordChar(types[b])) types[b] |= word_start_flag;
+      ++runs;
       continue;
     }
-    const int32_t start = i;
     bool unspaced = false;
-    while (i < n && IsCorpusWordChar(types[i])) {
-      char32_t c = text[i];
-      if (c >= 0xD800 && c <= 0xDBFF && i + 1 < n && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF)
-        c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00u);
-      unspaced |= IsUnspacedScriptChar(c);
-      ++i;
+    for (; k < i && !unspaced; ++k) {
+      char32_t c = text[k];
+      if (c >= 0xD800 && c <= 0xDBFF && k + 1 < n && text[k + 1] >= 0xDC00 && text[k + 1] <= 0xDFFF)
+        c = 0x10000 + ((c - 0xD800) << 10) + (text[k + 1] - 0xDC00u);
+      unspaced = IsUnspacedScriptChar(c);
     }
-    if (!unspaced || i - start < 2) continue;
+    if (!unspaced) continue;
     if (!breaker) {
       if (!(breaker = ThreadWordBreaker())) return runs;
       // The whole chunk is handed over once (a read-only view, not a copy): setting the text for each

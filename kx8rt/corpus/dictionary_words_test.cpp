@@ -1,0 +1,178 @@
+// The Chinese-Japanese dictionary cutter against ICU's word break iterator, which it must agree with
+// word for word, and the runs it must leave to ICU.
+#include <gtest/gtest.h>
+
+#include <unicode/brkiter.h>
+#include <unicode/unistr.h>
+
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "kx8rt/corpus/corpus_words.h"
+#include "kx8rt/corpus/dictionary_words.h"
+#include "kx8rt/platform/strings.h"
+#include "kx8rt/text_primitives/char_types.h"
+
+namespace kx8 {
+namespace {
+
+struct TStarts {
+  std::vector<int32_t> icu, ours;
+  int32_t runs = 0, cut = 0;  // runs with a Han or kana letter; those the dictionary cutter took
+};
+
+// Word starts inside the runs of word characters of text, found by ICU's word break iterator alone and
+// by SegmentUnspacedRuns.
+TStarts Starts(const std::u16string& text) {
+  TStarts s;
+  const auto n = static_cast<int32_t>(text.size());
+  TCorpusWordRule plain;
+  plain.segment = false;
+  std::vector<uint16_t> types;
+  ClassifyCorpusWindow(text.c_str(), n, types, plain);
+  UErrorCode status = U_ZERO_ERROR;
+  std::unique_ptr<icu::BreakIterator> bi(icu::BreakIterator::createWordInstance(icu::Locale::getRoot(), status));
+  EXPECT_TRUE(U_SUCCESS(status));
+  const icu::UnicodeString whole(false, text.c_str(), n);
+  bi->setText(whole);
+  std::vector<int32_t> found;
+  THanKanaCutter cutter;
+  for (int32_t i = 0; i < n;) {
+    if (!IsCorpusWordChar(types[i])) {
+      ++i;
+      continue;
+    }
+    const int32_t start = i;
+    bool hanKana = false;
+    while (i < n && IsCorpusWordChar(types[i])) hanKana |= IsHanKanaChar(text[i++]);
+    if (i - start < 2) continue;
+    for (int32_t b = bi->following(start); b != icu::BreakIterator::DONE && b < i; b = bi->next())
+      if (IsCorpusWordChar(types[b])) s.icu.push_back(b);
+    if (!hanKana) continue;
+    ++s.runs;
+    found.clear();
+    s.cut += cutter.WordStarts(text.c_str(), n, start, i, found);
+  }
+  std::vector<uint16_t> segmented(types);
+  SegmentUnspacedRuns(text.c_str(), segmented.data(), n);
+  for (int32_t i = 0; i < n; ++i)
+    if (segmented[i] & word_start_flag) s.ours.push_back(i);
+  return s;
+}
+
+std::string Show(const std::u16string& text, const std::vector<int32_t>& starts) {
+  std::u16string out;
+  size_t from = 0;
+  for (const int32_t b : starts) {
+    out += text.substr(from, static_cast<size_t>(b) - from) + u"|";
+    from = static_cast<size_t>(b);
+  }
+  return Utf16ToUtf8(out + text.substr(from));
+}
+
+TEST(DictionaryWords, SentencesAreCutAsIcuCutsThem) {
+  ASSERT_TRUE(THanKanaCutter().available());
+  // Sentences of our own, Chinese and Japanese, with Katakana runs of many lengths, ASCII letters and
+  // digits inside runs, and Han letters beyond the first plane.
+  const char* const kSentences[] = {
+      "我们的软件包很好。软件包管理器安装了新的软件。",
+      "中华人民共和国的首都是北京，上海是最大的城市。",
+      "请确认您不想给您的密钥加上任何的保护，然后重新启动计算机",
+      "研究生命起源的科学家们认为这个问题非常复杂",
+      "今天天气很好我们去公园散步吧明天可能会下雨",
+      "第3章介绍了Linux内核的编译方法和2023年的新功能",
+      "用户abc无法访问文件def123请检查权限",
+      "パッケージを新しくインストールしました。東京大学の学生です。",
+      "私はコンピュータとインターネットとスマートフォンを使っています",
+      "アイスクリームとチョコレートケーキとコーヒーを注文した",
+      "ア イイ ウウウ エエエエ オオオオオ カカカカカカ キキキキキキキ クククククククク ケケケケケケケケケ",
+      "コココココココココココココココココココ ササササササササササササササササササササ",
+      "日本語の文章を単語に分割するのは難しいですね",
+      "すもももももももものうち",
+      "𠀋𠂉𪚥の字と𠮷野家の牛丼を食べた",
+      "人々は時々々々に山々を見る",
+      "ファイルを開けませんでしたエラー404が発生しました",
+  };
+  for (const char* s : kSentences) {
+    const std::u16string text = Utf8ToUtf16(s);
+    const TStarts st = Starts(text);
+    EXPECT_EQ(Show(text, st.ours), Show(text, st.icu));
+    EXPECT_EQ(st.cut, st.runs) << s;  // every run here is one the cutter takes
+  }
+}
+
+TEST(DictionaryWords, GeneratedRunsAreCutAsIcuCutsThem) {
+  ASSERT_TRUE(THanKanaCutter().available());
+  // Common letters in random order make words, near-words and non-words of every length; a few ASCII
+  // letters and digits, spaces and ideographic punctuation make runs begin and end anywhere.
+  const std::u16string han =
+      u"的一是不了人我在有他这中大来上国个到说们为子和你地出道也时年得就那要下以生会自着去之过家学对可她里后小么心"
+      u"多天而能好都然没日于起还发成事只作当想看文无开手十用主行方又如前所本见经头面公同三已老从动两长知民样现分将外"
+      u"但身些与高意进把法此实回二理美点月明其种声全工己话儿者向情部正名定女问力机给等几很业最间新什打便位因重被走电"
+      u"四第门相次东政海口使教西再平真听世气信北少关并内加化由却代军产入先山五太水万市眼体别处总才场师书比住员九笑性"
+      u"软件包管理器安装文件系统数据库服务器用户密码网络计算机程序设计语言字符编码";
+  const std::u16string kana =
+      u"あいうえおかきくけこさしすせそたちつてとなにぬねのはひふへほまみむめもやゆよらりるれろわをんがぎぐげござじずぜぞ"
+      u"だでどばびぶべぼぱぴぷぺぽっゃゅょーアイウエオカキクケコサシスセソタチツテトナニヌネノハヒフヘホマミムメモヤユヨ"
+      u"ラリルレロワヲンガギグゲゴザジズゼゾダデドバビブベボパピプペポッャュョヴ";
+  const std::u16string other = u"abcXYZ0123";
+  std::mt19937 rng(20240522);
+  auto pick = [&](const std::u16string& from) { return from[rng() % from.size()]; };
+  int32_t runs = 0, cut = 0;
+  for (int round = 0; round < 1000; ++round) {
+    std::u16string text;
+    for (int k = 0; k < 400; ++k) {
+      const uint32_t r = rng() % 100;
+      text += r < 50 ? pick(han) : r < 88 ? pick(kana) : r < 92 ? pick(other) : r < 96 ? u' ' : r < 98 ? u'、' : u'。';
+    }
+    const TStarts st = Starts(text);
+    runs += st.runs;
+    cut += st.cut;
+    ASSERT_EQ(Show(text, st.ours), Show(text, st.icu)) << "round " << round;
+  }
+  EXPECT_GT(runs, 25000);
+  EXPECT_EQ(cut, runs);
+}
+
+TEST(DictionaryWords, RunsThatIcuMustCutAreDeclined) {
+  ASSERT_TRUE(THanKanaCutter().available());
+  struct Case {
+    std::u16string text;
+    int32_t from, to;
+    bool taken;
+  };
+  const Case cases[] = {
+      {u"软件包管理器", 0, 6, true},
+      {u"软件包管理器", 1, 4, false},            // Han letters on both sides: ICU would cut the longer run
+      {u"ภาษาไทย", 0, 7, false},                  // Thai
+      {u"ｿﾌﾄｳｪｱ", 0, 6, false},                   // halfwidth Katakana changes under NFKC
+      {u"\uF900\u4E00", 0, 2, false},             // a compatibility ideograph too
+      {u"か\u3099き", 0, 3, false},               // a combining voicing mark composes with its letter
+      {u"\u2F08人間", 1, 3, false},               // a Kangxi radical (Han) just before the run
+      {u"文件’命令", 0, 5, false},                // a middle character ICU may break at
+      {u"ＡＢＣ文件", 0, 5, false},               // fullwidth letters
+      {u"abc文件", 0, 5, true},
+      {u"\U0002000B\u4EBA", 0, 3, true},          // a Han letter beyond the first plane
+      {std::u16string{char16_t(0xD840), u'人'}, 0, 2, false},  // a lone lead surrogate
+  };
+  THanKanaCutter cutter;
+  for (const Case& c : cases) {
+    const std::u16string& text = c.text;
+    std::vector<int32_t> starts{-1};
+    EXPECT_EQ(cutter.WordStarts(text.c_str(), static_cast<int32_t>(text.size()), c.from, c.to, starts), c.taken)
+        << Utf16ToUtf8(text);
+    // Declining leaves the list as it was; taking appends starts strictly inside the run, ascending.
+    if (!c.taken) {
+      EXPECT_EQ(starts, std::vector<int32_t>{-1}) << Utf16ToUtf8(text);
+    }
+    for (size_t k = 1; k < starts.size(); ++k) {
+      EXPECT_GT(starts[k], std::max(c.from, starts[k - 1])) << Utf16ToUtf8(text);
+      EXPECT_LT(starts[k], c.to) << Utf16ToUtf8(text);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace kx8
