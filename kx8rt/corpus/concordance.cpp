@@ -139,6 +139,12 @@ bool IsLowSurrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
 
 // One hit as a worker found it: positions and counts relative to the piece's owned start, its texts in
 // the piece's arena.
+// A search's counts of a window from its owned start up to `to`.
+struct CountedSoFar {
+  TCorpusCounts counts;
+  int32_t to = 0;
+};
+
 struct HitRec {
   int64_t pos = 0;
   int32_t length = 0;
@@ -296,6 +302,9 @@ class Worker {
         fCache(TCorpusTextSource::NewArchiveCache()) {
     fRule = o.word_rule;
     fRule.mark_tags = plan.anyTags;
+    // The window's counts are taken by CountCorpusUnits, up to each hit as it is found: the matcher then
+    // only compares characters.
+    fEngine.SetCountingInMatcher(false);
   }
 
   // Searches an item, handing each chunk's result to sink in order (with positions and counts relative to
@@ -342,6 +351,18 @@ class Worker {
     const uint16_t* types = nullptr;
     int32_t acceptedThisSearch = 0;
     const int64_t maxHits = fO.max_hits;
+    // Each search's counts from the owned start up to its last hit (the first search's are carried on
+    // to the owned end for the window's own counts).
+    std::vector<CountedSoFar>& counted = fCounted;
+    counted.assign(fRecs.size(), CountedSoFar{{}, own0});
+    auto countTo = [&](CountedSoFar& c, int32_t to) {
+      const TCorpusCounts more = CountCorpusUnits(types, c.to, to);
+      c.counts.break_starts += more.break_starts;
+      c.counts.words += more.words;
+      c.counts.sentence_ends += more.sentence_ends;
+      c.counts.paragraph_ends += more.paragraph_ends;
+      c.to = to;
+    };
     auto found = [&](TSearchAndDoEngine& e, const TSearchFound_Rec& f) {
       const int32_t pos = f.hit_pos_in_characters, len = f.hit_characters;
       if (pos >= own1) {
@@ -356,13 +377,16 @@ class Worker {
       if (fPlan.useStopList &&
           fPlan.stopList.IndexOfWordInList(ToUpper(UnicodeString(text + pos, static_cast<size_t>(len))), as_stop) >= 0)
         return false;
+      // As the matcher would count: everything passed up to and including the hit's first character.
+      CountedSoFar& c = counted[static_cast<size_t>(f.search_number)];
+      countTo(c, pos + 1);
       HitRec h;
       h.pos = pos;
       h.length = len;
       h.search = f.search_number;
-      h.breaks = f.count_stats.number[word_stats];
-      h.sentences = f.count_stats.number[sentence_stats];
-      h.paragraphs = f.count_stats.number[paragraph_stats];
+      h.breaks = c.counts.break_starts;
+      h.sentences = c.counts.sentence_ends;
+      h.paragraphs = c.counts.paragraph_ends;
       hits.push_back(h);
       // No search needs more than max_hits hits of a chunk: the first of them in the text's order are kept.
       if (maxHits >= 0 && ++acceptedThisSearch >= maxHits) e.FoundEnough();
@@ -397,7 +421,13 @@ class Worker {
     }
     if (maxHits >= 0 && static_cast<int64_t>(hits.size()) > maxHits) hits.resize(static_cast<size_t>(maxHits));
     // What the chunk owns: its units, word starts, sentence and paragraph ends, words.
-    const TCorpusCounts counts = CountCorpusUnits(t, own0, own1);
+    TCorpusCounts counts;
+    if (!counted.empty() && own1 > own0 && counted[0].to <= own1) {
+      countTo(counted[0], own1);
+      counts = counted[0].counts;
+    } else {
+      counts = CountCorpusUnits(t, own0, own1);
+    }
     fPiece.units = own1 - own0;
     fPiece.breaks = counts.break_starts;
     fPiece.sentences = counts.sentence_ends;
@@ -436,6 +466,7 @@ class Worker {
   const std::vector<TCorpusText>& fTexts;
   const std::atomic<bool>& fStop;
   TSearchAndDoEngine fEngine;
+  std::vector<CountedSoFar> fCounted;
   std::vector<TSearch_word_format_rec> fRecs;
   std::unique_ptr<TCorpusTextSource::ArchiveCache> fCache;
   TCorpusWordRule fRule;

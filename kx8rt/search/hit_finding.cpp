@@ -88,7 +88,7 @@ constexpr bool TwoKeysSuffice(const char16_t* keys) {
 // starts passed; stops early at a block holding a special type (scalarUntil is set past it) or when
 // fewer than a block and one character remain. Word starts are counted per lane (a start lane is -1,
 // so subtracting adds one) and summed across the lanes now and then, before a lane can overflow.
-template <typename Ch, int N>
+template <typename Ch, int N, bool Counting = true>
 struct BlockScan {
   const Ch* text;
   const uint16_t* T;
@@ -128,17 +128,24 @@ struct BlockScan {
     [[maybe_unused]] const __m128i e2 = _mm_set1_epi16(static_cast<int16_t>(keys.third[2]));
     [[maybe_unused]] const __m128i e3 = _mm_set1_epi16(static_cast<int16_t>(keys.third[3]));
     const int32_t reach = keys.thirdTest ? 9 : 8;  // units read past i, besides i itself
+    // Without counting, type words are read only when a tag could matter.
+    const bool readTypes = Counting || keys.special != 0;
     while (i + reach < count) {
-      const __m128i t0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(T + i));
-      const __m128i t1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(T + i + 1));
-      const __m128i both = _mm_or_si128(t0, t1);
+      __m128i t0 = zero, t1 = zero;
       uint32_t markerLanes = 0;
-      if (_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(both, special), zero)) != 0xFFFF) {
-        // A marker is only counted; a tag character (when the pair test is on) needs the one-by-one path.
-        markerLanes = static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(t0, markerBit), markerBit)));
-        if (_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(both, tagBits), zero)) != 0xFFFF) {
-          scalarUntil = i + 9;
-          break;
+      if (readTypes) {
+        t0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(T + i));
+        t1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(T + i + 1));
+        const __m128i both = _mm_or_si128(t0, t1);
+        if (_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(both, special), zero)) != 0xFFFF) {
+          // A marker is only counted; a tag character (when the pair test is on) needs the one-by-one path.
+          if constexpr (Counting)
+            markerLanes =
+                static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(t0, markerBit), markerBit)));
+          if (_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(both, tagBits), zero)) != 0xFFFF) {
+            scalarUntil = i + 9;
+            break;
+          }
         }
       }
       __m128i chars, next;
@@ -169,6 +176,15 @@ struct BlockScan {
       const __m128i inner1 = _mm_cmpeq_epi16(_mm_and_si128(t1, wordStart), wordStart);
       const __m128i startMask = _mm_or_si128(_mm_andnot_si128(notBreak0, notBreak1), _mm_and_si128(inner1, notBreak1));
       const unsigned hits = static_cast<unsigned>(_mm_movemask_epi8(eq));
+      if constexpr (!Counting) {
+        if (hits == 0) {
+          i += 8;
+          continue;
+        }
+        i += __builtin_ctz(hits) / 2;
+        candidate = true;
+        break;
+      }
       if (markerLanes != 0) {
         StopAtMarkers(markerLanes, static_cast<uint32_t>(_mm_movemask_epi8(startMask)), hits, 8);
         break;
@@ -235,19 +251,25 @@ struct BlockScan {
     [[maybe_unused]] const __m256i e2 = _mm256_set1_epi16(static_cast<int16_t>(keys.third[2]));
     [[maybe_unused]] const __m256i e3 = _mm256_set1_epi16(static_cast<int16_t>(keys.third[3]));
     const int32_t reach = keys.thirdTest ? 17 : 16;  // units read past i, besides i itself
+    // Without counting, type words are read only when a tag could matter.
+    const bool readTypes = Counting || keys.special != 0;
     while (i + reach < count) {
-      const __m256i t0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(T + i));
-      const __m256i t1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(T + i + 1));
-      const __m256i both = _mm256_or_si256(t0, t1);
+      __m256i t0 = zero, t1 = zero;
       uint32_t markerLanes = 0;
-      if (!_mm256_testz_si256(both, special)) {
-        // A marker is only counted; a tag character (when the pair test is on) needs the one-by-one path.
-        if (!_mm256_testz_si256(both, tagBits)) {
-          scalarUntil = i + 17;
-          break;
+      if (readTypes) {
+        t0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(T + i));
+        t1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(T + i + 1));
+        const __m256i both = _mm256_or_si256(t0, t1);
+        if (!_mm256_testz_si256(both, special)) {
+          // A marker is only counted; a tag character (when the pair test is on) needs the one-by-one path.
+          if (!_mm256_testz_si256(both, tagBits)) {
+            scalarUntil = i + 17;
+            break;
+          }
+          if constexpr (Counting)
+            markerLanes = static_cast<uint32_t>(
+                _mm256_movemask_epi8(_mm256_cmpeq_epi16(_mm256_and_si256(t0, markerBit), markerBit)));
         }
-        markerLanes = static_cast<uint32_t>(
-            _mm256_movemask_epi8(_mm256_cmpeq_epi16(_mm256_and_si256(t0, markerBit), markerBit)));
       }
       __m256i chars, next;
       if constexpr (sizeof(Ch) == 2) {
@@ -281,6 +303,15 @@ struct BlockScan {
       const __m256i startMask =
           _mm256_or_si256(_mm256_andnot_si256(notBreak0, notBreak1), _mm256_and_si256(inner1, notBreak1));
       const auto hits = static_cast<unsigned>(_mm256_movemask_epi8(eq));
+      if constexpr (!Counting) {
+        if (hits == 0) {
+          i += 16;
+          continue;
+        }
+        i += __builtin_ctz(hits) / 2;
+        candidate = true;
+        break;
+      }
       if (markerLanes != 0) {
         StopAtMarkers(markerLanes, static_cast<uint32_t>(_mm256_movemask_epi8(startMask)), hits, 16);
         break;
@@ -347,7 +378,7 @@ constexpr int32_t kMaxPoints = 64;
 constexpr int32_t kFailedSlots = 256;
 
 // One call's scan state; everything lives on the stack.
-template <typename Ch>
+template <typename Ch, bool Counting = true>
 struct Scan {
   const Ch* text;
   int32_t count;
@@ -406,6 +437,7 @@ struct Scan {
 
   // The statistics of one character passed by the main scan.
   void Pass(int32_t i) {
+    if constexpr (!Counting) return;
     const uint16_t t = T[i];
     if (i + 1 < typesAvail && (T[i + 1] & kWordBreak) == 0 && ((t & kWordBreak) != 0 || (T[i + 1] & kWordStart) != 0))
       WordStarts(1);
@@ -631,7 +663,7 @@ struct Scan {
   // The vector path with N keys a place; returns whether it stopped on a candidate.
   template <int N>
   bool Blocks(const BlockKeys& keys, int32_t& i, int32_t& scalarUntil) {
-    BlockScan<Ch, N> scan{text, T, count, keys, i, scalarUntil};
+    BlockScan<Ch, N, Counting> scan{text, T, count, keys, i, scalarUntil};
     for (;;) {
 #if defined(KX8_AVX2_DISPATCH)
       if (Global_UseWideVectors) scan.Sixteen();
@@ -668,7 +700,9 @@ struct Scan {
     const bool opensTag = p0 == sw_tag_start;
     // The second pattern character, when it is a plain one, for the pair test of the vector path.
     const bool pairTest = literalFirst && m >= 2 && !IsPatternCode(eq.lo[1]);
-    BlockKeys keys{{}, {}, pairTest, static_cast<uint16_t>(pairTest ? kTag | kMarker : kMarker)};
+    // Markers matter only to the counts; tags to the pair test.
+    const uint16_t special = static_cast<uint16_t>((pairTest ? kTag : 0) | (Counting ? kMarker : 0));
+    BlockKeys keys{{}, {}, pairTest, special};
     PlaceKeys(0, keys.first);
     if (pairTest) PlaceKeys(1, keys.second);
     keys.thirdTest = pairTest && m >= 3 && !IsPatternCode(eq.lo[2]);
@@ -704,7 +738,7 @@ struct Scan {
 // copied whole would be read back in wider pieces than it was written, which stalls once a call (and
 // the engine calls once a hit). Find, and the scan under it, is built into each entry: shared, a call
 // would hand its two dozen arguments over twice.
-template <typename Ch>
+template <bool Counting, typename Ch>
 [[gnu::always_inline]] inline const void* Find(const Ch* text, int32_t count, const uint16_t* types, const uint16_t* typesStart,
                  const uint16_t* typesEnd, const char16_t* lo, const char16_t* alt0, const char16_t* alt1,
                  const char16_t* alt2, int32_t stride, uint16_t m, bool cs, bool lb, bool rb, bool skipPunct,
@@ -718,13 +752,14 @@ template <typename Ch>
   // Left uninitialised: only patterns with wildcards touch them, and only as far as they need.
   Point points[kMaxPoints];
   FailedAt failed[kFailedSlots];
-  Scan<Ch> scan{text, count, types, typesStart, typesAvail, eq, m, cs, lb, rb, skipPunct,
+  Scan<Ch, Counting> scan{text, count, types, typesStart, typesAvail, eq, m, cs, lb, rb, skipPunct,
                 {e0, e1, e2, e3}, stats, inHeading, points, failed, false};
   const Ch* hit = scan.Run(hitLength, exactLength);
   for (int u = sentence_stats; u <= section_stats; ++u) stats.out_of[u] = stats.position[u];
   return hit;
 }
 
+template <bool Counting = true>
 [[gnu::always_inline]] inline const void* FindEither(const void* Text, int32_t Count, const uint16_t* Types, const uint16_t* TypesStart,
                        const uint16_t* TypesEnd, const char16_t* lo, const char16_t* alt0, const char16_t* alt1,
                        const char16_t* alt2, int32_t stride, uint16_t PatternLength, bool CaseSensitive,
@@ -732,11 +767,11 @@ template <typename Ch>
                        uint16_t& ExactLength, TSearchStatsRec& Stats, bool& InHeading, bool SentenceEndsMarked,
                        bool ParagraphEndsMarked, bool HeadingEndsMarked, bool SectionEndsMarked) {
   if (IsUnicode)
-    return Find(static_cast<const char16_t*>(Text), Count, Types, TypesStart, TypesEnd, lo, alt0, alt1, alt2, stride,
+    return Find<Counting>(static_cast<const char16_t*>(Text), Count, Types, TypesStart, TypesEnd, lo, alt0, alt1, alt2, stride,
                 PatternLength,
                 CaseSensitive, LeftBounded, RightBounded, SkipPunctuation, HitLength, ExactLength, Stats, InHeading,
                 SentenceEndsMarked, ParagraphEndsMarked, HeadingEndsMarked, SectionEndsMarked);
-  return Find(static_cast<const uint8_t*>(Text), Count, Types, TypesStart, TypesEnd, lo, alt0, alt1, alt2, stride,
+  return Find<Counting>(static_cast<const uint8_t*>(Text), Count, Types, TypesStart, TypesEnd, lo, alt0, alt1, alt2, stride,
               PatternLength, CaseSensitive,
               LeftBounded, RightBounded, SkipPunctuation, HitLength, ExactLength, Stats, InHeading, SentenceEndsMarked,
               ParagraphEndsMarked, HeadingEndsMarked, SectionEndsMarked);
@@ -787,6 +822,30 @@ const void* NewFindWantedInBufferWithClosure(const void* Text, int32_t Count, co
                     CaseClosure + 3, max_case_closure, PatternLength, false, LeftBounded, RightBounded,
                     IsUnicode, SkipPunctuation, HitLength, ExactLength, Stats, InHeading, SentenceEndsMarked,
                     ParagraphEndsMarked, HeadingEndsMarked, SectionEndsMarked);
+}
+
+const void* NewFindWantedInBufferUncounted(const void* Text, int32_t Count, const uint16_t* Types,
+                                           const uint16_t* TypesStart, const uint16_t* TypesEnd,
+                                           const char16_t* Pattern, const char16_t* CaseClosure,
+                                           uint16_t PatternLength, bool CaseSensitive, bool LeftBounded,
+                                           bool RightBounded, bool IsUnicode, bool SkipPunctuation,
+                                           uint16_t& HitLength, uint16_t& ExactLength) {
+  HitLength = 0;
+  ExactLength = 0;
+  if (PatternLength == 0 || Count <= 0 || Text == nullptr || Types == nullptr || TypesStart == nullptr ||
+      TypesEnd == nullptr || Pattern == nullptr || Types < TypesStart)
+    return nullptr;
+  TSearchStatsRec unused;
+  bool inHeading = false;
+  const bool cs = CaseSensitive || CaseClosure == nullptr;
+  if (cs)
+    return FindEither<false>(Text, Count, Types, TypesStart, TypesEnd, Pattern, Pattern, Pattern, Pattern, 1,
+                             PatternLength, true, LeftBounded, RightBounded, IsUnicode, SkipPunctuation, HitLength,
+                             ExactLength, unused, inHeading, false, false, false, false);
+  return FindEither<false>(Text, Count, Types, TypesStart, TypesEnd, Pattern, CaseClosure + 1, CaseClosure + 2,
+                           CaseClosure + 3, max_case_closure, PatternLength, false, LeftBounded, RightBounded,
+                           IsUnicode, SkipPunctuation, HitLength, ExactLength, unused, inHeading, false, false, false,
+                           false);
 }
 
 }  // namespace kx8

@@ -81,6 +81,16 @@ const void* NewFindWantedInBufferWithClosure(const void* Text, int32_t Count, co
                                              bool& InHeading, bool SentenceEndsMarked, bool ParagraphEndsMarked,
                                              bool HeadingEndsMarked, bool SectionEndsMarked);
 
+// As NewFindWantedInBufferWithClosure, counting nothing: for callers that count words, sentences and
+// paragraphs themselves, over the same type words. Markers are passed over like any other type; the
+// scan then reads type words only where a match is tried (and in blocks where a tag could matter).
+const void* NewFindWantedInBufferUncounted(const void* Text, int32_t Count, const uint16_t* Types,
+                                           const uint16_t* TypesStart, const uint16_t* TypesEnd,
+                                           const char16_t* Pattern, const char16_t* CaseClosure,
+                                           uint16_t PatternLength, bool CaseSensitive, bool LeftBounded,
+                                           bool RightBounded, bool IsUnicode, bool SkipPunctuation,
+                                           uint16_t& HitLength, uint16_t& ExactLength);
+
 // One search of a buffer for one pattern, with its settings by name: the readable form of the
 // matcher's long argument list (NewFindWantedInBufferWithClosure underneath).
 struct TFindRequest {

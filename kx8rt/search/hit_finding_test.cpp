@@ -636,6 +636,49 @@ TEST_F(SectionEnds, MarkersAmongBlocksAreCountedAsOneByOne) {
     }
 }
 
+TEST(NewFindWantedInBufferUncounted, FindsWhatTheCountingScanFinds) {
+  // The same hits, lengths included, with markers and tags about, for plain words, wildcards, phrases
+  // and a tag in the pattern, at both vector widths.
+  UnicodeString text;
+  for (int32_t k = 0; k < 900; ++k) {
+    text += UnicodeString(static_cast<size_t>(1 + k % 6), u'a' + static_cast<char16_t>(k % 7));
+    if (k % 9 == 0) text += u" The other";
+    if (k % 14 == 0) text += u" <b>the</b> free  software";
+    if (k % 5 == 0) text += u" colour color THE";
+    if (k % 11 == 0) text += u" t<i>he f<i>ree software";  // tags inside a word are stepped over
+    text += k % 4 == 0 ? u". " : (k % 19 == 0 ? u"\n\n" : u" ");
+  }
+  Text t(text);
+  for (size_t i = 1; i + 1 < t.s.size(); ++i) {
+    if (t.s[i] == u' ' && t.s[i - 1] == u'.') t.types[i] = SegmentMarkerType(ts_sentence_end);
+    if (t.s[i] == u'\n' && t.s[i + 1] == u'\n') t.types[i + 1] = SegmentMarkerType(ts_paragraph_end);
+  }
+  for (const bool useWide : {false, true})
+    for (const char16_t* typed : {u"the", u"th*", u"t?e", u"colou?r", u"free software", u"*our", u"<b>the", u"==THE=="}) {
+      const TWideVectorsSetting width(useWide);
+      Search counted(typed);
+      counted.closure = true;
+      const std::vector<Hit> want = counted.All(t);
+      const UnicodeString& lo = counted.rec.copies[lower_copy];
+      const bool cs = counted.rec.flags.Contains(myCaseIsSensitive);
+      std::vector<Hit> got;
+      for (int32_t from = 0; from < t.Size();) {
+        uint16_t hitLength = 0, exactLength = 0;
+        const void* p = NewFindWantedInBufferUncounted(
+            t.s.data() + from, t.Size() - from, t.types.data() + from, t.types.data(), t.types.data() + t.Size() + 1,
+            cs ? counted.rec.copies[unchanged_copy].data() : lo.data(), counted.rec.case_closure.data(),
+            static_cast<uint16_t>(counted.rec.search_text.size()), cs, counted.rec.flags.Contains(myLeftBounded),
+            counted.rec.flags.Contains(myRightBounded), true, false, hitLength, exactLength);
+        if (p == nullptr) break;
+        const auto at = static_cast<int32_t>(static_cast<const char16_t*>(p) - t.s.data());
+        got.push_back({at, hitLength, exactLength});
+        from = at + 1;
+      }
+      EXPECT_FALSE(want.empty()) << Utf16ToUtf8(typed);
+      EXPECT_EQ(got, want) << Utf16ToUtf8(typed) << (useWide ? " wide" : "");
+    }
+}
+
 TEST(GlobalOneTextStats, ClearingResetsHeadingAndFileStats) {
   const TSearchStatsRec saved = Global_OneFilesStats;
   const bool savedHeading = Global_in_heading;

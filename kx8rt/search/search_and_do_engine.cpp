@@ -240,11 +240,19 @@ bool TSearchAndDoEngine::SearchAndDo(TSearch_word_format_rec* item) {
     const int64_t remaining = int64_t{fBuffer_Characters} - idx - 1;
     if (remaining <= 0) break;  // the last character never starts a hit
     uint16_t hitLength = 0, exactLength = 0;
-    const void* hit = NewFindWantedInBufferWithClosure(
-        base + idx * charSize, static_cast<int32_t>(remaining), fBufferDetailsStart + idx, fBufferDetailsStart,
-        fBufferDetailsEnd, pattern, item->case_closure.data(), patternLength, caseSensitive,
-        item->flags.Contains(myLeftBounded), item->flags.Contains(myRightBounded), IsUnicodeBuffer(), fSkipPunctuation,
-        hitLength, exactLength, ThisFileChunk_Stats, Global_in_heading, ends[0], ends[1], ends[2], ends[3]);
+    const void* hit =
+        fCountInMatcher
+            ? NewFindWantedInBufferWithClosure(
+                  base + idx * charSize, static_cast<int32_t>(remaining), fBufferDetailsStart + idx, fBufferDetailsStart,
+                  fBufferDetailsEnd, pattern, item->case_closure.data(), patternLength, caseSensitive,
+                  item->flags.Contains(myLeftBounded), item->flags.Contains(myRightBounded), IsUnicodeBuffer(),
+                  fSkipPunctuation, hitLength, exactLength, ThisFileChunk_Stats, Global_in_heading, ends[0], ends[1],
+                  ends[2], ends[3])
+            : NewFindWantedInBufferUncounted(
+                  base + idx * charSize, static_cast<int32_t>(remaining), fBufferDetailsStart + idx, fBufferDetailsStart,
+                  fBufferDetailsEnd, pattern, item->case_closure.data(), patternLength, caseSensitive,
+                  item->flags.Contains(myLeftBounded), item->flags.Contains(myRightBounded), IsUnicodeBuffer(),
+                  fSkipPunctuation, hitLength, exactLength);
     if (hit == nullptr) break;
 
     const int64_t hitIdx = (static_cast<const uint8_t*>(hit) - base) / charSize;

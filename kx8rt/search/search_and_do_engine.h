@@ -120,6 +120,9 @@ class TSearchAndDoEngine {
   void SetArrayOfTagsFound(const int32_t* anArrayOfTagsFound);
 
   void ClearChunkTextStats() { ThisFileChunk_Stats = TSearchStatsRec{}; }
+  // Off: the matcher counts nothing and each hit's count_stats is left as it stands (cleared), for a
+  // caller that counts the buffer's words, sentences and paragraphs itself; the search is then faster.
+  void SetCountingInMatcher(bool Value) { fCountInMatcher = Value; }
   void ClearCancel() { fCancelled = false; }
   // Ends the running search after the current hit; gives the user interface one turn.
   void Cancel();
@@ -166,6 +169,7 @@ class TSearchAndDoEngine {
   const void* fStartOfText = nullptr;
   bool fChega = false;
   bool fSkipPunctuation = false;
+  bool fCountInMatcher = true;
   bool fSkipAnyTags = false;
   bool fCancelled = false;
   bool fReady = false;
