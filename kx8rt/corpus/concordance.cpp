@@ -623,7 +623,30 @@ TConcordanceTotals TConcordancer::RunTexts(std::vector<TCorpusText> texts, const
   std::mutex lock;
   std::condition_variable readyCv, roomCv;
   size_t next = 0, consumed = 0;
-  const size_t ahead = static_cast<size_t>(workers) * 2 + 2;  // items finished but not yet handed on, at most
+  // How far the workers may run ahead of the hand-over: a few items, or more while the items taken
+  // but not handed on hold few bytes (small files), so that workers and hand-over seldom wait on each
+  // other. Memory stays bounded by the bytes, not by the number of texts.
+  const size_t ahead = static_cast<size_t>(workers) * 2 + 2;
+  constexpr int64_t kAheadBytes = 8 << 20;
+  std::vector<int64_t> bytesBefore(items.size() + 1, 0);
+  for (size_t i = 0; i < items.size(); ++i) {
+    const TCorpusTextPart& it = items[i];
+    const int64_t bytes = it.from >= 0 ? it.to - it.from : fTexts[it.text].size;
+    bytesBefore[i + 1] = bytesBefore[i] + std::max<int64_t>(bytes, 4096);
+  }
+  auto roomFor = [&](size_t item) {
+    return item < consumed + ahead || bytesBefore[item + 1] - bytesBefore[consumed] <= kAheadBytes;
+  };
+  // Who waits, so that a notification is sent only when someone does (one an item otherwise). The
+  // hand-over, when it has caught up, waits for a batch of items [waitFrom, waitTo] to be ready at once
+  // rather than being woken for each small one.
+  size_t waitFrom = SIZE_MAX, waitTo = 0;
+  int32_t workersWaiting = 0;
+  auto batchReady = [&] {
+    for (size_t k = waitFrom; k <= waitTo; ++k)
+      if (!slots[k].ready) return false;
+    return true;
+  };
   std::atomic<bool>& stop = fCancelled;
   // Results handed on go back to the workers to be filled again, so that their memory is allocated
   // once for the run rather than once an item (and freed on another thread than made it).
@@ -632,23 +655,24 @@ TConcordanceTotals TConcordancer::RunTexts(std::vector<TCorpusText> texts, const
   auto work = [&] {
     Worker worker(o, *fPlan, fTexts, stop);
     PieceResult collected;
-    auto takeSpare = [&] {
-      std::lock_guard<std::mutex> g(lock);
-      if (!spare.empty()) {
-        std::swap(collected, spare.back());
-        spare.pop_back();
-      }
-    };
     for (;;) {
       size_t mine;
       {
         std::unique_lock<std::mutex> g(lock);
-        roomCv.wait(g, [&] { return stop.load() || next >= items.size() || next < consumed + ahead; });
+        if (!(stop.load() || next >= items.size() || roomFor(next))) {
+          ++workersWaiting;
+          roomCv.wait(g, [&] { return stop.load() || next >= items.size() || roomFor(next); });
+          --workersWaiting;
+        }
         if (stop.load() || next >= items.size()) return;
         mine = next++;
+        // A result handed on earlier is filled again, taken under the same lock.
+        if (!spare.empty()) {
+          std::swap(collected, spare.back());
+          spare.pop_back();
+        }
       }
       TextFacts facts;
-      takeSpare();
       collected.Clear();
       TextRun run;
       worker.Process(items[mine], facts, [&](PieceResult& piece) {
@@ -659,14 +683,16 @@ TConcordanceTotals TConcordancer::RunTexts(std::vector<TCorpusText> texts, const
         else collected.Append(piece, run.units, run.breaks, run.sentences, run.paragraphs);
         run.units += units, run.breaks += breaks, run.sentences += sentences, run.paragraphs += paragraphs;
       });
+      bool wake;
       {
         std::lock_guard<std::mutex> g(lock);
         slots[mine].facts = std::move(facts);
         slots[mine].piece.Clear();
         std::swap(slots[mine].piece, collected);
         slots[mine].ready = true;
+        wake = waitFrom != SIZE_MAX && mine >= waitFrom && mine <= waitTo && batchReady();
       }
-      readyCv.notify_all();
+      if (wake) readyCv.notify_one();
     }
   };
   std::vector<std::thread> pool;
@@ -677,7 +703,15 @@ TConcordanceTotals TConcordancer::RunTexts(std::vector<TCorpusText> texts, const
   for (size_t i = 0; i < items.size(); ++i) {
     {
       std::unique_lock<std::mutex> g(lock);
-      readyCv.wait(g, [&] { return slots[i].ready || stop.load(); });
+      if (!slots[i].ready && !stop.load()) {
+        // As many items as the workers may take before this one is handed on, up to sixteen.
+        size_t last = std::min(items.size() - 1, i + 15);
+        while (last > i && !roomFor(last)) --last;
+        waitFrom = i;
+        waitTo = last;
+        readyCv.wait(g, [&] { return batchReady() || stop.load(); });
+        waitFrom = SIZE_MAX;
+      }
       if (!slots[i].ready) break;
     }
     Slot& s = slots[i];
@@ -693,14 +727,16 @@ TConcordanceTotals TConcordancer::RunTexts(std::vector<TCorpusText> texts, const
       textFacts.note = s.facts.note;
     }
     if (!stop.load() && textFacts.searched && !emitter.Emit(textIndex, textFacts, run, s.piece)) stop.store(true);
+    bool wake;
     {
       std::lock_guard<std::mutex> g(lock);
       s.piece.Clear();
       spare.push_back(std::move(s.piece));
       s.piece = PieceResult();
       consumed = i + 1;
+      wake = workersWaiting > 0;
     }
-    roomCv.notify_all();
+    if (wake) roomCv.notify_all();
     if (item.part + 1 == item.parts) {
       Summarise(textIndex, textFacts, run, totals, onText);
       fTextsDone.fetch_add(1);

@@ -15,6 +15,10 @@
 #include "kx8rt/strings/tags.h"
 #include "kx8rt/text_primitives/utf8_unit.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace kx8 {
 
 namespace {
@@ -35,9 +39,24 @@ bool StartsWith(const uint8_t* p, size_t n, const char* sig, size_t len) {
 }
 
 // Units of UTF-8 bytes that are well formed: one per character, two for those beyond the first plane.
+// How many of the first n bytes at p are 7-bit, sixteen at a time.
+size_t AsciiPrefix(const uint8_t* p, size_t n) {
+  size_t i = 0;
+#if defined(__SSE2__)
+  for (; i + 16 <= n; i += 16) {
+    const int high = _mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i)));
+    if (high != 0) return i + static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(high)));
+  }
+#endif
+  while (i < n && p[i] < 0x80) ++i;
+  return i;
+}
+
 int64_t Utf8Units(const uint8_t* p, size_t n) {
-  int64_t units = 0;
-  for (size_t i = 0; i < n; ++i) units += ((p[i] & 0xC0) != 0x80) + (p[i] >= 0xF0);
+  // A 7-bit stretch is a unit a byte.
+  const size_t ascii = AsciiPrefix(p, n);
+  int64_t units = static_cast<int64_t>(ascii);
+  for (size_t i = ascii; i < n; ++i) units += ((p[i] & 0xC0) != 0x80) + (p[i] >= 0xF0);
   return units;
 }
 
@@ -408,8 +427,7 @@ bool TCorpusTextSource::Open(const TCorpusText& text, uint16_t codepage, Unicode
       fInfo.encoding = ce_utf8;
       fInfo.format = fc_UTF8;
       if (whole) {
-        size_t i = 0;
-        while (i < n && b[i] < 0x80) ++i;
+        const size_t i = AsciiPrefix(b, n);
         if (i == n) fInfo.format = fc_ASCII;
         else if (!IsValidUTF8(b + i, n - i)) fInfo.format = fc_ANSI;
       }
