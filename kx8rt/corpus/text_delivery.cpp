@@ -43,6 +43,14 @@ bool StartsWith(const uint8_t* p, size_t n, const char* sig, size_t len) {
 size_t AsciiPrefix(const uint8_t* p, size_t n) {
   size_t i = 0;
 #if defined(__SSE2__)
+  // Sixty-four bytes a test while all are 7-bit; then sixteen, to find where.
+  for (; i + 64 <= n; i += 64) {
+    const __m128i a = _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i)),
+                                   _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + 16)));
+    const __m128i b = _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + 32)),
+                                   _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + 48)));
+    if (_mm_movemask_epi8(_mm_or_si128(a, b)) != 0) break;
+  }
   for (; i + 16 <= n; i += 16) {
     const int high = _mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i)));
     if (high != 0) return i + static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(high)));
@@ -491,13 +499,8 @@ void TCorpusTextSource::Measure() {
     if (mapped && complete == 0) complete = n;  // never stands still
     at += static_cast<int64_t>(mapped ? complete : got);
     size_t i = 0;
-    // Long runs of 7-bit text are passed over eight bytes at a time.
-    while (i + 8 <= complete) {
-      uint64_t w;
-      std::memcpy(&w, p + i, 8);
-      if (w & 0x8080808080808080ULL) break;
-      i += 8;
-    }
+    // Long runs of 7-bit text are passed over a block at a time.
+    i = AsciiPrefix(p, complete);
     if (i < complete) {
       for (size_t k = i; k < complete; ++k) nonAscii |= p[k] >= 0x80;
       if (mustValidate && valid && nonAscii && !IsValidUTF8(p + i, complete - i)) valid = false;
