@@ -42,7 +42,7 @@ char* PutInt(char* p, long long v) {
     u = 0ULL - u;
   }
   int digits = 1;
-  for (unsigned long long t = u; t >= 10; t /= 10) ++digits;
+  for (unsigned long long t = 10; digits < 20 && u >= t; t *= 10) ++digits;
   char* end = p + digits;
   char* q = end;
   while (u >= 100) {
