@@ -114,6 +114,27 @@ struct Search {
   }
 };
 
+// The hits of a search through the entry that counts nothing (as the concordancer searches).
+std::vector<Hit> UncountedHits(const Search& search, const Text& t) {
+  const TSearch_word_format_rec& rec = search.rec;
+  const bool cs = rec.flags.Contains(myCaseIsSensitive);
+  const UnicodeString& pattern = cs ? rec.copies[unchanged_copy] : rec.copies[lower_copy];
+  std::vector<Hit> got;
+  for (int32_t from = 0; from < t.Size();) {
+    uint16_t hitLength = 0, exactLength = 0;
+    const void* p = NewFindWantedInBufferUncounted(
+        t.s.data() + from, t.Size() - from, t.types.data() + from, t.types.data(), t.types.data() + t.Size() + 1,
+        pattern.data(), rec.case_closure.data(), static_cast<uint16_t>(rec.search_text.size()), cs,
+        rec.flags.Contains(myLeftBounded), rec.flags.Contains(myRightBounded), true, search.skipPunctuation, hitLength,
+        exactLength);
+    if (p == nullptr) break;
+    const auto at = static_cast<int32_t>(static_cast<const char16_t*>(p) - t.s.data());
+    got.push_back({at, hitLength, exactLength});
+    from = at + 1;
+  }
+  return got;
+}
+
 struct Case {
   const char16_t* typed;
   const char16_t* text;
@@ -367,7 +388,11 @@ TEST(NewFindWantedInBufferWithClosure, VectorScanTestsTheThirdCharacterWithAllIt
     }
     Search search(u"\u03BA\u03BF\u03B9");  // κοι
     search.closure = true;
-    EXPECT_EQ(search.Starts(Text(text)), want) << (wide ? "wide" : "narrow");
+    const Text t(text);
+    EXPECT_EQ(search.Starts(t), want) << (wide ? "wide" : "narrow");
+    std::vector<int32_t> uncounted;
+    for (const Hit& h : UncountedHits(search, t)) uncounted.push_back(h.at);
+    EXPECT_EQ(uncounted, want) << "uncounted " << (wide ? "wide" : "narrow");
   }
 }
 
@@ -659,21 +684,7 @@ TEST(NewFindWantedInBufferUncounted, FindsWhatTheCountingScanFinds) {
       Search counted(typed);
       counted.closure = true;
       const std::vector<Hit> want = counted.All(t);
-      const UnicodeString& lo = counted.rec.copies[lower_copy];
-      const bool cs = counted.rec.flags.Contains(myCaseIsSensitive);
-      std::vector<Hit> got;
-      for (int32_t from = 0; from < t.Size();) {
-        uint16_t hitLength = 0, exactLength = 0;
-        const void* p = NewFindWantedInBufferUncounted(
-            t.s.data() + from, t.Size() - from, t.types.data() + from, t.types.data(), t.types.data() + t.Size() + 1,
-            cs ? counted.rec.copies[unchanged_copy].data() : lo.data(), counted.rec.case_closure.data(),
-            static_cast<uint16_t>(counted.rec.search_text.size()), cs, counted.rec.flags.Contains(myLeftBounded),
-            counted.rec.flags.Contains(myRightBounded), true, false, hitLength, exactLength);
-        if (p == nullptr) break;
-        const auto at = static_cast<int32_t>(static_cast<const char16_t*>(p) - t.s.data());
-        got.push_back({at, hitLength, exactLength});
-        from = at + 1;
-      }
+      const std::vector<Hit> got = UncountedHits(counted, t);
       EXPECT_FALSE(want.empty()) << Utf16ToUtf8(typed);
       EXPECT_EQ(got, want) << Utf16ToUtf8(typed) << (useWide ? " wide" : "");
     }
