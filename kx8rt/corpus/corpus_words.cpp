@@ -69,13 +69,64 @@ __attribute__((target("avx2"))) int32_t FindRuleUnits16(const char16_t* text, in
   above |= !_mm256_testz_si256(highSeen, highSeen);
   return i;
 }
+
+// FindRuleUnits16 for text whose units are all 7-bit, thirty-two units a block: the units are packed
+// into bytes and looked up by their two halves (a bit for each high half 0..7 in the low half's table
+// entry: exact, and nothing at or above 0x80 matches). The middle characters must be 7-bit too.
+__attribute__((target("avx2"))) int32_t FindAsciiRuleUnits32(const char16_t* text, int32_t n, char16_t m0,
+                                                             char16_t m1, int32_t* found, int32_t& count) {
+  alignas(16) uint8_t lowTable[16] = {};
+  alignas(16) uint8_t highTable[16] = {};
+  for (const char16_t c : {char16_t(u'.'), char16_t(u'!'), char16_t(u'?'), char16_t(u'\n'), m0, m1})
+    lowTable[c & 15] |= static_cast<uint8_t>(1u << (c >> 4));
+  for (int h = 0; h < 8; ++h) highTable[h] = static_cast<uint8_t>(1u << h);
+  const __m256i lows = _mm256_broadcastsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(lowTable)));
+  const __m256i highs = _mm256_broadcastsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(highTable)));
+  const __m256i nibble = _mm256_set1_epi8(0x0F), zero = _mm256_setzero_si256();
+  int32_t i = 0;
+  for (; i + 32 <= n; i += 32) {
+    const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + i));
+    const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + i + 16));
+    // Packing interleaves the two halves by 128-bit lane; the permute puts the bytes back in order.
+    const __m256i bytes = _mm256_permute4x64_epi64(_mm256_packus_epi16(a, b), 0xD8);
+    const __m256i lo = _mm256_shuffle_epi8(lows, _mm256_and_si256(bytes, nibble));
+    const __m256i hi = _mm256_shuffle_epi8(highs, _mm256_and_si256(_mm256_srli_epi16(bytes, 4), nibble));
+    auto bits = ~static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(_mm256_and_si256(lo, hi), zero)));
+    while (bits != 0) {
+      found[count++] = i + __builtin_ctz(bits);
+      bits &= bits - 1;
+    }
+  }
+  return i;
+}
+
+// Whether every unit of text is 7-bit.
+__attribute__((target("avx2"))) bool AllAscii(const char16_t* text, int32_t n) {
+  const __m256i high = _mm256_set1_epi16(static_cast<int16_t>(0xFF80));
+  __m256i seen = _mm256_setzero_si256();
+  int32_t i = 0;
+  for (; i + 16 <= n; i += 16)
+    seen = _mm256_or_si256(seen, _mm256_and_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + i)), high));
+  if (!_mm256_testz_si256(seen, seen)) return false;
+  for (; i < n; ++i)
+    if (text[i] >= 0x80) return false;
+  return true;
+}
 #endif
 
 int32_t FindRuleUnits(const char16_t* text, int32_t n, char16_t m0, char16_t m1, int32_t* found, bool& high) {
   int32_t count = 0, i = 0;
   bool above = false;
 #if defined(__SSE2__) && defined(__x86_64__) && defined(__GNUC__)
-  if (Global_UseWideVectors) i = FindRuleUnits16(text, n, m0, m1, found, count, above);
+  if (Global_UseWideVectors) {
+    // Most windows of most corpora are 7-bit throughout: then nothing is at or above U+0E00, no joiner
+    // or other middle character can occur, and the units looked for are found by their bytes.
+    if (AllAscii(text, n)) {
+      i = FindAsciiRuleUnits32(text, n, m0 < 0x80 ? m0 : u'.', m1 < 0x80 ? m1 : u'.', found, count);
+    } else {
+      i = FindRuleUnits16(text, n, m0, m1, found, count, above);
+    }
+  }
 #endif
 #if defined(__SSE2__)
   const __m128i dot = _mm_set1_epi16(u'.'), bang = _mm_set1_epi16(u'!'), query = _mm_set1_epi16(u'?'),

@@ -103,15 +103,18 @@ std::vector<uint16_t> StepByStep(const std::u16string& s, const UnicodeString& m
 TEST(ApplyCorpusWordRule, OneScanMarksWhatTheStepsMarkOneByOne) {
   // Random text of the units the rule looks at, among letters, digits and spaces, at lengths around
   // the scan's blocks; with one, two and three middle characters (three are looked for on their own).
-  const char16_t pieces[] = {u'a', u'B', u'c', u'7', u'3', u' ', u' ', u'.', u',', u'!', u'?', u'\n', u'\'',
-                             0x2019, 0x200D, u'\t', u'x', u'Q', 0x00E9, u'-'};
+  // Text all 7-bit is scanned by its bytes, other text unit by unit: both kinds are tried.
+  const std::u16string mixed = {u'a', u'B', u'c', u'7', u'3', u' ', u' ', u'.', u',', u'!', u'?', u'\n', u'\'',
+                                0x2019, 0x200D, u'\t', u'x', u'Q', 0x00E9, u'-'};
+  const std::u16string ascii = u"aBc73  .,!?\n'\txQ-\r\"0";
   std::mt19937 rng(11);
+  for (const std::u16string& pieces : {mixed, ascii})
   for (const UnicodeString& middles : {UnicodeString(u"'"), UnicodeString(u"'\u2019"), UnicodeString(u"'\u2019-")})
     for (const bool wide : {false, true})
-      for (const int32_t n : {1, 2, 7, 8, 9, 15, 16, 17, 31, 33, 200, 5000}) {
+      for (const int32_t n : {1, 2, 7, 8, 9, 15, 16, 17, 31, 33, 63, 65, 200, 5000}) {
         TWideVectorsSetting setting(wide);
         std::u16string s(static_cast<size_t>(n), u' ');
-        for (auto& c : s) c = pieces[rng() % std::size(pieces)];
+        for (auto& c : s) c = pieces[rng() % pieces.size()];
         const std::vector<uint16_t> want = StepByStep(s, middles);
         std::vector<uint16_t> got(s.size() + 2);
         GetStringTypeExNT2000(true, LOCALE_DEFAULT_LCID, CT_CTYPE1, s.data(), n, got.data());
