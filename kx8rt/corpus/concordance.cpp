@@ -612,7 +612,7 @@ TConcordanceTotals TConcordancer::RunTexts(std::vector<TCorpusText> texts, const
   // Several searchers: the work is planned (a large plain file split into byte ranges), taken by the
   // workers in order, and handed on here in that order.
   const std::vector<TCorpusTextPart> items =
-      PlanCorpusTextParts(fTexts, o.codepage, int64_t{o.chunk_units} * kChunksPerPart);
+      PlanCorpusTextParts(fTexts, o.codepage, int64_t{o.chunk_units} * kChunksPerPart, workers);
 
   struct Slot {
     bool ready = false;

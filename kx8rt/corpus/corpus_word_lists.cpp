@@ -249,7 +249,7 @@ TCorpusWordListResult CorpusWordList(const std::vector<UnicodeString>& paths, co
   // Several counters: each item is counted into a tally of its own, and the tallies are merged here in
   // the items' order, so that the list (forms first seen included) is the one a single counter makes.
   const std::vector<TCorpusTextPart> items =
-      PlanCorpusTextParts(texts, options.codepage, std::max<int64_t>(int64_t{options.chunk_units}, 256));
+      PlanCorpusTextParts(texts, options.codepage, std::max<int64_t>(int64_t{options.chunk_units}, 256), workers);
   struct Slot {
     bool ready = false;
     Tally tally;

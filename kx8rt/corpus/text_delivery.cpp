@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <exception>
+#include <thread>
 
 
 #include "kx8rt/platform/exceptions.h"
@@ -28,6 +30,8 @@ constexpr size_t kMeasurePiece = 1 << 20;
 // Windows of at least this many bytes are mapped rather than read.
 constexpr size_t kMapAtLeast = 128 * 1024;
 constexpr int64_t kMapRegion = 8 << 20;
+// A text at least this long is measured by several threads when the caller has them.
+constexpr int64_t kParallelMeasureBytes = 16 << 20;
 // An entry that expands more than this many times and past kBombSize is taken for a decompression bomb.
 constexpr int64_t kBombRatio = 100;
 constexpr int64_t kBombSize = int64_t{64} << 20;
@@ -480,12 +484,50 @@ bool TCorpusTextSource::Open(const TCorpusText& text, uint16_t codepage, Unicode
   return true;
 }
 
-void TCorpusTextSource::Measure() {
+TCorpusTextSource::TUtf8Measure TCorpusTextSource::MeasureUtf8Range(int64_t from, int64_t to, bool mustValidate,
+                                                                    bool mapped) {
+  TUtf8Measure m;
+  std::vector<uint8_t> buf;
+  size_t carry = 0;
+  for (int64_t at = from;;) {
+    // A plain file is looked at where it lies (when this is the one thread reading it); pieces then
+    // carry nothing over, as a piece that ends inside a character is measured to its last whole one and
+    // the rest is looked at again. Read pieces carry the end of an unfinished character over.
+    const size_t want = static_cast<size_t>(std::min<int64_t>(kMeasurePiece, std::max<int64_t>(to - at, 0)));
+    const uint8_t* map = mapped && carry == 0 && want > 0 ? MapAt(at, want, to) : nullptr;
+    if (!map && buf.empty()) buf.resize(kMeasurePiece + 4);
+    const size_t got = map ? want : ReadAt(at, buf.data() + carry, want);
+    const size_t n = carry + got;
+    const uint8_t* p = map ? map : buf.data();
+    size_t complete = got == 0 ? n : CompleteUtf8(p, n);
+    if (map && at + static_cast<int64_t>(got) >= to) complete = n;
+    if (map && complete == 0) complete = n;  // never stands still
+    at += static_cast<int64_t>(map ? complete : got);
+    // Long runs of 7-bit text are passed over a block at a time.
+    const size_t i = AsciiPrefix(p, complete);
+    if (i < complete) {
+      m.nonAscii = true;  // the prefix stopped on an 8-bit byte
+      if (mustValidate && m.valid && !IsValidUTF8(p + i, complete - i)) m.valid = false;
+    }
+    m.units += static_cast<int64_t>(i) + Utf8Units(p + i, complete - i);
+    if (!m.valid) break;
+    if (map) {
+      if (at >= to) break;
+      continue;
+    }
+    carry = n - complete;
+    if (carry) std::memmove(buf.data(), buf.data() + complete, carry);
+    if (got == 0) break;
+  }
+  return m;
+}
+
+void TCorpusTextSource::Measure(int32_t threads) {
   if (fInfo.units >= 0 && fInfo.format != fc_UTF8) return;
   if (fInfo.units >= 0 && fInfo.format == fc_UTF8 && fInfo.signature_bytes > 0) return;
   if (fInfo.units >= 0 && fInfo.format == fc_UTF8 && fInfo.size <= static_cast<int64_t>(kHeadBytes)) return;
-  std::vector<uint8_t> buf(kMeasurePiece + 4);
   if (fInfo.encoding == ce_ansi_multi) {
+    std::vector<uint8_t> buf(kMeasurePiece + 4);
     TCodePageDecoder decoder(fInfo.codepage);
     UnicodeString out;
     int64_t units = 0;
@@ -501,41 +543,51 @@ void TCorpusTextSource::Measure() {
     return;
   }
   // UTF-8 (with or without signature): count the units, and without a signature check that every
-  // sequence is well formed; a zero byte counts as a character (it is read as a space).
+  // sequence is well formed; a zero byte counts as a character (it is read as a space). A large plain
+  // file is measured by several threads at once when asked, each over its own stretch.
   const bool mustValidate = fInfo.signature_bytes == 0;
-  bool nonAscii = false, valid = true;
-  int64_t units = 0;
-  size_t carry = 0;
-  for (int64_t at = fInfo.signature_bytes;;) {
-    // A plain file is looked at where it lies; pieces then carry nothing over, as a piece that ends
-    // inside a character is measured to its last whole one and the rest is looked at again.
-    const size_t want = static_cast<size_t>(std::min<int64_t>(kMeasurePiece, std::max<int64_t>(fInfo.size - at, 0)));
-    const uint8_t* mapped = carry == 0 && want > 0 ? MapAt(at, want) : nullptr;
-    const size_t got = mapped ? want : ReadAt(at, buf.data() + carry, kMeasurePiece);
-    const size_t n = carry + got;
-    const uint8_t* p = mapped ? mapped : buf.data();
-    size_t complete = got == 0 ? n : CompleteUtf8(p, n);
-    if (mapped && at + static_cast<int64_t>(got) >= fInfo.size) complete = n;
-    if (mapped && complete == 0) complete = n;  // never stands still
-    at += static_cast<int64_t>(mapped ? complete : got);
-    size_t i = 0;
-    // Long runs of 7-bit text are passed over a block at a time.
-    i = AsciiPrefix(p, complete);
-    if (i < complete) {
-      nonAscii = true;  // the prefix stopped on an 8-bit byte
-      if (mustValidate && valid && !IsValidUTF8(p + i, complete - i)) valid = false;
+  TUtf8Measure m;
+  const int64_t body = fInfo.size - fInfo.signature_bytes;
+  if (threads > 1 && fInfo.seekable && !fText.InArchive() && body >= kParallelMeasureBytes) {
+    const auto n = static_cast<int32_t>(std::min<int64_t>(threads, body / (kParallelMeasureBytes / 2)));
+    std::vector<int64_t> edges(static_cast<size_t>(n) + 1);
+    edges[0] = fInfo.signature_bytes;
+    edges[static_cast<size_t>(n)] = fInfo.size;
+    for (int32_t k = 1; k < n; ++k) {
+      // Each stretch begins on a character: continuation bytes go with the stretch before.
+      int64_t e = fInfo.signature_bytes + body * k / n;
+      uint8_t look[4];
+      const size_t got = ReadAt(e, look, sizeof look);
+      for (size_t j = 0; j < got && (look[j] & 0xC0) == 0x80; ++j) ++e;
+      edges[static_cast<size_t>(k)] = std::max(e, edges[static_cast<size_t>(k) - 1]);
     }
-    units += static_cast<int64_t>(i) + Utf8Units(p + i, complete - i);
-    if (mapped) {
-      if (at >= fInfo.size) break;
-      if (!valid) break;
-      continue;
+    std::vector<TUtf8Measure> parts(static_cast<size_t>(n));
+    std::vector<std::exception_ptr> errors(static_cast<size_t>(n));
+    {
+      std::vector<std::thread> pool;
+      for (int32_t k = 0; k < n; ++k)
+        pool.emplace_back([&, k] {
+          try {
+            parts[static_cast<size_t>(k)] =
+                MeasureUtf8Range(edges[static_cast<size_t>(k)], edges[static_cast<size_t>(k) + 1], mustValidate, false);
+          } catch (...) {
+            errors[static_cast<size_t>(k)] = std::current_exception();
+          }
+        });
+      for (auto& t : pool) t.join();
     }
-    carry = n - complete;
-    if (carry) std::memmove(buf.data(), buf.data() + complete, carry);
-    if (got == 0) break;
-    if (!valid) break;
+    for (const auto& e : errors)
+      if (e) std::rethrow_exception(e);
+    for (const TUtf8Measure& part : parts) {
+      m.units += part.units;
+      m.nonAscii |= part.nonAscii;
+      m.valid &= part.valid;
+    }
+  } else {
+    m = MeasureUtf8Range(fInfo.signature_bytes, fInfo.size, mustValidate, true);
   }
+  const bool valid = m.valid, nonAscii = m.nonAscii;
+  const int64_t units = m.units;
   if (!valid) {
     if (!IsValidCodePage(fInfo.codepage)) throw EEncodingError(Format(u"code page %d is not available", {int32_t(fInfo.codepage)}));
     fInfo.format = fc_ANSI;
@@ -555,7 +607,7 @@ void TCorpusTextSource::Measure() {
 // ---- planning ----
 
 std::vector<TCorpusTextPart> PlanCorpusTextParts(const std::vector<TCorpusText>& texts, uint16_t codepage,
-                                                 int64_t partBytes) {
+                                                 int64_t partBytes, int32_t workers) {
   std::vector<TCorpusTextPart> parts;
   for (size_t i = 0; i < texts.size(); ++i) {
     TCorpusTextPart whole;
@@ -566,7 +618,7 @@ std::vector<TCorpusTextPart> PlanCorpusTextParts(const std::vector<TCorpusText>&
       UnicodeString note;
       if (source.Open(t, codepage, note)) {
         try {
-          source.Measure();
+          source.Measure(workers);
           const TCorpusTextInfo& info = source.Info();
           if (info.encoding == ce_utf8 || info.encoding == ce_ansi || info.encoding == ce_utf16le ||
               info.encoding == ce_utf16be) {

@@ -77,8 +77,9 @@ class TCorpusTextSource {
 
   // Reads the whole text once to learn what its first bytes cannot tell: whether 8-bit text without a
   // signature is UTF-8 throughout or is in the code page, and how many UTF-16 units the text has.
-  // Sets Info().encoding, format and units.
-  void Measure();
+  // Sets Info().encoding, format and units. A large plain file in 8-bit text is read by up to `threads`
+  // threads at once, each over its own stretch.
+  void Measure(int32_t threads = 1);
 
   // A word-processor document's whole text, or a text held in memory (ce_document only).
   const UnicodeString& DocumentText() const { return fHeld ? *fHeld : fDocument; }
@@ -93,6 +94,16 @@ class TCorpusTextSource {
   static std::unique_ptr<ArchiveCache> NewArchiveCache();
 
  private:
+  // What measuring a stretch of 8-bit text found.
+  struct TUtf8Measure {
+    int64_t units = 0;
+    bool nonAscii = false;
+    bool valid = true;  // every sequence well formed (as far as it was looked at)
+  };
+  // Measures the bytes [from, to), which begin on a character; through MapAt when mapped (one thread
+  // only), else with positioned reads, which several threads may make at once.
+  TUtf8Measure MeasureUtf8Range(int64_t from, int64_t to, bool mustValidate, bool mapped);
+
   struct Impl;
   std::unique_ptr<Impl> fImpl;
   TCorpusText fText;
@@ -134,7 +145,7 @@ struct TCorpusTextPart {
 // page, is split into parts of partBytes (twice that for UTF-16); every other text is one part. A text
 // that cannot be opened or measured here is left whole, for its reader to report.
 std::vector<TCorpusTextPart> PlanCorpusTextParts(const std::vector<TCorpusText>& texts, uint16_t codepage,
-                                                 int64_t partBytes);
+                                                 int64_t partBytes, int32_t workers = 1);
 
 // What is known of an opened text for reading one of its parts: the planner's measure for a byte range,
 // else the source's own, measured now when the first bytes could not tell.

@@ -23,7 +23,7 @@ class MeasureText : public ::testing::Test {
   void SetUp() override { fs::create_directories(dir); }
   void TearDown() override { fs::remove_all(dir); }
 
-  TCorpusTextInfo Measured(const std::string& name, const std::string& bytes) {
+  TCorpusTextInfo Measured(const std::string& name, const std::string& bytes, int32_t threads = 1) {
     const fs::path p = dir / name;
     std::ofstream(p, std::ios::binary) << bytes;
     TCorpusText t;
@@ -32,7 +32,7 @@ class MeasureText : public ::testing::Test {
     TCorpusTextSource source;
     UnicodeString note;
     EXPECT_TRUE(source.Open(t, 1252, note)) << Utf16ToUtf8(note);
-    source.Measure();
+    source.Measure(threads);
     return source.Info();
   }
 };
@@ -72,6 +72,28 @@ TEST_F(MeasureText, UnitsAndEncodingOfLongTexts) {
                              : static_cast<int64_t>(Utf8ToUtf16(c.bytes.substr(info.signature_bytes)).size());
     EXPECT_EQ(info.units, want) << c.name;
   }
+}
+
+TEST_F(MeasureText, SeveralThreadsMeasureWhatOneDoes) {
+  // Long enough to be split among threads, with the stretches' edges falling anywhere: well-formed
+  // UTF-8 of every length, and 7-bit text with one code-page byte in its last stretch.
+  const std::vector<std::string> utf8 = {"Gr\xC3\xBC\xC3\x9F" "e ", "\xE6\x96\x87\xE4\xBB\xB6", "\xF0\x9D\x84\x9E", "a ", "\n"};
+  std::string late = Mixed({"the ", "x\n"}, 17 << 20, 6);
+  late.insert(late.size() - 100, "caf\xE9");
+  const std::pair<const char*, std::string> cases[] = {{"utf8.txt", Mixed(utf8, (17 << 20) + 3, 7)},
+                                                       {"late.txt", late}};
+  for (const auto& [name, bytes] : cases) {
+    const TCorpusTextInfo one = Measured(name, bytes, 1);
+    for (const int32_t threads : {2, 3}) {
+      const TCorpusTextInfo many = Measured(name, bytes, threads);
+      EXPECT_EQ(many.units, one.units) << name << " " << threads;
+      EXPECT_EQ(many.format, one.format) << name << " " << threads;
+      EXPECT_EQ(many.encoding, one.encoding) << name << " " << threads;
+    }
+  }
+  EXPECT_EQ(Measured("utf8.txt", cases[0].second, 2).units,
+            static_cast<int64_t>(Utf8ToUtf16(cases[0].second).size()));
+  EXPECT_EQ(Measured("late.txt", late, 3).format, fc_ANSI);
 }
 
 }  // namespace
