@@ -137,14 +137,14 @@ bool IsLowSurrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
 
 // ---- results of a piece of work ----
 
-// One hit as a worker found it: positions and counts relative to the piece's owned start, its texts in
-// the piece's arena.
 // A search's counts of a window from its owned start up to `to`.
 struct CountedSoFar {
   TCorpusCounts counts;
   int32_t to = 0;
 };
 
+// One hit as a worker found it: positions and counts relative to the piece's owned start, its texts in
+// the piece's arena.
 struct HitRec {
   int64_t pos = 0;
   int32_t length = 0;
