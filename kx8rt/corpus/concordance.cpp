@@ -704,9 +704,14 @@ TConcordanceTotals TConcordancer::RunTexts(std::vector<TCorpusText> texts, const
     {
       std::unique_lock<std::mutex> g(lock);
       if (!slots[i].ready && !stop.load()) {
-        // As many items as the workers may take before this one is handed on, up to sixteen.
-        size_t last = std::min(items.size() - 1, i + 15);
-        while (last > i && !roomFor(last)) --last;
+        // Small items are waited for a batch at a time: up to sixteen, or 256 KB, as many as the
+        // workers may take before this one is handed on. A large item is waited for alone, so that
+        // handing it on overlaps with the workers' search of the next ones.
+        constexpr int64_t kBatchBytes = 256 << 10;
+        size_t last = i;
+        while (last + 1 < std::min(items.size(), i + 16) && roomFor(last + 1) &&
+               bytesBefore[last + 2] - bytesBefore[i] <= kBatchBytes)
+          ++last;
         waitFrom = i;
         waitTo = last;
         readyCv.wait(g, [&] { return batchReady() || stop.load(); });
