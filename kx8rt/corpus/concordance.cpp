@@ -6,6 +6,7 @@
 #include <mutex>
 #include <thread>
 
+#include "kx8rt/corpus/ascii_window_counts.h"
 #include "kx8rt/corpus/text_delivery.h"
 #include "kx8rt/platform/code_pages.h"
 #include "kx8rt/platform/exceptions.h"
@@ -14,6 +15,7 @@
 #include "kx8rt/search/search_and_do_engine.h"
 #include "kx8rt/search/search_items.h"
 #include "kx8rt/search/search_parsing.h"
+#include "kx8rt/search/user_input_wildcard_parsing.h"
 #include "kx8rt/strings/string_list_utilities.h"
 #include "kx8rt/text_primitives/char_types.h"
 
@@ -305,6 +307,7 @@ class Worker {
     // The window's counts are taken by CountCorpusUnits, up to each hit as it is found: the matcher then
     // only compares characters.
     fEngine.SetCountingInMatcher(false);
+    fSparseWords = o.sparse_plain_text && SparseSearchesPossible();
   }
 
   // Searches an item, handing each chunk's result to sink in order (with positions and counts relative to
@@ -355,8 +358,14 @@ class Worker {
     // to the owned end for the window's own counts).
     std::vector<CountedSoFar>& counted = fCounted;
     counted.assign(fRecs.size(), CountedSoFar{{}, own0});
+    // A window of 7-bit text searched for words with a plain beginning is classified only around the
+    // places where a search word's beginning stands (see SparseCandidates); its counts then come from
+    // the characters themselves.
+    const bool sparse = fSparseWords && fRecsPrepared && TAsciiWindowCounts::SevenBit(text, n) &&
+                        SparseRegions(text, n, own0, own1);
+    if (sparse) fAscii.Take(text, n, fRule.middle_chars);
     auto countTo = [&](CountedSoFar& c, int32_t to) {
-      const TCorpusCounts more = CountCorpusUnits(types, c.to, to);
+      const TCorpusCounts more = sparse ? fAscii.Count(c.to, to) : CountCorpusUnits(types, c.to, to);
       c.counts.break_starts += more.break_starts;
       c.counts.words += more.words;
       c.counts.sentence_ends += more.sentence_ends;
@@ -392,16 +401,31 @@ class Worker {
       if (maxHits >= 0 && ++acceptedThisSearch >= maxHits) e.FoundEnough();
       return true;
     };
+    const bool classifyHere = sparse;
+    fEngine.SetClassifyingBuffer(!classifyHere);
     fEngine.PrepareForConcordancing(fCurrentName, text, nullptr, nullptr, n * 2, n, 0, false, fO.skip_punctuation,
                                     found, {});
     uint16_t* t = fEngine.BufferDetails.data();
     types = t;
-    const TCorpusMarks marks = ApplyCorpusWordRule(text, t, n, fRule);
+    TCorpusMarks marks;
+    if (classifyHere) {
+      // Only the stretches round the candidates are typed (the rest stays zero, where no match can be);
+      // a sentence end marked differently near a stretch's edge changes no match, as the matcher takes
+      // a marker for the white space it stands on.
+      for (const auto& [a, b] : fRegions) {
+        GetStringTypeExNT2000(true, LOCALE_DEFAULT_LCID, CT_CTYPE1, text + a, b - a, t + a);
+        ApplyCorpusWordRule(text + a, t + a, b - a, fRule);
+      }
+      marks.sentence_ends = fAscii.SentenceEnds();
+      marks.paragraph_ends = fAscii.ParagraphEnds();
+    } else {
+      marks = ApplyCorpusWordRule(text, t, n, fRule);
+    }
     TTagsFoundArray markers{};
     markers[ts_sentence_end - ts_first_segment_marker] = marks.sentence_ends;
     markers[ts_paragraph_end - ts_first_segment_marker] = marks.paragraph_ends;
     fEngine.SetArrayOfTagsFound(markers.data());
-    if (textStart) facts.opensWithWord = n > 0 && (t[0] & whitespace_mask) == 0;
+    if (textStart) facts.opensWithWord = n > 0 && (classifyHere ? !fAscii.BreakAt(0) : (t[0] & whitespace_mask) == 0);
     if (own1 > own0) {
       for (size_t r = 0; r < fRecs.size(); ++r) {
         if (fStop.load(std::memory_order_relaxed)) break;
@@ -412,6 +436,8 @@ class Worker {
         fEngine.SearchAndDo(&fRecs[r], static_cast<int32_t>(r));
       }
       Global_LowestJumpTo = 0;
+      // Each search has run once: its copies and case table are final.
+      if (!fStop.load(std::memory_order_relaxed)) fRecsPrepared = true;
     }
     // Alternatives may find the same place: keep it once (the first search word's), in text order.
     if (fRecs.size() > 1) {
@@ -426,7 +452,7 @@ class Worker {
       countTo(counted[0], own1);
       counts = counted[0].counts;
     } else {
-      counts = CountCorpusUnits(t, own0, own1);
+      counts = sparse ? fAscii.Count(own0, own1) : CountCorpusUnits(t, own0, own1);
     }
     fPiece.units = own1 - own0;
     fPiece.breaks = counts.break_starts;
@@ -461,12 +487,123 @@ class Worker {
     fPiece.hits.swap(hits);
   }
 
+  // Whether every search word can be searched sparsely in 7-bit text: one word each (no phrase, no tag,
+  // no break character), beginning with a plain character, and no option that looks at the words round
+  // a hit (context or exclusion words, key words, a context clause).
+  bool SparseSearchesPossible() const {
+    if (!TAsciiWindowCounts::Available() || fRule.mark_tags || !fPlan.contextWords.empty() ||
+        !fPlan.exclusionWords.empty() || !fO.key_words.empty() || fRecs.empty())
+      return false;
+    for (const auto& clause : fPlan.clauseWords)
+      if (clause) return false;
+    for (const char16_t m : fRule.middle_chars)
+      if (m <= 0x20 || m == 0x7F) return false;
+    for (const TSearch_word_format_rec& rec : fRecs) {
+      const UnicodeString& p = rec.search_text;
+      if (p.empty() || IsCode(p[0])) return false;
+      for (const char16_t c : p)
+        if (c == u' ' || c == sw_tag_start || c == sw_tag_end || c == sw_not || (c < 0x20 && !IsCode(c)) || c == 0x7F)
+          return false;
+    }
+    return true;
+  }
+  static bool IsCode(char16_t c) { return c == u' ' || (c >= sw_tag_end && c <= sw_not); }
+
+  // Each search word's plain beginning, a set of 7-bit units a place: the pattern's own unit and, unless
+  // case counts, its case-closure members, as the matcher compares them.
+  void TakeBeginnings() {
+    fBeginnings.assign(fRecs.size(), {});
+    for (size_t r = 0; r < fRecs.size(); ++r) {
+      const TSearch_word_format_rec& rec = fRecs[r];
+      const bool cs = rec.flags.Contains(myCaseIsSensitive);
+      const UnicodeString& lo = rec.copies[lower_copy];
+      const size_t m = rec.search_text.size();
+      for (size_t k = 0; k < m; ++k) {
+        const char16_t own = k < lo.size() ? lo[k] : rec.search_text[k];
+        if (IsCode(own)) break;
+        UnitSet set;
+        auto add = [&](char16_t c) {
+          if (c < 0x80) set.bits[c >> 6] |= uint64_t{1} << (c & 63);
+        };
+        add(own);
+        if (!cs && rec.case_closure.size() >= (k + 1) * static_cast<size_t>(case_closure_width))
+          for (int32_t j = 0; j < case_closure_width; ++j) add(rec.case_closure[k * case_closure_width + j]);
+        fBeginnings[r].push_back(set);
+      }
+    }
+  }
+
+  // The places of [own0, own1) where a search word's plain beginning stands, and round each the run of
+  // non-break characters it is in, with four characters more each side: no match that starts there
+  // reads past that run (no element of a one-word pattern matches a break), and the word rule's steps
+  // look one character to each side. Returns false where the candidates are too many to gain by it.
+  bool SparseRegions(const char16_t* text, int32_t n, int32_t own0, int32_t own1) {
+    if (fBeginnings.empty()) TakeBeginnings();
+    fCandidates.clear();
+    // Beyond one candidate in 512 units, typing the stretches costs more than typing the window.
+    const size_t most = static_cast<size_t>(n / 512) + 8;
+    const int32_t last = std::min(own1, n - 1);  // the last character never starts a hit
+    for (const auto& places : fBeginnings) {
+      if (places.empty()) return false;
+      // The first two places' units are looked for a block at a time, the rest one by one.
+      char16_t units[2][4];
+      int counts[2] = {0, 0};
+      for (size_t k = 0; k < std::min<size_t>(2, places.size()); ++k)
+        for (char16_t c = 0; c < 0x80; ++c)
+          if (places[k].Has(c)) {
+            if (counts[k] == 4) return false;
+            units[k][counts[k]++] = c;
+          }
+      if (counts[0] == 0 || (places.size() > 1 && counts[1] == 0)) continue;  // no 7-bit text begins this word
+      const size_t before = fCandidates.size();
+      if (!TAsciiWindowCounts::FindUnits(text, n, own0, last, units[0], counts[0], units[1], counts[1], fCandidates, most))
+        return false;
+      // Only where the whole plain beginning stands.
+      size_t kept = before;
+      for (size_t i = before; i < fCandidates.size(); ++i) {
+        const int32_t c = fCandidates[i];
+        size_t k = std::min<size_t>(2, places.size());
+        while (k < places.size() && c + static_cast<int32_t>(k) < n && places[k].Has(text[c + static_cast<int32_t>(k)])) ++k;
+        if (k == places.size()) fCandidates[kept++] = c;
+      }
+      fCandidates.resize(kept);
+    }
+    std::sort(fCandidates.begin(), fCandidates.end());
+    fRegions.clear();
+    auto isBreak = [](char16_t c) { return c <= 0x20 || c == 0x7F; };
+    for (const int32_t c : fCandidates) {
+      if (!fRegions.empty() && c < fRegions.back().second - 4) continue;  // inside the last run already
+      int32_t a = c, b = c;
+      while (a > 0 && !isBreak(text[a - 1])) --a;
+      while (b < n && !isBreak(text[b])) ++b;
+      a = std::max(0, a - 4);
+      b = std::min(n, b + 4);
+      // Stretches kept at least two apart: typing one writes two spare entries after it.
+      if (!fRegions.empty() && a < fRegions.back().second + 8) fRegions.back().second = std::max(fRegions.back().second, b);
+      else fRegions.emplace_back(a, b);
+    }
+    return true;
+  }
+
   const TConcordanceOptions& fO;
   const TConcordancer::Plan& fPlan;
   const std::vector<TCorpusText>& fTexts;
   const std::atomic<bool>& fStop;
   TSearchAndDoEngine fEngine;
   std::vector<CountedSoFar> fCounted;
+  // Searching 7-bit windows sparsely: whether the searches allow it, whether each has run once (so its
+  // pattern and case table are final), their beginnings' accepted units (7-bit ones, a set of 128 a
+  // place), and a window's counts, candidates and typed stretches.
+  bool fSparseWords = false;
+  bool fRecsPrepared = false;
+  struct UnitSet {
+    uint64_t bits[2] = {0, 0};
+    bool Has(char16_t c) const { return c < 0x80 && ((bits[c >> 6] >> (c & 63)) & 1); }
+  };
+  std::vector<std::vector<UnitSet>> fBeginnings;
+  TAsciiWindowCounts fAscii;
+  std::vector<int32_t> fCandidates;
+  std::vector<std::pair<int32_t, int32_t>> fRegions;
   std::vector<TSearch_word_format_rec> fRecs;
   std::unique_ptr<TCorpusTextSource::ArchiveCache> fCache;
   TCorpusWordRule fRule;

@@ -43,6 +43,10 @@ struct TConcordanceOptions {
   // the overlap's edge).
   int32_t chunk_units = 1 << 18;
   int32_t margin_units = 0;
+  // Windows of 7-bit text searched for single words that begin with plain characters are typed only
+  // round the places where a word's beginning stands, and counted from their characters (same results;
+  // off to compare).
+  bool sparse_plain_text = true;
 };
 
 // One hit, as the caller is told it. The views are valid during the call only.

@@ -124,6 +124,46 @@ TEST_F(Concordance, ChunkingAndWorkersNeverChangeTheHits) {
   }
 }
 
+TEST_F(Concordance, SparseSearchOfPlainTextFindsWhatTheFullSearchFinds) {
+  // 7-bit text (and one window with a letter beyond it) searched for single words, some of them rare,
+  // with windows typed only round their candidates, against the same search typing every window.
+  const char* const pieces[] = {"word ", "The ", "the ", "a ", "3.5 ", "1,000.5 ", "e.g. ", ". ", "! ", "? ", "\n",
+                                "\n\n", " \n", "\t", "\r\n", "don't ", "x-y ", "theory ", "wORd. ", "other ",
+                                "words", "(the) ", "\"Word\" ", "W0rd ", "the.", "...", "OK: "};
+  // Rare words every few hundred characters, in several forms, among the frequent ones.
+  const char* const rare[] = {"zebra ", "Zebra. ", "zebras ", "zebra's ", "ZEBRA\n", "zebra-like ", "(zebra) "};
+  std::string text;
+  unsigned state = 5;
+  for (int k = 0; text.size() < 60000; ++k) {
+    state = state * 1103515245u + 12345u;
+    text += pieces[(state >> 16) % (sizeof pieces / sizeof pieces[0])];
+    if (k % 97 == 0) text += rare[(state >> 8) % (sizeof rare / sizeof rare[0])];
+  }
+  const std::string plain = Write("plain.txt", text);
+  const std::string mixed = Write("mixed.txt", text.substr(0, 30000) + "caf\xC3\xA9 word " + text.substr(30000));
+  for (const char16_t* word : {u"zebra", u"zeb*", u"z?bra", u"==Zebra==", u"zebra's", u"zebra/the", u"the", u"word",
+                               u"wor*", u"don't", u"3.5", u"x-y", u"*ord", u"ok"})
+    for (const int32_t workers : {1, 2}) {
+      TConcordanceOptions o;
+      o.search_word = word;
+      o.context_chars = 10;
+      o.chunk_units = 4096;
+      o.workers = workers;
+      const Result sparse = Run(o, {plain, mixed});
+      o.sparse_plain_text = false;
+      const Result full = Run(o, {plain, mixed});
+      EXPECT_EQ(sparse.lines, full.lines) << Utf16ToUtf8(word) << " workers " << workers;
+      EXPECT_EQ(sparse.totals.words, full.totals.words) << Utf16ToUtf8(word);
+      EXPECT_EQ(sparse.totals.hits, full.totals.hits) << Utf16ToUtf8(word);
+      ASSERT_EQ(sparse.texts.size(), full.texts.size());
+      // (Sentence and paragraph numbers, carried from window to window, are in the lines.)
+      for (size_t t = 0; t < full.texts.size(); ++t) {
+        EXPECT_EQ(sparse.texts[t].words, full.texts[t].words) << Utf16ToUtf8(word);
+        EXPECT_EQ(sparse.texts[t].characters, full.texts[t].characters) << Utf16ToUtf8(word);
+      }
+    }
+}
+
 TEST_F(Concordance, EveryEncodingGivesTheSameHits) {
   const std::string text = Prose(20);
   TConcordanceOptions o;

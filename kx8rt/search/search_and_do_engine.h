@@ -123,6 +123,9 @@ class TSearchAndDoEngine {
   // Off: the matcher counts nothing and each hit's count_stats is left as it stands (cleared), for a
   // caller that counts the buffer's words, sentences and paragraphs itself; the search is then faster.
   void SetCountingInMatcher(bool Value) { fCountInMatcher = Value; }
+  // Off: a buffer handed over is not classified; its type array (BufferDetails) is sized and zeroed,
+  // for a caller that classifies the stretches it needs itself.
+  void SetClassifyingBuffer(bool Value) { fClassifyBuffer = Value; }
   void ClearCancel() { fCancelled = false; }
   // Ends the running search after the current hit; gives the user interface one turn.
   void Cancel();
@@ -170,6 +173,7 @@ class TSearchAndDoEngine {
   bool fChega = false;
   bool fSkipPunctuation = false;
   bool fCountInMatcher = true;
+  bool fClassifyBuffer = true;
   bool fSkipAnyTags = false;
   bool fCancelled = false;
   bool fReady = false;

@@ -1,0 +1,315 @@
+#include "kx8rt/corpus/ascii_window_counts.h"
+
+#include <algorithm>
+
+#if defined(__SSE2__) && defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#define KX8_ASCII_COUNTS_AVX2 1
+#endif
+
+#include "kx8rt/platform/cpu_features.h"
+#include "kx8rt/strings/sentences.h"
+
+namespace kx8 {
+
+namespace {
+
+// What the word rule tells apart among 7-bit characters. Breaks are white space and controls (the
+// type array's whitespace mask); a character is a letter or digit by its table class.
+constexpr bool IsAsciiAlnum(char16_t c) {
+  return (c >= u'0' && c <= u'9') || ((c | 0x20) >= u'a' && (c | 0x20) <= u'z');
+}
+constexpr bool IsAsciiDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
+constexpr bool IsAsciiLower(char16_t c) { return c >= u'a' && c <= u'z'; }
+constexpr bool IsAsciiBreak(char16_t c) { return c <= 0x20 || c == 0x7F; }
+constexpr bool IsAsciiSeparator(char16_t c) { return c == u'.' || c == u','; }
+bool IsBlank(char16_t c) { return c == u' ' || c == u'\t' || c == u'\r'; }
+bool IsSpaceChar(char16_t c) { return c == u' ' || c == u'\n' || c == u'\r' || c == u'\t'; }
+
+#if defined(__x86_64__) && defined(__GNUC__)
+__attribute__((target("popcnt"))) int32_t PopCountInstruction(uint64_t v) {
+  return static_cast<int32_t>(__builtin_popcountll(v));
+}
+#endif
+int32_t PopCount(uint64_t v) {
+#if defined(__x86_64__) && defined(__GNUC__)
+  static const bool instruction = __builtin_cpu_supports("popcnt");
+  if (instruction) return PopCountInstruction(v);
+#endif
+  return static_cast<int32_t>(__builtin_popcountll(v));
+}
+
+#if defined(KX8_ASCII_COUNTS_AVX2)
+// The masks of sixty-four units, a bit a unit: letters and digits, digits, breaks, middle characters
+// (up to four, 7-bit), number separators, terminators ('.', '!', '?'), line breaks, and blanks.
+struct Masks64 {
+  uint64_t alnum, digit, brk, middle, separator, terminator, newline, blank;
+};
+
+__attribute__((target("avx2,popcnt"))) inline uint32_t Bits32(__m256i m) {
+  return static_cast<uint32_t>(_mm256_movemask_epi8(m));
+}
+
+__attribute__((target("avx2,popcnt"), always_inline)) inline Masks64 MasksOf64(const char16_t* p, const char16_t* middles, int middleCount) {
+  Masks64 r{};
+  for (int half = 0; half < 2; ++half) {
+    const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32 * half));
+    const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32 * half + 16));
+    const __m256i c = _mm256_permute4x64_epi64(_mm256_packus_epi16(a, b), 0xD8);  // 32 bytes in order
+    const __m256i folded = _mm256_or_si256(c, _mm256_set1_epi8(0x20));
+    const __m256i digit = _mm256_and_si256(_mm256_cmpgt_epi8(c, _mm256_set1_epi8('0' - 1)),
+                                           _mm256_cmpgt_epi8(_mm256_set1_epi8('9' + 1), c));
+    const __m256i letter = _mm256_and_si256(_mm256_cmpgt_epi8(folded, _mm256_set1_epi8('a' - 1)),
+                                            _mm256_cmpgt_epi8(_mm256_set1_epi8('z' + 1), folded));
+    const __m256i brk = _mm256_or_si256(_mm256_cmpgt_epi8(_mm256_set1_epi8(0x21), c),
+                                        _mm256_cmpeq_epi8(c, _mm256_set1_epi8(0x7F)));
+    __m256i middle = _mm256_setzero_si256();
+    for (int k = 0; k < middleCount; ++k)
+      middle = _mm256_or_si256(middle, _mm256_cmpeq_epi8(c, _mm256_set1_epi8(static_cast<char>(middles[k]))));
+    const __m256i dot = _mm256_cmpeq_epi8(c, _mm256_set1_epi8('.'));
+    const __m256i separator = _mm256_or_si256(dot, _mm256_cmpeq_epi8(c, _mm256_set1_epi8(',')));
+    const __m256i terminator = _mm256_or_si256(
+        dot, _mm256_or_si256(_mm256_cmpeq_epi8(c, _mm256_set1_epi8('!')), _mm256_cmpeq_epi8(c, _mm256_set1_epi8('?'))));
+    const __m256i blank = _mm256_or_si256(
+        _mm256_cmpeq_epi8(c, _mm256_set1_epi8(' ')),
+        _mm256_or_si256(_mm256_cmpeq_epi8(c, _mm256_set1_epi8('\t')), _mm256_cmpeq_epi8(c, _mm256_set1_epi8('\r'))));
+    const int shift = 32 * half;
+    r.alnum |= uint64_t{Bits32(_mm256_or_si256(digit, letter))} << shift;
+    r.digit |= uint64_t{Bits32(digit)} << shift;
+    r.brk |= uint64_t{Bits32(brk)} << shift;
+    r.middle |= uint64_t{Bits32(middle)} << shift;
+    r.separator |= uint64_t{Bits32(separator)} << shift;
+    r.terminator |= uint64_t{Bits32(terminator)} << shift;
+    r.newline |= uint64_t{Bits32(_mm256_cmpeq_epi8(c, _mm256_set1_epi8('\n')))} << shift;
+    r.blank |= uint64_t{Bits32(blank)} << shift;
+  }
+  return r;
+}
+
+// The masks of every whole block of sixty-four units; returns where it stopped.
+__attribute__((target("avx2,popcnt"))) int32_t MaskBlocks(const char16_t* text, int32_t n, const char16_t* middles,
+                                                         int middleCount, uint64_t* alnum, uint64_t* digit,
+                                                         uint64_t* brk, uint64_t* middle, uint64_t* separator,
+                                                         uint64_t* terminator, uint64_t* newline, uint64_t* blank) {
+  int32_t i = 0;
+  for (; i + 64 <= n; i += 64) {
+    const Masks64 m = MasksOf64(text + i, middles, middleCount);
+    const size_t w = static_cast<size_t>(i) >> 6;
+    alnum[w] = m.alnum, digit[w] = m.digit, brk[w] = m.brk, middle[w] = m.middle;
+    separator[w] = m.separator, terminator[w] = m.terminator, newline[w] = m.newline, blank[w] = m.blank;
+  }
+  return i;
+}
+
+// SevenBit's blocks: where it stopped, or -1 at a unit from 0x80 up.
+__attribute__((target("avx2,popcnt"))) int32_t SevenBitBlocks(const char16_t* text, int32_t n) {
+  const __m256i high = _mm256_set1_epi16(static_cast<int16_t>(0xFF80));
+  int32_t i = 0;
+  for (; i + 64 <= n; i += 64) {
+    const __m256i a = _mm256_or_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + i)),
+                                      _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + i + 16)));
+    const __m256i b = _mm256_or_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + i + 32)),
+                                      _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + i + 48)));
+    if (!_mm256_testz_si256(_mm256_or_si256(a, b), high)) return -1;
+  }
+  return i;
+}
+
+// FindUnits' blocks, over positions below `to` whose next unit is readable below `end`: where it
+// stopped, or -1 when out would grow past most.
+__attribute__((target("avx2,popcnt"))) int32_t FindUnitsBlocks(const char16_t* text, int32_t end, int32_t from,
+                                                              const char16_t* firsts, int count,
+                                                              const char16_t* seconds, int secondCount,
+                                                              std::vector<int32_t>& out, size_t most) {
+  __m256i keys[4], next[4];
+  for (int k = 0; k < 4; ++k) {
+    keys[k] = _mm256_set1_epi16(static_cast<int16_t>(firsts[k < count ? k : 0]));
+    next[k] = _mm256_set1_epi16(static_cast<int16_t>(secondCount > 0 ? seconds[k < secondCount ? k : 0] : 0));
+  }
+  int32_t i = from;
+  // The next unit is read sixteen at a time too, so the blocks stop one short of end.
+  for (; i + 16 <= end; i += 16) {
+    const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + i));
+    __m256i eq = _mm256_or_si256(_mm256_or_si256(_mm256_cmpeq_epi16(v, keys[0]), _mm256_cmpeq_epi16(v, keys[1])),
+                                 _mm256_or_si256(_mm256_cmpeq_epi16(v, keys[2]), _mm256_cmpeq_epi16(v, keys[3])));
+    if (secondCount > 0) {
+      const __m256i w = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + i + 1));
+      eq = _mm256_and_si256(eq, _mm256_or_si256(_mm256_or_si256(_mm256_cmpeq_epi16(w, next[0]), _mm256_cmpeq_epi16(w, next[1])),
+                                                _mm256_or_si256(_mm256_cmpeq_epi16(w, next[2]), _mm256_cmpeq_epi16(w, next[3]))));
+    }
+    for (auto bits = static_cast<uint32_t>(_mm256_movemask_epi8(eq)) & 0x55555555u; bits != 0; bits &= bits - 1) {
+      if (out.size() >= most) return -1;
+      out.push_back(i + __builtin_ctz(bits) / 2);
+    }
+  }
+  return i;
+}
+#endif
+
+}  // namespace
+
+bool TAsciiWindowCounts::Available() {
+#if defined(KX8_ASCII_COUNTS_AVX2)
+  return Global_UseWideVectors;
+#else
+  return false;
+#endif
+}
+
+bool TAsciiWindowCounts::SevenBit(const char16_t* text, int32_t n) {
+  int32_t i = 0;
+#if defined(KX8_ASCII_COUNTS_AVX2)
+  if (Global_UseWideVectors) {
+    i = SevenBitBlocks(text, n);
+    if (i < 0) return false;
+  }
+#endif
+  for (; i < n; ++i)
+    if (text[i] >= 0x80) return false;
+  return true;
+}
+
+bool TAsciiWindowCounts::FindUnits(const char16_t* text, int32_t n, int32_t from, int32_t to, const char16_t* firsts,
+                                   int count, const char16_t* seconds, int secondCount, std::vector<int32_t>& out,
+                                   size_t most) {
+  int32_t i = from;
+#if defined(KX8_ASCII_COUNTS_AVX2)
+  if (Global_UseWideVectors && count >= 1 && count <= 4 && secondCount <= 4) {
+    i = FindUnitsBlocks(text, std::min(to, n - 1), from, firsts, count, seconds, secondCount, out, most);
+    if (i < 0) return false;
+  }
+#endif
+  for (; i < to; ++i) {
+    if (std::find(firsts, firsts + count, text[i]) == firsts + count) continue;
+    if (secondCount > 0 && (i + 1 >= n || std::find(seconds, seconds + secondCount, text[i + 1]) == seconds + secondCount))
+      continue;
+    if (out.size() >= most) return false;
+    out.push_back(i);
+  }
+  return true;
+}
+
+void TAsciiWindowCounts::Take(const char16_t* text, int32_t n, const UnicodeString& middleChars) {
+  n_ = std::max(n, 0);
+  const size_t words = (static_cast<size_t>(n_) + 63) / 64;
+  // Every word is written below (whole blocks at once, the rest a unit at a time into cleared words),
+  // with a spare zero word after the last.
+  for (auto* v : {&breaks_, &wordStarts_, &breakStarts_, &alnum_, &digits_, &middles_, &separators_, &terminators_,
+                  &newlines_, &blanks_, &looked_}) {
+    v->resize(words + 1);
+    (*v)[words] = 0;
+  }
+  sentenceEnds_.clear();
+  paragraphEnds_.clear();
+  // The middle characters that can occur in 7-bit text (the rule takes the first ten; four are looked
+  // for a block at a time, any more one by one).
+  char16_t middles[10];
+  int middleCount = 0;
+  for (size_t k = 0; k < std::min<size_t>(middleChars.size(), 10); ++k)
+    if (middleChars[k] < 0x80 && std::find(middles, middles + middleCount, middleChars[k]) == middles + middleCount)
+      middles[middleCount++] = middleChars[k];
+
+  // The characters' own classes, a bit each.
+  int32_t i = 0;
+#if defined(KX8_ASCII_COUNTS_AVX2)
+  if (middleCount <= 4)
+    i = MaskBlocks(text, n_, middles, middleCount, alnum_.data(), digits_.data(), breaks_.data(), middles_.data(),
+                   separators_.data(), terminators_.data(), newlines_.data(), blanks_.data());
+#endif
+  for (size_t w = static_cast<size_t>(i) >> 6; w < words; ++w)
+    for (auto* v : {&breaks_, &alnum_, &digits_, &middles_, &separators_, &terminators_, &newlines_, &blanks_})
+      (*v)[w] = 0;
+  for (; i < n_; ++i) {
+    const char16_t c = text[i];
+    const size_t w = static_cast<size_t>(i) >> 6;
+    const uint64_t bit = uint64_t{1} << (i & 63);
+    if (IsAsciiAlnum(c)) alnum_[w] |= bit;
+    if (IsAsciiDigit(c)) digits_[w] |= bit;
+    if (IsAsciiBreak(c)) breaks_[w] |= bit;
+    if (std::find(middles, middles + middleCount, c) != middles + middleCount) middles_[w] |= bit;
+    if (IsAsciiSeparator(c)) separators_[w] |= bit;
+    if (c == u'.' || c == u'!' || c == u'?') terminators_[w] |= bit;
+    if (c == u'\n') newlines_[w] |= bit;
+    if (IsBlank(c)) blanks_[w] |= bit;
+  }
+
+  // Word characters as the rule leaves them: letters and digits; a middle character with a letter or
+  // digit on each side (a neighbour is never a middle character made a letter: that one would need this
+  // one to be a letter already); a separator between two digits. Then where words and runs of
+  // non-break characters begin.
+  uint64_t prevWord = 0;
+  for (size_t w = 0; w < words; ++w) {
+    const uint64_t a = alnum_[w], d = digits_[w];
+    const uint64_t aLeft = (a << 1) | (w > 0 ? alnum_[w - 1] >> 63 : 0), aRight = (a >> 1) | (alnum_[w + 1] << 63);
+    const uint64_t dLeft = (d << 1) | (w > 0 ? digits_[w - 1] >> 63 : 0), dRight = (d >> 1) | (digits_[w + 1] << 63);
+    const uint64_t word = a | (middles_[w] & aLeft & aRight) | (separators_[w] & dLeft & dRight);
+    wordStarts_[w] = word & ~((word << 1) | (prevWord >> 63));
+    prevWord = word;
+    const uint64_t b = breaks_[w];
+    breakStarts_[w] = b & ~((b >> 1) | (breaks_[w + 1] << 63));
+    // What the marking walk must look at: a terminator not right before a letter or digit (one there
+    // ends no sentence: "3.5", "e.g", "www.gnu.org"), and a line break after a line break or a blank
+    // (after anything else no paragraph ends).
+    const uint64_t nb = newlines_[w] | blanks_[w];
+    const uint64_t nbBefore = (nb << 1) | (w > 0 ? (newlines_[w - 1] | blanks_[w - 1]) >> 63 : 0);
+    looked_[w] = (terminators_[w] & ~aRight) | (newlines_[w] & nbBefore);
+  }
+
+  // Sentence and paragraph ends, as the rule marks them: walked in order over the terminators and line
+  // breaks. A sentence ends at the white space after a run of terminators when the next letter or digit
+  // is not lower case (nor a digit right after the terminator); a paragraph at a line break after a line
+  // of nothing but blanks.
+  int32_t lastSentence = -1;
+  for (size_t w = 0; w < words; ++w)
+    for (uint64_t bits = looked_[w]; bits != 0; bits &= bits - 1) {  // looked_ was filled above
+      const int32_t q = static_cast<int32_t>(w * 64) + __builtin_ctzll(bits);
+      if (text[q] == u'\n') {
+        if (q == lastSentence) continue;
+        int32_t j = q - 1;
+        while (j >= 0 && IsBlank(text[j])) --j;
+        if (j >= 0 && text[j] == u'\n') paragraphEnds_.push_back(q);
+        continue;
+      }
+      bool starts = false;
+      for (int32_t k = q + 1; k < n_; ++k) {
+        const char16_t c = text[k];
+        if (IsAsciiLower(c)) break;
+        if (k == q + 1 && IsAsciiDigit(c)) break;
+        if (IsAsciiAlnum(c)) {
+          starts = true;
+          break;
+        }
+      }
+      if (!starts) continue;
+      int32_t e = q + 1;
+      while (e < n_ && !IsSpaceChar(text[e]) && IsPotentialSentenceTerminator(text[e])) ++e;
+      if (e < n_ && IsSpaceChar(text[e]) && e != lastSentence) {
+        sentenceEnds_.push_back(e);
+        lastSentence = e;
+      }
+    }
+}
+
+TCorpusCounts TAsciiWindowCounts::Count(int32_t from, int32_t to) const {
+  TCorpusCounts c;
+  from = std::max(from, 0);
+  to = std::min(to, n_);
+  if (to <= from) return c;
+  // Whole words of the masks in the middle, the two ends cut to the range.
+  const auto first = static_cast<size_t>(from) >> 6, last = static_cast<size_t>(to - 1) >> 6;
+  for (size_t w = first; w <= last; ++w) {
+    uint64_t keep = ~uint64_t{0};
+    if (w == first) keep &= ~uint64_t{0} << (from & 63);
+    if (w == last && (to & 63) != 0) keep &= ~(~uint64_t{0} << (to & 63));
+    c.words += PopCount(wordStarts_[w] & keep);
+    c.break_starts += PopCount(breakStarts_[w] & keep);
+  }
+  auto within = [&](const std::vector<int32_t>& v) {
+    return static_cast<int64_t>(std::lower_bound(v.begin(), v.end(), to) - std::lower_bound(v.begin(), v.end(), from));
+  };
+  c.sentence_ends = within(sentenceEnds_);
+  c.paragraph_ends = within(paragraphEnds_);
+  return c;
+}
+
+}  // namespace kx8

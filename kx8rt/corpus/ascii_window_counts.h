@@ -1,0 +1,46 @@
+// The counts of a window of 7-bit text taken straight from its characters, without a type array: the
+// same word starts, words, sentence ends and paragraph ends that classifying the window, applying the
+// word rule (without tags) and CountCorpusUnits give. A search that classifies only around its
+// candidates counts the rest of the window this way.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "kx8rt/corpus/corpus_words.h"
+
+namespace kx8 {
+
+class TAsciiWindowCounts {
+ public:
+  // Whether the processor has what Take needs (256-bit vectors); without it the type array serves.
+  static bool Available();
+  // Whether every one of the n units of text is below 0x80.
+  static bool SevenBit(const char16_t* text, int32_t n);
+  // Appends to out the positions i in [from, to) of text whose unit is one of the count units `firsts`
+  // and, when there are any `seconds`, whose next unit (i + 1 < n) is one of those (at most four of
+  // each); stops and returns false once out would hold more than most.
+  static bool FindUnits(const char16_t* text, int32_t n, int32_t from, int32_t to, const char16_t* firsts, int count,
+                        const char16_t* seconds, int secondCount, std::vector<int32_t>& out, size_t most);
+
+  // Takes the n units of text, every one below 0x80, with the rule's middle characters (those at or
+  // above 0x80 cannot occur and are passed over). Keeps its arrays from window to window.
+  void Take(const char16_t* text, int32_t n, const UnicodeString& middleChars);
+
+  // What [from, to) holds, as CountCorpusUnits counts it over the classified window.
+  TCorpusCounts Count(int32_t from, int32_t to) const;
+
+  // Whether the character at i is a break (white space or a control character).
+  bool BreakAt(int32_t i) const { return (breaks_[static_cast<size_t>(i) >> 6] >> (i & 63)) & 1; }
+  // The sentence and paragraph ends the rule marks in the whole window.
+  int32_t SentenceEnds() const { return static_cast<int32_t>(sentenceEnds_.size()); }
+  int32_t ParagraphEnds() const { return static_cast<int32_t>(paragraphEnds_.size()); }
+
+ private:
+  int32_t n_ = 0;
+  std::vector<uint64_t> breaks_, wordStarts_, breakStarts_;
+  std::vector<uint64_t> alnum_, digits_, middles_, separators_, terminators_, newlines_, blanks_, looked_;  // working
+  std::vector<int32_t> sentenceEnds_, paragraphEnds_;                    // positions, ascending
+};
+
+}  // namespace kx8

@@ -1,0 +1,63 @@
+// Counting a 7-bit window from its characters must give what classifying it, applying the word rule and
+// counting the type array give, over every range and with any middle characters.
+#include "kx8rt/corpus/ascii_window_counts.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "kx8rt/platform/char_classes.h"
+#include "kx8rt/text_primitives/char_types.h"
+
+namespace kx8 {
+namespace {
+
+TEST(AsciiWindowCounts, CountsWhatTheClassifiedWindowCounts) {
+  if (!TAsciiWindowCounts::Available()) GTEST_SKIP() << "no 256-bit vectors here";
+  // Letters of both cases, digits, the rule's separators, terminators, blanks, line breaks, controls,
+  // apostrophes, hyphens and other punctuation, in runs that make words, numbers, sentences and
+  // paragraphs.
+  const std::vector<std::u16string> pieces = {u"word", u"The", u"a", u"3", u"1,000.5", u"e.g.", u" ", u" ", u"  ",
+                                              u". ", u"! ", u"?", u"...", u"\n", u"\n\n", u" \n", u"\t", u"\r\n",
+                                              u"'", u"don't", u"-", u"x-y", u":", u"\"", u"\x01", u"\x7F", u"A.",
+                                              u"3.5", u"www.gnu.org", u". 4", u".)", u"'s", u"Ok", u",", u"9"};
+  const UnicodeString middleSets[] = {u"'\u2019", u"'", u"'-", u"'-:x.", u""};
+  std::mt19937 rng(17);
+  for (const UnicodeString& middles : middleSets)
+    for (const size_t target : {1, 63, 64, 65, 200, 4096, 20000}) {
+      std::u16string text;
+      while (text.size() < target) text += pieces[rng() % pieces.size()];
+      const auto n = static_cast<int32_t>(text.size());
+      TCorpusWordRule rule;
+      rule.middle_chars = middles;
+      std::vector<uint16_t> types;
+      const TCorpusMarks marks = ClassifyCorpusWindow(text.data(), n, types, rule);
+      TAsciiWindowCounts counts;
+      counts.Take(text.data(), n, middles);
+      EXPECT_EQ(counts.SentenceEnds(), marks.sentence_ends) << n;
+      EXPECT_EQ(counts.ParagraphEnds(), marks.paragraph_ends) << n;
+      // A break is white space, or a marker (which stands on white space).
+      for (int32_t i = 0; i < n; ++i)
+        ASSERT_EQ(counts.BreakAt(i), (types[static_cast<size_t>(i)] & (whitespace_mask | segment_marker_flag)) != 0) << i;
+      std::vector<std::pair<int32_t, int32_t>> ranges = {{0, n}, {0, 1}, {n - 1, n}, {n / 3, n / 2}};
+      for (int k = 0; k < 40; ++k) {
+        const auto a = static_cast<int32_t>(rng() % static_cast<uint32_t>(n + 1));
+        const auto b = static_cast<int32_t>(rng() % static_cast<uint32_t>(n + 1));
+        ranges.emplace_back(std::min(a, b), std::max(a, b));
+      }
+      for (const auto& [from, to] : ranges) {
+        const TCorpusCounts want = CountCorpusUnits(types.data(), from, to), got = counts.Count(from, to);
+        const std::string where = std::to_string(from) + ".." + std::to_string(to) + " of " + std::to_string(n) +
+                                  " middles " + std::to_string(middles.size());
+        ASSERT_EQ(got.break_starts, want.break_starts) << where;
+        ASSERT_EQ(got.words, want.words) << where;
+        ASSERT_EQ(got.sentence_ends, want.sentence_ends) << where;
+        ASSERT_EQ(got.paragraph_ends, want.paragraph_ends) << where;
+      }
+    }
+}
+
+}  // namespace
+}  // namespace kx8
