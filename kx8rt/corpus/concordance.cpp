@@ -353,6 +353,7 @@ class Worker {
     hits.clear();
     const uint16_t* types = nullptr;
     int32_t acceptedThisSearch = 0;
+    bool enough = false;  // the search in hand needs no more of this window
     const int64_t maxHits = fO.max_hits;
     // Each search's counts from the owned start up to its last hit (the first search's are carried on
     // to the owned end for the window's own counts).
@@ -376,6 +377,7 @@ class Worker {
       const int32_t pos = f.hit_pos_in_characters, len = f.hit_characters;
       if (pos >= own1) {
         e.FoundEnough();
+        enough = true;
         return false;
       }
       const TSearch_word_format_rec& rec = fRecs[static_cast<size_t>(f.search_number)];
@@ -398,7 +400,10 @@ class Worker {
       h.paragraphs = c.counts.paragraph_ends;
       hits.push_back(h);
       // No search needs more than max_hits hits of a chunk: the first of them in the text's order are kept.
-      if (maxHits >= 0 && ++acceptedThisSearch >= maxHits) e.FoundEnough();
+      if (maxHits >= 0 && ++acceptedThisSearch >= maxHits) {
+        e.FoundEnough();
+        enough = true;
+      }
       return true;
     };
     const bool classifyHere = sparse;
@@ -430,10 +435,26 @@ class Worker {
       for (size_t r = 0; r < fRecs.size(); ++r) {
         if (fStop.load(std::memory_order_relaxed)) break;
         Global_in_heading = false;
-        Global_LowestJumpTo = own0 * 2;
         acceptedThisSearch = 0;
+        enough = false;
         fEngine.ClearChunkTextStats();
-        fEngine.SearchAndDo(&fRecs[r], static_cast<int32_t>(r));
+        if (!classifyHere) {
+          Global_LowestJumpTo = own0 * 2;
+          fEngine.SearchAndDo(&fRecs[r], static_cast<int32_t>(r));
+          continue;
+        }
+        // Sparse: only the typed stretches are searched, each as a buffer ending where it ends (no hit
+        // can start elsewhere, and none reads past its run).
+        for (const auto& [a, b] : fRegions) {
+          if (enough || b <= own0 || fStop.load(std::memory_order_relaxed)) {
+            if (enough) break;
+            continue;
+          }
+          Global_LowestJumpTo = std::max(a, own0) * 2;
+          fEngine.SetBufferLength(b);
+          fEngine.SearchAndDo(&fRecs[r], static_cast<int32_t>(r));
+        }
+        fEngine.SetBufferLength(n);
       }
       Global_LowestJumpTo = 0;
       // Each search has run once: its copies and case table are final.

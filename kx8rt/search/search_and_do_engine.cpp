@@ -67,8 +67,7 @@ void TSearchAndDoEngine::SetABuffer(const void* AStartOfText, int32_t knownLengt
   // Not zero-filled first: the classification writes every entry, the two spare ones included.
   BufferDetails.resize(static_cast<size_t>(length) + 2);
   BufferDetails[static_cast<size_t>(length)] = BufferDetails[static_cast<size_t>(length) + 1] = 0;
-  if (!fClassifyBuffer) std::fill(BufferDetails.begin(), BufferDetails.end(), uint16_t{0});
-  else if (length > 0) GetStringTypeExNT2000(IsUnicodeBuffer(), fLCID, CT_CTYPE1, AStartOfText, length, BufferDetails.data());
+  if (fClassifyBuffer && length > 0) GetStringTypeExNT2000(IsUnicodeBuffer(), fLCID, CT_CTYPE1, AStartOfText, length, BufferDetails.data());
   fBufferDetailsStart = BufferDetails.data();
   fBufferDetailsEnd = BufferDetails.data() + length + 1;
 }

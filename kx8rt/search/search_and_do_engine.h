@@ -123,8 +123,8 @@ class TSearchAndDoEngine {
   // Off: the matcher counts nothing and each hit's count_stats is left as it stands (cleared), for a
   // caller that counts the buffer's words, sentences and paragraphs itself; the search is then faster.
   void SetCountingInMatcher(bool Value) { fCountInMatcher = Value; }
-  // Off: a buffer handed over is not classified; its type array (BufferDetails) is sized and zeroed,
-  // for a caller that classifies the stretches it needs itself.
+  // Off: a buffer handed over is not classified; its type array (BufferDetails) is only sized (what it
+  // held before stays), for a caller that classifies the stretches it searches itself.
   void SetClassifyingBuffer(bool Value) { fClassifyBuffer = Value; }
   void ClearCancel() { fCancelled = false; }
   // Ends the running search after the current hit; gives the user interface one turn.
