@@ -307,7 +307,7 @@ class Worker {
     // The window's counts are taken by CountCorpusUnits, up to each hit as it is found: the matcher then
     // only compares characters.
     fEngine.SetCountingInMatcher(false);
-    fSparseWords = o.sparse_plain_text && SparseSearchesPossible();
+    fSparseWords = o.sparse_plain_text && SparseSearchesPossible();  // sets fPhraseGaps
   }
 
   // Searches an item, handing each chunk's result to sink in order (with positions and counts relative to
@@ -508,10 +508,11 @@ class Worker {
     fPiece.hits.swap(hits);
   }
 
-  // Whether every search word can be searched sparsely in 7-bit text: one word each (no phrase, no tag,
-  // no break character), beginning with a plain character, and no option that looks at the words round
-  // a hit (context or exclusion words, key words, a context clause).
-  bool SparseSearchesPossible() const {
+  // Whether every search word can be searched sparsely in 7-bit text: words (or a phrase of them) with
+  // no tag and no break character, beginning with a plain character, and no option that looks at the
+  // words round a hit (context or exclusion words, key words, a context clause). Also notes in
+  // fPhraseGaps the most spaces a search word holds.
+  bool SparseSearchesPossible() {
     if (!TAsciiWindowCounts::Available() || fRule.mark_tags || !fPlan.contextWords.empty() ||
         !fPlan.exclusionWords.empty() || !fO.key_words.empty() || fRecs.empty())
       return false;
@@ -519,13 +520,15 @@ class Worker {
       if (clause) return false;
     for (const char16_t m : fRule.middle_chars)
       if (m <= 0x20 || m == 0x7F) return false;
+    int32_t gaps = 0;
     for (const TSearch_word_format_rec& rec : fRecs) {
       const UnicodeString& p = rec.search_text;
       if (p.empty() || IsCode(p[0])) return false;
       for (const char16_t c : p)
-        if (c == u' ' || c == sw_tag_start || c == sw_tag_end || c == sw_not || (c < 0x20 && !IsCode(c)) || c == 0x7F)
-          return false;
+        if (c == sw_tag_start || c == sw_tag_end || c == sw_not || (c < 0x20 && !IsCode(c)) || c == 0x7F) return false;
+      gaps = std::max(gaps, static_cast<int32_t>(std::count(p.begin(), p.end(), u' ')));
     }
+    fPhraseGaps = gaps;
     return true;
   }
   static bool IsCode(char16_t c) { return c == u' ' || (c >= sw_tag_end && c <= sw_not); }
@@ -555,9 +558,10 @@ class Worker {
   }
 
   // The places of [own0, own1) where a search word's plain beginning stands, and round each the run of
-  // non-break characters it is in, with four characters more each side: no match that starts there
-  // reads past that run (no element of a one-word pattern matches a break), and the word rule's steps
-  // look one character to each side. Returns false where the candidates are too many to gain by it.
+  // non-break characters it is in (and as many runs after it as a search word has spaces), with four
+  // characters more each side: no match that starts there reads past those runs (only a pattern space
+  // matches breaks, and it takes at least one run of them or stays inside a run), and the word rule's
+  // steps look one character to each side. Returns false where the candidates are too many to gain by.
   bool SparseRegions(const char16_t* text, int32_t n, int32_t own0, int32_t own1) {
     if (fBeginnings.empty()) TakeBeginnings();
     fCandidates.clear();
@@ -593,10 +597,21 @@ class Worker {
     fRegions.clear();
     auto isBreak = [](char16_t c) { return c <= 0x20 || c == 0x7F; };
     for (const int32_t c : fCandidates) {
-      if (!fRegions.empty() && c < fRegions.back().second - 4) continue;  // inside the last run already
+      // A candidate in the run the last one began in needs no new look back, but its own runs after.
+      if (fPhraseGaps == 0 && !fRegions.empty() && c < fRegions.back().second - 4) continue;
       int32_t a = c, b = c;
       while (a > 0 && !isBreak(text[a - 1])) --a;
+      // A pattern space takes a run of breaks (and of punctuation, when that is skipped); the word
+      // after it lies in the next run of non-breaks.
+      const bool skipPunct = fO.skip_punctuation;
+      auto gap = [&](char16_t u) {
+        return isBreak(u) || (skipPunct && !((u >= u'0' && u <= u'9') || ((u | 0x20) >= u'a' && (u | 0x20) <= u'z')));
+      };
       while (b < n && !isBreak(text[b])) ++b;
+      for (int32_t run = 0; run < fPhraseGaps; ++run) {
+        while (b < n && gap(text[b])) ++b;
+        while (b < n && !isBreak(text[b])) ++b;
+      }
       a = std::max(0, a - 4);
       b = std::min(n, b + 4);
       // Stretches kept at least two apart: typing one writes two spare entries after it.
@@ -616,6 +631,7 @@ class Worker {
   // pattern and case table are final), their beginnings' accepted units (7-bit ones, a set of 128 a
   // place), and a window's counts, candidates and typed stretches.
   bool fSparseWords = false;
+  int32_t fPhraseGaps = 0;  // the most spaces of a search word
   bool fRecsPrepared = false;
   struct UnitSet {
     uint64_t bits[2] = {0, 0};

@@ -142,10 +142,12 @@ TEST_F(Concordance, SparseSearchOfPlainTextFindsWhatTheFullSearchFinds) {
   const std::string plain = Write("plain.txt", text);
   const std::string mixed = Write("mixed.txt", text.substr(0, 30000) + "caf\xC3\xA9 word " + text.substr(30000));
   for (const char16_t* word : {u"zebra", u"zeb*", u"z?bra", u"==Zebra==", u"zebra's", u"zebra/the", u"the", u"word",
-                               u"wor*", u"don't", u"3.5", u"x-y", u"*ord", u"ok"})
+                               u"wor*", u"don't", u"3.5", u"x-y", u"*ord", u"ok", u"zebra the", u"zebra  word",
+                               u"zebra* the wor*"})
     for (const int32_t workers : {1, 2}) {
       TConcordanceOptions o;
       o.search_word = word;
+      o.skip_punctuation = workers == 2;  // phrases across punctuation too
       o.context_chars = 10;
       o.chunk_units = 4096;
       o.workers = workers;
