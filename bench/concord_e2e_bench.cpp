@@ -20,6 +20,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench_texts.h"
 #include "kx8rt/platform/strings.h"
 #include "kx8rt/platform/zip.h"
 
@@ -69,10 +70,7 @@ RunResult Best(const std::vector<std::string>& args, int runs = 3) {
   return best;
 }
 
-std::string ReadAll(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
+using kx8bench::ReadAll;
 
 std::string Utf16le(const std::string& utf8) {
   std::string out = "\xFF\xFE";
@@ -116,12 +114,7 @@ int main(int argc, char** argv) {
   const fs::path utf8File = dir / "licences.txt", utf16File = dir / "licences-utf16.txt", bigFile = dir / "licences4.txt";
   const fs::path folder = dir / "split";
   if (!fs::exists(utf8File)) {
-    std::vector<fs::path> sources;
-    for (const auto& e : fs::directory_iterator("/usr/share/common-licenses"))
-      if (e.is_regular_file()) sources.push_back(e.path());
-    std::sort(sources.begin(), sources.end());
-    std::string once;
-    for (const auto& p : sources) once += ReadAll(p);
+    const std::string once = kx8bench::LicenceTexts();
     std::string all;
     all.reserve(once.size() * 360);
     for (int i = 0; i < 360; ++i) all += once;

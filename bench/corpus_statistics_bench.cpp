@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_texts.h"
 #include "kx8rt/corpus/corpus_statistics.h"
 #include "kx8rt/platform/char_classes.h"
 
@@ -24,10 +25,7 @@ namespace {
 namespace fs = std::filesystem;
 using namespace kx8;
 
-std::string ReadAll(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
+using kx8bench::ReadAll;
 
 double Seconds(std::chrono::steady_clock::time_point from) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - from).count();
@@ -128,12 +126,7 @@ int main() {
   const fs::path script = dir / "same_figures.py";
   std::ofstream(script, std::ios::binary) << kScript;
   if (!fs::exists(halfB)) {
-    std::vector<fs::path> sources;
-    for (const auto& e : fs::directory_iterator("/usr/share/common-licenses"))
-      if (e.is_regular_file()) sources.push_back(e.path());
-    std::sort(sources.begin(), sources.end());
-    std::string once;
-    for (const auto& p : sources) once += ReadAll(p);
+    const std::string once = kx8bench::LicenceTexts();
     std::string text;
     text.reserve(once.size() * 360);
     for (int i = 0; i < 360; ++i) text += once;

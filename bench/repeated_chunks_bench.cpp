@@ -26,15 +26,14 @@
 
 #include <unistd.h>
 
+#include "bench_texts.h"
+
 namespace fs = std::filesystem;
 using namespace kx8;
 
 namespace {
 
-std::string ReadAll(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
+using kx8bench::ReadAll;
 
 std::string SeedText() {
   std::string seed;

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_texts.h"
 #include "kx8rt/corpus/concordance.h"
 
 namespace {
@@ -28,10 +29,7 @@ double CpuSeconds() {
          static_cast<double>(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
 }
 
-std::string ReadAll(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
+using kx8bench::ReadAll;
 
 uint32_t Le32(const std::string& b, size_t at) {
   if (at + 4 > b.size()) return 0;
@@ -93,9 +91,7 @@ int main() {
     std::string text;
     while (text.size() < kBytes) text += zh;
     std::ofstream(zhFile, std::ios::binary) << text;
-    std::string licences;
-    for (const auto& e : fs::directory_iterator("/usr/share/common-licenses"))
-      if (e.is_regular_file()) licences += ReadAll(e.path());
+    const std::string licences = kx8bench::LicenceTexts();
     std::string en;
     while (en.size() < kBytes) en += licences;
     std::ofstream(enFile, std::ios::binary) << en;

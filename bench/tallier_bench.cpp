@@ -22,6 +22,8 @@
 
 #include <unistd.h>
 
+#include "bench_texts.h"
+
 namespace fs = std::filesystem;
 using namespace kx8;
 
@@ -36,10 +38,7 @@ struct TBenchText {
   std::string path;        // the same on disk, for the shell pipeline
 };
 
-std::string ReadAll(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
+using kx8bench::ReadAll;
 
 const TBenchText& BenchText() {
   static const TBenchText t = [] {

@@ -16,6 +16,8 @@
 #include <thread>
 #include <vector>
 
+#include "bench_texts.h"
+
 #include "web_view.h"
 
 namespace {
@@ -26,10 +28,7 @@ using Clock = std::chrono::steady_clock;
 
 double Ms(Clock::time_point since) { return std::chrono::duration<double, std::milli>(Clock::now() - since).count(); }
 
-std::string ReadAll(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
+using kx8bench::ReadAll;
 
 json Body(const httplib::Result& r) { return r ? json::parse(r->body, nullptr, false) : json(); }
 
@@ -40,12 +39,7 @@ int main() {
   const fs::path file = dir / "licences.txt";
   if (!fs::exists(file)) {
     fs::create_directories(dir);
-    std::vector<fs::path> sources;
-    for (const auto& e : fs::directory_iterator("/usr/share/common-licenses"))
-      if (e.is_regular_file()) sources.push_back(e.path());
-    std::sort(sources.begin(), sources.end());
-    std::string once;
-    for (const auto& p : sources) once += ReadAll(p);
+    const std::string once = kx8bench::LicenceTexts();
     std::ofstream out(file, std::ios::binary);
     for (int i = 0; i < 360; ++i) out << once;
   }

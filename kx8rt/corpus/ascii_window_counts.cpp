@@ -14,14 +14,7 @@ namespace kx8 {
 
 namespace {
 
-// What the word rule tells apart among 7-bit characters. Breaks are white space and controls (the
-// type array's whitespace mask); a character is a letter or digit by its table class.
-constexpr bool IsAsciiAlnum(char16_t c) {
-  return (c >= u'0' && c <= u'9') || ((c | 0x20) >= u'a' && (c | 0x20) <= u'z');
-}
-constexpr bool IsAsciiDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
 constexpr bool IsAsciiLower(char16_t c) { return c >= u'a' && c <= u'z'; }
-constexpr bool IsAsciiBreak(char16_t c) { return c <= 0x20 || c == 0x7F; }
 constexpr bool IsAsciiSeparator(char16_t c) { return c == u'.' || c == u','; }
 bool IsBlank(char16_t c) { return c == u' ' || c == u'\t' || c == u'\r'; }
 bool IsSpaceChar(char16_t c) { return c == u' ' || c == u'\n' || c == u'\r' || c == u'\t'; }
@@ -101,20 +94,6 @@ __attribute__((target("avx2,popcnt"))) int32_t MaskBlocks(const char16_t* text, 
   return i;
 }
 
-// SevenBit's blocks: where it stopped, or -1 at a unit from 0x80 up.
-__attribute__((target("avx2,popcnt"))) int32_t SevenBitBlocks(const char16_t* text, int32_t n) {
-  const __m256i high = _mm256_set1_epi16(static_cast<int16_t>(0xFF80));
-  int32_t i = 0;
-  for (; i + 64 <= n; i += 64) {
-    const __m256i a = _mm256_or_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + i)),
-                                      _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + i + 16)));
-    const __m256i b = _mm256_or_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + i + 32)),
-                                      _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + i + 48)));
-    if (!_mm256_testz_si256(_mm256_or_si256(a, b), high)) return -1;
-  }
-  return i;
-}
-
 // FindUnits' blocks, over positions below `to` whose next unit is readable below `end`: where it
 // stopped, or -1 when out would grow past most.
 __attribute__((target("avx2,popcnt"))) int32_t FindUnitsBlocks(const char16_t* text, int32_t end, int32_t from,
@@ -154,19 +133,6 @@ bool TAsciiWindowCounts::Available() {
 #else
   return false;
 #endif
-}
-
-bool TAsciiWindowCounts::SevenBit(const char16_t* text, int32_t n) {
-  int32_t i = 0;
-#if defined(KX8_ASCII_COUNTS_AVX2)
-  if (Global_UseWideVectors) {
-    i = SevenBitBlocks(text, n);
-    if (i < 0) return false;
-  }
-#endif
-  for (; i < n; ++i)
-    if (text[i] >= 0x80) return false;
-  return true;
 }
 
 bool TAsciiWindowCounts::FindUnits(const char16_t* text, int32_t n, int32_t from, int32_t to, const char16_t* firsts,

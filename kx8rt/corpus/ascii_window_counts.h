@@ -11,12 +11,16 @@
 
 namespace kx8 {
 
+// How the word rule tells 7-bit characters apart: breaks are white space and controls (the type
+// array's whitespace mask); letters and digits by their table classes.
+constexpr bool IsAsciiBreak(char16_t c) { return c <= 0x20 || c == 0x7F; }
+constexpr bool IsAsciiDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
+constexpr bool IsAsciiAlnum(char16_t c) { return IsAsciiDigit(c) || ((c | 0x20) >= u'a' && (c | 0x20) <= u'z'); }
+
 class TAsciiWindowCounts {
  public:
   // Whether the processor has what Take needs (256-bit vectors); without it the type array serves.
   static bool Available();
-  // Whether every one of the n units of text is below 0x80.
-  static bool SevenBit(const char16_t* text, int32_t n);
   // Appends to out the positions i in [from, to) of text whose unit is one of the count units `firsts`
   // and, when there are any `seconds`, whose next unit (i + 1 < n) is one of those (at most four of
   // each); stops and returns false once out would hold more than most.

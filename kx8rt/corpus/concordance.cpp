@@ -362,15 +362,11 @@ class Worker {
     // A window of 7-bit text searched for words with a plain beginning is classified only around the
     // places where a search word's beginning stands (see SparseCandidates); its counts then come from
     // the characters themselves.
-    const bool sparse = fSparseWords && fRecsPrepared && TAsciiWindowCounts::SevenBit(text, n) &&
+    const bool sparse = fSparseWords && fRecsPrepared && IsSevenBitText(text, n) &&
                         SparseRegions(text, n, own0, own1);
     if (sparse) fAscii.Take(text, n, fRule.middle_chars);
     auto countTo = [&](CountedSoFar& c, int32_t to) {
-      const TCorpusCounts more = sparse ? fAscii.Count(c.to, to) : CountCorpusUnits(types, c.to, to);
-      c.counts.break_starts += more.break_starts;
-      c.counts.words += more.words;
-      c.counts.sentence_ends += more.sentence_ends;
-      c.counts.paragraph_ends += more.paragraph_ends;
+      c.counts += sparse ? fAscii.Count(c.to, to) : CountCorpusUnits(types, c.to, to);
       c.to = to;
     };
     auto found = [&](TSearchAndDoEngine& e, const TSearchFound_Rec& f) {
@@ -406,14 +402,13 @@ class Worker {
       }
       return true;
     };
-    const bool classifyHere = sparse;
-    fEngine.SetClassifyingBuffer(!classifyHere);
+    fEngine.SetClassifyingBuffer(!sparse);
     fEngine.PrepareForConcordancing(fCurrentName, text, nullptr, nullptr, n * 2, n, 0, false, fO.skip_punctuation,
                                     found, {});
     uint16_t* t = fEngine.BufferDetails.data();
     types = t;
     TCorpusMarks marks;
-    if (classifyHere) {
+    if (sparse) {
       // Only the stretches round the candidates are typed (the rest stays zero, where no match can be);
       // a sentence end marked differently near a stretch's edge changes no match, as the matcher takes
       // a marker for the white space it stands on.
@@ -430,7 +425,7 @@ class Worker {
     markers[ts_sentence_end - ts_first_segment_marker] = marks.sentence_ends;
     markers[ts_paragraph_end - ts_first_segment_marker] = marks.paragraph_ends;
     fEngine.SetArrayOfTagsFound(markers.data());
-    if (textStart) facts.opensWithWord = n > 0 && (classifyHere ? !fAscii.BreakAt(0) : (t[0] & whitespace_mask) == 0);
+    if (textStart) facts.opensWithWord = n > 0 && (sparse ? !fAscii.BreakAt(0) : (t[0] & whitespace_mask) == 0);
     if (own1 > own0) {
       for (size_t r = 0; r < fRecs.size(); ++r) {
         if (fStop.load(std::memory_order_relaxed)) break;
@@ -438,7 +433,7 @@ class Worker {
         acceptedThisSearch = 0;
         enough = false;
         fEngine.ClearChunkTextStats();
-        if (!classifyHere) {
+        if (!sparse) {
           Global_LowestJumpTo = own0 * 2;
           fEngine.SearchAndDo(&fRecs[r], static_cast<int32_t>(r));
           continue;
@@ -595,22 +590,21 @@ class Worker {
     }
     std::sort(fCandidates.begin(), fCandidates.end());
     fRegions.clear();
-    auto isBreak = [](char16_t c) { return c <= 0x20 || c == 0x7F; };
     for (const int32_t c : fCandidates) {
       // A candidate in the run the last one began in needs no new look back, but its own runs after.
       if (fPhraseGaps == 0 && !fRegions.empty() && c < fRegions.back().second - 4) continue;
       int32_t a = c, b = c;
-      while (a > 0 && !isBreak(text[a - 1])) --a;
+      while (a > 0 && !IsAsciiBreak(text[a - 1])) --a;
       // A pattern space takes a run of breaks (and of punctuation, when that is skipped); the word
       // after it lies in the next run of non-breaks.
       const bool skipPunct = fO.skip_punctuation;
       auto gap = [&](char16_t u) {
-        return isBreak(u) || (skipPunct && !((u >= u'0' && u <= u'9') || ((u | 0x20) >= u'a' && (u | 0x20) <= u'z')));
+        return IsAsciiBreak(u) || (skipPunct && !IsAsciiAlnum(u));
       };
-      while (b < n && !isBreak(text[b])) ++b;
+      while (b < n && !IsAsciiBreak(text[b])) ++b;
       for (int32_t run = 0; run < fPhraseGaps; ++run) {
         while (b < n && gap(text[b])) ++b;
-        while (b < n && !isBreak(text[b])) ++b;
+        while (b < n && !IsAsciiBreak(text[b])) ++b;
       }
       a = std::max(0, a - 4);
       b = std::min(n, b + 4);

@@ -100,17 +100,18 @@ __attribute__((target("avx2"))) int32_t FindAsciiRuleUnits32(const char16_t* tex
   return i;
 }
 
-// Whether every unit of text is 7-bit.
-__attribute__((target("avx2"))) bool AllAscii(const char16_t* text, int32_t n) {
+// IsSevenBitText's blocks, sixty-four units a test: where it stopped, or -1 at a unit from 0x80 up.
+__attribute__((target("avx2"))) int32_t SevenBitBlocks(const char16_t* text, int32_t n) {
   const __m256i high = _mm256_set1_epi16(static_cast<int16_t>(0xFF80));
-  __m256i seen = _mm256_setzero_si256();
   int32_t i = 0;
-  for (; i + 16 <= n; i += 16)
-    seen = _mm256_or_si256(seen, _mm256_and_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + i)), high));
-  if (!_mm256_testz_si256(seen, seen)) return false;
-  for (; i < n; ++i)
-    if (text[i] >= 0x80) return false;
-  return true;
+  for (; i + 64 <= n; i += 64) {
+    const __m256i a = _mm256_or_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + i)),
+                                      _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + i + 16)));
+    const __m256i b = _mm256_or_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + i + 32)),
+                                      _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + i + 48)));
+    if (!_mm256_testz_si256(_mm256_or_si256(a, b), high)) return -1;
+  }
+  return i;
 }
 #endif
 
@@ -121,7 +122,7 @@ int32_t FindRuleUnits(const char16_t* text, int32_t n, char16_t m0, char16_t m1,
   if (Global_UseWideVectors) {
     // Most windows of most corpora are 7-bit throughout: then nothing is at or above U+0E00, no joiner
     // or other middle character can occur, and the units looked for are found by their bytes.
-    if (AllAscii(text, n)) {
+    if (IsSevenBitText(text, n)) {
       i = FindAsciiRuleUnits32(text, n, m0 < 0x80 ? m0 : u'.', m1 < 0x80 ? m1 : u'.', found, count);
     } else {
       i = FindRuleUnits16(text, n, m0, m1, found, count, above);
@@ -212,6 +213,16 @@ icu::BreakIterator* ThreadWordBreaker() {
 
 }  // namespace
 
+bool IsSevenBitText(const char16_t* text, int32_t n) {
+  int32_t i = 0;
+#if defined(__SSE2__) && defined(__x86_64__) && defined(__GNUC__)
+  if (Global_UseWideVectors && (i = SevenBitBlocks(text, n)) < 0) return false;
+#endif
+  for (; i < n; ++i)
+    if (text[i] >= 0x80) return false;
+  return true;
+}
+
 bool IsUnspacedScriptChar(char32_t c) {
   return (c >= 0x0E00 && c <= 0x0EFF) ||    // Thai, Lao
          (c >= 0x1000 && c <= 0x109F) ||    // Myanmar
@@ -228,9 +239,10 @@ bool IsUnspacedScriptChar(char32_t c) {
          (c >= 0x20000 && c <= 0x3134F);    // Han beyond the first plane
 }
 
-int32_t SegmentUnspacedRuns(const char16_t* text, uint16_t* types, int32_t n) {
-  // Most texts have no character at or above U+0E00 at all; they cost one quick look.
-  if (n <= 0 || !HasUnitsFrom0E00(text, n)) return 0;
+namespace {
+
+// SegmentUnspacedRuns once a unit at or above U+0E00 is known to be there.
+int32_t SegmentRuns(const char16_t* text, uint16_t* types, int32_t n) {
   icu::BreakIterator* breaker = nullptr;
   int32_t runs = 0;
   icu::UnicodeString whole;
@@ -280,6 +292,14 @@ int32_t SegmentUnspacedRuns(const char16_t* text, uint16_t* types, int32_t n) {
   return runs;
 }
 
+}  // namespace
+
+int32_t SegmentUnspacedRuns(const char16_t* text, uint16_t* types, int32_t n) {
+  // Most texts have no character at or above U+0E00 at all; they cost one quick look.
+  if (n <= 0 || !HasUnitsFrom0E00(text, n)) return 0;
+  return SegmentRuns(text, types, n);
+}
+
 TCorpusMarks ApplyCorpusWordRule(const char16_t* text, uint16_t* types, int32_t n, const TCorpusWordRule& rule) {
   TCorpusMarks marks;
   if (n <= 0) return marks;
@@ -307,7 +327,7 @@ TCorpusMarks ApplyCorpusWordRule(const char16_t* text, uint16_t* types, int32_t 
         if (text[found[f]] == rule.middle_chars[k]) HandleMiddleCharAt(types, found[f], n, false, false);
   }
   HandleMiddleCharsInNumbers(true, false, text, types, n);
-  if (rule.segment && high) SegmentUnspacedRuns(text, types, n);
+  if (rule.segment && high) SegmentRuns(text, types, n);  // the scan above has looked for such units
 
   // One forward pass over the terminators and line breaks only.
   const uint16_t sentenceEnd = SegmentMarkerType(ts_sentence_end);

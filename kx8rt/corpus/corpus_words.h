@@ -30,6 +30,9 @@ struct TCorpusMarks {
   int32_t paragraph_ends = 0;
 };
 
+// Whether every one of the n units of text is below 0x80.
+bool IsSevenBitText(const char16_t* text, int32_t n);
+
 // Whether a character belongs to a script written without spaces between words.
 bool IsUnspacedScriptChar(char32_t c);
 
@@ -86,6 +89,13 @@ struct TCorpusCounts {
   int64_t sentence_ends = 0;   // sentence-end markers
   int64_t paragraph_ends = 0;  // paragraph-end markers
 };
+inline TCorpusCounts& operator+=(TCorpusCounts& a, const TCorpusCounts& b) {
+  a.break_starts += b.break_starts;
+  a.words += b.words;
+  a.sentence_ends += b.sentence_ends;
+  a.paragraph_ends += b.paragraph_ends;
+  return a;
+}
 // types[to] must be readable (the spare entry at a chunk's end will do).
 TCorpusCounts CountCorpusUnits(const uint16_t* types, int32_t from, int32_t to);
 

@@ -43,30 +43,9 @@ bool StartsWith(const uint8_t* p, size_t n, const char* sig, size_t len) {
 }
 
 // Units of UTF-8 bytes that are well formed: one per character, two for those beyond the first plane.
-// How many of the first n bytes at p are 7-bit, sixteen at a time.
-size_t AsciiPrefix(const uint8_t* p, size_t n) {
-  size_t i = 0;
-#if defined(__SSE2__)
-  // Sixty-four bytes a test while all are 7-bit; then sixteen, to find where.
-  for (; i + 64 <= n; i += 64) {
-    const __m128i a = _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i)),
-                                   _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + 16)));
-    const __m128i b = _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + 32)),
-                                   _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + 48)));
-    if (_mm_movemask_epi8(_mm_or_si128(a, b)) != 0) break;
-  }
-  for (; i + 16 <= n; i += 16) {
-    const int high = _mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i)));
-    if (high != 0) return i + static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(high)));
-  }
-#endif
-  while (i < n && p[i] < 0x80) ++i;
-  return i;
-}
-
 int64_t Utf8Units(const uint8_t* p, size_t n) {
   // A 7-bit stretch is a unit a byte.
-  const size_t ascii = AsciiPrefix(p, n);
+  const size_t ascii = SevenBitPrefix(p, n);
   int64_t units = static_cast<int64_t>(ascii);
   size_t i = ascii;
 #if defined(__SSE2__)
@@ -459,7 +438,7 @@ bool TCorpusTextSource::Open(const TCorpusText& text, uint16_t codepage, Unicode
       fInfo.encoding = ce_utf8;
       fInfo.format = fc_UTF8;
       if (whole) {
-        const size_t i = AsciiPrefix(b, n);
+        const size_t i = SevenBitPrefix(b, n);
         if (i == n) fInfo.format = fc_ASCII;
         else if (!IsValidUTF8(b + i, n - i)) fInfo.format = fc_ANSI;
       }
@@ -504,7 +483,7 @@ TCorpusTextSource::TUtf8Measure TCorpusTextSource::MeasureUtf8Range(int64_t from
     if (map && complete == 0) complete = n;  // never stands still
     at += static_cast<int64_t>(map ? complete : got);
     // Long runs of 7-bit text are passed over a block at a time.
-    const size_t i = AsciiPrefix(p, complete);
+    const size_t i = SevenBitPrefix(p, complete);
     if (i < complete) {
       m.nonAscii = true;  // the prefix stopped on an 8-bit byte
       if (mustValidate && m.valid && !IsValidUTF8(p + i, complete - i)) m.valid = false;

@@ -800,6 +800,35 @@ const void* NewFindWantedInBuffer(const void* Text, int32_t Count, const uint16_
                     SentenceEndsMarked, ParagraphEndsMarked, HeadingEndsMarked, SectionEndsMarked);
 }
 
+namespace {
+
+// The closure entries with and without counting: only the pattern's own units match when case counts
+// or there is no table; else its table row's members.
+template <bool Counting>
+[[gnu::always_inline]] inline const void* FindWithClosure(const void* Text, int32_t Count, const uint16_t* Types,
+                                                          const uint16_t* TypesStart, const uint16_t* TypesEnd,
+                                                          const char16_t* Pattern, const char16_t* CaseClosure,
+                                                          uint16_t PatternLength, bool CaseSensitive, bool LeftBounded,
+                                                          bool RightBounded, bool IsUnicode, bool SkipPunctuation,
+                                                          uint16_t& HitLength, uint16_t& ExactLength,
+                                                          TSearchStatsRec& Stats, bool& InHeading, bool e0, bool e1,
+                                                          bool e2, bool e3) {
+  HitLength = 0;
+  ExactLength = 0;
+  if (PatternLength == 0 || Count <= 0 || Text == nullptr || Types == nullptr || TypesStart == nullptr ||
+      TypesEnd == nullptr || Pattern == nullptr || Types < TypesStart)
+    return nullptr;
+  if (CaseSensitive || CaseClosure == nullptr)
+    return FindEither<Counting>(Text, Count, Types, TypesStart, TypesEnd, Pattern, Pattern, Pattern, Pattern, 1,
+                                PatternLength, true, LeftBounded, RightBounded, IsUnicode, SkipPunctuation, HitLength,
+                                ExactLength, Stats, InHeading, e0, e1, e2, e3);
+  return FindEither<Counting>(Text, Count, Types, TypesStart, TypesEnd, Pattern, CaseClosure + 1, CaseClosure + 2,
+                              CaseClosure + 3, max_case_closure, PatternLength, false, LeftBounded, RightBounded,
+                              IsUnicode, SkipPunctuation, HitLength, ExactLength, Stats, InHeading, e0, e1, e2, e3);
+}
+
+}  // namespace
+
 const void* NewFindWantedInBufferWithClosure(const void* Text, int32_t Count, const uint16_t* Types,
                                              const uint16_t* TypesStart, const uint16_t* TypesEnd,
                                              const char16_t* Pattern, const char16_t* CaseClosure,
@@ -808,21 +837,10 @@ const void* NewFindWantedInBufferWithClosure(const void* Text, int32_t Count, co
                                              uint16_t& HitLength, uint16_t& ExactLength, TSearchStatsRec& Stats,
                                              bool& InHeading, bool SentenceEndsMarked, bool ParagraphEndsMarked,
                                              bool HeadingEndsMarked, bool SectionEndsMarked) {
-  HitLength = 0;
-  ExactLength = 0;
-  if (PatternLength == 0 || Count <= 0 || Text == nullptr || Types == nullptr || TypesStart == nullptr ||
-      TypesEnd == nullptr || Pattern == nullptr || Types < TypesStart)
-    return nullptr;
-  // Without a table only the pattern's own units match.
-  const bool cs = CaseSensitive || CaseClosure == nullptr;
-  if (cs)
-    return FindEither(Text, Count, Types, TypesStart, TypesEnd, Pattern, Pattern, Pattern, Pattern, 1, PatternLength,
-                      true, LeftBounded, RightBounded, IsUnicode, SkipPunctuation, HitLength, ExactLength, Stats,
-                      InHeading, SentenceEndsMarked, ParagraphEndsMarked, HeadingEndsMarked, SectionEndsMarked);
-  return FindEither(Text, Count, Types, TypesStart, TypesEnd, Pattern, CaseClosure + 1, CaseClosure + 2,
-                    CaseClosure + 3, max_case_closure, PatternLength, false, LeftBounded, RightBounded,
-                    IsUnicode, SkipPunctuation, HitLength, ExactLength, Stats, InHeading, SentenceEndsMarked,
-                    ParagraphEndsMarked, HeadingEndsMarked, SectionEndsMarked);
+  return FindWithClosure<true>(Text, Count, Types, TypesStart, TypesEnd, Pattern, CaseClosure, PatternLength,
+                               CaseSensitive, LeftBounded, RightBounded, IsUnicode, SkipPunctuation, HitLength,
+                               ExactLength, Stats, InHeading, SentenceEndsMarked, ParagraphEndsMarked,
+                               HeadingEndsMarked, SectionEndsMarked);
 }
 
 const void* NewFindWantedInBufferUncounted(const void* Text, int32_t Count, const uint16_t* Types,
@@ -831,22 +849,11 @@ const void* NewFindWantedInBufferUncounted(const void* Text, int32_t Count, cons
                                            uint16_t PatternLength, bool CaseSensitive, bool LeftBounded,
                                            bool RightBounded, bool IsUnicode, bool SkipPunctuation,
                                            uint16_t& HitLength, uint16_t& ExactLength) {
-  HitLength = 0;
-  ExactLength = 0;
-  if (PatternLength == 0 || Count <= 0 || Text == nullptr || Types == nullptr || TypesStart == nullptr ||
-      TypesEnd == nullptr || Pattern == nullptr || Types < TypesStart)
-    return nullptr;
   TSearchStatsRec unused;
   bool inHeading = false;
-  const bool cs = CaseSensitive || CaseClosure == nullptr;
-  if (cs)
-    return FindEither<false>(Text, Count, Types, TypesStart, TypesEnd, Pattern, Pattern, Pattern, Pattern, 1,
-                             PatternLength, true, LeftBounded, RightBounded, IsUnicode, SkipPunctuation, HitLength,
-                             ExactLength, unused, inHeading, false, false, false, false);
-  return FindEither<false>(Text, Count, Types, TypesStart, TypesEnd, Pattern, CaseClosure + 1, CaseClosure + 2,
-                           CaseClosure + 3, max_case_closure, PatternLength, false, LeftBounded, RightBounded,
-                           IsUnicode, SkipPunctuation, HitLength, ExactLength, unused, inHeading, false, false, false,
-                           false);
+  return FindWithClosure<false>(Text, Count, Types, TypesStart, TypesEnd, Pattern, CaseClosure, PatternLength,
+                                CaseSensitive, LeftBounded, RightBounded, IsUnicode, SkipPunctuation, HitLength,
+                                ExactLength, unused, inHeading, false, false, false, false);
 }
 
 }  // namespace kx8

@@ -42,6 +42,8 @@ bool CheckedUTF(std::string_view S, bool& IsPureASCII);
 
 // A full check, for callers that must know: true when every byte of the n at p forms well-formed UTF-8.
 // Scans 16 bytes at a time while they are ASCII.
+// How many of the first n bytes at p are 7-bit (sixty-four, then sixteen, at a time).
+size_t SevenBitPrefix(const uint8_t* p, size_t n);
 bool IsValidUTF8(const uint8_t* p, size_t n);
 
 // Decodes n bytes of UTF-8 at p into out (room for n units) as Utf8ToUtf16 does: ill-formed bytes become

@@ -23,59 +23,8 @@ using namespace kx8;
 namespace {
 
 // A sort key: the file (then position), or a word (the hit, or the n-th word right or left of it).
-struct SortKey {
-  bool file = false;
-  int32_t word = 0;  // as ParseConcordanceKeyWord gives it
-  bool ascending = true;
-};
 
 // Decimal digits of v, two at a time from a table.
-// Writes v in decimal at p, two digits at a time, and returns the end.
-char* PutInt(char* p, long long v) {
-  static const char kPairs[] =
-      "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
-      "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
-      "8081828384858687888990919293949596979899";
-  unsigned long long u = static_cast<unsigned long long>(v);
-  if (v < 0) {
-    *p++ = '-';
-    u = 0ULL - u;
-  }
-  int digits = 1;
-  for (unsigned long long t = 10; digits < 20 && u >= t; t *= 10) ++digits;
-  char* end = p + digits;
-  char* q = end;
-  while (u >= 100) {
-    const auto r = static_cast<unsigned>(u % 100);
-    u /= 100;
-    *--q = kPairs[2 * r + 1];
-    *--q = kPairs[2 * r];
-  }
-  if (u >= 10) {
-    *--q = kPairs[2 * u + 1];
-    *--q = kPairs[2 * u];
-  } else {
-    *--q = static_cast<char>('0' + u);
-  }
-  return end;
-}
-
-bool ParseSortKeys(const std::string& spec, std::vector<SortKey>& keys) {
-  size_t start = 0;
-  while (start <= spec.size()) {
-    const size_t comma = spec.find(',', start);
-    std::string k = spec.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
-    SortKey key;
-    if (!k.empty() && k[0] == '-') key.ascending = false, k.erase(0, 1);
-    if (k == "file") key.file = true;
-    else if (!ParseConcordanceKeyWord(Utf8ToUtf16(k), key.word)) return false;
-    keys.push_back(key);
-    if (comma == std::string::npos) break;
-    start = comma + 1;
-  }
-  return !keys.empty() && keys.size() <= 3;
-}
-
 // A line kept for sorting: its printed form and what it sorts on.
 struct KeptLine {
   int32_t text = 0;
@@ -120,8 +69,8 @@ int ConcordMain(int argc, char** argv) {
   app.footer("Exit status: 0 when a hit was found, 1 when none was, 2 when an input could not be read or the "
              "output written (each named on standard error).");
   if (int status = 0; !kx8tool::ParseCommandLine(app, argc, argv, status)) return status;
-  std::vector<SortKey> sortKeys;
-  if (!sortSpec.empty() && !ParseSortKeys(sortSpec, sortKeys)) {
+  std::vector<kx8tool::SortKey> sortKeys;
+  if (!sortSpec.empty() && !kx8tool::ParseSortKeys(sortSpec, sortKeys)) {
     std::fprintf(stderr, "kx8 concord: --sort takes one to three of R1..R9, L1..L9, word, file (\"-\" before a key: "
                          "descending)\n");
     return 2;
@@ -150,7 +99,7 @@ int ConcordMain(int argc, char** argv) {
   o.word_rule = corpus.Rule();
   o.choice = corpus.Choice();
   o.workers = jobs;
-  for (const SortKey& k : sortKeys)
+  for (const kx8tool::SortKey& k : sortKeys)
     if (!k.file) o.key_words.push_back(k.word);
 
   std::unique_ptr<TConcordancer> concordancer;
@@ -205,15 +154,15 @@ int ConcordMain(int argc, char** argv) {
       char numbers[5 * 24 + 16];
       char* p = numbers;
       *p++ = ':';
-      p = PutInt(p, h.pos + 1);
+      p = kx8tool::PutDecimal(p, h.pos + 1);
       std::memcpy(p, " (", 2);
-      p = PutInt(p + 2, static_cast<long long>(std::nearbyint(h.percent)));
+      p = kx8tool::PutDecimal(p + 2, static_cast<long long>(std::nearbyint(h.percent)));
       std::memcpy(p, "%) w", 4);
-      p = PutInt(p + 4, h.word);
+      p = kx8tool::PutDecimal(p + 4, h.word);
       std::memcpy(p, " s", 2);
-      p = PutInt(p + 2, h.sentence);
+      p = kx8tool::PutDecimal(p + 2, h.sentence);
       std::memcpy(p, " p", 2);
-      p = PutInt(p + 2, h.paragraph);
+      p = kx8tool::PutDecimal(p + 2, h.paragraph);
       *p++ = '\t';
       b.append(numbers, static_cast<size_t>(p - numbers));
       // The left context right-aligned in its column, counted in characters.

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <CLI/CLI.hpp>
+#include <kx8rt/corpus/concordance.h>
 #include <kx8rt/corpus/corpus_texts.h>
 #include <kx8rt/corpus/corpus_words.h>
 #include <kx8rt/platform/code_pages.h>
@@ -86,6 +87,31 @@ inline bool ParseCommandLine(CLI::App& app, int argc, char** argv, int& status) 
     status = app.exit(e) == 0 ? 0 : 2;
     return false;
   }
+}
+
+// One key of a concordance sort: the file, or the n-th word left (-n) or right (n) of the hit (0: the hit).
+struct SortKey {
+  bool file = false;
+  int32_t word = 0;
+  bool ascending = true;
+};
+
+// "R1,L1,file" ("-KEY" descending) as one to three keys; false when the notation is not that.
+inline bool ParseSortKeys(const std::string& spec, std::vector<SortKey>& keys) {
+  keys.clear();
+  size_t start = 0;
+  while (start <= spec.size()) {
+    const size_t comma = spec.find(',', start);
+    std::string k = spec.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+    SortKey key;
+    if (!k.empty() && k[0] == '-') key.ascending = false, k.erase(0, 1);
+    if (k == "file") key.file = true;
+    else if (!kx8::ParseConcordanceKeyWord(kx8::Utf8ToUtf16(k), key.word)) return false;
+    keys.push_back(key);
+    if (comma == std::string::npos) break;
+    start = comma + 1;
+  }
+  return !keys.empty() && keys.size() <= 3;
 }
 
 // Text as one output line: control characters become spaces, so that each hit stays on its line.

@@ -20,6 +20,36 @@ struct OutputError : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// Writes v in decimal at p (20 characters at most), two digits at a time, and returns the end.
+inline char* PutDecimal(char* p, long long v) {
+  static const char kPairs[] =
+      "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+      "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+      "8081828384858687888990919293949596979899";
+  unsigned long long u = static_cast<unsigned long long>(v);
+  if (v < 0) {
+    *p++ = '-';
+    u = 0ULL - u;
+  }
+  int digits = 1;
+  for (unsigned long long t = 10; digits < 20 && u >= t; t *= 10) ++digits;
+  char* end = p + digits;
+  char* q = end;
+  while (u >= 100) {
+    const auto r = static_cast<unsigned>(u % 100);
+    u /= 100;
+    *--q = kPairs[2 * r + 1];
+    *--q = kPairs[2 * r];
+  }
+  if (u >= 10) {
+    *--q = kPairs[2 * u + 1];
+    *--q = kPairs[2 * u];
+  } else {
+    *--q = static_cast<char>('0' + u);
+  }
+  return end;
+}
+
 class Output {
  public:
   explicit Output(int fd = STDOUT_FILENO) : fFd(fd) { fBuf.reserve(kFlushAt + 4096); }
@@ -44,15 +74,7 @@ class Output {
   // Decimal digits of v.
   void PutInt(long long v) {
     char b[24];
-    int i = sizeof b;
-    const bool neg = v < 0;
-    unsigned long long u = neg ? 0ULL - static_cast<unsigned long long>(v) : static_cast<unsigned long long>(v);
-    do {
-      b[--i] = static_cast<char>('0' + u % 10);
-      u /= 10;
-    } while (u);
-    if (neg) b[--i] = '-';
-    Put(std::string_view(b + i, sizeof b - static_cast<size_t>(i)));
+    Put(std::string_view(b, static_cast<size_t>(PutDecimal(b, v) - b)));
   }
   std::string& Buffer() { return fBuf; }
   // Flush for commands that go on after a failed write: false, with error set to the reason, on failure.

@@ -62,29 +62,6 @@ struct TextInfo {
   int64_t words = 0, hits = 0;
 };
 
-struct SortKey {
-  bool file = false;
-  int32_t word = 0;
-  bool ascending = true;
-};
-
-bool ParseSortKeys(const std::string& spec, std::vector<SortKey>& keys) {
-  keys.clear();
-  size_t start = 0;
-  while (start <= spec.size()) {
-    const size_t comma = spec.find(',', start);
-    std::string k = spec.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
-    SortKey key;
-    if (!k.empty() && k[0] == '-') key.ascending = false, k.erase(0, 1);
-    if (k == "file") key.file = true;
-    else if (!kx8::ParseConcordanceKeyWord(kx8::Utf8ToUtf16(k), key.word)) return false;
-    keys.push_back(key);
-    if (comma == std::string::npos) break;
-    start = comma + 1;
-  }
-  return !keys.empty() && keys.size() <= 3;
-}
-
 struct ViewHash {
   using is_transparent = void;
   size_t operator()(std::u16string_view s) const { return std::hash<std::u16string_view>{}(s); }
@@ -305,8 +282,8 @@ struct WebView::Impl {
 
   // Orders the hits of a finished search by spec; false with the reason when a key cannot be had.
   static bool SortLocked(Search& s, const std::string& spec, std::string& why) {
-    std::vector<SortKey> keys;
-    if (!ParseSortKeys(spec, keys)) {
+    std::vector<kx8tool::SortKey> keys;
+    if (!kx8tool::ParseSortKeys(spec, keys)) {
       why = "sort on one to three of R1..R9, L1..L9, word, file (\"-\" before a key: descending)";
       return false;
     }
@@ -511,9 +488,9 @@ struct WebView::Impl {
       for (int32_t k = -kColouredWords; k <= kColouredWords; ++k) co.key_words.push_back(k);
       if (body.contains("sort")) {
         if (!body["sort"].is_string()) return Fail(res, 400, "sort is a text such as \"R1,L1\"");
-        std::vector<SortKey> keys;
+        std::vector<kx8tool::SortKey> keys;
         s->initialSort = body["sort"].get<std::string>();
-        if (!ParseSortKeys(s->initialSort, keys))
+        if (!kx8tool::ParseSortKeys(s->initialSort, keys))
           return Fail(res, 400, "sort on one to three of R1..R9, L1..L9, word, file (\"-\" before a key: descending)");
         for (const SortKey& k : keys)
           if (!k.file && std::find(co.key_words.begin(), co.key_words.end(), k.word) == co.key_words.end())
