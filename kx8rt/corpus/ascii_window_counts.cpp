@@ -16,8 +16,9 @@ namespace {
 
 constexpr bool IsAsciiLower(char16_t c) { return c >= u'a' && c <= u'z'; }
 constexpr bool IsAsciiSeparator(char16_t c) { return c == u'.' || c == u','; }
-bool IsBlank(char16_t c) { return c == u' ' || c == u'\t' || c == u'\r'; }
-bool IsSpaceChar(char16_t c) { return c == u' ' || c == u'\n' || c == u'\r' || c == u'\t'; }
+// A zero unit is a space: 7-bit text handed on as bytes keeps the zero bytes the decoders make spaces.
+bool IsBlank(char16_t c) { return c == u' ' || c == u'\t' || c == u'\r' || c == 0; }
+bool IsSpaceChar(char16_t c) { return c == u' ' || c == u'\n' || c == u'\r' || c == u'\t' || c == 0; }
 
 #if defined(__x86_64__) && defined(__GNUC__)
 __attribute__((target("popcnt"))) int32_t PopCountInstruction(uint64_t v) {
@@ -43,12 +44,21 @@ __attribute__((target("avx2,popcnt"))) inline uint32_t Bits32(__m256i m) {
   return static_cast<uint32_t>(_mm256_movemask_epi8(m));
 }
 
-__attribute__((target("avx2,popcnt"), always_inline)) inline Masks64 MasksOf64(const char16_t* p, const char16_t* middles, int middleCount) {
+// Thirty-two units as 32 bytes in order (7-bit units fit a byte each).
+__attribute__((target("avx2,popcnt"), always_inline)) inline __m256i Bytes32(const char16_t* p) {
+  const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+  const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 16));
+  return _mm256_permute4x64_epi64(_mm256_packus_epi16(a, b), 0xD8);
+}
+__attribute__((target("avx2,popcnt"), always_inline)) inline __m256i Bytes32(const uint8_t* p) {
+  return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+}
+
+template <typename Unit>
+__attribute__((target("avx2,popcnt"), always_inline)) inline Masks64 MasksOf64(const Unit* p, const char16_t* middles, int middleCount) {
   Masks64 r{};
   for (int half = 0; half < 2; ++half) {
-    const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32 * half));
-    const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32 * half + 16));
-    const __m256i c = _mm256_permute4x64_epi64(_mm256_packus_epi16(a, b), 0xD8);  // 32 bytes in order
+    const __m256i c = Bytes32(p + 32 * half);
     const __m256i folded = _mm256_or_si256(c, _mm256_set1_epi8(0x20));
     const __m256i digit = _mm256_and_si256(_mm256_cmpgt_epi8(c, _mm256_set1_epi8('0' - 1)),
                                            _mm256_cmpgt_epi8(_mm256_set1_epi8('9' + 1), c));
@@ -64,7 +74,7 @@ __attribute__((target("avx2,popcnt"), always_inline)) inline Masks64 MasksOf64(c
     const __m256i terminator = _mm256_or_si256(
         dot, _mm256_or_si256(_mm256_cmpeq_epi8(c, _mm256_set1_epi8('!')), _mm256_cmpeq_epi8(c, _mm256_set1_epi8('?'))));
     const __m256i blank = _mm256_or_si256(
-        _mm256_cmpeq_epi8(c, _mm256_set1_epi8(' ')),
+        _mm256_or_si256(_mm256_cmpeq_epi8(c, _mm256_set1_epi8(' ')), _mm256_cmpeq_epi8(c, _mm256_setzero_si256())),
         _mm256_or_si256(_mm256_cmpeq_epi8(c, _mm256_set1_epi8('\t')), _mm256_cmpeq_epi8(c, _mm256_set1_epi8('\r'))));
     const int shift = 32 * half;
     r.alnum |= uint64_t{Bits32(_mm256_or_si256(digit, letter))} << shift;
@@ -80,7 +90,8 @@ __attribute__((target("avx2,popcnt"), always_inline)) inline Masks64 MasksOf64(c
 }
 
 // The masks of every whole block of sixty-four units; returns where it stopped.
-__attribute__((target("avx2,popcnt"))) int32_t MaskBlocks(const char16_t* text, int32_t n, const char16_t* middles,
+template <typename Unit>
+__attribute__((target("avx2,popcnt"))) int32_t MaskBlocks(const Unit* text, int32_t n, const char16_t* middles,
                                                          int middleCount, uint64_t* alnum, uint64_t* digit,
                                                          uint64_t* brk, uint64_t* middle, uint64_t* separator,
                                                          uint64_t* terminator, uint64_t* newline, uint64_t* blank) {
@@ -123,6 +134,34 @@ __attribute__((target("avx2,popcnt"))) int32_t FindUnitsBlocks(const char16_t* t
   }
   return i;
 }
+
+// The same over bytes, thirty-two a step.
+__attribute__((target("avx2,popcnt"))) int32_t FindUnitsBlocks(const uint8_t* text, int32_t end, int32_t from,
+                                                              const char16_t* firsts, int count,
+                                                              const char16_t* seconds, int secondCount,
+                                                              std::vector<int32_t>& out, size_t most) {
+  __m256i keys[4], next[4];
+  for (int k = 0; k < 4; ++k) {
+    keys[k] = _mm256_set1_epi8(static_cast<char>(firsts[k < count ? k : 0]));
+    next[k] = _mm256_set1_epi8(static_cast<char>(secondCount > 0 ? seconds[k < secondCount ? k : 0] : 0));
+  }
+  int32_t i = from;
+  for (; i + 32 <= end; i += 32) {
+    const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + i));
+    __m256i eq = _mm256_or_si256(_mm256_or_si256(_mm256_cmpeq_epi8(v, keys[0]), _mm256_cmpeq_epi8(v, keys[1])),
+                                 _mm256_or_si256(_mm256_cmpeq_epi8(v, keys[2]), _mm256_cmpeq_epi8(v, keys[3])));
+    if (secondCount > 0) {
+      const __m256i w = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + i + 1));
+      eq = _mm256_and_si256(eq, _mm256_or_si256(_mm256_or_si256(_mm256_cmpeq_epi8(w, next[0]), _mm256_cmpeq_epi8(w, next[1])),
+                                                _mm256_or_si256(_mm256_cmpeq_epi8(w, next[2]), _mm256_cmpeq_epi8(w, next[3]))));
+    }
+    for (auto bits = static_cast<uint32_t>(_mm256_movemask_epi8(eq)); bits != 0; bits &= bits - 1) {
+      if (out.size() >= most) return -1;
+      out.push_back(i + __builtin_ctz(bits));
+    }
+  }
+  return i;
+}
 #endif
 
 }  // namespace
@@ -135,9 +174,11 @@ bool TAsciiWindowCounts::Available() {
 #endif
 }
 
-bool TAsciiWindowCounts::FindUnits(const char16_t* text, int32_t n, int32_t from, int32_t to, const char16_t* firsts,
-                                   int count, const char16_t* seconds, int secondCount, std::vector<int32_t>& out,
-                                   size_t most) {
+namespace {
+
+template <typename Unit>
+bool FindUnitsOf(const Unit* text, int32_t n, int32_t from, int32_t to, const char16_t* firsts, int count,
+                 const char16_t* seconds, int secondCount, std::vector<int32_t>& out, size_t most) {
   int32_t i = from;
 #if defined(KX8_ASCII_COUNTS_AVX2)
   if (Global_UseWideVectors && count >= 1 && count <= 4 && secondCount <= 4) {
@@ -155,7 +196,30 @@ bool TAsciiWindowCounts::FindUnits(const char16_t* text, int32_t n, int32_t from
   return true;
 }
 
+}  // namespace
+
+bool TAsciiWindowCounts::FindUnits(const char16_t* text, int32_t n, int32_t from, int32_t to, const char16_t* firsts,
+                                   int count, const char16_t* seconds, int secondCount, std::vector<int32_t>& out,
+                                   size_t most) {
+  return FindUnitsOf(text, n, from, to, firsts, count, seconds, secondCount, out, most);
+}
+
+bool TAsciiWindowCounts::FindUnits(const uint8_t* text, int32_t n, int32_t from, int32_t to, const char16_t* firsts,
+                                   int count, const char16_t* seconds, int secondCount, std::vector<int32_t>& out,
+                                   size_t most) {
+  return FindUnitsOf(text, n, from, to, firsts, count, seconds, secondCount, out, most);
+}
+
 void TAsciiWindowCounts::Take(const char16_t* text, int32_t n, const UnicodeString& middleChars) {
+  TakeUnits(text, n, middleChars);
+}
+
+void TAsciiWindowCounts::Take(const uint8_t* text, int32_t n, const UnicodeString& middleChars) {
+  TakeUnits(text, n, middleChars);
+}
+
+template <typename Unit>
+void TAsciiWindowCounts::TakeUnits(const Unit* text, int32_t n, const UnicodeString& middleChars) {
   n_ = std::max(n, 0);
   const size_t words = (static_cast<size_t>(n_) + 63) / 64;
   // Every word is written below (whole blocks at once, the rest a unit at a time into cleared words),
@@ -186,7 +250,7 @@ void TAsciiWindowCounts::Take(const char16_t* text, int32_t n, const UnicodeStri
     for (auto* v : {&breaks_, &alnum_, &digits_, &middles_, &separators_, &terminators_, &newlines_, &blanks_})
       (*v)[w] = 0;
   for (; i < n_; ++i) {
-    const char16_t c = text[i];
+    const char16_t c = static_cast<char16_t>(text[i]);
     const size_t w = static_cast<size_t>(i) >> 6;
     const uint64_t bit = uint64_t{1} << (i & 63);
     if (IsAsciiAlnum(c)) alnum_[w] |= bit;
@@ -238,7 +302,7 @@ void TAsciiWindowCounts::Take(const char16_t* text, int32_t n, const UnicodeStri
       }
       bool starts = false;
       for (int32_t k = q + 1; k < n_; ++k) {
-        const char16_t c = text[k];
+        const char16_t c = static_cast<char16_t>(text[k]);
         if (IsAsciiLower(c)) break;
         if (k == q + 1 && IsAsciiDigit(c)) break;
         if (IsAsciiAlnum(c)) {

@@ -26,10 +26,15 @@ class TAsciiWindowCounts {
   // each); stops and returns false once out would hold more than most.
   static bool FindUnits(const char16_t* text, int32_t n, int32_t from, int32_t to, const char16_t* firsts, int count,
                         const char16_t* seconds, int secondCount, std::vector<int32_t>& out, size_t most);
+  // The same over 7-bit text held as bytes, one a unit.
+  static bool FindUnits(const uint8_t* text, int32_t n, int32_t from, int32_t to, const char16_t* firsts, int count,
+                        const char16_t* seconds, int secondCount, std::vector<int32_t>& out, size_t most);
 
   // Takes the n units of text, every one below 0x80, with the rule's middle characters (those at or
   // above 0x80 cannot occur and are passed over). Keeps its arrays from window to window.
   void Take(const char16_t* text, int32_t n, const UnicodeString& middleChars);
+  // The same from bytes, one a unit.
+  void Take(const uint8_t* text, int32_t n, const UnicodeString& middleChars);
 
   // What [from, to) holds, as CountCorpusUnits counts it over the classified window.
   TCorpusCounts Count(int32_t from, int32_t to) const;
@@ -41,6 +46,9 @@ class TAsciiWindowCounts {
   int32_t ParagraphEnds() const { return static_cast<int32_t>(paragraphEnds_.size()); }
 
  private:
+  template <typename Unit>
+  void TakeUnits(const Unit* text, int32_t n, const UnicodeString& middleChars);
+
   int32_t n_ = 0;
   std::vector<uint64_t> breaks_, wordStarts_, breakStarts_;
   std::vector<uint64_t> alnum_, digits_, middles_, separators_, terminators_, newlines_, blanks_, looked_;  // working

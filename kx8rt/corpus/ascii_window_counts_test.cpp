@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <random>
 #include <string>
 #include <vector>
@@ -22,25 +24,36 @@ TEST(AsciiWindowCounts, CountsWhatTheClassifiedWindowCounts) {
   const std::vector<std::u16string> pieces = {u"word", u"The", u"a", u"3", u"1,000.5", u"e.g.", u" ", u" ", u"  ",
                                               u". ", u"! ", u"?", u"...", u"\n", u"\n\n", u" \n", u"\t", u"\r\n",
                                               u"'", u"don't", u"-", u"x-y", u":", u"\"", u"\x01", u"\x7F", u"A.",
-                                              u"3.5", u"www.gnu.org", u". 4", u".)", u"'s", u"Ok", u",", u"9"};
+                                              u"3.5", u"www.gnu.org", u". 4", u".)", u"'s", u"Ok", u",", u"9",
+                                              std::u16string(1, u'\0'), u"\n\0\n"};
   const UnicodeString middleSets[] = {u"'\u2019", u"'", u"'-", u"'-:x.", u""};
   std::mt19937 rng(17);
+  // One object for every window, as the concordancer keeps it.
+  TAsciiWindowCounts counts, fromBytes;
   for (const UnicodeString& middles : middleSets)
     for (const size_t target : {1, 63, 64, 65, 200, 4096, 20000}) {
+      // The units as bytes too, where a zero byte stands for the space the decoders make of it.
       std::u16string text;
       while (text.size() < target) text += pieces[rng() % pieces.size()];
+      std::vector<uint8_t> bytes(text.begin(), text.end());
+      std::replace(text.begin(), text.end(), u'\0', u' ');
       const auto n = static_cast<int32_t>(text.size());
       TCorpusWordRule rule;
       rule.middle_chars = middles;
       std::vector<uint16_t> types;
       const TCorpusMarks marks = ClassifyCorpusWindow(text.data(), n, types, rule);
-      TAsciiWindowCounts counts;
       counts.Take(text.data(), n, middles);
+      fromBytes.Take(bytes.data(), n, middles);
       EXPECT_EQ(counts.SentenceEnds(), marks.sentence_ends) << n;
       EXPECT_EQ(counts.ParagraphEnds(), marks.paragraph_ends) << n;
+      EXPECT_EQ(fromBytes.SentenceEnds(), marks.sentence_ends) << n;
+      EXPECT_EQ(fromBytes.ParagraphEnds(), marks.paragraph_ends) << n;
       // A break is white space, or a marker (which stands on white space).
-      for (int32_t i = 0; i < n; ++i)
-        ASSERT_EQ(counts.BreakAt(i), (types[static_cast<size_t>(i)] & (whitespace_mask | segment_marker_flag)) != 0) << i;
+      for (int32_t i = 0; i < n; ++i) {
+        const bool isBreak = (types[static_cast<size_t>(i)] & (whitespace_mask | segment_marker_flag)) != 0;
+        ASSERT_EQ(counts.BreakAt(i), isBreak) << i;
+        ASSERT_EQ(fromBytes.BreakAt(i), isBreak) << i;
+      }
       std::vector<std::pair<int32_t, int32_t>> ranges = {{0, n}, {0, 1}, {n - 1, n}, {n / 3, n / 2}};
       for (int k = 0; k < 40; ++k) {
         const auto a = static_cast<int32_t>(rng() % static_cast<uint32_t>(n + 1));
@@ -55,6 +68,28 @@ TEST(AsciiWindowCounts, CountsWhatTheClassifiedWindowCounts) {
         ASSERT_EQ(got.words, want.words) << where;
         ASSERT_EQ(got.sentence_ends, want.sentence_ends) << where;
         ASSERT_EQ(got.paragraph_ends, want.paragraph_ends) << where;
+        const TCorpusCounts byBytes = fromBytes.Count(from, to);
+        ASSERT_EQ(byBytes.break_starts, want.break_starts) << where << " (bytes)";
+        ASSERT_EQ(byBytes.words, want.words) << where << " (bytes)";
+        ASSERT_EQ(byBytes.sentence_ends, want.sentence_ends) << where << " (bytes)";
+        ASSERT_EQ(byBytes.paragraph_ends, want.paragraph_ends) << where << " (bytes)";
+      }
+      // Where a search word's first two units stand, found in the units and in the bytes alike.
+      const char16_t firsts[] = {u't', u'T', u'w'}, seconds[] = {u'h', u'o'};
+      for (const int secondCount : {0, 2}) {
+        std::vector<int32_t> inUnits, inBytes, want;
+        for (int32_t i = 0; i < n; ++i)
+          if (std::count(firsts, firsts + 3, text[static_cast<size_t>(i)]) &&
+              (secondCount == 0 || (i + 1 < n && std::count(seconds, seconds + 2, text[static_cast<size_t>(i) + 1]))))
+            want.push_back(i);
+        ASSERT_TRUE(TAsciiWindowCounts::FindUnits(text.data(), n, 0, n, firsts, 3, seconds, secondCount, inUnits, SIZE_MAX));
+        ASSERT_TRUE(TAsciiWindowCounts::FindUnits(bytes.data(), n, 0, n, firsts, 3, seconds, secondCount, inBytes, SIZE_MAX));
+        EXPECT_EQ(inUnits, want) << n;
+        EXPECT_EQ(inBytes, want) << n;
+        if (want.size() > 1) {
+          std::vector<int32_t> few;
+          EXPECT_FALSE(TAsciiWindowCounts::FindUnits(bytes.data(), n, 0, n, firsts, 3, seconds, secondCount, few, 1));
+        }
       }
     }
 }

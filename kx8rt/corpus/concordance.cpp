@@ -308,6 +308,7 @@ class Worker {
     // only compares characters.
     fEngine.SetCountingInMatcher(false);
     fSparseWords = o.sparse_plain_text && SparseSearchesPossible();  // sets fPhraseGaps
+    fReader.SetUndecodedSevenBit(fSparseWords);
   }
 
   // Searches an item, handing each chunk's result to sink in order (with positions and counts relative to
@@ -362,9 +363,18 @@ class Worker {
     // A window of 7-bit text searched for words with a plain beginning is classified only around the
     // places where a search word's beginning stands (see SparseCandidates); its counts then come from
     // the characters themselves.
-    const bool sparse = fSparseWords && fRecsPrepared && IsSevenBitText(text, n) &&
-                        SparseRegions(text, n, own0, own1);
-    if (sparse) fAscii.Take(text, n, fRule.middle_chars);
+    // A window the reader hands on undecoded is 7-bit; its units are written only where they are read:
+    // round the candidates and the hits, or everywhere when the search is not sparse after all.
+    const uint8_t* bytes = w.seven_bit;
+    bool sparse = false;
+    if (bytes) {
+      sparse = fSparseWords && fRecsPrepared && SparseRegions(bytes, n, own0, own1);
+      if (sparse) fAscii.Take(bytes, n, fRule.middle_chars);
+      else w.Widen(0, n);
+    } else {
+      sparse = fSparseWords && fRecsPrepared && IsSevenBitText(text, n) && SparseRegions(text, n, own0, own1);
+      if (sparse) fAscii.Take(text, n, fRule.middle_chars);
+    }
     auto countTo = [&](CountedSoFar& c, int32_t to) {
       c.counts += sparse ? fAscii.Count(c.to, to) : CountCorpusUnits(types, c.to, to);
       c.to = to;
@@ -413,6 +423,7 @@ class Worker {
       // a sentence end marked differently near a stretch's edge changes no match, as the matcher takes
       // a marker for the white space it stands on.
       for (const auto& [a, b] : fRegions) {
+        w.Widen(a - kWidenSlack, b + kWidenSlack);
         GetStringTypeExNT2000(true, LOCALE_DEFAULT_LCID, CT_CTYPE1, text + a, b - a, t + a);
         ApplyCorpusWordRule(text + a, t + a, b - a, fRule);
       }
@@ -479,6 +490,7 @@ class Worker {
     const int32_t context = fO.context_chars;
     for (HitRec& h : hits) {
       const auto pos = static_cast<int32_t>(h.pos);
+      if (sparse) w.Widen(pos - context - 1, pos + h.length + context + 1);
       int32_t from = std::max(0, pos - context);
       if (from > 0 && from < pos && IsLowSurrogate(text[from])) ++from;
       int32_t rightEnd = std::min(n, pos + h.length + context);
@@ -557,7 +569,8 @@ class Worker {
   // characters more each side: no match that starts there reads past those runs (only a pattern space
   // matches breaks, and it takes at least one run of them or stays inside a run), and the word rule's
   // steps look one character to each side. Returns false where the candidates are too many to gain by.
-  bool SparseRegions(const char16_t* text, int32_t n, int32_t own0, int32_t own1) {
+  template <typename Unit>
+  bool SparseRegions(const Unit* text, int32_t n, int32_t own0, int32_t own1) {
     if (fBeginnings.empty()) TakeBeginnings();
     fCandidates.clear();
     // Beyond one candidate in 512 units, typing the stretches costs more than typing the window.
@@ -598,7 +611,7 @@ class Worker {
       // A pattern space takes a run of breaks (and of punctuation, when that is skipped); the word
       // after it lies in the next run of non-breaks.
       const bool skipPunct = fO.skip_punctuation;
-      auto gap = [&](char16_t u) {
+      auto gap = [&](Unit u) {
         return IsAsciiBreak(u) || (skipPunct && !IsAsciiAlnum(u));
       };
       while (b < n && !IsAsciiBreak(text[b])) ++b;
@@ -633,6 +646,9 @@ class Worker {
   };
   std::vector<std::vector<UnitSet>> fBeginnings;
   TAsciiWindowCounts fAscii;
+  // Units written round a typed stretch of an undecoded window beyond it: the typing and the matcher
+  // look a unit or two past a stretch's ends.
+  static constexpr int32_t kWidenSlack = 8;
   std::vector<int32_t> fCandidates;
   std::vector<std::pair<int32_t, int32_t>> fRegions;
   std::vector<TSearch_word_format_rec> fRecs;

@@ -141,6 +141,12 @@ TEST_F(Concordance, SparseSearchOfPlainTextFindsWhatTheFullSearchFinds) {
   }
   const std::string plain = Write("plain.txt", text);
   const std::string mixed = Write("mixed.txt", text.substr(0, 30000) + "caf\xC3\xA9 word " + text.substr(30000));
+  // Zero bytes past the first look at a text are read as spaces: between lines, after a sentence's end,
+  // inside a rare word's run.
+  std::string zeros = text + text;
+  for (const size_t at : {size_t{70000}, size_t{90000}, size_t{100000}})
+    zeros.insert(at, std::string("\n\0\nzebra.\0The zebra\0zebra ", 26));
+  const std::string zeroed = Write("zeros.txt", zeros);
   for (const char16_t* word : {u"zebra", u"zeb*", u"z?bra", u"==Zebra==", u"zebra's", u"zebra/the", u"the", u"word",
                                u"wor*", u"don't", u"3.5", u"x-y", u"*ord", u"ok", u"zebra the", u"zebra  word",
                                u"zebra* the wor*"})
@@ -151,9 +157,9 @@ TEST_F(Concordance, SparseSearchOfPlainTextFindsWhatTheFullSearchFinds) {
       o.context_chars = 10;
       o.chunk_units = 4096;
       o.workers = workers;
-      const Result sparse = Run(o, {plain, mixed});
+      const Result sparse = Run(o, {plain, mixed, zeroed});
       o.sparse_plain_text = false;
-      const Result full = Run(o, {plain, mixed});
+      const Result full = Run(o, {plain, mixed, zeroed});
       EXPECT_EQ(sparse.lines, full.lines) << Utf16ToUtf8(word) << " workers " << workers;
       EXPECT_EQ(sparse.totals.words, full.totals.words) << Utf16ToUtf8(word);
       EXPECT_EQ(sparse.totals.hits, full.totals.hits) << Utf16ToUtf8(word);

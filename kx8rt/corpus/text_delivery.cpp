@@ -633,6 +633,13 @@ TCorpusTextInfo InfoForPart(TCorpusTextSource& source, const TCorpusTextPart& pa
 
 // ---- windows ----
 
+void TCorpusWindow::Widen(int32_t from, int32_t to) const {
+  if (!seven_bit) return;
+  from = std::max(from, 0);
+  to = std::min(to, length);
+  if (to > from) WidenBytes(seven_bit + from, static_cast<size_t>(to - from), storage + from);
+}
+
 void TCorpusWindowReader::Reserve(size_t units) {
   if (fWindow.size() < units) fWindow.resize(units);
 }
@@ -756,9 +763,36 @@ void TCorpusWindowReader::ForEach(TCorpusTextSource& source, const TCorpusTextIn
     const int64_t b0 = std::max(a0, B == sig ? B : AlignToCharacter(info.encoding, bytes, W0, std::min(B, w1), w1, sig));
     const int64_t e0 = std::max(b0, E >= size || w1 < W1 ? w1 : AlignToCharacter(info.encoding, bytes, W0, std::min(E, w1), w1, sig));
     Reserve(static_cast<size_t>(w1 - a0) + 4);
+    auto at = [&](int64_t off) { return bytes + (off - W0); };
+    // Text measured or read whole as 7-bit needs no look; other UTF-8 text is looked at window by window.
+    if (fUndecoded && info.encoding == ce_utf8 &&
+        (info.format == fc_ASCII || SevenBitPrefix(at(a0), static_cast<size_t>(w1 - a0)) == static_cast<size_t>(w1 - a0))) {
+      // 7-bit text: a unit a byte, so the window's edges are those of the bytes, and its units are
+      // written only where the consumer reads them. A last window gets its closing line break in a copy.
+      TCorpusWindow w;
+      auto n = static_cast<int32_t>(w1 - a0);
+      w.seven_bit = at(a0);
+      if (textEnd) {
+        fLastBytes.assign(at(a0), at(w1));
+        fLastBytes.push_back('\n');
+        w.seven_bit = fLastBytes.data();
+        fWindow[static_cast<size_t>(n)] = u'\n';
+        ++n;
+      }
+      fWindow[static_cast<size_t>(n)] = 0;
+      w.text = w.storage = fWindow.data();
+      w.length = n;
+      w.own_from = static_cast<int32_t>(b0 - a0);
+      w.own_to = static_cast<int32_t>(e0 - a0);
+      w.text_start = B == sig;
+      w.text_end = textEnd && E >= to;
+      onWindow(w);
+      if (w1 < W1 && E < to) return;
+      B = E;
+      continue;
+    }
     size_t madeL = 0, madeO = 0, madeR = 0;
     const char16_t* table = fTable.empty() ? nullptr : fTable.data();
-    auto at = [&](int64_t off) { return bytes + (off - W0); };
     DecodeCorpusBytes(info.encoding, table, at(a0), static_cast<size_t>(b0 - a0), false, fWindow.data(), madeL);
     DecodeCorpusBytes(info.encoding, table, at(b0), static_cast<size_t>(e0 - b0), textEnd && e0 == w1,
                       fWindow.data() + madeL, madeO);

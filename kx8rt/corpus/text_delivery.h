@@ -161,6 +161,14 @@ struct TCorpusWindow {
   int32_t own_to = 0;
   bool text_start = false;   // the window's owned part begins the text
   bool text_end = false;
+  // A window of 7-bit text handed on undecoded (see TCorpusWindowReader::SetUndecodedSevenBit): its
+  // length units as bytes, one a unit (a zero byte stands for the space it is read as). text then holds
+  // only the units Widen has written (and the zero after the last); a consumer widens what it reads.
+  const uint8_t* seven_bit = nullptr;
+  char16_t* storage = nullptr;  // text, writable, for Widen
+  // Writes the units [from, to) (clamped to the window) of an undecoded window into text; nothing for
+  // a decoded one.
+  void Widen(int32_t from, int32_t to) const;
 };
 
 // Reads a text window by window: each window owns chunkUnits units (about that many for UTF-8) and
@@ -175,6 +183,9 @@ class TCorpusWindowReader {
   void ForEach(TCorpusTextSource& source, const TCorpusTextInfo& info, int64_t fromByte, int64_t toByte,
                int32_t chunkUnits, int32_t marginUnits, const std::atomic<bool>* stop,
                const std::function<void(const TCorpusWindow&)>& onWindow);
+  // Whether windows of 7-bit UTF-8 text are handed on undecoded (TCorpusWindow::seven_bit), for a
+  // consumer that looks at most of a window's characters only as bytes. Off until set.
+  void SetUndecodedSevenBit(bool on) { fUndecoded = on; }
   // The same over units held whole.
   void ForEachOfUnits(std::u16string_view whole, int32_t chunkUnits, int32_t marginUnits, const std::atomic<bool>* stop,
                       const std::function<void(const TCorpusWindow&)>& onWindow);
@@ -184,6 +195,8 @@ class TCorpusWindowReader {
   void Reserve(size_t units);
   std::vector<char16_t> fWindow;
   std::vector<uint8_t> fBytes;
+  std::vector<uint8_t> fLastBytes;  // an undecoded last window, with its closing line break
+  bool fUndecoded = false;
   int64_t fBytesFrom = 0, fBytesTo = 0;
   bool fMapped = false;
   int64_t fMapUntil = -1;  // where the text or part being read ends, with its margin

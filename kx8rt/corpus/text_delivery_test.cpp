@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -94,6 +95,82 @@ TEST_F(MeasureText, SeveralThreadsMeasureWhatOneDoes) {
   EXPECT_EQ(Measured("utf8.txt", cases[0].second, 2).units,
             static_cast<int64_t>(Utf8ToUtf16(cases[0].second).size()));
   EXPECT_EQ(Measured("late.txt", late, 3).format, fc_ANSI);
+}
+
+// A window as the consumer sees it once every unit is written.
+struct SeenWindow {
+  std::u16string units;
+  int32_t own_from, own_to;
+  bool start, end, undecoded;
+};
+
+std::vector<SeenWindow> Windows(TCorpusTextSource& source, const TCorpusTextInfo& info, int64_t from, int64_t to,
+                                int32_t chunk, bool undecoded) {
+  TCorpusWindowReader reader;
+  reader.SetUndecodedSevenBit(undecoded);
+  std::vector<SeenWindow> seen;
+  reader.ForEach(source, info, from, to, chunk, 64, nullptr, [&](const TCorpusWindow& w) {
+    const bool lazy = w.seven_bit != nullptr;
+    if (lazy) {
+      // Written in two overlapping pieces, as a consumer widens what it reads.
+      w.Widen(-5, w.length / 2 + 3);
+      w.Widen(w.length / 2, w.length + 5);
+    }
+    EXPECT_EQ(w.text[w.length], 0);
+    seen.push_back({std::u16string(w.text, static_cast<size_t>(w.length)), w.own_from, w.own_to, w.text_start,
+                    w.text_end, lazy});
+  });
+  return seen;
+}
+
+TEST_F(MeasureText, UndecodedSevenBitWindowsHoldTheDecodedUnits) {
+  // 7-bit text with zero bytes past the first look (read as spaces), then a stretch with 8-bit
+  // characters: windows over the 7-bit stretches are handed on undecoded, the others decoded, and
+  // widened they hold what decoded windows hold, with the same edges.
+  std::string bytes = Mixed({"the ", "Licence. ", "\n", "x", "\t"}, 200000, 8);
+  for (size_t at : {size_t{70000}, size_t{70001}, size_t{150000}}) bytes[at] = '\0';
+  bytes += Mixed({"Gr\xC3\xBC\xC3\x9F" "e ", "a ", "\n"}, 20000, 9);
+  bytes += Mixed({"end ", ".\n"}, 9000, 10);
+  const fs::path p = dir / "windows.txt";
+  std::ofstream(p, std::ios::binary) << bytes;
+  TCorpusText t;
+  t.full_name = Utf8ToUtf16(p.string());
+  t.size = static_cast<int64_t>(bytes.size());
+  for (const bool ascii : {false, true}) {
+    // Measured as 7-bit, windows are not looked at again; the whole text looked at window by window.
+    const std::string body = ascii ? bytes.substr(0, 200000) : bytes;
+    std::ofstream(p, std::ios::binary | std::ios::trunc) << body;
+    t.size = static_cast<int64_t>(body.size());
+    TCorpusTextSource source;
+    UnicodeString note;
+    ASSERT_TRUE(source.Open(t, 1252, note)) << Utf16ToUtf8(note);
+    source.Measure();
+    const TCorpusTextInfo info = source.Info();
+    ASSERT_EQ(info.format, ascii ? fc_ASCII : fc_UTF8);
+    for (const int32_t chunk : {1000, 65536}) {
+      for (const auto& [from, to] : {std::pair<int64_t, int64_t>{-1, 0}, {150000, 190000}}) {
+        const std::vector<SeenWindow> want = Windows(source, info, from, to, chunk, false);
+        const std::vector<SeenWindow> got = Windows(source, info, from, to, chunk, true);
+        ASSERT_EQ(got.size(), want.size()) << chunk;
+        size_t undecoded = 0;
+        for (size_t k = 0; k < want.size(); ++k) {
+          ASSERT_EQ(got[k].units, want[k].units) << "window " << k << " chunk " << chunk;
+          EXPECT_EQ(got[k].own_from, want[k].own_from) << k;
+          EXPECT_EQ(got[k].own_to, want[k].own_to) << k;
+          EXPECT_EQ(got[k].start, want[k].start) << k;
+          EXPECT_EQ(got[k].end, want[k].end) << k;
+          EXPECT_FALSE(want[k].undecoded);
+          const bool sevenBit = std::all_of(want[k].units.begin(), want[k].units.end(), [](char16_t c) { return c < 0x80; });
+          EXPECT_EQ(got[k].undecoded, sevenBit) << k;
+          undecoded += got[k].undecoded;
+        }
+        EXPECT_GT(undecoded, 0u) << chunk;
+        if (!ascii && from < 0) {
+          EXPECT_LT(undecoded, got.size()) << chunk;
+        }
+      }
+    }
+  }
 }
 
 }  // namespace

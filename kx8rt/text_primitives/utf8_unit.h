@@ -40,10 +40,13 @@ int32_t UTF8LengthInChars(std::string_view S);
 // first non-ASCII sequence is malformed or cut off. Yields to the user interface once per byte examined.
 bool CheckedUTF(std::string_view S, bool& IsPureASCII);
 
-// A full check, for callers that must know: true when every byte of the n at p forms well-formed UTF-8.
-// Scans 16 bytes at a time while they are ASCII.
 // How many of the first n bytes at p are 7-bit (sixty-four, then sixteen, at a time).
 size_t SevenBitPrefix(const uint8_t* p, size_t n);
+// Writes the n bytes at p, each below 0x80, to out as UTF-16 units, one a byte, a zero byte as a space
+// (as the decoders read it).
+void WidenBytes(const uint8_t* p, size_t n, char16_t* out);
+// A full check, for callers that must know: true when every byte of the n at p forms well-formed UTF-8.
+// Scans 16 bytes at a time while they are ASCII.
 bool IsValidUTF8(const uint8_t* p, size_t n);
 
 // Decodes n bytes of UTF-8 at p into out (room for n units) as Utf8ToUtf16 does: ill-formed bytes become
