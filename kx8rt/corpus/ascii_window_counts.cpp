@@ -20,17 +20,18 @@ constexpr bool IsAsciiSeparator(char16_t c) { return c == u'.' || c == u','; }
 bool IsBlank(char16_t c) { return c == u' ' || c == u'\t' || c == u'\r' || c == 0; }
 bool IsSpaceChar(char16_t c) { return c == u' ' || c == u'\n' || c == u'\r' || c == u'\t' || c == 0; }
 
-#if defined(__x86_64__) && defined(__GNUC__)
-__attribute__((target("popcnt"))) int32_t PopCountInstruction(uint64_t v) {
-  return static_cast<int32_t>(__builtin_popcountll(v));
-}
+// Take and Count run only where Available() says yes, on processors with 256-bit vectors, which all
+// count bits in one instruction: they are built for it, so that a count is that instruction, not a call.
+#if defined(KX8_ASCII_COUNTS_AVX2)
+#define KX8_COUNTS_TARGET __attribute__((target("popcnt")))
+#else
+#define KX8_COUNTS_TARGET
 #endif
-int32_t PopCount(uint64_t v) {
-#if defined(__x86_64__) && defined(__GNUC__)
-  static const bool instruction = __builtin_cpu_supports("popcnt");
-  if (instruction) return PopCountInstruction(v);
-#endif
-  return static_cast<int32_t>(__builtin_popcountll(v));
+inline int32_t PopCount(uint64_t v) { return static_cast<int32_t>(__builtin_popcountll(v)); }
+KX8_COUNTS_TARGET int32_t PopCount(const uint64_t* v, size_t n) {
+  int32_t c = 0;
+  for (size_t w = 0; w < n; ++w) c += PopCount(v[w]);
+  return c;
 }
 
 #if defined(KX8_ASCII_COUNTS_AVX2)
@@ -230,7 +231,6 @@ void TAsciiWindowCounts::TakeUnits(const Unit* text, int32_t n, const UnicodeStr
     (*v)[words] = 0;
   }
   sentenceEnds_.clear();
-  paragraphEnds_.clear();
   // The middle characters that can occur in 7-bit text (the rule takes the first ten; four are looked
   // for a block at a time, any more one by one).
   char16_t middles[10];
@@ -268,6 +268,8 @@ void TAsciiWindowCounts::TakeUnits(const Unit* text, int32_t n, const UnicodeStr
   // one to be a letter already); a separator between two digits. Then where words and runs of
   // non-break characters begin.
   uint64_t prevWord = 0;
+  uint64_t carry = 0;        // of the sum that runs blanks forward from line breaks, into the next word
+  uint64_t lastNewline = 0;  // whether the word before ends with a line break
   for (size_t w = 0; w < words; ++w) {
     const uint64_t a = alnum_[w], d = digits_[w];
     const uint64_t aLeft = (a << 1) | (w > 0 ? alnum_[w - 1] >> 63 : 0), aRight = (a >> 1) | (alnum_[w + 1] << 63);
@@ -277,40 +279,35 @@ void TAsciiWindowCounts::TakeUnits(const Unit* text, int32_t n, const UnicodeStr
     prevWord = word;
     const uint64_t b = breaks_[w];
     breakStarts_[w] = b & ~((b >> 1) | (breaks_[w + 1] << 63));
-    // What the marking walk must look at: a terminator not right before a letter or digit (one there
-    // ends no sentence: "3.5", "e.g", "www.gnu.org"), and a line break after a line break or a blank
-    // (after anything else no paragraph ends).
-    const uint64_t nb = newlines_[w] | blanks_[w];
-    const uint64_t nbBefore = (nb << 1) | (w > 0 ? (newlines_[w - 1] | blanks_[w - 1]) >> 63 : 0);
-    looked_[w] = (terminators_[w] & ~aRight) | (newlines_[w] & nbBefore);
+    // The terminators the sentence walk must look at: those not right before a letter or digit (one
+    // there ends no sentence: "3.5", "e.g", "www.gnu.org").
+    looked_[w] = terminators_[w] & ~aRight;
+    // The line breaks that end a paragraph, unless a sentence ends on them: those whose last character
+    // before, passing over blanks, is a line break. Adding a bit at the start of each run of blanks
+    // that follows a line break carries it through the run to the character after; the carry goes on
+    // into the next word.
+    const uint64_t nl = newlines_[w], blank = blanks_[w];
+    const uint64_t after = (nl << 1) | lastNewline;
+    lastNewline = nl >> 63;
+    uint64_t sum;
+    const uint64_t over1 = __builtin_add_overflow(blank, after & blank, &sum);
+    const uint64_t over2 = __builtin_add_overflow(sum, carry, &sum);
+    carry = over1 | over2;
+    newlines_[w] = nl & (after | (sum & ~blank));  // kept for below; the line breaks are not needed again
   }
 
-  // Sentence and paragraph ends, as the rule marks them: walked in order over the terminators and line
-  // breaks. A sentence ends at the white space after a run of terminators when the next letter or digit
-  // is not lower case (nor a digit right after the terminator); a paragraph at a line break after a line
-  // of nothing but blanks.
+  // Sentence ends, as the rule marks them: walked in order over the terminators. A sentence ends at the
+  // white space after a run of terminators when the next letter or digit is not lower case (nor a digit
+  // right after the terminator).
   int32_t lastSentence = -1;
   for (size_t w = 0; w < words; ++w)
-    for (uint64_t bits = looked_[w]; bits != 0; bits &= bits - 1) {  // looked_ was filled above
+    for (uint64_t bits = looked_[w]; bits != 0; bits &= bits - 1) {
       const int32_t q = static_cast<int32_t>(w * 64) + __builtin_ctzll(bits);
-      if (text[q] == u'\n') {
-        if (q == lastSentence) continue;
-        int32_t j = q - 1;
-        while (j >= 0 && IsBlank(text[j])) --j;
-        if (j >= 0 && text[j] == u'\n') paragraphEnds_.push_back(q);
-        continue;
-      }
-      bool starts = false;
-      for (int32_t k = q + 1; k < n_; ++k) {
-        const char16_t c = static_cast<char16_t>(text[k]);
-        if (IsAsciiLower(c)) break;
-        if (k == q + 1 && IsAsciiDigit(c)) break;
-        if (IsAsciiAlnum(c)) {
-          starts = true;
-          break;
-        }
-      }
-      if (!starts) continue;
+      // The next letter or digit, from the masks.
+      const int32_t k = NextSet(alnum_, q + 1);
+      if (k >= n_) continue;
+      const auto c = static_cast<char16_t>(text[k]);
+      if (IsAsciiLower(c) || (k == q + 1 && IsAsciiDigit(c))) continue;
       int32_t e = q + 1;
       while (e < n_ && !IsSpaceChar(text[e]) && IsPotentialSentenceTerminator(text[e])) ++e;
       if (e < n_ && IsSpaceChar(text[e]) && e != lastSentence) {
@@ -318,9 +315,24 @@ void TAsciiWindowCounts::TakeUnits(const Unit* text, int32_t n, const UnicodeStr
         lastSentence = e;
       }
     }
+  // Paragraph ends: the line breaks found above on which no sentence ends, kept as bits.
+  for (const int32_t e : sentenceEnds_) newlines_[static_cast<size_t>(e) >> 6] &= ~(uint64_t{1} << (e & 63));
+  paragraphCount_ = PopCount(newlines_.data(), words);
 }
 
-TCorpusCounts TAsciiWindowCounts::Count(int32_t from, int32_t to) const {
+KX8_COUNTS_TARGET int32_t TAsciiWindowCounts::NextSet(const std::vector<uint64_t>& bits, int32_t from) const {
+  if (from >= n_) return n_;
+  auto w = static_cast<size_t>(from) >> 6;
+  uint64_t v = bits[w] & (~uint64_t{0} << (from & 63));
+  const size_t words = (static_cast<size_t>(n_) + 63) / 64;
+  while (v == 0) {
+    if (++w >= words) return n_;
+    v = bits[w];
+  }
+  return std::min(n_, static_cast<int32_t>(w * 64) + __builtin_ctzll(v));
+}
+
+KX8_COUNTS_TARGET TCorpusCounts TAsciiWindowCounts::Count(int32_t from, int32_t to) const {
   TCorpusCounts c;
   from = std::max(from, 0);
   to = std::min(to, n_);
@@ -334,11 +346,14 @@ TCorpusCounts TAsciiWindowCounts::Count(int32_t from, int32_t to) const {
     c.words += PopCount(wordStarts_[w] & keep);
     c.break_starts += PopCount(breakStarts_[w] & keep);
   }
-  auto within = [&](const std::vector<int32_t>& v) {
-    return static_cast<int64_t>(std::lower_bound(v.begin(), v.end(), to) - std::lower_bound(v.begin(), v.end(), from));
-  };
-  c.sentence_ends = within(sentenceEnds_);
-  c.paragraph_ends = within(paragraphEnds_);
+  for (size_t w = first; w <= last; ++w) {
+    uint64_t keep = ~uint64_t{0};
+    if (w == first) keep &= ~uint64_t{0} << (from & 63);
+    if (w == last && (to & 63) != 0) keep &= ~(~uint64_t{0} << (to & 63));
+    c.paragraph_ends += PopCount(newlines_[w] & keep);
+  }
+  c.sentence_ends = static_cast<int64_t>(std::lower_bound(sentenceEnds_.begin(), sentenceEnds_.end(), to) -
+                                         std::lower_bound(sentenceEnds_.begin(), sentenceEnds_.end(), from));
   return c;
 }
 

@@ -43,16 +43,20 @@ class TAsciiWindowCounts {
   bool BreakAt(int32_t i) const { return (breaks_[static_cast<size_t>(i) >> 6] >> (i & 63)) & 1; }
   // The sentence and paragraph ends the rule marks in the whole window.
   int32_t SentenceEnds() const { return static_cast<int32_t>(sentenceEnds_.size()); }
-  int32_t ParagraphEnds() const { return static_cast<int32_t>(paragraphEnds_.size()); }
+  int32_t ParagraphEnds() const { return paragraphCount_; }
 
  private:
+  // The first position from `from` on whose bit is set (n_ when none is).
+  int32_t NextSet(const std::vector<uint64_t>& bits, int32_t from) const;
   template <typename Unit>
   void TakeUnits(const Unit* text, int32_t n, const UnicodeString& middleChars);
 
   int32_t n_ = 0;
   std::vector<uint64_t> breaks_, wordStarts_, breakStarts_;
-  std::vector<uint64_t> alnum_, digits_, middles_, separators_, terminators_, newlines_, blanks_, looked_;  // working
-  std::vector<int32_t> sentenceEnds_, paragraphEnds_;                    // positions, ascending
+  // Working masks; once Take is done newlines_ holds the paragraph ends.
+  std::vector<uint64_t> alnum_, digits_, middles_, separators_, terminators_, newlines_, blanks_, looked_;
+  std::vector<int32_t> sentenceEnds_;  // positions, ascending
+  int32_t paragraphCount_ = 0;
 };
 
 }  // namespace kx8
