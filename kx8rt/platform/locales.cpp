@@ -252,12 +252,19 @@ LCID ResolvedLCID(LCID Locale) {
     default:
       break;
   }
+  // The last answer is kept: callers that type text piece by piece ask for the same locale each time,
+  // and ICU's round trip costs more than typing a short piece.
+  static std::atomic<uint64_t> last{0};
+  const uint64_t known = last.load(std::memory_order_relaxed);
+  if (known != 0 && static_cast<LCID>(known >> 32) == Locale) return static_cast<LCID>(known & 0xFFFFFFFFu);
+  LCID resolved = 0;
   char name[ULOC_FULLNAME_CAPACITY];
   UErrorCode err = U_ZERO_ERROR;
   const int32_t n = uloc_getLocaleForLCID(Locale, name, sizeof name, &err);
-  if (U_FAILURE(err) || n <= 0 || n >= static_cast<int32_t>(sizeof name)) return 0;
   // ICU falls back to the language for an unknown sub-language; only an exact round trip is known.
-  return uloc_getLCID(name) == Locale ? Locale : 0;
+  if (U_SUCCESS(err) && n > 0 && n < static_cast<int32_t>(sizeof name) && uloc_getLCID(name) == Locale) resolved = Locale;
+  last.store((uint64_t{Locale} << 32) | resolved, std::memory_order_relaxed);
+  return resolved;
 }
 
 bool IsValidLocale(LCID Locale) { return ResolvedLCID(Locale) != 0; }
