@@ -337,21 +337,28 @@ KX8_COUNTS_TARGET TCorpusCounts TAsciiWindowCounts::Count(int32_t from, int32_t 
   from = std::max(from, 0);
   to = std::min(to, n_);
   if (to <= from) return c;
-  // Whole words of the masks in the middle, the two ends cut to the range.
+  // Whole words of the masks in the middle, the two ends cut to the range: the bits below `from` are
+  // taken off the first word's counts, those from `to` on off the last's.
   const auto first = static_cast<size_t>(from) >> 6, last = static_cast<size_t>(to - 1) >> 6;
+  int32_t words = 0, breaks = 0, paragraphs = 0;
   for (size_t w = first; w <= last; ++w) {
-    uint64_t keep = ~uint64_t{0};
-    if (w == first) keep &= ~uint64_t{0} << (from & 63);
-    if (w == last && (to & 63) != 0) keep &= ~(~uint64_t{0} << (to & 63));
-    c.words += PopCount(wordStarts_[w] & keep);
-    c.break_starts += PopCount(breakStarts_[w] & keep);
+    words += PopCount(wordStarts_[w]);
+    breaks += PopCount(breakStarts_[w]);
+    paragraphs += PopCount(newlines_[w]);
   }
-  for (size_t w = first; w <= last; ++w) {
-    uint64_t keep = ~uint64_t{0};
-    if (w == first) keep &= ~uint64_t{0} << (from & 63);
-    if (w == last && (to & 63) != 0) keep &= ~(~uint64_t{0} << (to & 63));
-    c.paragraph_ends += PopCount(newlines_[w] & keep);
+  const uint64_t below = ~(~uint64_t{0} << (from & 63));
+  words -= PopCount(wordStarts_[first] & below);
+  breaks -= PopCount(breakStarts_[first] & below);
+  paragraphs -= PopCount(newlines_[first] & below);
+  if ((to & 63) != 0) {
+    const uint64_t beyond = ~uint64_t{0} << (to & 63);
+    words -= PopCount(wordStarts_[last] & beyond);
+    breaks -= PopCount(breakStarts_[last] & beyond);
+    paragraphs -= PopCount(newlines_[last] & beyond);
   }
+  c.words = words;
+  c.break_starts = breaks;
+  c.paragraph_ends = paragraphs;
   c.sentence_ends = static_cast<int64_t>(std::lower_bound(sentenceEnds_.begin(), sentenceEnds_.end(), to) -
                                          std::lower_bound(sentenceEnds_.begin(), sentenceEnds_.end(), from));
   return c;
