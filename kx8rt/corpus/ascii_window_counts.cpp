@@ -106,56 +106,43 @@ __attribute__((target("avx2,popcnt"))) int32_t MaskBlocks(const Unit* text, int3
   return i;
 }
 
-// FindUnits' blocks, over positions below `to` whose next unit is readable below `end`: where it
-// stopped, or -1 when out would grow past most.
-__attribute__((target("avx2,popcnt"))) int32_t FindUnitsBlocks(const char16_t* text, int32_t end, int32_t from,
-                                                              const char16_t* firsts, int count,
-                                                              const char16_t* seconds, int secondCount,
-                                                              std::vector<int32_t>& out, size_t most) {
-  __m256i keys[4], next[4];
-  for (int k = 0; k < 4; ++k) {
-    keys[k] = _mm256_set1_epi16(static_cast<int16_t>(firsts[k < count ? k : 0]));
-    next[k] = _mm256_set1_epi16(static_cast<int16_t>(secondCount > 0 ? seconds[k < secondCount ? k : 0] : 0));
+// How a block compares a place: a unit u is one of the place's when (u | fold) == value. A place of one
+// unit has fold 0; one of a letter in both cases, fold 0x20 and the lower case. Other places are looked
+// at one by one.
+struct TPlaceTest {
+  char fold = 0, value = 0;
+};
+
+bool PlaceTestOf(const TUnitPlace& place, TPlaceTest& test) {
+  if (place.count == 1) {
+    test = {0, static_cast<char>(place.units[0])};
+    return true;
   }
-  int32_t i = from;
-  // The next unit is read sixteen at a time too, so the blocks stop one short of end.
-  for (; i + 16 <= end; i += 16) {
-    const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + i));
-    __m256i eq = _mm256_or_si256(_mm256_or_si256(_mm256_cmpeq_epi16(v, keys[0]), _mm256_cmpeq_epi16(v, keys[1])),
-                                 _mm256_or_si256(_mm256_cmpeq_epi16(v, keys[2]), _mm256_cmpeq_epi16(v, keys[3])));
-    if (secondCount > 0) {
-      const __m256i w = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + i + 1));
-      eq = _mm256_and_si256(eq, _mm256_or_si256(_mm256_or_si256(_mm256_cmpeq_epi16(w, next[0]), _mm256_cmpeq_epi16(w, next[1])),
-                                                _mm256_or_si256(_mm256_cmpeq_epi16(w, next[2]), _mm256_cmpeq_epi16(w, next[3]))));
-    }
-    for (auto bits = static_cast<uint32_t>(_mm256_movemask_epi8(eq)) & 0x55555555u; bits != 0; bits &= bits - 1) {
-      if (out.size() >= most) return -1;
-      out.push_back(i + __builtin_ctz(bits) / 2);
-    }
+  if (place.count == 2 && (place.units[0] ^ place.units[1]) == 0x20 && IsAsciiAlnum(place.units[0]) &&
+      !IsAsciiDigit(place.units[0])) {
+    test = {0x20, static_cast<char>(place.units[0] | 0x20)};
+    return true;
   }
-  return i;
+  return false;
 }
 
-// The same over bytes, thirty-two a step.
-__attribute__((target("avx2,popcnt"))) int32_t FindUnitsBlocks(const uint8_t* text, int32_t end, int32_t from,
-                                                              const char16_t* firsts, int count,
-                                                              const char16_t* seconds, int secondCount,
-                                                              std::vector<int32_t>& out, size_t most) {
-  __m256i keys[4], next[4];
-  for (int k = 0; k < 4; ++k) {
-    keys[k] = _mm256_set1_epi8(static_cast<char>(firsts[k < count ? k : 0]));
-    next[k] = _mm256_set1_epi8(static_cast<char>(secondCount > 0 ? seconds[k < secondCount ? k : 0] : 0));
+// FindUnits' blocks for Places places, over positions below `end` (whose last place is readable below
+// it plus the places after the first): where it stopped, or -1 when out would grow past most. (Units
+// from 0x80 up would pack to 0 or 0xFF, which no test takes; the text is 7-bit anyway.)
+template <int Places, typename Unit>
+__attribute__((target("avx2,popcnt"))) int32_t FindUnitsBlocks(const Unit* text, int32_t end, int32_t from,
+                                                              const TPlaceTest* tests, std::vector<int32_t>& out,
+                                                              size_t most) {
+  __m256i fold[Places], value[Places];
+  for (int p = 0; p < Places; ++p) {
+    fold[p] = _mm256_set1_epi8(tests[p].fold);
+    value[p] = _mm256_set1_epi8(tests[p].value);
   }
   int32_t i = from;
   for (; i + 32 <= end; i += 32) {
-    const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + i));
-    __m256i eq = _mm256_or_si256(_mm256_or_si256(_mm256_cmpeq_epi8(v, keys[0]), _mm256_cmpeq_epi8(v, keys[1])),
-                                 _mm256_or_si256(_mm256_cmpeq_epi8(v, keys[2]), _mm256_cmpeq_epi8(v, keys[3])));
-    if (secondCount > 0) {
-      const __m256i w = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + i + 1));
-      eq = _mm256_and_si256(eq, _mm256_or_si256(_mm256_or_si256(_mm256_cmpeq_epi8(w, next[0]), _mm256_cmpeq_epi8(w, next[1])),
-                                                _mm256_or_si256(_mm256_cmpeq_epi8(w, next[2]), _mm256_cmpeq_epi8(w, next[3]))));
-    }
+    __m256i eq = _mm256_cmpeq_epi8(_mm256_or_si256(Bytes32(text + i), fold[0]), value[0]);
+    for (int p = 1; p < Places; ++p)
+      eq = _mm256_and_si256(eq, _mm256_cmpeq_epi8(_mm256_or_si256(Bytes32(text + i + p), fold[p]), value[p]));
     for (auto bits = static_cast<uint32_t>(_mm256_movemask_epi8(eq)); bits != 0; bits &= bits - 1) {
       if (out.size() >= most) return -1;
       out.push_back(i + __builtin_ctz(bits));
@@ -178,19 +165,45 @@ bool TAsciiWindowCounts::Available() {
 namespace {
 
 template <typename Unit>
-bool FindUnitsOf(const Unit* text, int32_t n, int32_t from, int32_t to, const char16_t* firsts, int count,
-                 const char16_t* seconds, int secondCount, std::vector<int32_t>& out, size_t most) {
+bool FindUnitsOf(const Unit* text, int32_t n, int32_t from, int32_t to, const TUnitPlace* places, int placeCount,
+                 std::vector<int32_t>& out, size_t most) {
   int32_t i = from;
 #if defined(KX8_ASCII_COUNTS_AVX2)
-  if (Global_UseWideVectors && count >= 1 && count <= 4 && secondCount <= 4) {
-    i = FindUnitsBlocks(text, std::min(to, n - 1), from, firsts, count, seconds, secondCount, out, most);
+  // The places a block compares: the first ones that have a test.
+  TPlaceTest tests[4];
+  int tested = 0;
+  while (tested < std::min(placeCount, 4) && PlaceTestOf(places[tested], tests[tested])) ++tested;
+  if (Global_UseWideVectors && tested > 0) {
+    const size_t before = out.size();
+    const int32_t end = std::min(to, n - (tested - 1));
+    switch (tested) {
+      case 1: i = FindUnitsBlocks<1>(text, end, from, tests, out, most); break;
+      case 2: i = FindUnitsBlocks<2>(text, end, from, tests, out, most); break;
+      case 3: i = FindUnitsBlocks<3>(text, end, from, tests, out, most); break;
+      default: i = FindUnitsBlocks<4>(text, end, from, tests, out, most); break;
+    }
     if (i < 0) return false;
+    // Positions a block took are filtered by the remaining places below, with the rest.
+    if (tested < placeCount) {
+      size_t kept = before;
+      for (size_t k = before; k < out.size(); ++k) {
+        const int32_t c = out[k];
+        int p = tested;
+        while (p < placeCount && c + p < n &&
+               std::find(places[p].units, places[p].units + places[p].count, text[c + p]) != places[p].units + places[p].count)
+          ++p;
+        if (p == placeCount) out[kept++] = c;
+      }
+      out.resize(kept);
+    }
   }
 #endif
   for (; i < to; ++i) {
-    if (std::find(firsts, firsts + count, text[i]) == firsts + count) continue;
-    if (secondCount > 0 && (i + 1 >= n || std::find(seconds, seconds + secondCount, text[i + 1]) == seconds + secondCount))
-      continue;
+    int p = 0;
+    while (p < placeCount && i + p < n &&
+           std::find(places[p].units, places[p].units + places[p].count, text[i + p]) != places[p].units + places[p].count)
+      ++p;
+    if (p < placeCount) continue;
     if (out.size() >= most) return false;
     out.push_back(i);
   }
@@ -199,16 +212,14 @@ bool FindUnitsOf(const Unit* text, int32_t n, int32_t from, int32_t to, const ch
 
 }  // namespace
 
-bool TAsciiWindowCounts::FindUnits(const char16_t* text, int32_t n, int32_t from, int32_t to, const char16_t* firsts,
-                                   int count, const char16_t* seconds, int secondCount, std::vector<int32_t>& out,
-                                   size_t most) {
-  return FindUnitsOf(text, n, from, to, firsts, count, seconds, secondCount, out, most);
+bool TAsciiWindowCounts::FindUnits(const char16_t* text, int32_t n, int32_t from, int32_t to, const TUnitPlace* places,
+                                   int placeCount, std::vector<int32_t>& out, size_t most) {
+  return FindUnitsOf(text, n, from, to, places, placeCount, out, most);
 }
 
-bool TAsciiWindowCounts::FindUnits(const uint8_t* text, int32_t n, int32_t from, int32_t to, const char16_t* firsts,
-                                   int count, const char16_t* seconds, int secondCount, std::vector<int32_t>& out,
-                                   size_t most) {
-  return FindUnitsOf(text, n, from, to, firsts, count, seconds, secondCount, out, most);
+bool TAsciiWindowCounts::FindUnits(const uint8_t* text, int32_t n, int32_t from, int32_t to, const TUnitPlace* places,
+                                   int placeCount, std::vector<int32_t>& out, size_t most) {
+  return FindUnitsOf(text, n, from, to, places, placeCount, out, most);
 }
 
 void TAsciiWindowCounts::Take(const char16_t* text, int32_t n, const UnicodeString& middleChars) {

@@ -17,18 +17,24 @@ constexpr bool IsAsciiBreak(char16_t c) { return c <= 0x20 || c == 0x7F; }
 constexpr bool IsAsciiDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
 constexpr bool IsAsciiAlnum(char16_t c) { return IsAsciiDigit(c) || ((c | 0x20) >= u'a' && (c | 0x20) <= u'z'); }
 
+// The 7-bit units one place of a search word's beginning accepts (one to four).
+struct TUnitPlace {
+  char16_t units[4] = {};
+  int count = 0;
+};
+
 class TAsciiWindowCounts {
  public:
   // Whether the processor has what Take needs (256-bit vectors); without it the type array serves.
   static bool Available();
-  // Appends to out the positions i in [from, to) of text whose unit is one of the count units `firsts`
-  // and, when there are any `seconds`, whose next unit (i + 1 < n) is one of those (at most four of
-  // each); stops and returns false once out would hold more than most.
-  static bool FindUnits(const char16_t* text, int32_t n, int32_t from, int32_t to, const char16_t* firsts, int count,
-                        const char16_t* seconds, int secondCount, std::vector<int32_t>& out, size_t most);
+  // Appends to out the positions i in [from, to) of text where each of the places (one to four) holds
+  // one of its units: text[i + p] is one of places[p]'s (a place past the text's end holds none); stops
+  // and returns false once out would hold more than most.
+  static bool FindUnits(const char16_t* text, int32_t n, int32_t from, int32_t to, const TUnitPlace* places,
+                        int placeCount, std::vector<int32_t>& out, size_t most);
   // The same over 7-bit text held as bytes, one a unit.
-  static bool FindUnits(const uint8_t* text, int32_t n, int32_t from, int32_t to, const char16_t* firsts, int count,
-                        const char16_t* seconds, int secondCount, std::vector<int32_t>& out, size_t most);
+  static bool FindUnits(const uint8_t* text, int32_t n, int32_t from, int32_t to, const TUnitPlace* places,
+                        int placeCount, std::vector<int32_t>& out, size_t most);
 
   // Takes the n units of text, every one below 0x80, with the rule's middle characters (those at or
   // above 0x80 cannot occur and are passed over). Keeps its arrays from window to window.

@@ -74,21 +74,31 @@ TEST(AsciiWindowCounts, CountsWhatTheClassifiedWindowCounts) {
         ASSERT_EQ(byBytes.sentence_ends, want.sentence_ends) << where << " (bytes)";
         ASSERT_EQ(byBytes.paragraph_ends, want.paragraph_ends) << where << " (bytes)";
       }
-      // Where a search word's first two units stand, found in the units and in the bytes alike.
-      const char16_t firsts[] = {u't', u'T', u'w'}, seconds[] = {u'h', u'o'};
-      for (const int secondCount : {0, 2}) {
+      // Where a search word's first places stand (one to four of them: one unit, a letter's two cases, or
+      // other sets, which are looked at one by one), found in the units and in the bytes alike.
+      const std::vector<std::vector<std::u16string>> placeSets = {
+          {u"tT", u"hH", u"eE", u"rR"}, {u"w", u"o", u"r", u"d"}, {u"tTw", u"ho"}, {u"tT", u"ho", u"e"},
+          {u".", u"."}, {u"3", u".", u"5"}, {u"'", u"sS"}};  // (no place is a space: a search word's plain beginning ends before one)
+      for (const auto& placeUnits : placeSets)
+      for (int placeCount = 1; placeCount <= static_cast<int>(placeUnits.size()); ++placeCount) {
+        TUnitPlace places[4];
+        for (int p = 0; p < placeCount; ++p)
+          for (const char16_t c : placeUnits[static_cast<size_t>(p)]) places[p].units[places[p].count++] = c;
         std::vector<int32_t> inUnits, inBytes, want;
-        for (int32_t i = 0; i < n; ++i)
-          if (std::count(firsts, firsts + 3, text[static_cast<size_t>(i)]) &&
-              (secondCount == 0 || (i + 1 < n && std::count(seconds, seconds + 2, text[static_cast<size_t>(i) + 1]))))
-            want.push_back(i);
-        ASSERT_TRUE(TAsciiWindowCounts::FindUnits(text.data(), n, 0, n, firsts, 3, seconds, secondCount, inUnits, SIZE_MAX));
-        ASSERT_TRUE(TAsciiWindowCounts::FindUnits(bytes.data(), n, 0, n, firsts, 3, seconds, secondCount, inBytes, SIZE_MAX));
-        EXPECT_EQ(inUnits, want) << n;
-        EXPECT_EQ(inBytes, want) << n;
+        for (int32_t i = 0; i < n; ++i) {
+          int p = 0;
+          while (p < placeCount && i + p < n &&
+                 placeUnits[static_cast<size_t>(p)].find(text[static_cast<size_t>(i + p)]) != std::u16string::npos)
+            ++p;
+          if (p == placeCount) want.push_back(i);
+        }
+        ASSERT_TRUE(TAsciiWindowCounts::FindUnits(text.data(), n, 0, n, places, placeCount, inUnits, SIZE_MAX));
+        ASSERT_TRUE(TAsciiWindowCounts::FindUnits(bytes.data(), n, 0, n, places, placeCount, inBytes, SIZE_MAX));
+        EXPECT_EQ(inUnits, want) << n << " places " << placeCount;
+        EXPECT_EQ(inBytes, want) << n << " places " << placeCount;
         if (want.size() > 1) {
           std::vector<int32_t> few;
-          EXPECT_FALSE(TAsciiWindowCounts::FindUnits(bytes.data(), n, 0, n, firsts, 3, seconds, secondCount, few, 1));
+          EXPECT_FALSE(TAsciiWindowCounts::FindUnits(bytes.data(), n, 0, n, places, placeCount, few, 1));
         }
       }
     }

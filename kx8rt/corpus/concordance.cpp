@@ -578,24 +578,30 @@ class Worker {
     const int32_t last = std::min(own1, n - 1);  // the last character never starts a hit
     for (const auto& places : fBeginnings) {
       if (places.empty()) return false;
-      // The first two places' units are looked for a block at a time, the rest one by one.
-      char16_t units[2][4];
-      int counts[2] = {0, 0};
-      for (size_t k = 0; k < std::min<size_t>(2, places.size()); ++k)
-        for (char16_t c = 0; c < 0x80; ++c)
+      // Up to four places' units are looked for a block at a time (as long as each accepts at most four
+      // units), the rest one by one. A place that accepts no 7-bit unit begins no word of this text.
+      TUnitPlace look[4];
+      int looked = 0;
+      bool none = false;
+      for (size_t k = 0; k < places.size(); ++k) {
+        TUnitPlace p;
+        for (char16_t c = 0; c < 0x80 && p.count <= 4; ++c)
           if (places[k].Has(c)) {
-            if (counts[k] == 4) return false;
-            units[k][counts[k]++] = c;
+            if (p.count < 4) p.units[p.count] = c;
+            ++p.count;
           }
-      if (counts[0] == 0 || (places.size() > 1 && counts[1] == 0)) continue;  // no 7-bit text begins this word
+        none |= p.count == 0;
+        if (static_cast<int>(k) == looked && looked < 4 && p.count >= 1 && p.count <= 4) look[looked++] = p;
+      }
+      if (none) continue;
+      if (looked == 0) return false;
       const size_t before = fCandidates.size();
-      if (!TAsciiWindowCounts::FindUnits(text, n, own0, last, units[0], counts[0], units[1], counts[1], fCandidates, most))
-        return false;
+      if (!TAsciiWindowCounts::FindUnits(text, n, own0, last, look, looked, fCandidates, most)) return false;
       // Only where the whole plain beginning stands.
       size_t kept = before;
       for (size_t i = before; i < fCandidates.size(); ++i) {
         const int32_t c = fCandidates[i];
-        size_t k = std::min<size_t>(2, places.size());
+        size_t k = static_cast<size_t>(looked);
         while (k < places.size() && c + static_cast<int32_t>(k) < n && places[k].Has(text[c + static_cast<int32_t>(k)])) ++k;
         if (k == places.size()) fCandidates[kept++] = c;
       }
