@@ -9,7 +9,10 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -149,6 +152,34 @@ TEST_F(Kx8Commands, WordlistReadsCodePagesAndArchives) {
   const Outcome c = Run("compare latin.txt nothing-here.txt");
   EXPECT_EQ(c.status, 2);
   EXPECT_NE(c.err.find("nothing-here.txt"), std::string::npos) << c.err;
+}
+
+TEST_F(Kx8Commands, TableColumnsLineUpInEveryScript) {
+  // Words whose bytes, characters and columns all differ: two-byte letters, a letter with a combining
+  // accent (no column), wide Han characters (two columns each), Devanagari with a vowel sign that takes
+  // a column of its own, and plain ASCII. The frequency column must start at the same column on every
+  // line, counted as a terminal shows it.
+  Write("mixed.txt",
+        "f\xC3\xBCr ca\xCC\x81" "fe \xE6\x96\x87\xE4\xBB\xB6 \xE0\xA4\x95\xE0\xA4\xBF\xE0\xA4\xB8 plain "
+        "f\xC3\xBCr\n");
+  const Outcome o = Run("wordlist mixed.txt");
+  ASSERT_EQ(o.status, 0) << o.err;
+  // The columns each word takes, as written above.
+  const std::vector<std::pair<std::string, int>> words = {
+      {"f\xC3\xBCr", 3}, {"ca\xCC\x81" "fe", 4}, {"\xE6\x96\x87\xE4\xBB\xB6", 4},
+      {"\xE0\xA4\x95\xE0\xA4\xBF\xE0\xA4\xB8", 3}, {"plain", 5}};
+  std::set<size_t> freqColumns;
+  for (const auto& [word, columns] : words) {
+    const size_t at = o.out.find("  " + word + " ");
+    ASSERT_NE(at, std::string::npos) << word << "\n" << o.out;
+    const size_t lineStart = o.out.rfind('\n', at) + 1;
+    // Columns before the word (all ASCII), the word's own, then the spaces up to the frequency.
+    size_t after = at + 2 + word.size();
+    while (o.out[after] == ' ') ++after;
+    const size_t spaces = after - (at + 2 + word.size());
+    freqColumns.insert((at + 2 - lineStart) + static_cast<size_t>(columns) + spaces);
+  }
+  EXPECT_EQ(freqColumns.size(), 1u) << o.out;
 }
 
 TEST_F(Kx8Commands, ServeListensOnLoopbackAndStopsOnASignal) {

@@ -72,7 +72,7 @@ int ClustersMain(int argc, char** argv) {
       out.Put(b);
       int32_t rank = 0;
       for (const TCluster& c : r.clusters) {
-        std::snprintf(b, sizeof b, "%8d  %-40s %10lld %8lld\n", ++rank, kx8tool::Cell(c.words).c_str(),
+        std::snprintf(b, sizeof b, "%8d  %s %10lld %8lld\n", ++rank, kx8tool::Cell(c.words, 40).c_str(),
                       static_cast<long long>(c.freq), static_cast<long long>(c.range));
         out.Put(b);
       }

@@ -180,8 +180,8 @@ int CollocatesMain(int argc, char** argv) {
       out.Put(b);
       int32_t rank = 0;
       for (const TCollocate& c : r.collocates) {
-        std::snprintf(b, sizeof b, "%6d  %-24s %8lld %8lld %8lld %10lld %8s %8s %9s %11s %8s\n", ++rank,
-                      kx8tool::Cell(c.word).c_str(), static_cast<long long>(c.left), static_cast<long long>(c.right),
+        std::snprintf(b, sizeof b, "%6d  %s %8lld %8lld %8lld %10lld %8s %8s %9s %11s %8s\n", ++rank,
+                      kx8tool::Cell(c.word, 24).c_str(), static_cast<long long>(c.left), static_cast<long long>(c.right),
                       static_cast<long long>(c.total), static_cast<long long>(c.corpus_freq),
                       kx8tool::Fixed(c.scores.mi, 3).c_str(), kx8tool::Fixed(c.scores.mi3, 3).c_str(),
                       kx8tool::Fixed(c.scores.t_score, 3).c_str(), kx8tool::Fixed(c.scores.log_likelihood, 2).c_str(),

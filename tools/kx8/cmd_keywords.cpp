@@ -98,8 +98,8 @@ int KeywordsMain(int argc, char** argv) {
           if (k.scores.positive != positive) continue;
           const char* mark = k.scores.adjusted ? "*" : " ";
           anyAdjusted |= k.scores.adjusted;
-          std::snprintf(b, sizeof b, "%6d  %-24s %10lld %10lld %11s %10s %9s%s %11s%s\n", ++rank,
-                        kx8tool::Cell(k.word).c_str(), static_cast<long long>(k.freq_target),
+          std::snprintf(b, sizeof b, "%6d  %s %10lld %10lld %11s %10s %9s%s %11s%s\n", ++rank,
+                        kx8tool::Cell(k.word, 24).c_str(), static_cast<long long>(k.freq_target),
                         static_cast<long long>(k.freq_reference), kx8tool::Fixed(k.scores.log_likelihood, 2).c_str(),
                         kx8tool::PValue(k.scores.p).c_str(), kx8tool::Fixed(k.scores.log_ratio, 3).c_str(), mark,
                         kx8tool::Fixed(k.scores.percent_diff, 1).c_str(), mark);

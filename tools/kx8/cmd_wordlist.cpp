@@ -11,6 +11,7 @@
 #include "commands.h"
 #include "corpus_options.h"
 #include "output.h"
+#include "statistics_report.h"
 
 using namespace kx8;
 
@@ -81,8 +82,7 @@ int WordlistMain(int argc, char** argv) {
       out.Put(b);
       for (int32_t i = 0; i < list.Count(); ++i) {
         const int64_t freq = list.Integers(i);
-        const std::string w = Utf16ToUtf8(list.StoredString(i));
-        std::snprintf(b, sizeof b, "%8d  %-24s %10lld %8.2f\n", i + 1, w.size() < 400 ? w.c_str() : w.substr(0, 400).c_str(),
+        std::snprintf(b, sizeof b, "%8d  %s %10lld %8.2f\n", i + 1, kx8tool::Cell(list.StoredString(i), 24).c_str(),
                       static_cast<long long>(freq), tokens > 0 ? 100.0 * static_cast<double>(freq) / tokens : 0.0);
         out.Put(b);
       }

@@ -4,6 +4,8 @@
 
 #include <kx8rt/corpus/corpus_statistics.h>
 #include <kx8rt/platform/strings.h>
+#include <unicode/uchar.h>
+#include <unicode/utf16.h>
 
 #include <cmath>
 #include <cstdio>
@@ -52,10 +54,39 @@ inline std::string PValue(double p) {
   return b;
 }
 
-// A word cut for a table column (the JSON keeps it whole).
-inline std::string Cell(const kx8::UnicodeString& w) {
-  std::string s = kx8::Utf16ToUtf8(w);
-  return s.size() <= 400 ? s : s.substr(0, 400);
+// Columns a character takes on a terminal: none for combining marks, format characters and the
+// conjoining vowels and finals of Hangul (each joins the character before), two for East Asian wide and
+// fullwidth characters, one for any other.
+inline int CharColumns(UChar32 c) {
+  const int8_t type = u_charType(c);
+  if (type == U_NON_SPACING_MARK || type == U_ENCLOSING_MARK || type == U_FORMAT_CHAR) return 0;
+  if (c >= 0x1160 && c <= 0x11FF) return 0;
+  const int32_t width = u_getIntPropertyValue(c, UCHAR_EAST_ASIAN_WIDTH);
+  return width == U_EA_WIDE || width == U_EA_FULLWIDTH ? 2 : 1;
+}
+
+// A word for a table column `width` columns wide, in UTF-8: cut to at most 400 bytes on a character's
+// boundary (the JSON keeps it whole), then filled with spaces to the width by the columns its characters
+// take, so that the columns after it line up in any script. A wider word runs on, as printf's would.
+inline std::string Cell(const kx8::UnicodeString& w, int width) {
+  size_t cut = 0, bytes = 0;
+  int columns = 0;
+  while (cut < w.size()) {
+    UChar32 c = w[cut];
+    size_t units = 1;
+    if (U16_IS_LEAD(c) && cut + 1 < w.size() && U16_IS_TRAIL(w[cut + 1])) {
+      c = U16_GET_SUPPLEMENTARY(c, w[cut + 1]);
+      units = 2;
+    }
+    const size_t need = c < 0x80 ? 1 : c < 0x800 ? 2 : c < 0x10000 ? 3 : 4;
+    if (bytes + need > 400) break;
+    bytes += need;
+    columns += CharColumns(c);
+    cut += units;
+  }
+  std::string s = kx8::Utf16ToUtf8(cut == w.size() ? w : w.substr(0, cut));
+  if (columns < width) s.append(static_cast<size_t>(width - columns), ' ');
+  return s;
 }
 
 }  // namespace kx8tool
