@@ -361,10 +361,10 @@ class Worker {
     std::vector<CountedSoFar>& counted = fCounted;
     counted.assign(fRecs.size(), CountedSoFar{{}, own0});
     // A window of 7-bit text searched for words with a plain beginning is classified only around the
-    // places where a search word's beginning stands (see SparseCandidates); its counts then come from
-    // the characters themselves.
-    // A window the reader hands on undecoded is 7-bit; its units are written only where they are read:
-    // round the candidates and the hits, or everywhere when the search is not sparse after all.
+    // places where a search word's beginning stands (see SparseRegions); its counts then come from the
+    // characters themselves. A window the reader hands on undecoded is 7-bit; its units are written only
+    // where they are read: round the candidates and the hits, or everywhere when the search is not
+    // sparse after all.
     const uint8_t* bytes = w.seven_bit;
     bool sparse = false;
     if (bytes) {
