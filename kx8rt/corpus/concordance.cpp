@@ -365,14 +365,18 @@ class Worker {
     // characters themselves. A window the reader hands on undecoded is 7-bit; its units are written only
     // where they are read: round the candidates and the hits, or everywhere when the search is not
     // sparse after all.
+    // After a window with too many candidates the next few of the text are searched in full without
+    // looking for them again: a word common in one stretch of a text is common in the next.
+    if (textStart) fSparseRest = 0;
+    const bool trySparse = fSparseWords && fRecsPrepared && (fSparseRest == 0 || --fSparseRest == 0);
     const uint8_t* bytes = w.seven_bit;
     bool sparse = false;
     if (bytes) {
-      sparse = fSparseWords && fRecsPrepared && SparseRegions(bytes, n, own0, own1);
+      sparse = trySparse && SparseRegions(bytes, n, own0, own1);
       if (sparse) fAscii.Take(bytes, n, fRule.middle_chars);
       else w.Widen(0, n);
     } else {
-      sparse = fSparseWords && fRecsPrepared && IsSevenBitText(text, n) && SparseRegions(text, n, own0, own1);
+      sparse = trySparse && IsSevenBitText(text, n) && SparseRegions(text, n, own0, own1);
       if (sparse) fAscii.Take(text, n, fRule.middle_chars);
     }
     auto countTo = [&](CountedSoFar& c, int32_t to) {
@@ -596,7 +600,10 @@ class Worker {
       if (none) continue;
       if (looked == 0) return false;
       const size_t before = fCandidates.size();
-      if (!TAsciiWindowCounts::FindUnits(text, n, own0, last, look, looked, fCandidates, most)) return false;
+      if (!TAsciiWindowCounts::FindUnits(text, n, own0, last, look, looked, fCandidates, most)) {
+        fSparseRest = kSparseRest;
+        return false;
+      }
       // Only where the whole plain beginning stands.
       size_t kept = before;
       for (size_t i = before; i < fCandidates.size(); ++i) {
@@ -655,6 +662,10 @@ class Worker {
   // Units written round a typed stretch of an undecoded window beyond it: the typing and the matcher
   // look a unit or two past a stretch's ends.
   static constexpr int32_t kWidenSlack = 8;
+  // Windows left to search in full before candidates are looked for again, and how many that is after a
+  // window with too many.
+  int32_t fSparseRest = 0;
+  static constexpr int32_t kSparseRest = 4;
   std::vector<int32_t> fCandidates;
   std::vector<std::pair<int32_t, int32_t>> fRegions;
   std::vector<TSearch_word_format_rec> fRecs;
