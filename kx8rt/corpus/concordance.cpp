@@ -372,9 +372,9 @@ class Worker {
     const uint8_t* bytes = w.seven_bit;
     bool sparse = false;
     if (bytes) {
+      // (Typed in full, the window's units are written as they are typed, below.)
       sparse = trySparse && SparseRegions(bytes, n, own0, own1);
       if (sparse) fAscii.Take(bytes, n, fRule.middle_chars);
-      else w.Widen(0, n);
     } else {
       sparse = trySparse && IsSevenBitText(text, n) && SparseRegions(text, n, own0, own1);
       if (sparse) fAscii.Take(text, n, fRule.middle_chars);
@@ -416,11 +416,12 @@ class Worker {
       }
       return true;
     };
-    fEngine.SetClassifyingBuffer(!sparse);
+    fEngine.SetClassifyingBuffer(!sparse && !bytes);
     fEngine.PrepareForConcordancing(fCurrentName, text, nullptr, nullptr, n * 2, n, 0, false, fO.skip_punctuation,
                                     found, {});
     uint16_t* t = fEngine.BufferDetails.data();
     types = t;
+    if (bytes && !sparse) WidenAndTypeSevenBit(bytes, n, w.storage, t);
     TCorpusMarks marks;
     if (sparse) {
       // Only the stretches round the candidates are typed (the rest stays zero, where no match can be);

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "kx8rt/platform/char_classes.h"
 #include "kx8rt/platform/code_pages.h"
 #include "kx8rt/platform/cpu_features.h"
 #include "kx8rt/text_primitives/bare_assemb.h"
@@ -113,6 +114,32 @@ bool GetStringTypeExNT2000(bool IsUnicode, LCID Locale, uint32_t InfoType, const
                              : GetStringTypeExA(Locale, InfoType, static_cast<const char*>(Buffer), Length, Types));
   if (!ok) std::fill_n(Types, entries, uint16_t{0});
   return ok;
+}
+
+void WidenAndTypeSevenBit(const uint8_t* Bytes, int32_t Length, char16_t* Text, uint16_t* Types) {
+  // The types of the 128 characters, as the platform classifies them; a zero byte is a space.
+  static const std::array<uint16_t, 128> kTypes = [] {
+    std::array<uint16_t, 128> t{};
+    for (char16_t c = 0; c < 128; ++c) t[c] = CharType1(c == 0 ? u' ' : c);
+    return t;
+  }();
+  int32_t i = 0;
+#if defined(__SSE2__)
+  const __m128i zero = _mm_setzero_si128(), space = _mm_set1_epi8(' ');
+  for (; i + 16 <= Length; i += 16) {
+    __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(Bytes + i));
+    b = _mm_or_si128(b, _mm_and_si128(_mm_cmpeq_epi8(b, zero), space));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(Text + i), _mm_unpacklo_epi8(b, zero));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(Text + i + 8), _mm_unpackhi_epi8(b, zero));
+    for (int k = 0; k < 16; ++k) Types[i + k] = kTypes[Bytes[i + k] & 0x7F];
+  }
+#endif
+  for (; i < Length; ++i) {
+    const uint8_t c = Bytes[i] & 0x7F;
+    Text[i] = c == 0 ? u' ' : c;
+    Types[i] = kTypes[c];
+  }
+  if (Length >= 0) Types[Length] = Types[Length + 1] = 0;
 }
 
 void SetZeroWidthJoinersToDefined(const char16_t* Text, uint16_t* Types, int32_t Len) {

@@ -74,6 +74,11 @@ constexpr uint16_t SegmentMarkerCode(uint16_t Type) { return Type & segment_mark
 bool GetStringTypeExNT2000(bool IsUnicode, LCID Locale, uint32_t InfoType, const void* Buffer, int32_t Length,
                            uint16_t* Types);
 
+// 7-bit text held as bytes, one a character, written out as UTF-16 into Text and classified into Types
+// as GetStringTypeExNT2000 classifies it (CT_CTYPE1; the two entries after the last set to 0), in one
+// pass. A zero byte is written, and classified, as a space, as the text decoders read it.
+void WidenAndTypeSevenBit(const uint8_t* Bytes, int32_t Length, char16_t* Text, uint16_t* Types);
+
 // Every U+200D (zero width joiner) among the first Len characters gets exactly defined_char_type.
 void SetZeroWidthJoinersToDefined(const char16_t* Text, uint16_t* Types, int32_t Len);
 // Every U+200C (zero width non-joiner) among the first Len characters gets exactly defined_letter_type.

@@ -299,3 +299,28 @@ TEST(SmallTests, DigitsHashAndBrace) {
 
 }  // namespace
 }  // namespace kx8
+
+namespace kx8 {
+namespace {
+
+TEST(WidenAndTypeSevenBit, WritesAndTypesAsTheDecoderAndTheClassifierDo) {
+  // Every 7-bit byte (a zero one read as a space) at every place of a sixteen-byte block, over lengths
+  // round the block size; the two entries after the last type are zero.
+  std::vector<uint8_t> bytes;
+  for (int round = 0; round < 3; ++round)
+    for (int c = 0; c < 128; ++c) bytes.push_back(static_cast<uint8_t>((c * 7 + round) & 0x7F));
+  for (const int32_t n : {0, 1, 15, 16, 17, 100, static_cast<int32_t>(bytes.size())}) {
+    std::u16string text(static_cast<size_t>(n), u'?');
+    std::vector<uint16_t> types(static_cast<size_t>(n) + 2, 0xFFFF);
+    WidenAndTypeSevenBit(bytes.data(), n, text.data(), types.data());
+    std::u16string want;
+    for (int32_t i = 0; i < n; ++i) want += bytes[static_cast<size_t>(i)] == 0 ? u' ' : char16_t(bytes[static_cast<size_t>(i)]);
+    std::vector<uint16_t> wantTypes(static_cast<size_t>(n) + 2, 0xFFFF);
+    ASSERT_TRUE(GetStringTypeExNT2000(true, LOCALE_DEFAULT_LCID, CT_CTYPE1, want.data(), n, wantTypes.data()));
+    EXPECT_EQ(text, want) << n;
+    EXPECT_EQ(types, wantTypes) << n;
+  }
+}
+
+}  // namespace
+}  // namespace kx8
