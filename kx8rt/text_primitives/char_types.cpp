@@ -9,6 +9,7 @@
 #include "kx8rt/platform/code_pages.h"
 #include "kx8rt/platform/cpu_features.h"
 #include "kx8rt/text_primitives/bare_assemb.h"
+#include "kx8rt/text_primitives/utf8_unit.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -125,12 +126,8 @@ void WidenAndTypeSevenBit(const uint8_t* Bytes, int32_t Length, char16_t* Text, 
   }();
   int32_t i = 0;
 #if defined(__SSE2__)
-  const __m128i zero = _mm_setzero_si128(), space = _mm_set1_epi8(' ');
   for (; i + 16 <= Length; i += 16) {
-    __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(Bytes + i));
-    b = _mm_or_si128(b, _mm_and_si128(_mm_cmpeq_epi8(b, zero), space));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(Text + i), _mm_unpacklo_epi8(b, zero));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(Text + i + 8), _mm_unpackhi_epi8(b, zero));
+    WidenSixteenBytes(Bytes + i, Text + i);
     for (int k = 0; k < 16; ++k) Types[i + k] = kTypes[Bytes[i + k] & 0x7F];
   }
 #endif

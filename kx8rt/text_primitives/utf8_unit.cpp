@@ -133,13 +133,7 @@ size_t SevenBitPrefix(const uint8_t* p, size_t n) {
 void WidenBytes(const uint8_t* p, size_t n, char16_t* out) {
   size_t i = 0;
 #if defined(__SSE2__)
-  const __m128i zero = _mm_setzero_si128(), space = _mm_set1_epi8(' ');
-  for (; i + 16 <= n; i += 16) {
-    __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
-    b = _mm_or_si128(b, _mm_and_si128(_mm_cmpeq_epi8(b, zero), space));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_unpacklo_epi8(b, zero));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i + 8), _mm_unpackhi_epi8(b, zero));
-  }
+  for (; i + 16 <= n; i += 16) WidenSixteenBytes(p + i, out + i);
 #endif
   for (; i < n; ++i) out[i] = p[i] == 0 ? u' ' : p[i];
 }

@@ -5,6 +5,10 @@
 #include <cstdint>
 #include <string_view>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "kx8rt/platform/strings.h"
 
 namespace kx8 {
@@ -45,6 +49,16 @@ size_t SevenBitPrefix(const uint8_t* p, size_t n);
 // Writes the n bytes at p, each below 0x80, to out as UTF-16 units, one a byte, a zero byte as a space
 // (as the decoders read it).
 void WidenBytes(const uint8_t* p, size_t n, char16_t* out);
+#if defined(__SSE2__)
+// WidenBytes' step: sixteen bytes.
+inline void WidenSixteenBytes(const uint8_t* p, char16_t* out) {
+  const __m128i zero = _mm_setzero_si128();
+  __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  b = _mm_or_si128(b, _mm_and_si128(_mm_cmpeq_epi8(b, zero), _mm_set1_epi8(' ')));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_unpacklo_epi8(b, zero));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 8), _mm_unpackhi_epi8(b, zero));
+}
+#endif
 // A full check, for callers that must know: true when every byte of the n at p forms well-formed UTF-8.
 // Scans 16 bytes at a time while they are ASCII.
 bool IsValidUTF8(const uint8_t* p, size_t n);
