@@ -421,7 +421,7 @@ class Worker {
                                     found, {});
     uint16_t* t = fEngine.BufferDetails.data();
     types = t;
-    if (bytes && !sparse) WidenAndTypeSevenBit(bytes, n, w.storage, t);
+    if (bytes && !sparse) WidenAndTypeSevenBit(bytes, n, const_cast<char16_t*>(text), t);  // the reader's buffer
     TCorpusMarks marks;
     if (sparse) {
       // Only the stretches round the candidates are typed (the rest stays zero, where no match can be);
@@ -567,6 +567,23 @@ class Worker {
         fBeginnings[r].push_back(set);
       }
     }
+    // Up to four places' units are looked for a block at a time (as long as each accepts at most four
+    // units), the rest one by one. A place that accepts no 7-bit unit begins no word of 7-bit text.
+    fBlockPlaces.assign(fRecs.size(), {});
+    for (size_t r = 0; r < fRecs.size(); ++r) {
+      BlockPlaces& block = fBlockPlaces[r];
+      for (size_t k = 0; k < fBeginnings[r].size(); ++k) {
+        TUnitPlace p;
+        for (char16_t c = 0; c < 0x80 && p.count <= 4; ++c)
+          if (fBeginnings[r][k].Has(c)) {
+            if (p.count < 4) p.units[p.count] = c;
+            ++p.count;
+          }
+        block.none |= p.count == 0;
+        if (static_cast<int>(k) == block.count && block.count < 4 && p.count >= 1 && p.count <= 4)
+          block.places[block.count++] = p;
+      }
+    }
   }
 
   // The places of [own0, own1) where a search word's plain beginning stands, and round each the run of
@@ -581,27 +598,14 @@ class Worker {
     // Beyond one candidate in 512 units, typing the stretches costs more than typing the window.
     const size_t most = static_cast<size_t>(n / 512) + 8;
     const int32_t last = std::min(own1, n - 1);  // the last character never starts a hit
-    for (const auto& places : fBeginnings) {
+    for (size_t r = 0; r < fBeginnings.size(); ++r) {
+      const std::vector<UnitSet>& places = fBeginnings[r];
+      const BlockPlaces& block = fBlockPlaces[r];
       if (places.empty()) return false;
-      // Up to four places' units are looked for a block at a time (as long as each accepts at most four
-      // units), the rest one by one. A place that accepts no 7-bit unit begins no word of this text.
-      TUnitPlace look[4];
-      int looked = 0;
-      bool none = false;
-      for (size_t k = 0; k < places.size(); ++k) {
-        TUnitPlace p;
-        for (char16_t c = 0; c < 0x80 && p.count <= 4; ++c)
-          if (places[k].Has(c)) {
-            if (p.count < 4) p.units[p.count] = c;
-            ++p.count;
-          }
-        none |= p.count == 0;
-        if (static_cast<int>(k) == looked && looked < 4 && p.count >= 1 && p.count <= 4) look[looked++] = p;
-      }
-      if (none) continue;
-      if (looked == 0) return false;
+      if (block.none) continue;
+      if (block.count == 0) return false;
       const size_t before = fCandidates.size();
-      if (!TAsciiWindowCounts::FindUnits(text, n, own0, last, look, looked, fCandidates, most)) {
+      if (!TAsciiWindowCounts::FindUnits(text, n, own0, last, block.places, block.count, fCandidates, most)) {
         fSparseRest = kSparseRest;
         return false;
       }
@@ -609,7 +613,7 @@ class Worker {
       size_t kept = before;
       for (size_t i = before; i < fCandidates.size(); ++i) {
         const int32_t c = fCandidates[i];
-        size_t k = static_cast<size_t>(looked);
+        size_t k = static_cast<size_t>(block.count);
         while (k < places.size() && c + static_cast<int32_t>(k) < n && places[k].Has(text[c + static_cast<int32_t>(k)])) ++k;
         if (k == places.size()) fCandidates[kept++] = c;
       }
@@ -659,6 +663,14 @@ class Worker {
     bool Has(char16_t c) const { return c < 0x80 && ((bits[c >> 6] >> (c & 63)) & 1); }
   };
   std::vector<std::vector<UnitSet>> fBeginnings;
+  // For each search word, the first places of its beginning that are looked for a block at a time, and
+  // whether some place of it accepts no 7-bit unit.
+  struct BlockPlaces {
+    TUnitPlace places[4];
+    int count = 0;
+    bool none = false;
+  };
+  std::vector<BlockPlaces> fBlockPlaces;
   TAsciiWindowCounts fAscii;
   // Units written round a typed stretch of an undecoded window beyond it: the typing and the matcher
   // look a unit or two past a stretch's ends.

@@ -637,7 +637,8 @@ void TCorpusWindow::Widen(int32_t from, int32_t to) const {
   if (!seven_bit) return;
   from = std::max(from, 0);
   to = std::min(to, length);
-  if (to > from) WidenBytes(seven_bit + from, static_cast<size_t>(to - from), storage + from);
+  // text is the reader's own buffer, handed on read-only; its units are written here and nowhere else.
+  if (to > from) WidenBytes(seven_bit + from, static_cast<size_t>(to - from), const_cast<char16_t*>(text) + from);
 }
 
 void TCorpusWindowReader::Reserve(size_t units) {
@@ -780,7 +781,7 @@ void TCorpusWindowReader::ForEach(TCorpusTextSource& source, const TCorpusTextIn
         ++n;
       }
       fWindow[static_cast<size_t>(n)] = 0;
-      w.text = w.storage = fWindow.data();
+      w.text = fWindow.data();
       w.length = n;
       w.own_from = static_cast<int32_t>(b0 - a0);
       w.own_to = static_cast<int32_t>(e0 - a0);

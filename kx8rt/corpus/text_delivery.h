@@ -165,7 +165,6 @@ struct TCorpusWindow {
   // length units as bytes, one a unit (a zero byte stands for the space it is read as). text then holds
   // only the units Widen has written (and the zero after the last); a consumer widens what it reads.
   const uint8_t* seven_bit = nullptr;
-  char16_t* storage = nullptr;  // text, writable, for Widen
   // Writes the units [from, to) (clamped to the window) of an undecoded window into text; nothing for
   // a decoded one.
   void Widen(int32_t from, int32_t to) const;

@@ -154,20 +154,11 @@ bool IsValidUTF8(const uint8_t* p, size_t n) {
 size_t DecodeUTF8Piece(const uint8_t* p, size_t n, bool last, bool strict, char16_t zeroAs, char16_t* out,
                        size_t& made, bool& bad, bool& nonAscii) {
   size_t i = 0, o = 0;
-#if defined(__SSE2__)
-  const __m128i zero = _mm_setzero_si128();
-  const __m128i zeroWord = _mm_set1_epi16(static_cast<int16_t>(zeroAs));
-#endif
   while (i < n) {
 #if defined(__SSE2__)
     if (i + 16 <= n) {
-      const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
-      if (_mm_movemask_epi8(b) == 0) {
-        __m128i lo = _mm_unpacklo_epi8(b, zero), hi = _mm_unpackhi_epi8(b, zero);
-        lo = _mm_or_si128(lo, _mm_and_si128(_mm_cmpeq_epi16(lo, zero), zeroWord));
-        hi = _mm_or_si128(hi, _mm_and_si128(_mm_cmpeq_epi16(hi, zero), zeroWord));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + o), lo);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + o + 8), hi);
+      if (_mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i))) == 0) {
+        WidenSixteenBytes(p + i, out + o, zeroAs);
         i += 16;
         o += 16;
         continue;

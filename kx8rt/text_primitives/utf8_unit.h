@@ -50,13 +50,16 @@ size_t SevenBitPrefix(const uint8_t* p, size_t n);
 // (as the decoders read it).
 void WidenBytes(const uint8_t* p, size_t n, char16_t* out);
 #if defined(__SSE2__)
-// WidenBytes' step: sixteen bytes.
-inline void WidenSixteenBytes(const uint8_t* p, char16_t* out) {
-  const __m128i zero = _mm_setzero_si128();
-  __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-  b = _mm_or_si128(b, _mm_and_si128(_mm_cmpeq_epi8(b, zero), _mm_set1_epi8(' ')));
-  _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_unpacklo_epi8(b, zero));
-  _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 8), _mm_unpackhi_epi8(b, zero));
+// The step of WidenBytes and of DecodeUTF8Piece's 7-bit runs: sixteen 7-bit bytes as sixteen units, a
+// zero byte as zeroAs.
+inline void WidenSixteenBytes(const uint8_t* p, char16_t* out, char16_t zeroAs = u' ') {
+  const __m128i zero = _mm_setzero_si128(), zeroWord = _mm_set1_epi16(static_cast<int16_t>(zeroAs));
+  const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  __m128i lo = _mm_unpacklo_epi8(b, zero), hi = _mm_unpackhi_epi8(b, zero);
+  lo = _mm_or_si128(lo, _mm_and_si128(_mm_cmpeq_epi16(lo, zero), zeroWord));
+  hi = _mm_or_si128(hi, _mm_and_si128(_mm_cmpeq_epi16(hi, zero), zeroWord));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(out), lo);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 8), hi);
 }
 #endif
 // A full check, for callers that must know: true when every byte of the n at p forms well-formed UTF-8.
