@@ -254,6 +254,18 @@ TEST_F(Concordance, BadInputIsReportedAndTheRestSearched) {
   ASSERT_EQ(r.problems.size(), 2u);
   EXPECT_NE(r.problems[0].find("missing.txt"), std::string::npos);
   EXPECT_NE(r.problems[1].find("bad.zip"), std::string::npos);
+
+  // A broken archive met while walking a folder's archives is reported once; the folder's texts on
+  // either side of it are still searched.
+  Write("walked/a.txt", "a bank\n");
+  Write("walked/b.zip", "PK\x03\x04 this is no archive");
+  Write("walked/c.txt", "another bank\n");
+  o.choice.zips = true;
+  const Result w = Run(o, {(dir / "walked").string()});
+  EXPECT_EQ(w.lines.size(), 2u);
+  EXPECT_EQ(w.totals.texts_searched, 2);
+  ASSERT_EQ(w.problems.size(), 1u);
+  EXPECT_NE(w.problems[0].find("b.zip"), std::string::npos) << w.problems[0];
 }
 
 TEST_F(Concordance, ArchiveEntriesAreSearchedInPlace) {

@@ -416,7 +416,13 @@ bool TPeruseDir::HandleAllFilesIn(const UnicodeString& dirname, TMySearchRecList
       FolderProblem(folder, rc);
       while (rc == 0 && global_panic_state == panic_no_panic) {
         where = folder + sr.Name;
-        AddAZip(ASearchRecList, folder, sr.Name);
+        try {
+          AddAZip(ASearchRecList, folder, sr.Name);
+        } catch (const EZipError& e) {
+          // A damaged or unreadable archive is reported and passed over: the folder's other texts and
+          // archives are still walked.
+          Problem(where, Utf8ToUtf16(e.what()));
+        }
         where = dirname;
         MyYieldProcess();
         rc = FindNext(sr);

@@ -246,7 +246,7 @@ TEST_F(Peruse, StopStates) {
   }
 }
 
-TEST_F(Peruse, BrokenArchiveEndsTheWalkKeepingWhatWasCollected) {
+TEST_F(Peruse, BrokenArchiveIsPassedOverKeepingWhatWasCollected) {
   Put("a.txt", "");
   Put("b.zip", "PK\x03\x04 this is no archive");
   Opts o;
@@ -256,9 +256,10 @@ TEST_F(Peruse, BrokenArchiveEndsTheWalkKeepingWhatWasCollected) {
   TMySearchRec kept;
   kept.ShortName = u"earlier";
   list.AddRec(kept);
-  EXPECT_FALSE(p.HandleAllFilesIn(U(root), &list));
-  ASSERT_EQ(list.Count(), 1);  // the file pass never ran
+  EXPECT_TRUE(p.HandleAllFilesIn(U(root), &list));
+  ASSERT_EQ(list.Count(), 2);  // what was there, and the folder's text after the archive
   EXPECT_EQ(list.GetAMySearchRec(0).ShortName, u"earlier");
+  EXPECT_EQ(list.GetAMySearchRec(1).ShortName, u"a.txt");
 }
 
 TEST_F(Peruse, SubFoldersDepthFirstWithExclusions) {
@@ -533,7 +534,7 @@ TEST_F(Peruse, UnreadableFoldersAndCaughtFailuresAreReported) {
   ASSERT_EQ(pr.seen.size(), 1u);
   EXPECT_EQ(pr.seen[0], std::make_pair((root / "ok").string(), std::string("veto failed")));
 
-  // An archive that cannot be opened is named, with what its failure cost.
+  // An archive that cannot be opened is named and passed over; the folder's other texts are still listed.
   pr.seen.clear();
   p.OnCheckFileAcceptable = nullptr;
   Put("z/b.zip", "PK\x03\x04 this is no archive");
@@ -542,10 +543,13 @@ TEST_F(Peruse, UnreadableFoldersAndCaughtFailuresAreReported) {
   zo.zips = true;
   TPeruseDir pz = zo.Make();
   pr.Hook(pz);
-  EXPECT_FALSE(pz.HandleAllFilesIn(U(root / "z"), &list));
+  TMySearchRecList zipList;
+  EXPECT_TRUE(pz.HandleAllFilesIn(U(root / "z"), &zipList));
   ASSERT_EQ(pr.seen.size(), 1u);
   EXPECT_EQ(pr.seen[0].first, (root / "z/b.zip").string());
-  EXPECT_NE(pr.seen[0].second.find("the rest of the folder was not walked"), std::string::npos) << pr.seen[0].second;
+  EXPECT_NE(pr.seen[0].second.find("Not a zip archive"), std::string::npos) << pr.seen[0].second;
+  ASSERT_EQ(zipList.Count(), 1);
+  EXPECT_EQ(zipList.GetAMySearchRec(0).ShortName, u"c.txt");
 
   if (::geteuid() != 0) {  // permissions do not stop the superuser
     fs::create_directories(root / "shut");
