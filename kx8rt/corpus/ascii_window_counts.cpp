@@ -106,6 +106,64 @@ __attribute__((target("avx2,popcnt"))) int32_t MaskBlocks(const Unit* text, int3
   return i;
 }
 
+// The same masks from 512-bit vectors with byte permutes: a unit's eight classes are one byte of a
+// 128-entry table (indexed by the 7-bit unit), so sixty-four units cost a look-up and eight tests.
+enum : uint8_t {
+  kClassAlnum = 1,
+  kClassDigit = 2,
+  kClassBreak = 4,
+  kClassMiddle = 8,
+  kClassSeparator = 16,
+  kClassTerminator = 32,
+  kClassNewline = 64,
+  kClassBlank = 128
+};
+
+void FillClassTable(const char16_t* middles, int middleCount, uint8_t* table) {
+  for (char16_t c = 0; c < 128; ++c) {
+    uint8_t k = 0;
+    if (IsAsciiAlnum(c)) k |= kClassAlnum;
+    if (IsAsciiDigit(c)) k |= kClassDigit;
+    if (IsAsciiBreak(c)) k |= kClassBreak;
+    if (std::find(middles, middles + middleCount, c) != middles + middleCount) k |= kClassMiddle;
+    if (IsAsciiSeparator(c)) k |= kClassSeparator;
+    if (c == u'.' || c == u'!' || c == u'?') k |= kClassTerminator;
+    if (c == u'\n') k |= kClassNewline;
+    if (IsBlank(c)) k |= kClassBlank;
+    table[c] = k;
+  }
+}
+
+#define KX8_VECTORS512 __attribute__((target("avx512f,avx512bw,avx512vbmi,popcnt")))
+
+// Sixty-four units as 64 bytes in order (units from 0x100 up would become 0xFF; the text is 7-bit).
+KX8_VECTORS512 inline __m512i Bytes64(const uint8_t* p) { return _mm512_loadu_si512(p); }
+KX8_VECTORS512 inline __m512i Bytes64(const char16_t* p) {
+  const __m512i packed = _mm512_packus_epi16(_mm512_loadu_si512(p), _mm512_loadu_si512(p + 32));
+  return _mm512_maskz_permutexvar_epi64(0xFF, _mm512_setr_epi64(0, 2, 4, 6, 1, 3, 5, 7), packed);  // (maskz: the plain form warns)
+}
+
+template <typename Unit>
+KX8_VECTORS512 int32_t MaskBlocks512(const Unit* text, int32_t n, const uint8_t* table, uint64_t* alnum,
+                                     uint64_t* digit, uint64_t* brk, uint64_t* middle, uint64_t* separator,
+                                     uint64_t* terminator, uint64_t* newline, uint64_t* blank) {
+  const __m512i low = _mm512_loadu_si512(table), high = _mm512_loadu_si512(table + 64);
+  int32_t i = 0;
+  for (; i + 64 <= n; i += 64) {
+    const __m512i k = _mm512_permutex2var_epi8(low, Bytes64(text + i), high);
+    const size_t w = static_cast<size_t>(i) >> 6;
+    alnum[w] = _mm512_test_epi8_mask(k, _mm512_set1_epi8(kClassAlnum));
+    digit[w] = _mm512_test_epi8_mask(k, _mm512_set1_epi8(kClassDigit));
+    brk[w] = _mm512_test_epi8_mask(k, _mm512_set1_epi8(kClassBreak));
+    middle[w] = _mm512_test_epi8_mask(k, _mm512_set1_epi8(kClassMiddle));
+    separator[w] = _mm512_test_epi8_mask(k, _mm512_set1_epi8(kClassSeparator));
+    terminator[w] = _mm512_test_epi8_mask(k, _mm512_set1_epi8(kClassTerminator));
+    newline[w] = _mm512_test_epi8_mask(k, _mm512_set1_epi8(kClassNewline));
+    blank[w] = _mm512_movepi8_mask(k);  // the top bit
+  }
+  return i;
+}
+
 // How a block compares a place: a unit u is one of the place's when (u | fold) == value. A place of one
 // unit has fold 0; one of a letter in both cases, fold 0x20 and the lower case. Other places are looked
 // at one by one.
@@ -150,6 +208,38 @@ __attribute__((target("avx2,popcnt"))) int32_t FindUnitsBlocks(const Unit* text,
   }
   return i;
 }
+
+// FindUnitsBlocks sixty-four positions at a time.
+template <int Places, typename Unit>
+KX8_VECTORS512 int32_t FindUnitsBlocks512(const Unit* text, int32_t end, int32_t from, const TPlaceTest* tests,
+                                          std::vector<int32_t>& out, size_t most) {
+  __m512i fold[Places], value[Places];
+  for (int p = 0; p < Places; ++p) {
+    fold[p] = _mm512_set1_epi8(tests[p].fold);
+    value[p] = _mm512_set1_epi8(tests[p].value);
+  }
+  int32_t i = from;
+  for (; i + 64 <= end; i += 64) {
+    __mmask64 eq = _mm512_cmpeq_epi8_mask(_mm512_or_si512(Bytes64(text + i), fold[0]), value[0]);
+    for (int p = 1; p < Places; ++p)
+      eq &= _mm512_cmpeq_epi8_mask(_mm512_or_si512(Bytes64(text + i + p), fold[p]), value[p]);
+    for (auto bits = static_cast<uint64_t>(eq); bits != 0; bits &= bits - 1) {
+      if (out.size() >= most) return -1;
+      out.push_back(i + __builtin_ctzll(bits));
+    }
+  }
+  return i;
+}
+
+template <int Places, typename Unit>
+int32_t FindUnitsWidest(const Unit* text, int32_t end, int32_t from, const TPlaceTest* tests,
+                        std::vector<int32_t>& out, size_t most) {
+  if (Global_UseVectors512) {
+    from = FindUnitsBlocks512<Places>(text, end, from, tests, out, most);
+    if (from < 0) return from;
+  }
+  return FindUnitsBlocks<Places>(text, end, from, tests, out, most);
+}
 #endif
 
 }  // namespace
@@ -177,10 +267,10 @@ bool FindUnitsOf(const Unit* text, int32_t n, int32_t from, int32_t to, const TU
     const size_t before = out.size();
     const int32_t end = std::min(to, n - (tested - 1));
     switch (tested) {
-      case 1: i = FindUnitsBlocks<1>(text, end, from, tests, out, most); break;
-      case 2: i = FindUnitsBlocks<2>(text, end, from, tests, out, most); break;
-      case 3: i = FindUnitsBlocks<3>(text, end, from, tests, out, most); break;
-      default: i = FindUnitsBlocks<4>(text, end, from, tests, out, most); break;
+      case 1: i = FindUnitsWidest<1>(text, end, from, tests, out, most); break;
+      case 2: i = FindUnitsWidest<2>(text, end, from, tests, out, most); break;
+      case 3: i = FindUnitsWidest<3>(text, end, from, tests, out, most); break;
+      default: i = FindUnitsWidest<4>(text, end, from, tests, out, most); break;
     }
     if (i < 0) return false;
     // Positions a block took are filtered by the remaining places below, with the rest.
@@ -244,7 +334,7 @@ void TAsciiWindowCounts::TakeUnits(const Unit* text, int32_t n, const UnicodeStr
   sentenceEnds_.clear();
   // The middle characters that can occur in 7-bit text (the rule takes the first ten; four are looked
   // for a block at a time, any more one by one).
-  char16_t middles[10];
+  char16_t middles[10] = {};
   int middleCount = 0;
   for (size_t k = 0; k < std::min<size_t>(middleChars.size(), 10); ++k)
     if (middleChars[k] < 0x80 && std::find(middles, middles + middleCount, middleChars[k]) == middles + middleCount)
@@ -253,7 +343,15 @@ void TAsciiWindowCounts::TakeUnits(const Unit* text, int32_t n, const UnicodeStr
   // The characters' own classes, a bit each.
   int32_t i = 0;
 #if defined(KX8_ASCII_COUNTS_AVX2)
-  if (middleCount <= 4)
+  if (Global_UseWideVectors && Global_UseVectors512) {
+    if (middleCount != tableMiddleCount_ || !std::equal(middles, middles + middleCount, tableMiddles_)) {
+      FillClassTable(middles, middleCount, classTable_);
+      std::copy(middles, middles + middleCount, tableMiddles_);
+      tableMiddleCount_ = middleCount;
+    }
+    i = MaskBlocks512(text, n_, classTable_, alnum_.data(), digits_.data(), breaks_.data(), middles_.data(),
+                      separators_.data(), terminators_.data(), newlines_.data(), blanks_.data());
+  } else if (middleCount <= 4)
     i = MaskBlocks(text, n_, middles, middleCount, alnum_.data(), digits_.data(), breaks_.data(), middles_.data(),
                    separators_.data(), terminators_.data(), newlines_.data(), blanks_.data());
 #endif

@@ -63,6 +63,10 @@ class TAsciiWindowCounts {
   std::vector<uint64_t> alnum_, digits_, middles_, separators_, terminators_, newlines_, blanks_, looked_;
   std::vector<int32_t> sentenceEnds_;  // positions, ascending
   int32_t paragraphCount_ = 0;
+  // The classes of the 7-bit units for the middle characters it was made for (refilled when they change).
+  alignas(64) uint8_t classTable_[128] = {};
+  char16_t tableMiddles_[10] = {};
+  int tableMiddleCount_ = -1;
 };
 
 }  // namespace kx8

@@ -11,6 +11,16 @@ bool CpuHasAvx2() {
 #endif
 }
 
+bool CpuHasAvx512Vbmi() {
+#if defined(__x86_64__) && defined(__GNUC__)
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi");
+#else
+  return false;
+#endif
+}
+
 bool Global_UseWideVectors = CpuHasAvx2();
+bool Global_UseVectors512 = CpuHasAvx512Vbmi();
 
 }  // namespace kx8
