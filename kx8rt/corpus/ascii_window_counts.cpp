@@ -164,6 +164,67 @@ KX8_VECTORS512 int32_t MaskBlocks512(const Unit* text, int32_t n, const uint8_t*
   return i;
 }
 
+// The word rule's loop over the masks (see TakeUnits) eight words at a time, from the first word; a
+// word's neighbours come from the vector before by a lane shift. The paragraph sum's carry runs across
+// the eight lanes as a carry does across the bits of a byte: lanes that make a carry and lanes that pass
+// one on, added as small numbers. Returns the first word not done and the loop's state there.
+struct TRuleState {
+  uint64_t prevWord = 0, carry = 0, lastNewline = 0;
+};
+
+// Shifts of each lane, and the lanes moved up one with the last lane of `before` in the first. (The
+// zero-masked forms: the plain ones leave GCC 12 warning about their undefined source.)
+KX8_VECTORS512 inline __m512i Up(__m512i v, unsigned n) { return _mm512_maskz_slli_epi64(0xFF, v, n); }
+KX8_VECTORS512 inline __m512i Down(__m512i v, unsigned n) { return _mm512_maskz_srli_epi64(0xFF, v, n); }
+KX8_VECTORS512 inline __m512i AndNot(__m512i notThis, __m512i v) { return _mm512_maskz_andnot_epi64(0xFF, notThis, v); }
+KX8_VECTORS512 inline __m512i LanesAfter(__m512i v, __m512i before) { return _mm512_maskz_alignr_epi64(0xFF, v, before, 7); }
+
+KX8_VECTORS512 size_t RuleBlocks512(size_t words, const uint64_t* alnum, const uint64_t* digits,
+                                    const uint64_t* middles, const uint64_t* separators, const uint64_t* breaks,
+                                    const uint64_t* terminators, const uint64_t* blanks, uint64_t* newlines,
+                                    uint64_t* wordStarts, uint64_t* breakStarts, uint64_t* looked, TRuleState& state) {
+  const __m512i zero = _mm512_setzero_si512(), one = _mm512_set1_epi64(1);
+  __m512i lastA = zero, lastD = zero, lastWord = zero, lastNl = zero;
+  uint32_t carry = 0;
+  size_t w = 0;
+  // Whole blocks whose next word is readable (the arrays keep a spare word after the last).
+  for (; w + 8 <= words; w += 8) {
+    const __m512i a = _mm512_loadu_si512(alnum + w), d = _mm512_loadu_si512(digits + w);
+    const __m512i aLeft = _mm512_or_si512(Up(a, 1), Down(LanesAfter(a, lastA), 63));
+    const __m512i aRight = _mm512_or_si512(Down(a, 1), Up(_mm512_loadu_si512(alnum + w + 1), 63));
+    const __m512i dLeft = _mm512_or_si512(Up(d, 1), Down(LanesAfter(d, lastD), 63));
+    const __m512i dRight = _mm512_or_si512(Down(d, 1), Up(_mm512_loadu_si512(digits + w + 1), 63));
+    const __m512i word = _mm512_or_si512(
+        a, _mm512_or_si512(_mm512_and_si512(_mm512_loadu_si512(middles + w), _mm512_and_si512(aLeft, aRight)),
+                           _mm512_and_si512(_mm512_loadu_si512(separators + w), _mm512_and_si512(dLeft, dRight))));
+    const __m512i wordBefore = Down(LanesAfter(word, lastWord), 63);
+    _mm512_storeu_si512(wordStarts + w, AndNot(_mm512_or_si512(Up(word, 1), wordBefore), word));
+    const __m512i b = _mm512_loadu_si512(breaks + w);
+    const __m512i bAfter = Up(_mm512_loadu_si512(breaks + w + 1), 63);
+    _mm512_storeu_si512(breakStarts + w, AndNot(_mm512_or_si512(Down(b, 1), bAfter), b));
+    _mm512_storeu_si512(looked + w, AndNot(aRight, _mm512_loadu_si512(terminators + w)));
+    const __m512i nl = _mm512_loadu_si512(newlines + w), blank = _mm512_loadu_si512(blanks + w);
+    const __m512i after = _mm512_or_si512(Up(nl, 1), Down(LanesAfter(nl, lastNl), 63));
+    const __m512i partial = _mm512_add_epi64(blank, _mm512_and_si512(after, blank));
+    // A lane makes a carry when its sum wrapped, passes one on when it is all ones (never both).
+    const uint32_t makes = _mm512_cmplt_epu64_mask(partial, blank);
+    const uint32_t passes = _mm512_cmpeq_epi64_mask(partial, _mm512_set1_epi64(-1));
+    const uint32_t carried = makes + (makes | passes) + carry;
+    const auto into = static_cast<__mmask8>(carried ^ makes ^ (makes | passes));
+    carry = (carried >> 8) & 1;
+    const __m512i sum = _mm512_mask_add_epi64(partial, into, partial, one);
+    _mm512_storeu_si512(newlines + w, _mm512_and_si512(nl, _mm512_or_si512(after, AndNot(blank, sum))));
+    lastA = a, lastD = d, lastWord = word, lastNl = nl;
+  }
+  alignas(64) uint64_t lanes[8];
+  _mm512_store_si512(lanes, lastWord);
+  state.prevWord = lanes[7];
+  _mm512_store_si512(lanes, lastNl);
+  state.lastNewline = lanes[7] >> 63;
+  state.carry = carry;
+  return w;
+}
+
 // How a block compares a place: a unit u is one of the place's when (u | fold) == value. A place of one
 // unit has fold 0; one of a letter in both cases, fold 0x20 and the lower case. Other places are looked
 // at one by one.
@@ -379,7 +440,17 @@ void TAsciiWindowCounts::TakeUnits(const Unit* text, int32_t n, const UnicodeStr
   uint64_t prevWord = 0;
   uint64_t carry = 0;        // of the sum that runs blanks forward from line breaks, into the next word
   uint64_t lastNewline = 0;  // whether the word before ends with a line break
-  for (size_t w = 0; w < words; ++w) {
+  size_t w = 0;
+#if defined(KX8_ASCII_COUNTS_AVX2)
+  if (Global_UseWideVectors && Global_UseVectors512) {
+    TRuleState state;
+    w = RuleBlocks512(words, alnum_.data(), digits_.data(), middles_.data(), separators_.data(), breaks_.data(),
+                      terminators_.data(), blanks_.data(), newlines_.data(), wordStarts_.data(), breakStarts_.data(),
+                      looked_.data(), state);
+    prevWord = state.prevWord, carry = state.carry, lastNewline = state.lastNewline;
+  }
+#endif
+  for (; w < words; ++w) {
     const uint64_t a = alnum_[w], d = digits_[w];
     const uint64_t aLeft = (a << 1) | (w > 0 ? alnum_[w - 1] >> 63 : 0), aRight = (a >> 1) | (alnum_[w + 1] << 63);
     const uint64_t dLeft = (d << 1) | (w > 0 ? digits_[w - 1] >> 63 : 0), dRight = (d >> 1) | (digits_[w + 1] << 63);

@@ -26,7 +26,9 @@ TEST(AsciiWindowCounts, CountsWhatTheClassifiedWindowCounts) {
                                               u". ", u"! ", u"?", u"...", u"\n", u"\n\n", u" \n", u"\t", u"\r\n",
                                               u"'", u"don't", u"-", u"x-y", u":", u"\"", u"\x01", u"\x7F", u"A.",
                                               u"3.5", u"www.gnu.org", u". 4", u".)", u"'s", u"Ok", u",", u"9",
-                                              std::u16string(1, u'\0'), u"\n\0\n"};
+                                              std::u16string(1, u'\0'), u"\n\0\n",
+                                              // blanks over whole words of the masks, after a line break
+                                              u"\n" + std::u16string(150, u' ') + u"\n", std::u16string(70, u'\t')};
   const UnicodeString middleSets[] = {u"'\u2019", u"'", u"'-", u"'-:x.", u"'-:x.,;/", u""};
   // Both vector widths where the processor has the 512-bit ones, each over the same texts.
   for (const bool use512 : {true, false}) {
