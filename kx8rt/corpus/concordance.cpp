@@ -4,6 +4,7 @@
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 #include "kx8rt/corpus/ascii_window_counts.h"
@@ -192,6 +193,9 @@ struct TextFacts {
   TKXFileFormat format = fc_Unknown;
   int64_t units = 0;          // the whole text's units
   bool opensWithWord = false; // its first character is no white space (part 0 only)
+  // format and units are what they are if the text is 7-bit throughout, as it is being read until a
+  // window is not (or Worker::Settle is asked): hits must wait for the real units before they are handed on.
+  bool provisional = false;
 };
 
 }  // namespace
@@ -324,7 +328,19 @@ class Worker {
       return;
     }
     try {
-      const TCorpusTextInfo info = InfoForPart(source, item);
+      // A whole text whose first bytes are 7-bit is read as 7-bit at once, not measured first; what is
+      // found waits until the reader has seen it all, or a window that is not 7-bit settles the text.
+      fSettled.reset();
+      fCurrentText = &text;
+      TCorpusTextInfo info;
+      if (item.parts <= 1 && source.SevenBitPresumable()) {
+        info = source.SevenBitPresumedInfo();
+        facts.provisional = true;
+        fReader.PresumeSevenBit([this, &facts](int64_t sevenBitTo) { return Settle(facts, sevenBitTo); });
+      } else {
+        fReader.PresumeSevenBit(nullptr);
+        info = InfoForPart(source, item);
+      }
       facts.format = info.format;
       facts.units = info.units;
       fCurrentName = text.full_name;
@@ -333,6 +349,7 @@ class Worker {
                         SearchWindow(w, facts);
                         sink(fPiece);
                       });
+      facts.provisional = false;  // read to its end as 7-bit, as presumed (or settled on the way)
       facts.searched = true;
     } catch (const std::exception& e) {
       facts.searched = false;
@@ -341,7 +358,27 @@ class Worker {
     }
   }
 
+  // Settles the text being read while it is presumed 7-bit, for a caller that cannot wait for its end:
+  // its rest is measured (by a second reading, from where it has been seen to be 7-bit).
+  void Settle(TextFacts& facts) {
+    if (facts.provisional) fReader.SettledAs(Settle(facts, fReader.SevenBitTo()));
+  }
+
  private:
+  TCorpusTextInfo Settle(TextFacts& facts, int64_t sevenBitTo) {
+    if (!fSettled) {
+      TCorpusTextSource rest;
+      UnicodeString note;
+      if (!rest.Open(*fCurrentText, fO.codepage, note)) throw EReadError(fCurrentText->full_name + u": " + note);
+      rest.MeasureAfterSevenBit(sevenBitTo);
+      fSettled = rest.Info();
+    }
+    facts.format = fSettled->format;
+    facts.units = fSettled->units;
+    facts.provisional = false;
+    return *fSettled;
+  }
+
   // Classifies and searches a window, keeping the hits that start in its owned part with their counts
   // from the owned start, into fPiece.
   void SearchWindow(const TCorpusWindow& w, TextFacts& facts) {
@@ -685,6 +722,8 @@ class Worker {
   std::unique_ptr<TCorpusTextSource::ArchiveCache> fCache;
   TCorpusWordRule fRule;
   UnicodeString fCurrentName;
+  const TCorpusText* fCurrentText = nullptr;
+  std::optional<TCorpusTextInfo> fSettled;  // the text presumed 7-bit, as measured once it was not
   TCorpusWindowReader fReader;
   std::vector<HitRec> fHits;
   PieceResult fPiece;
@@ -771,6 +810,9 @@ void Summarise(int32_t textIndex, const TextFacts& facts, const TextRun& run, TC
 
 // A large plain file is split among the workers in parts of this many chunks' bytes.
 constexpr int64_t kChunksPerPart = 4;
+// The most a text's hits may hold while its units are not yet known.
+constexpr size_t kHeldBytes = 16 << 20;
+constexpr size_t kHeldDenseBytes = 1 << 20;
 
 }  // namespace
 
@@ -801,6 +843,8 @@ TConcordanceTotals TConcordancer::RunTexts(std::vector<TCorpusText> texts, const
   if (workers == 1) {
     // One searcher on this thread: each chunk's hits are handed on as soon as it is searched.
     Worker worker(o, *fPlan, fTexts, fCancelled);
+    // The pieces of a text read as 7-bit before that is known, kept until its units are (as one piece).
+    PieceResult held;
     for (size_t i = 0; i < fTexts.size(); ++i) {
       if (fCancelled.load()) break;
       TextFacts facts;
@@ -809,13 +853,44 @@ TConcordanceTotals TConcordancer::RunTexts(std::vector<TCorpusText> texts, const
       TCorpusTextPart item;
       item.text = i;
       const auto textIndex = static_cast<int32_t>(i);
-      worker.Process(item, facts, [&](PieceResult& piece) {
-        run.opensWithWord = facts.opensWithWord;
+      held.Clear();
+      auto handOn = [&](const PieceResult& piece) {
         if (more && !emitter.Emit(textIndex, facts, run, piece)) {
           more = false;
           fCancelled.store(true);
         }
+      };
+      auto handOnHeld = [&] {
+        if (held.units == 0 && held.hits.empty()) return;
+        handOn(held);
+        held.Clear();
+      };
+      worker.Process(item, facts, [&](PieceResult& piece) {
+        run.opensWithWord = facts.opensWithWord;
+        if (facts.provisional) {
+          // Room for what may be held is reserved once for the run (pages are touched only as used), so
+          // that growing it copies nothing.
+          if (held.arena.capacity() < kHeldBytes / 2 / sizeof(char16_t)) {
+            held.arena.reserve(kHeldBytes / 2 / sizeof(char16_t));
+            held.hits.reserve(kHeldBytes / 4 / sizeof(HitRec));
+          }
+          held.Append(piece, held.units, held.breaks, held.sentences, held.paragraphs);
+          // Memory stays bounded, and --max is not kept waiting: past a few MB of hits, or with the
+          // hits asked for, the rest of the text is measured now; so too when hits are many for the
+          // text read (measuring then costs little beside handling them).
+          const size_t bytes = held.arena.size() * sizeof(char16_t) + held.hits.size() * sizeof(HitRec) +
+                               held.keyLens.size() * sizeof(uint32_t);
+          const bool dense = bytes >= kHeldDenseBytes && static_cast<int64_t>(bytes) * 4 >= held.units;
+          if (bytes < kHeldBytes && !dense && (o.max_hits < 0 || static_cast<int64_t>(held.hits.size()) < o.max_hits))
+            return;
+          worker.Settle(facts);
+          handOnHeld();  // this piece with them
+          return;
+        }
+        handOnHeld();
+        handOn(piece);
       });
+      if (facts.searched) handOnHeld();
       Summarise(textIndex, facts, run, totals, onText);
       fTextsDone.fetch_add(1);
     }

@@ -212,6 +212,57 @@ TEST_F(Concordance, EightBitTextInTheCodePage) {
   EXPECT_EQ(r.texts[1].format, fc_ANSI);
 }
 
+TEST_F(Concordance, TextReadAsSevenBitBeforeItIsKnownGivesWhatMeasuringFirstGives) {
+  // Texts whose first 64 KB are 7-bit are read at once as 7-bit and settled where a window is not: the
+  // hits must be those of a run that measures each text first (several workers over small parts do).
+  // Some texts stay 7-bit; some turn to UTF-8 or to the code page after hits were found; one has hits
+  // enough that the rest is measured before its end.
+  std::string ascii;
+  while (ascii.size() < 70000) ascii += "The bank ran by the river. Money in the bank.\n";
+  std::string dense;
+  while (dense.size() < 300000) dense += "bank bank, bank. ";
+  const std::vector<std::pair<std::string, std::string>> texts = {
+      {"ascii.txt", ascii + "A last bank.\n"},
+      {"utf8.txt", ascii + "Caf\xC3\xA9 bank \xF0\x9F\x98\x80 bank.\n" + ascii},
+      {"cp1252.txt", ascii + "Stra\xDF" "e bank f\xFCr bank.\n" + ascii},
+      {"dense.txt", dense + "\xC3\xA9t\xC3\xA9 bank.\n" + dense},
+      {"dense7.txt", dense}};
+  std::vector<std::string> files;
+  for (const auto& [name, bytes] : texts) files.push_back(Write(name, bytes));
+  TConcordanceOptions measured;
+  measured.search_word = u"bank";
+  measured.codepage = 1252;
+  measured.workers = 2;
+  measured.chunk_units = 4096;  // every text above 32 KB is split into measured parts
+  const Result reference = Run(measured, files);
+  ASSERT_EQ(reference.texts.size(), texts.size());
+  EXPECT_EQ(reference.texts[0].format, fc_ASCII);
+  EXPECT_EQ(reference.texts[1].format, fc_UTF8);
+  EXPECT_EQ(reference.texts[2].format, fc_ANSI);
+  EXPECT_EQ(reference.texts[3].format, fc_UTF8);
+  for (const int32_t chunk : {1 << 18, 4096, 300}) {
+    TConcordanceOptions o = measured;
+    o.workers = 1;
+    o.chunk_units = chunk;
+    const Result r = Run(o, files);
+    ASSERT_EQ(r.lines.size(), reference.lines.size()) << "chunk " << chunk;
+    for (size_t i = 0; i < r.lines.size(); ++i) ASSERT_EQ(r.lines[i], reference.lines[i]) << "chunk " << chunk << ", hit " << i;
+    ASSERT_EQ(r.texts.size(), texts.size());
+    for (size_t i = 0; i < texts.size(); ++i) {
+      EXPECT_EQ(r.texts[i].format, reference.texts[i].format) << texts[i].first;
+      EXPECT_EQ(r.texts[i].characters, reference.texts[i].characters) << texts[i].first;
+      EXPECT_EQ(r.texts[i].words, reference.texts[i].words) << texts[i].first;
+    }
+    // The first hits asked for come as the full run has them.
+    o.max_hits = 3;
+    const Result few = Run(o, {files[3]});
+    ASSERT_EQ(few.lines.size(), 3u);
+    EXPECT_EQ(few.lines[2].percent10, reference.lines[static_cast<size_t>(reference.texts[0].hits +
+                                                                          reference.texts[1].hits +
+                                                                          reference.texts[2].hits) + 2].percent10);
+  }
+}
+
 TEST_F(Concordance, MaxTakesTheFirstHitsInTextOrderAcrossAlternatives) {
   TConcordanceOptions o;
   o.search_word = u"a/b";

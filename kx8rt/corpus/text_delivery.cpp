@@ -9,6 +9,8 @@
 #include <cerrno>
 #include <cstring>
 #include <exception>
+#include <map>
+#include <mutex>
 #include <thread>
 
 
@@ -305,6 +307,7 @@ size_t TCorpusTextSource::ReadAt(int64_t at, void* buffer, size_t n) {
 }
 
 bool TCorpusTextSource::Open(const TCorpusText& text, uint16_t codepage, UnicodeString& note) {
+  fHeadSevenBit = false;
   fText = text;
   fInfo = TCorpusTextInfo{};
   fDocument.clear();
@@ -437,6 +440,7 @@ bool TCorpusTextSource::Open(const TCorpusText& text, uint16_t codepage, Unicode
       // here is decided now; a longer one is decided by Measure.
       fInfo.encoding = ce_utf8;
       fInfo.format = fc_UTF8;
+      fHeadSevenBit = SevenBitPrefix(b, n) == n;
       if (whole) {
         const size_t i = SevenBitPrefix(b, n);
         if (i == n) fInfo.format = fc_ASCII;
@@ -583,6 +587,59 @@ void TCorpusTextSource::Measure(int32_t threads) {
   fInfo.units = units;
 }
 
+namespace {
+
+// Whether a one-byte code page reads every 7-bit byte as that character, as the ones in use do (a text
+// read as 7-bit before it is known to be may turn out to be in the code page). Asked once a code page.
+bool SevenBitAsItself(uint16_t codepage) {
+  static std::mutex lock;
+  static std::map<uint16_t, bool> known;
+  std::lock_guard<std::mutex> g(lock);
+  if (auto it = known.find(codepage); it != known.end()) return it->second;
+  bool same = false;
+  try {
+    if (IsValidCodePage(codepage) && !IsMultiByteCodePage(codepage)) {
+      const std::vector<char16_t> table = AnsiTable(codepage);
+      same = table.size() >= 128;
+      for (char16_t c = 1; same && c < 128; ++c) same = table[c] == c;  // (a zero byte is a space in every reading)
+    }
+  } catch (const std::exception&) {
+    same = false;
+  }
+  known[codepage] = same;
+  return same;
+}
+
+}  // namespace
+
+bool TCorpusTextSource::SevenBitPresumable() const {
+  return fHeadSevenBit && fInfo.units < 0 && fInfo.encoding == ce_utf8 && fInfo.signature_bytes == 0 &&
+         fInfo.seekable && !fText.InArchive() && SevenBitAsItself(fInfo.codepage);
+}
+
+TCorpusTextInfo TCorpusTextSource::SevenBitPresumedInfo() const {
+  TCorpusTextInfo info = fInfo;
+  info.format = fc_ASCII;
+  info.units = info.size - info.signature_bytes;
+  return info;
+}
+
+void TCorpusTextSource::MeasureAfterSevenBit(int64_t sevenBitTo) {
+  sevenBitTo = std::clamp<int64_t>(sevenBitTo, fInfo.signature_bytes, fInfo.size);
+  const TUtf8Measure m = MeasureUtf8Range(sevenBitTo, fInfo.size, true, true);
+  if (!m.valid) {
+    if (!IsValidCodePage(fInfo.codepage)) throw EEncodingError(Format(u"code page %d is not available", {int32_t(fInfo.codepage)}));
+    fInfo.format = fc_ANSI;
+    fInfo.encoding = IsMultiByteCodePage(fInfo.codepage) ? ce_ansi_multi : ce_ansi;
+    fInfo.units = -1;
+    if (fInfo.encoding == ce_ansi) fInfo.units = fInfo.size;
+    else Measure();  // (not for a text that was presumable)
+    return;
+  }
+  fInfo.format = m.nonAscii ? fc_UTF8 : fc_ASCII;
+  fInfo.units = sevenBitTo - fInfo.signature_bytes + m.units;
+}
+
 // ---- planning ----
 
 std::vector<TCorpusTextPart> PlanCorpusTextParts(const std::vector<TCorpusText>& texts, uint16_t codepage,
@@ -704,9 +761,15 @@ void TCorpusWindowReader::ForEachOfUnits(std::u16string_view whole, int32_t chun
   } while (own0 < total);
 }
 
-void TCorpusWindowReader::ForEach(TCorpusTextSource& source, const TCorpusTextInfo& info, int64_t fromByte,
+void TCorpusWindowReader::ForEach(TCorpusTextSource& source, const TCorpusTextInfo& given, int64_t fromByte,
                                   int64_t toByte, int32_t chunkUnits, int32_t marginUnits, const std::atomic<bool>* stop,
                                   const std::function<void(const TCorpusWindow&)>& onWindow) {
+  // A presumption holds for this text only.
+  std::function<TCorpusTextInfo(int64_t)> settle = std::move(fSettle);
+  fSettle = nullptr;
+  fSettledInfo.reset();
+  TCorpusTextInfo info = given;
+  fSevenBitTo = 0;
   if (info.encoding == ce_document) {
     ForEachOfUnits(source.DocumentText(), chunkUnits, marginUnits, stop, onWindow);
     return;
@@ -758,6 +821,33 @@ void TCorpusWindowReader::ForEach(TCorpusTextSource& source, const TCorpusTextIn
     const int64_t W0 = std::max<int64_t>(sig, B - M), W1 = std::min(size, E + M);
     const uint8_t* bytes = ReadBytes(source, W0, W1);
     const int64_t w1 = std::min(W1, fBytesTo);  // shorter when the file shrank meanwhile
+    if (settle && fSettledInfo) {
+      // Settled by the consumer: the rest is read as measured (7-bit still needs no look).
+      info = *fSettledInfo;
+      settle = nullptr;
+      if (info.encoding == ce_ansi && (fTable.empty() || fTableCodepage != info.codepage)) {
+        fTable = AnsiTable(info.codepage);
+        fTableCodepage = info.codepage;
+      }
+    }
+    if (settle) {
+      // Read as 7-bit until a window is not: then the text's real encoding rules from here on (the bytes
+      // before were read alike in any of them).
+      const auto seven = static_cast<int64_t>(SevenBitPrefix(bytes, static_cast<size_t>(w1 - W0)));
+      fSevenBitTo = W0 + seven;
+      if (seven < w1 - W0) {
+        info = settle(fSevenBitTo);
+        settle = nullptr;
+        if (info.format == fc_ASCII) info.format = fc_UTF8;  // this window is not 7-bit, whatever was measured
+        // (A presumable text is UTF-8 or in a one-byte code page; only a file replaced meanwhile is not.)
+        if (info.encoding != ce_utf8 && info.encoding != ce_ansi)
+          throw EEncodingError(u"the encoding of " + source.Text().full_name + u" changed while it was read");
+        if (info.encoding == ce_ansi && (fTable.empty() || fTableCodepage != info.codepage)) {
+          fTable = AnsiTable(info.codepage);
+          fTableCodepage = info.codepage;
+        }
+      }
+    }
     const bool textEnd = w1 >= size || w1 < W1;
     // Character starts of the window, of the owned part and of what follows it.
     const int64_t a0 = W0 == sig ? W0 : AlignToCharacter(info.encoding, bytes, W0, W0, w1, sig);

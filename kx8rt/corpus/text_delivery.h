@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string_view>
 #include <memory>
 #include <vector>
@@ -81,6 +82,16 @@ class TCorpusTextSource {
   // threads at once, each over its own stretch.
   void Measure(int32_t threads = 1);
 
+  // Whether the text may be read as 7-bit text before that is known: 8-bit text without a signature in a
+  // plain file whose first bytes are 7-bit, with a one-byte code page (for text that is not UTF-8) that
+  // reads 7-bit bytes as themselves. Reading it so (TCorpusWindowReader::PresumeSevenBit) spares the
+  // pass of Measure over the whole text before the first window.
+  bool SevenBitPresumable() const;
+  // Info() as it is when the text is 7-bit throughout: format fc_ASCII, a unit a byte.
+  TCorpusTextInfo SevenBitPresumedInfo() const;
+  // Measure for a text whose bytes before sevenBitTo are known to be 7-bit: only the rest is read.
+  void MeasureAfterSevenBit(int64_t sevenBitTo);
+
   // A word-processor document's whole text, or a text held in memory (ce_document only).
   const UnicodeString& DocumentText() const { return fHeld ? *fHeld : fDocument; }
 
@@ -112,6 +123,7 @@ class TCorpusTextSource {
   std::shared_ptr<const UnicodeString> fHeld;
   ArchiveCache* fCache = nullptr;
   bool fReadFailed = false;
+  bool fHeadSevenBit = false;  // the first bytes of 8-bit text are 7-bit
 };
 
 // Decodes bytes of a text in enc into out, which has room for n units (n + 1 for UTF-16 of an odd count is
@@ -185,6 +197,15 @@ class TCorpusWindowReader {
   // Whether windows of 7-bit UTF-8 text are handed on undecoded (TCorpusWindow::seven_bit), for a
   // consumer that looks at most of a window's characters only as bytes. Off until set.
   void SetUndecodedSevenBit(bool on) { fUndecoded = on; }
+  // Reads the next ForEach's text (given with SevenBitPresumedInfo) as 7-bit, looking at each window
+  // as it comes: at the first that is not, settle(the offset before which every byte is 7-bit) returns
+  // the text's real info (UTF-8 or a one-byte code page), by which the rest is read.
+  void PresumeSevenBit(std::function<TCorpusTextInfo(int64_t)> settle) { fSettle = std::move(settle); }
+  // Up to where the text being read has been seen to be 7-bit (a byte offset), while presumed so.
+  int64_t SevenBitTo() const { return fSevenBitTo; }
+  // The real info of the text being read while it is presumed 7-bit, as the consumer measured it
+  // (TCorpusTextSource::MeasureAfterSevenBit from SevenBitTo()): the windows after this one are read by it.
+  void SettledAs(const TCorpusTextInfo& info) { fSettledInfo = info; }
   // The same over units held whole.
   void ForEachOfUnits(std::u16string_view whole, int32_t chunkUnits, int32_t marginUnits, const std::atomic<bool>* stop,
                       const std::function<void(const TCorpusWindow&)>& onWindow);
@@ -196,6 +217,9 @@ class TCorpusWindowReader {
   std::vector<uint8_t> fBytes;
   std::vector<uint8_t> fLastBytes;  // an undecoded last window, with its closing line break
   bool fUndecoded = false;
+  std::function<TCorpusTextInfo(int64_t)> fSettle;
+  std::optional<TCorpusTextInfo> fSettledInfo;
+  int64_t fSevenBitTo = 0;
   int64_t fBytesFrom = 0, fBytesTo = 0;
   bool fMapped = false;
   int64_t fMapUntil = -1;  // where the text or part being read ends, with its margin
