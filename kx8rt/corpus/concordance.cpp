@@ -299,12 +299,59 @@ TConcordancer::~TConcordancer() = default;
 
 namespace {
 
+// A large plain file is split among the workers in parts of this many chunks' bytes.
+constexpr int64_t kChunksPerPart = 4;
+// The most a text's hits may hold while its units are not yet known.
+constexpr size_t kHeldBytes = 16 << 20;
+constexpr size_t kHeldDenseBytes = 1 << 20;
+
+// Adds a piece to the hits of a text held until its units are known. Room is reserved once for the run
+// (pages are touched only as used), so that growing it copies nothing.
+void Hold(PieceResult& held, PieceResult& piece) {
+  if (held.arena.capacity() < kHeldBytes / 2 / sizeof(char16_t)) {
+    held.arena.reserve(kHeldBytes / 2 / sizeof(char16_t));
+    held.hits.reserve(kHeldBytes / 4 / sizeof(HitRec));
+  }
+  held.Append(piece, held.units, held.breaks, held.sentences, held.paragraphs);
+}
+
+// Whether the held hits should wait no longer for the text's end: memory stays bounded, and --max is not
+// kept waiting (past a few MB of hits, or with the hits asked for), and when hits are many for the text
+// read, measuring its rest at once costs little beside handling them.
+bool HeldEnough(const PieceResult& held, const TConcordanceOptions& o) {
+  const size_t bytes = held.arena.size() * sizeof(char16_t) + held.hits.size() * sizeof(HitRec) +
+                       held.keyLens.size() * sizeof(uint32_t);
+  const bool dense = bytes >= kHeldDenseBytes && static_cast<int64_t>(bytes) * 4 >= held.units;
+  return bytes >= kHeldBytes || dense || (o.max_hits >= 0 && static_cast<int64_t>(held.hits.size()) >= o.max_hits);
+}
+
+// The real info of texts split among the workers unmeasured, measured once, by whichever worker (or the
+// hand-over) needs it first.
+class SharedSettling {
+ public:
+  explicit SharedSettling(size_t texts) : fOnce(new std::once_flag[texts]), fInfo(texts) {}
+  TCorpusTextInfo Settle(const TCorpusText& text, size_t index, uint16_t codepage) {
+    std::call_once(fOnce[index], [&] {
+      TCorpusTextSource source;
+      UnicodeString note;
+      if (!source.Open(text, codepage, note)) throw EReadError(text.full_name + u": " + note);
+      source.Measure();
+      fInfo[index] = source.Info();
+    });
+    return fInfo[index];
+  }
+
+ private:
+  std::unique_ptr<std::once_flag[]> fOnce;
+  std::vector<TCorpusTextInfo> fInfo;
+};
+
 // One searcher: an engine, its own copies of the search words (the engine adjusts them), the buffers.
 class Worker {
  public:
   Worker(const TConcordanceOptions& o, const TConcordancer::Plan& plan, const std::vector<TCorpusText>& texts,
-         const std::atomic<bool>& stop)
-      : fO(o), fPlan(plan), fTexts(texts), fStop(stop), fEngine(kLocale), fRecs(plan.recs),
+         const std::atomic<bool>& stop, SharedSettling& settling)
+      : fO(o), fPlan(plan), fTexts(texts), fStop(stop), fSettling(settling), fEngine(kLocale), fRecs(plan.recs),
         fCache(TCorpusTextSource::NewArchiveCache()) {
     fRule = o.word_rule;
     fRule.mark_tags = plan.anyTags;
@@ -333,7 +380,18 @@ class Worker {
       fSettled.reset();
       fCurrentText = &text;
       TCorpusTextInfo info;
-      if (item.parts <= 1 && source.SevenBitPresumable()) {
+      if (item.parts > 1 && item.seven_bit_presumed) {
+        // A part of a text split unmeasured: a window that is not 7-bit settles the whole text, once.
+        info = item.info;
+        facts.provisional = true;
+        fReader.PresumeSevenBit([this, &facts, &item](int64_t) {
+          const TCorpusTextInfo settled = fSettling.Settle(fTexts[item.text], item.text, fO.codepage);
+          facts.format = settled.format;
+          facts.units = settled.units;
+          facts.provisional = false;
+          return settled;
+        });
+      } else if (item.parts <= 1 && fO.presume_seven_bit && source.SevenBitPresumable()) {
         info = source.SevenBitPresumedInfo();
         facts.provisional = true;
         fReader.PresumeSevenBit([this, &facts](int64_t sevenBitTo) { return Settle(facts, sevenBitTo); });
@@ -349,7 +407,8 @@ class Worker {
                         SearchWindow(w, facts);
                         sink(fPiece);
                       });
-      facts.provisional = false;  // read to its end as 7-bit, as presumed (or settled on the way)
+      // A whole text read to its end as 7-bit is so (a part of one tells only of itself).
+      if (item.parts <= 1) facts.provisional = false;
       facts.searched = true;
     } catch (const std::exception& e) {
       facts.searched = false;
@@ -687,6 +746,7 @@ class Worker {
   const TConcordancer::Plan& fPlan;
   const std::vector<TCorpusText>& fTexts;
   const std::atomic<bool>& fStop;
+  SharedSettling& fSettling;
   TSearchAndDoEngine fEngine;
   std::vector<CountedSoFar> fCounted;
   // Searching 7-bit windows sparsely: whether the searches allow it, whether each has run once (so its
@@ -808,11 +868,6 @@ void Summarise(int32_t textIndex, const TextFacts& facts, const TextRun& run, TC
   if (onText) onText(s);
 }
 
-// A large plain file is split among the workers in parts of this many chunks' bytes.
-constexpr int64_t kChunksPerPart = 4;
-// The most a text's hits may hold while its units are not yet known.
-constexpr size_t kHeldBytes = 16 << 20;
-constexpr size_t kHeldDenseBytes = 1 << 20;
 
 }  // namespace
 
@@ -839,10 +894,11 @@ TConcordanceTotals TConcordancer::RunTexts(std::vector<TCorpusText> texts, const
   int32_t workers = o.workers > 0 ? o.workers : static_cast<int32_t>(std::max(1u, std::thread::hardware_concurrency()));
   workers = std::min<int32_t>(workers, 64);
   Emitter emitter(o, onHit, totals);
+  SharedSettling settling(fTexts.size());
 
   if (workers == 1) {
     // One searcher on this thread: each chunk's hits are handed on as soon as it is searched.
-    Worker worker(o, *fPlan, fTexts, fCancelled);
+    Worker worker(o, *fPlan, fTexts, fCancelled, settling);
     // The pieces of a text read as 7-bit before that is known, kept until its units are (as one piece).
     PieceResult held;
     for (size_t i = 0; i < fTexts.size(); ++i) {
@@ -868,22 +924,9 @@ TConcordanceTotals TConcordancer::RunTexts(std::vector<TCorpusText> texts, const
       worker.Process(item, facts, [&](PieceResult& piece) {
         run.opensWithWord = facts.opensWithWord;
         if (facts.provisional) {
-          // Room for what may be held is reserved once for the run (pages are touched only as used), so
-          // that growing it copies nothing.
-          if (held.arena.capacity() < kHeldBytes / 2 / sizeof(char16_t)) {
-            held.arena.reserve(kHeldBytes / 2 / sizeof(char16_t));
-            held.hits.reserve(kHeldBytes / 4 / sizeof(HitRec));
-          }
-          held.Append(piece, held.units, held.breaks, held.sentences, held.paragraphs);
-          // Memory stays bounded, and --max is not kept waiting: past a few MB of hits, or with the
-          // hits asked for, the rest of the text is measured now; so too when hits are many for the
-          // text read (measuring then costs little beside handling them).
-          const size_t bytes = held.arena.size() * sizeof(char16_t) + held.hits.size() * sizeof(HitRec) +
-                               held.keyLens.size() * sizeof(uint32_t);
-          const bool dense = bytes >= kHeldDenseBytes && static_cast<int64_t>(bytes) * 4 >= held.units;
-          if (bytes < kHeldBytes && !dense && (o.max_hits < 0 || static_cast<int64_t>(held.hits.size()) < o.max_hits))
-            return;
-          worker.Settle(facts);
+          Hold(held, piece);
+          if (!HeldEnough(held, o)) return;
+          worker.Settle(facts);  // the rest of the text is measured now
           handOnHeld();  // this piece with them
           return;
         }
@@ -901,7 +944,7 @@ TConcordanceTotals TConcordancer::RunTexts(std::vector<TCorpusText> texts, const
   // Several searchers: the work is planned (a large plain file split into byte ranges), taken by the
   // workers in order, and handed on here in that order.
   const std::vector<TCorpusTextPart> items =
-      PlanCorpusTextParts(fTexts, o.codepage, int64_t{o.chunk_units} * kChunksPerPart, workers);
+      PlanCorpusTextParts(fTexts, o.codepage, int64_t{o.chunk_units} * kChunksPerPart, workers, o.presume_seven_bit);
 
   struct Slot {
     bool ready = false;
@@ -942,7 +985,7 @@ TConcordanceTotals TConcordancer::RunTexts(std::vector<TCorpusText> texts, const
   std::vector<PieceResult> spare;
 
   auto work = [&] {
-    Worker worker(o, *fPlan, fTexts, stop);
+    Worker worker(o, *fPlan, fTexts, stop, settling);
     PieceResult collected;
     for (;;) {
       size_t mine;
@@ -989,6 +1032,7 @@ TConcordanceTotals TConcordancer::RunTexts(std::vector<TCorpusText> texts, const
 
   TextRun run;
   TextFacts textFacts;
+  PieceResult held;  // the parts' hits of a text split unmeasured, until its units are known
   for (size_t i = 0; i < items.size(); ++i) {
     {
       std::unique_lock<std::mutex> g(lock);
@@ -1015,12 +1059,46 @@ TConcordanceTotals TConcordancer::RunTexts(std::vector<TCorpusText> texts, const
       run = TextRun{};
       textFacts = s.facts;
       run.opensWithWord = s.facts.opensWithWord;
+      held.Clear();
     } else if (!s.facts.searched && textFacts.searched) {
       textFacts.searched = false;  // a part that could not be read spoils the text's figures
       textFacts.unreadable = true;
       textFacts.note = s.facts.note;
     }
-    if (!stop.load() && textFacts.searched && !emitter.Emit(textIndex, textFacts, run, s.piece)) stop.store(true);
+    if (textFacts.provisional && s.facts.searched && !s.facts.provisional) {
+      // A part met text that is not 7-bit and settled the text.
+      textFacts.format = s.facts.format;
+      textFacts.units = s.facts.units;
+      textFacts.provisional = false;
+    }
+    if (!stop.load() && textFacts.searched) {
+      bool isHeld = false;
+      if (textFacts.provisional) {
+        Hold(held, s.piece);
+        isHeld = true;
+        if (item.part + 1 == item.parts) {
+          textFacts.provisional = false;  // every part was 7-bit
+        } else if (HeldEnough(held, o)) {
+          try {
+            const TCorpusTextInfo info = settling.Settle(fTexts[item.text], item.text, o.codepage);
+            textFacts.format = info.format;
+            textFacts.units = info.units;
+            textFacts.provisional = false;
+          } catch (const std::exception& e) {
+            textFacts.searched = false;
+            textFacts.unreadable = true;
+            textFacts.note = Utf8ToUtf16(e.what());
+          }
+        }
+      }
+      if (textFacts.searched && !textFacts.provisional) {
+        if (held.units != 0 || !held.hits.empty()) {
+          if (!emitter.Emit(textIndex, textFacts, run, held)) stop.store(true);
+          held.Clear();
+        }
+        if (!isHeld && !stop.load() && !emitter.Emit(textIndex, textFacts, run, s.piece)) stop.store(true);
+      }
+    }
     bool wake;
     {
       std::lock_guard<std::mutex> g(lock);

@@ -47,6 +47,10 @@ struct TConcordanceOptions {
   // round the places where a word's beginning stands, and counted from their characters (same results;
   // off to compare).
   bool sparse_plain_text = true;
+  // A plain file whose first bytes are 7-bit is read as 7-bit at once, and measured only if a window is
+  // not (or its hits cannot wait for its end), instead of being measured first (same results; off to
+  // compare).
+  bool presume_seven_bit = true;
 };
 
 // One hit, as the caller is told it. The views are valid during the call only.

@@ -214,11 +214,12 @@ TEST_F(Concordance, EightBitTextInTheCodePage) {
 
 TEST_F(Concordance, TextReadAsSevenBitBeforeItIsKnownGivesWhatMeasuringFirstGives) {
   // Texts whose first 64 KB are 7-bit are read at once as 7-bit and settled where a window is not: the
-  // hits must be those of a run that measures each text first (several workers over small parts do).
-  // Some texts stay 7-bit; some turn to UTF-8 or to the code page after hits were found; one has hits
-  // enough that the rest is measured before its end.
-  std::string ascii;
-  while (ascii.size() < 70000) ascii += "The bank ran by the river. Money in the bank.\n";
+  // hits must be those of a run that measures each text first, whole or split among workers. Some texts
+  // stay 7-bit; some turn to UTF-8 or to the code page after hits were found; one has hits enough that
+  // the rest is measured before its end.
+  std::string ascii;  // few hits: they wait for the text's end or for a part that settles it
+  for (int line = 0; ascii.size() < 70000; ++line)
+    ascii += line % 40 == 0 ? "The bank ran by the river. Money in the bank.\n" : "The road ran by the river.\n";
   std::string dense;
   while (dense.size() < 300000) dense += "bank bank, bank. ";
   const std::vector<std::pair<std::string, std::string>> texts = {
@@ -232,26 +233,30 @@ TEST_F(Concordance, TextReadAsSevenBitBeforeItIsKnownGivesWhatMeasuringFirstGive
   TConcordanceOptions measured;
   measured.search_word = u"bank";
   measured.codepage = 1252;
-  measured.workers = 2;
-  measured.chunk_units = 4096;  // every text above 32 KB is split into measured parts
+  measured.workers = 1;
+  measured.presume_seven_bit = false;
   const Result reference = Run(measured, files);
   ASSERT_EQ(reference.texts.size(), texts.size());
   EXPECT_EQ(reference.texts[0].format, fc_ASCII);
   EXPECT_EQ(reference.texts[1].format, fc_UTF8);
   EXPECT_EQ(reference.texts[2].format, fc_ANSI);
   EXPECT_EQ(reference.texts[3].format, fc_UTF8);
-  for (const int32_t chunk : {1 << 18, 4096, 300}) {
+  // One worker, and several over parts of 4 chunks (every text above 8 chunks is split).
+  for (const auto& [chunk, workers] : std::vector<std::pair<int32_t, int32_t>>{
+           {1 << 18, 1}, {4096, 1}, {300, 1}, {4096, 2}, {1000, 3}, {300, 2}}) {
     TConcordanceOptions o = measured;
-    o.workers = 1;
+    o.presume_seven_bit = true;
+    o.workers = workers;
     o.chunk_units = chunk;
+    const std::string where = "chunk " + std::to_string(chunk) + ", workers " + std::to_string(workers);
     const Result r = Run(o, files);
-    ASSERT_EQ(r.lines.size(), reference.lines.size()) << "chunk " << chunk;
-    for (size_t i = 0; i < r.lines.size(); ++i) ASSERT_EQ(r.lines[i], reference.lines[i]) << "chunk " << chunk << ", hit " << i;
+    ASSERT_EQ(r.lines.size(), reference.lines.size()) << where;
+    for (size_t i = 0; i < r.lines.size(); ++i) ASSERT_EQ(r.lines[i], reference.lines[i]) << where << ", hit " << i;
     ASSERT_EQ(r.texts.size(), texts.size());
     for (size_t i = 0; i < texts.size(); ++i) {
-      EXPECT_EQ(r.texts[i].format, reference.texts[i].format) << texts[i].first;
-      EXPECT_EQ(r.texts[i].characters, reference.texts[i].characters) << texts[i].first;
-      EXPECT_EQ(r.texts[i].words, reference.texts[i].words) << texts[i].first;
+      EXPECT_EQ(r.texts[i].format, reference.texts[i].format) << texts[i].first << ", " << where;
+      EXPECT_EQ(r.texts[i].characters, reference.texts[i].characters) << texts[i].first << ", " << where;
+      EXPECT_EQ(r.texts[i].words, reference.texts[i].words) << texts[i].first << ", " << where;
     }
     // The first hits asked for come as the full run has them.
     o.max_hits = 3;

@@ -643,7 +643,7 @@ void TCorpusTextSource::MeasureAfterSevenBit(int64_t sevenBitTo) {
 // ---- planning ----
 
 std::vector<TCorpusTextPart> PlanCorpusTextParts(const std::vector<TCorpusText>& texts, uint16_t codepage,
-                                                 int64_t partBytes, int32_t workers) {
+                                                 int64_t partBytes, int32_t workers, bool presumeSevenBit) {
   std::vector<TCorpusTextPart> parts;
   for (size_t i = 0; i < texts.size(); ++i) {
     TCorpusTextPart whole;
@@ -654,8 +654,9 @@ std::vector<TCorpusTextPart> PlanCorpusTextParts(const std::vector<TCorpusText>&
       UnicodeString note;
       if (source.Open(t, codepage, note)) {
         try {
-          source.Measure(workers);
-          const TCorpusTextInfo& info = source.Info();
+          const bool presumed = presumeSevenBit && source.SevenBitPresumable();
+          if (!presumed) source.Measure(workers);
+          const TCorpusTextInfo info = presumed ? source.SevenBitPresumedInfo() : source.Info();
           if (info.encoding == ce_utf8 || info.encoding == ce_ansi || info.encoding == ce_utf16le ||
               info.encoding == ce_utf16be) {
             const int64_t step = partBytes * (info.encoding == ce_utf8 || info.encoding == ce_ansi ? 1 : 2);
@@ -668,6 +669,7 @@ std::vector<TCorpusTextPart> PlanCorpusTextParts(const std::vector<TCorpusText>&
               part.from = first + k * step;
               part.to = std::min(info.size, first + (k + 1) * step);
               part.info = info;
+              part.seven_bit_presumed = presumed;
               parts.push_back(part);
             }
             continue;

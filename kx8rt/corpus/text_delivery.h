@@ -151,13 +151,17 @@ struct TCorpusTextPart {
   int32_t part = 0, parts = 1;
   int64_t from = -1, to = 0; // owned bytes of a part; from < 0 for a whole text
   TCorpusTextInfo info;      // as measured, for parts
+  // The text was not measured: info is SevenBitPresumedInfo(), and the part's reader must settle the
+  // text (TCorpusWindowReader::PresumeSevenBit) where it meets a window that is not 7-bit.
+  bool seven_bit_presumed = false;
 };
 
 // The parts of a run: a plain file larger than twice partBytes, in UTF-8, UTF-16 or a one-byte code
 // page, is split into parts of partBytes (twice that for UTF-16); every other text is one part. A text
-// that cannot be opened or measured here is left whole, for its reader to report.
+// that cannot be opened or measured here is left whole, for its reader to report. With presumeSevenBit,
+// a text that SevenBitPresumable() is split unmeasured (seven_bit_presumed).
 std::vector<TCorpusTextPart> PlanCorpusTextParts(const std::vector<TCorpusText>& texts, uint16_t codepage,
-                                                 int64_t partBytes, int32_t workers = 1);
+                                                 int64_t partBytes, int32_t workers = 1, bool presumeSevenBit = false);
 
 // What is known of an opened text for reading one of its parts: the planner's measure for a byte range,
 // else the source's own, measured now when the first bytes could not tell.
