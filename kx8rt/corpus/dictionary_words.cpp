@@ -6,9 +6,18 @@
 #include <unicode/uniset.h>
 #include <unicode/unorm2.h>
 
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
 #include <limits>
 #include <memory>
+#include <string>
 
 namespace kx8 {
 
@@ -69,6 +78,25 @@ constexpr uint32_t kLinearChildren = 6;
 
 uint32_t HashSlot(uint32_t unit, uint32_t bits) { return (unit * 2654435761u) >> (32 - bits); }
 
+// A hash of n bytes, four lanes at a time (the cache's key is a hash of the 2 MB dictionary, and its
+// contents are checked by one when read).
+uint64_t Hash64(const void* data, size_t n, uint64_t seed) {
+  const auto* b = static_cast<const uint8_t*>(data);
+  constexpr uint64_t kMul = 0x9E3779B97F4A7C15u;
+  uint64_t lane[4] = {seed ^ n, seed + kMul, ~seed, seed ^ (n << 32)};
+  size_t i = 0;
+  for (; i + 32 <= n; i += 32)
+    for (int k = 0; k < 4; ++k) {
+      uint64_t w;
+      std::memcpy(&w, b + i + 8 * k, 8);
+      lane[k] = (lane[k] ^ w) * kMul;
+      lane[k] ^= lane[k] >> 29;
+    }
+  uint64_t h = lane[0] ^ (lane[1] * 3) ^ (lane[2] * 5) ^ (lane[3] * 7);
+  for (; i < n; ++i) h = (h ^ b[i]) * kMul;
+  return h ^ (h >> 31);
+}
+
 // What a piece of a run is: Han and kana letters cut by the dictionary, or ASCII letters and digits,
 // which ICU's rules keep together as one word.
 enum class TPiece : uint8_t { none, han_kana, ascii };
@@ -77,23 +105,56 @@ enum class TPiece : uint8_t { none, han_kana, ascii };
 
 class THanKanaDictionary {
  public:
-  THanKanaDictionary() {
+  explicit THanKanaDictionary(const std::string& cacheDir) {
     UErrorCode status = U_ZERO_ERROR;
     set_.applyPattern(icu::UnicodeString(u"[[:Han:][:Hiragana:][:Katakana:]\\u30fc\\uff70\\uff9e\\uff9f]"), status);
     if (U_FAILURE(status)) return;
     set_.freeze();
+    UDataMemory* file = udata_open(U_ICUDATA_NAME U_TREE_SEPARATOR_STRING "brkitr", "dict", "cjdict", &status);
+    if (U_FAILURE(status) || !file) return;
+    std::unique_ptr<UDataMemory, decltype(&udata_close)> closer(file, &udata_close);
+    // The data begins with eight int32 indexes: [0] the trie's byte offset, [3] the data's size, [4] the
+    // trie type (1 for a trie of UTF-16 units, 8 for "has values").
+    const auto* indexes = static_cast<const int32_t*>(udata_getMemory(file));
+    if (!indexes || (indexes[4] & 7) != 1 || !(indexes[4] & 8) || indexes[0] < 32 || indexes[3] < indexes[0]) return;
+    const auto* trie = reinterpret_cast<const char16_t*>(reinterpret_cast<const char*>(indexes) + indexes[0]);
+    // The trie made from this dictionary by this ICU (its properties decide the letters) in this layout.
+    const uint64_t key = Hash64(indexes, static_cast<size_t>(indexes[3]),
+                                Hash64(kCacheVersion, std::strlen(kCacheVersion), 0));
+    std::string path;
+    if (!cacheDir.empty()) {
+      char name[40];
+      std::snprintf(name, sizeof name, "hankana-%016llx.trie", static_cast<unsigned long long>(key));
+      path = cacheDir + "/" + name;
+      if (Load(path, key)) {
+        ok_ = fromCache_ = true;
+        return;
+      }
+    }
+    ownKind_.assign(0x10000, 0);
     for (char32_t c = 0; c < 0x10000; ++c) {
-      if (c < 0x80 && ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'))) kind_[c] = kAscii;
+      if (c < 0x80 && ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'))) ownKind_[c] = kAscii;
       if (!set_.contains(static_cast<UChar32>(c))) continue;
-      kind_[c] = kInSet;
-      if (NfkcStable(c) && !IsSurrogate(static_cast<char16_t>(c))) kind_[c] |= kCut;
+      ownKind_[c] = kInSet;
+      if (NfkcStable(c) && !IsSurrogate(static_cast<char16_t>(c))) ownKind_[c] |= kCut;
     }
     for (char32_t c = 0; c < 0x10000; ++c)
-      if (IsKatakana(static_cast<char16_t>(c))) kind_[c] |= kKatakana;
-    std::fill_n(root_, 0x10000, TRecord{kNoWord} << 16);
-    ok_ = Build();
+      if (IsKatakana(static_cast<char16_t>(c))) ownKind_[c] |= kKatakana;
+    ownRoot_.assign(0x10000, TRecord{kNoWord} << 16);
+    ownPairs_.assign(kPairWords, 0);
+    ok_ = Build(trie);
+    if (!ok_) return;
+    kind_ = ownKind_.data(), root_ = ownRoot_.data(), pairs_ = ownPairs_.data();
+    records_ = ownRecords_.data(), recordCount_ = ownRecords_.size();
+    if (!path.empty()) Save(path, key);
   }
+  ~THanKanaDictionary() {
+    if (map_) ::munmap(map_, mapBytes_);
+  }
+  THanKanaDictionary(const THanKanaDictionary&) = delete;
+  THanKanaDictionary& operator=(const THanKanaDictionary&) = delete;
 
+  bool fromCache() const { return fromCache_; }
   bool ok() const { return ok_; }
   bool InSet(char32_t c) const {
     return c < 0x10000 ? (kind_[c] & kInSet) != 0 : set_.contains(static_cast<UChar32>(c));
@@ -127,10 +188,24 @@ class THanKanaDictionary {
            u_getCombiningClass(static_cast<UChar32>(c)) == 0;
   }
 
-  bool Build();
+  bool Build(const char16_t* trie);
+  // The trie as a file of the cache: a header, then the letters' kinds, the root's records, the pairs'
+  // bits and the records below the root, each as this process holds them. Load maps one made for key
+  // (checking its size and a hash of its contents); Save writes one (to a new name, then renamed, so
+  // that a reader never sees half a file); a failure of either only means building, or not keeping.
+  struct TCacheHeader {
+    char magic[8];
+    uint64_t key, recordCount, contentHash, reserved[4];
+  };
+  static constexpr char kCacheMagic[8] = {'K', 'X', '8', 'H', 'K', 'D', 'T', '1'};
+  static constexpr const char* kCacheVersion = "kx8 han-kana trie 1 " U_ICU_VERSION " " U_UNICODE_VERSION;
+  static constexpr size_t kFixedBytes = 0x10000 + 0x10000 * sizeof(TRecord);  // (+ the pairs' words)
+  bool Load(const std::string& path, uint64_t key);
+  void Save(const std::string& path, uint64_t key) const;
+
   // The child of the node r for unit u, or 0.
   TRecord Child(TRecord r, char16_t u) const {
-    const TRecord* block = records_.data() + First(r);
+    const TRecord* block = records_ + First(r);
     if (!Hashed(r)) {
       for (uint32_t k = 0, count = Count(r); k < count; ++k)
         if (Unit(block[k]) == u) return block[k];
@@ -147,30 +222,29 @@ class THanKanaDictionary {
   // cache, set for every pair that begins a word (and some that do not). Most pairs of running text
   // begin no word, and this answers for them without a look into the trie's far larger blocks.
   static constexpr int kPairBits = 21;
+  static constexpr size_t kPairWords = size_t{1} << (kPairBits - 6);
   static uint32_t PairBit(char16_t a, char16_t b) {
     return static_cast<uint32_t>(((static_cast<uint64_t>(a) << 16 | b) * 0x9E3779B97F4A7C15u) >> (64 - kPairBits));
   }
   bool MayFollow(char16_t a, char16_t b) const { return (pairs_[PairBit(a, b) >> 6] >> (PairBit(a, b) & 63)) & 1; }
 
-  bool ok_ = false;
-  std::vector<uint64_t> pairs_ = std::vector<uint64_t>(size_t{1} << (kPairBits - 6));
+  bool ok_ = false, fromCache_ = false;
   icu::UnicodeSet set_;
-  uint8_t kind_[0x10000] = {};
-  TRecord root_[0x10000];         // the record of each first unit (no word, no children for others)
-  std::vector<TRecord> records_;  // the blocks of children of every node below the root
+  // What the lookups read: built here (the own arrays) or mapped from the cache.
+  const uint8_t* kind_ = nullptr;   // of each unit
+  const TRecord* root_ = nullptr;   // the record of each first unit (no word, no children for others)
+  const uint64_t* pairs_ = nullptr;
+  const TRecord* records_ = nullptr;  // the blocks of children of every node below the root
+  size_t recordCount_ = 0;
+  std::vector<uint8_t> ownKind_;
+  std::vector<TRecord> ownRoot_, ownRecords_;
+  std::vector<uint64_t> ownPairs_;
+  void* map_ = nullptr;
+  size_t mapBytes_ = 0;
 };
 
-bool THanKanaDictionary::Build() {
+bool THanKanaDictionary::Build(const char16_t* trie) {
   UErrorCode status = U_ZERO_ERROR;
-  UDataMemory* file = udata_open(U_ICUDATA_NAME U_TREE_SEPARATOR_STRING "brkitr", "dict", "cjdict", &status);
-  if (U_FAILURE(status) || !file) return false;
-  std::unique_ptr<UDataMemory, decltype(&udata_close)> closer(file, &udata_close);
-  // The data begins with eight int32 indexes: [0] the trie's byte offset, [4] the trie type (1 for a
-  // trie of UTF-16 units, 8 for "has values").
-  const auto* indexes = static_cast<const int32_t*>(udata_getMemory(file));
-  if (!indexes || (indexes[4] & 7) != 1 || !(indexes[4] & 8) || indexes[0] < 32) return false;
-  const auto* trie = reinterpret_cast<const char16_t*>(reinterpret_cast<const char*>(indexes) + indexes[0]);
-
   // Every word, its units in one pool.
   struct TWord {
     uint32_t at;
@@ -247,12 +321,12 @@ bool THanKanaDictionary::Build() {
     return static_cast<TRecord>(nd.unit) | (uint64_t{nd.value} << 16) | (count << 24) |
            (uint64_t{hashed(k)} << 40) | (uint64_t{nd.block} << 41);
   };
-  records_.assign(size, 0);
+  ownRecords_.assign(size, 0);
   for (uint32_t c = nodes[0].first; c < secondLevel; ++c) {
-    root_[nodes[c].unit] = record(c);
+    ownRoot_[nodes[c].unit] = record(c);
     for (uint32_t d = nodes[c].first; d < nodes[c].first + nodes[c].count; ++d) {
       const uint32_t bit = PairBit(nodes[c].unit, nodes[d].unit);
-      pairs_[bit >> 6] |= uint64_t{1} << (bit & 63);
+      ownPairs_[bit >> 6] |= uint64_t{1} << (bit & 63);
     }
   }
   for (size_t k = 1; k < nodes.size(); ++k) {
@@ -261,13 +335,74 @@ bool THanKanaDictionary::Build() {
     for (uint32_t c = 0; c < nd.count; ++c) {
       uint32_t slot = c;
       if (bits)
-        for (slot = HashSlot(nodes[nd.first + c].unit, bits); records_[nd.block + slot] != 0;
+        for (slot = HashSlot(nodes[nd.first + c].unit, bits); ownRecords_[nd.block + slot] != 0;
              slot = (slot + 1) & ((1u << bits) - 1)) {
         }
-      records_[nd.block + slot] = record(nd.first + c);
+      ownRecords_[nd.block + slot] = record(nd.first + c);
     }
   }
   return true;
+}
+
+bool THanKanaDictionary::Load(const std::string& path, uint64_t key) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat st {};
+  TCacheHeader h{};
+  const bool headed = ::fstat(fd, &st) == 0 && static_cast<size_t>(st.st_size) > sizeof h &&
+                      ::pread(fd, &h, sizeof h, 0) == static_cast<ssize_t>(sizeof h);
+  const size_t bytes = sizeof h + kFixedBytes + kPairWords * sizeof(uint64_t) + h.recordCount * sizeof(TRecord);
+  if (!headed || std::memcmp(h.magic, kCacheMagic, sizeof h.magic) != 0 || h.key != key ||
+      h.recordCount > kMaxFirst + 0x10000 || static_cast<size_t>(st.st_size) != bytes) {
+    ::close(fd);
+    return false;
+  }
+  void* m = ::mmap(nullptr, bytes, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+  ::close(fd);
+  if (m == MAP_FAILED) return false;
+  const auto* p = static_cast<const uint8_t*>(m) + sizeof h;
+  if (Hash64(p, bytes - sizeof h, key) != h.contentHash) {
+    ::munmap(m, bytes);
+    return false;
+  }
+  map_ = m, mapBytes_ = bytes;
+  kind_ = p;
+  root_ = reinterpret_cast<const TRecord*>(p + 0x10000);
+  pairs_ = reinterpret_cast<const uint64_t*>(p + kFixedBytes);
+  records_ = reinterpret_cast<const TRecord*>(p + kFixedBytes + kPairWords * sizeof(uint64_t));
+  recordCount_ = h.recordCount;
+  return true;
+}
+
+void THanKanaDictionary::Save(const std::string& path, uint64_t key) const {
+  std::error_code ec;
+  std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
+  if (ec) return;
+  std::string content;
+  content.reserve(kFixedBytes + kPairWords * sizeof(uint64_t) + recordCount_ * sizeof(TRecord));
+  content.append(reinterpret_cast<const char*>(kind_), 0x10000);
+  content.append(reinterpret_cast<const char*>(root_), 0x10000 * sizeof(TRecord));
+  content.append(reinterpret_cast<const char*>(pairs_), kPairWords * sizeof(uint64_t));
+  content.append(reinterpret_cast<const char*>(records_), recordCount_ * sizeof(TRecord));
+  TCacheHeader h{};
+  std::memcpy(h.magic, kCacheMagic, sizeof h.magic);
+  h.key = key;
+  h.recordCount = recordCount_;
+  h.contentHash = Hash64(content.data(), content.size(), key);
+  const std::string temp = path + ".new." + std::to_string(::getpid());
+  const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) return;
+  bool written = true;
+  for (const auto& [p, n] : {std::pair<const char*, size_t>{reinterpret_cast<const char*>(&h), sizeof h},
+                             std::pair<const char*, size_t>{content.data(), content.size()}})
+    for (size_t done = 0; written && done < n;) {
+      const ssize_t w = ::write(fd, p + done, n - done);
+      if (w < 0 && errno == EINTR) continue;
+      written = w > 0;
+      if (written) done += static_cast<size_t>(w);
+    }
+  written = ::close(fd) == 0 && written;
+  if (!written || ::rename(temp.c_str(), path.c_str()) != 0) ::unlink(temp.c_str());
 }
 
 void THanKanaDictionary::Cut(const char16_t* run, int32_t len, int32_t base, std::vector<uint32_t>& cost,
@@ -308,7 +443,7 @@ void THanKanaDictionary::Cut(const char16_t* run, int32_t len, int32_t base, std
     if (Count(r) != 0 && k + 1 < len && MayFollow(u, run[k + 1])) {
       // The second letter, in the first letter's hashed block (a trail surrogate matches no unit).
       const char16_t v = run[k + 1];
-      const TRecord* block = records_.data() + First(r);
+      const TRecord* block = records_ + First(r);
       const uint32_t bits = Count(r), mask = (1u << bits) - 1;
       uint32_t h = HashSlot(v, bits);
       TRecord e = block[h];
@@ -337,8 +472,17 @@ void THanKanaDictionary::Cut(const char16_t* run, int32_t len, int32_t base, std
 
 namespace {
 
+// Where the trie is kept between processes: KX8_CACHE_DIR (empty: nowhere), else the user's cache
+// folder.
+std::string CacheDir() {
+  if (const char* dir = std::getenv("KX8_CACHE_DIR")) return dir;
+  if (const char* xdg = std::getenv("XDG_CACHE_HOME"); xdg && *xdg == '/') return std::string(xdg) + "/kx8";
+  if (const char* home = std::getenv("HOME"); home && *home) return std::string(home) + "/.cache/kx8";
+  return {};
+}
+
 const THanKanaDictionary& Dictionary() {
-  static const std::unique_ptr<THanKanaDictionary> dictionary = std::make_unique<THanKanaDictionary>();
+  static const std::unique_ptr<THanKanaDictionary> dictionary = std::make_unique<THanKanaDictionary>(CacheDir());
   return *dictionary;
 }
 
@@ -347,6 +491,15 @@ const THanKanaDictionary& Dictionary() {
 bool IsHanKanaChar(char32_t c) { return Dictionary().InSet(c); }
 
 THanKanaCutter::THanKanaCutter() : dictionary_(&Dictionary()) {}
+
+THanKanaCutter::THanKanaCutter(std::shared_ptr<const THanKanaDictionary> dictionary)
+    : dictionary_(dictionary.get()), own_(std::move(dictionary)) {}
+
+std::shared_ptr<const THanKanaDictionary> LoadHanKanaDictionary(const std::string& cacheDir, bool* fromCache) {
+  auto d = std::make_shared<const THanKanaDictionary>(cacheDir);
+  if (fromCache) *fromCache = d->fromCache();
+  return d;
+}
 
 THanKanaCutter::~THanKanaCutter() = default;
 

@@ -1,10 +1,15 @@
 // Dictionary words of Chinese and Japanese: runs of Han, Hiragana and Katakana letters cut into the
 // words of ICU's Chinese-Japanese dictionary, giving the same cuts as ICU's word break iterator but many
-// times faster. The dictionary is read from ICU's data once per process and turned into a trie that is
-// walked one code unit at a time; a run is cut along the path of least cost through the words it holds.
+// times faster. The dictionary is read from ICU's data and turned into a trie that is walked one code
+// unit at a time; a run is cut along the path of least cost through the words it holds. Making the trie
+// takes longer than searching many a text, so it is made once for a user and ICU and kept in the user's
+// cache folder (KX8_CACHE_DIR, else $XDG_CACHE_HOME/kx8, else ~/.cache/kx8; KX8_CACHE_DIR empty: not
+// kept), where later processes map it.
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <string>
 #include <vector>
 
 namespace kx8 {
@@ -15,11 +20,17 @@ bool IsHanKanaChar(char32_t c);
 
 class THanKanaDictionary;
 
+// A dictionary apart from the process's own, its trie kept in cacheDir (empty: not kept): mapped from
+// there when a good one is there (fromCache), else made and written there.
+std::shared_ptr<const THanKanaDictionary> LoadHanKanaDictionary(const std::string& cacheDir, bool* fromCache = nullptr);
+
 // Cuts runs of Han and kana letters into dictionary words. Keeps its working arrays from run to run, so
 // one is best kept for each thread; the dictionary behind it is shared.
 class THanKanaCutter {
  public:
   THanKanaCutter();  // the first in the process loads the dictionary
+  // With a dictionary of its own (LoadHanKanaDictionary), for tests of the cache.
+  explicit THanKanaCutter(std::shared_ptr<const THanKanaDictionary> dictionary);
   ~THanKanaCutter();
   THanKanaCutter(const THanKanaCutter&) = delete;
   THanKanaCutter& operator=(const THanKanaCutter&) = delete;
@@ -39,6 +50,7 @@ class THanKanaCutter {
 
  private:
   const THanKanaDictionary* dictionary_;
+  std::shared_ptr<const THanKanaDictionary> own_;
   std::vector<uint32_t> cost_;
   std::vector<int32_t> prev_;
 };

@@ -1,10 +1,15 @@
 // The Chinese-Japanese dictionary cutter against ICU's word break iterator, which it must agree with
 // word for word, and the runs it must leave to ICU.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <unicode/brkiter.h>
 #include <unicode/unistr.h>
 
+#include <cctype>
+#include <filesystem>
+#include <functional>
+#include <fstream>
 #include <memory>
 #include <random>
 #include <string>
@@ -172,6 +177,79 @@ TEST(DictionaryWords, RunsThatIcuMustCutAreDeclined) {
       EXPECT_LT(starts[k], c.to) << Utf16ToUtf8(text);
     }
   }
+}
+
+
+TEST(DictionaryWords, TheTrieKeptInTheCacheCutsAsTheOneMade) {
+  // The trie is made and written once, then mapped from the cache; a damaged, cut short or foreign file
+  // there is made anew (and rewritten); with no folder nothing is kept. Every one cuts alike.
+  namespace fs = std::filesystem;
+  const fs::path dir = fs::temp_directory_path() / ("kx8_hankana_" + std::to_string(getpid()));
+  fs::remove_all(dir);
+  const std::u16string text = Utf8ToUtf16(
+      "我们的软件包很好。软件包管理器安装了新的软件。パッケージを新しくインストールしました。東京大学の学生です。"
+      "第3章介绍了Linux内核的编译方法和2023年的新功能");
+  auto cuts = [&](std::shared_ptr<const THanKanaDictionary> d) {
+    THanKanaCutter cutter(std::move(d));
+    std::vector<int32_t> starts;
+    const auto n = static_cast<int32_t>(text.size());
+    for (int32_t i = 0; i < n;) {
+      int32_t j = i;
+      while (j < n && (IsHanKanaChar(text[j]) || (text[j] < 0x80 && std::isalnum(static_cast<int>(text[j]))))) ++j;
+      if (j > i + 1) {
+        EXPECT_TRUE(cutter.WordStarts(text.c_str(), n, i, j, starts));
+      }
+      i = std::max(j, i + 1);
+    }
+    return starts;
+  };
+  std::vector<int32_t> want;
+  THanKanaCutter processOwn;
+  for (int32_t i = 0, n = static_cast<int32_t>(text.size()); i < n;) {
+    int32_t j = i;
+    while (j < n && (IsHanKanaChar(text[j]) || (text[j] < 0x80 && std::isalnum(static_cast<int>(text[j]))))) ++j;
+    if (j > i + 1) processOwn.WordStarts(text.c_str(), n, i, j, want);
+    i = std::max(j, i + 1);
+  }
+  ASSERT_GT(want.size(), 20u);
+
+  bool fromCache = true;
+  EXPECT_EQ(cuts(LoadHanKanaDictionary(dir.string(), &fromCache)), want);
+  EXPECT_FALSE(fromCache);
+  std::vector<fs::path> files;
+  for (const auto& e : fs::directory_iterator(dir)) files.push_back(e.path());
+  ASSERT_EQ(files.size(), 1u);  // the trie, and no half-written file beside it
+  const auto size = fs::file_size(files[0]);
+  EXPECT_EQ(cuts(LoadHanKanaDictionary(dir.string(), &fromCache)), want);
+  EXPECT_TRUE(fromCache);
+
+  auto damage = [&](const std::function<void(std::string&)>& change) {
+    std::string bytes;
+    {
+      std::ifstream in(files[0], std::ios::binary);
+      bytes.assign(std::istreambuf_iterator<char>(in), {});
+    }
+    change(bytes);
+    std::ofstream(files[0], std::ios::binary | std::ios::trunc) << bytes;
+  };
+  const std::vector<std::pair<const char*, std::function<void(std::string&)>>> damages = {
+      {"a byte of the records", [](std::string& b) { b[b.size() - 1000] ^= 0x40; }},
+      {"a byte of the letters' kinds", [](std::string& b) { b[64 + 0x4E00] ^= 1; }},
+      {"cut short", [](std::string& b) { b.resize(b.size() / 2); }},
+      {"another dictionary's", [](std::string& b) { b[8] ^= 1; }},
+      {"empty", [](std::string& b) { b.clear(); }}};
+  for (const auto& [what, change] : damages) {
+    damage(change);
+    EXPECT_EQ(cuts(LoadHanKanaDictionary(dir.string(), &fromCache)), want) << what;
+    EXPECT_FALSE(fromCache) << what;
+    EXPECT_EQ(fs::file_size(files[0]), size) << what << ": made anew and rewritten";
+    EXPECT_EQ(cuts(LoadHanKanaDictionary(dir.string(), &fromCache)), want) << what;
+    EXPECT_TRUE(fromCache) << what;
+  }
+  fs::remove_all(dir);
+  EXPECT_EQ(cuts(LoadHanKanaDictionary("", &fromCache)), want);
+  EXPECT_FALSE(fromCache);
+  EXPECT_FALSE(fs::exists(dir));
 }
 
 }  // namespace
