@@ -241,9 +241,9 @@ TEST_F(Concordance, TextReadAsSevenBitBeforeItIsKnownGivesWhatMeasuringFirstGive
   EXPECT_EQ(reference.texts[1].format, fc_UTF8);
   EXPECT_EQ(reference.texts[2].format, fc_ANSI);
   EXPECT_EQ(reference.texts[3].format, fc_UTF8);
-  // One worker, and several over parts of 4 chunks (every text above 8 chunks is split).
+  // One worker, and several: over whole texts, and over parts of 4 chunks (a text above 8 chunks is split).
   for (const auto& [chunk, workers] : std::vector<std::pair<int32_t, int32_t>>{
-           {1 << 18, 1}, {4096, 1}, {300, 1}, {4096, 2}, {1000, 3}, {300, 2}}) {
+           {1 << 18, 1}, {4096, 1}, {300, 1}, {1 << 18, 2}, {4096, 2}, {1000, 3}, {300, 2}}) {
     TConcordanceOptions o = measured;
     o.presume_seven_bit = true;
     o.workers = workers;
