@@ -369,7 +369,7 @@ class Worker {
     TCorpusTextSource source;
     source.SetArchiveCache(fCache.get());
     UnicodeString note;
-    if (!source.Open(text, fO.codepage, note)) {
+    if (item.parts > 1 ? !source.OpenPart(text, item.info, note) : !source.Open(text, fO.codepage, note)) {
       facts.note = note;
       facts.unreadable = source.ReadFailed();
       return;

@@ -169,7 +169,8 @@ class WordCounter {
   void Count(const TCorpusText& t, const TCorpusTextPart& item, Tally& tally, TCorpusWordListText& report) {
     TCorpusTextSource source;
     source.SetArchiveCache(fCache.get());
-    if (!source.Open(t, fO.codepage, report.skipped_because)) {
+    if (item.parts > 1 ? !source.OpenPart(t, item.info, report.skipped_because)
+                       : !source.Open(t, fO.codepage, report.skipped_because)) {
       report.unreadable = source.ReadFailed();
       return;
     }

@@ -306,6 +306,24 @@ size_t TCorpusTextSource::ReadAt(int64_t at, void* buffer, size_t n) {
   return done;
 }
 
+bool TCorpusTextSource::OpenPart(const TCorpusText& text, const TCorpusTextInfo& info, UnicodeString& note) {
+  fHeadSevenBit = false;
+  fText = text;
+  fInfo = info;
+  fDocument.clear();
+  fHeld.reset();
+  note.clear();
+  fReadFailed = false;
+  fImpl = std::make_unique<Impl>();
+  fImpl->fd = ::open(Utf16ToNativeName(text.full_name).c_str(), O_RDONLY | O_CLOEXEC);
+  if (fImpl->fd < 0) {
+    note = SystemReason(errno);
+    fReadFailed = true;
+    return false;
+  }
+  return true;
+}
+
 bool TCorpusTextSource::Open(const TCorpusText& text, uint16_t codepage, UnicodeString& note) {
   fHeadSevenBit = false;
   fText = text;

@@ -61,6 +61,10 @@ class TCorpusTextSource {
   // cannot be read (the system's reason), is empty of text, or is no text (binary, a compound document,
   // an archive that is no word-processor document). codepage 0 is the system's 8-bit code page.
   [[nodiscard]] bool Open(const TCorpusText& text, uint16_t codepage, UnicodeString& note);
+  // Opens one part of a plain file that PlanCorpusTextParts split, as its info says (the file's first
+  // bytes were looked at there, and are not read again). False, with the system's reason, when the file
+  // cannot be opened.
+  [[nodiscard]] bool OpenPart(const TCorpusText& text, const TCorpusTextInfo& info, UnicodeString& note);
   const TCorpusTextInfo& Info() const { return fInfo; }
   // After a failed Open: the text could not be read (rather than being no text).
   bool ReadFailed() const { return fReadFailed; }
