@@ -5,7 +5,11 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
+#include <string>
+#include <vector>
 
+#include "kx8rt/platform/cpu_features.h"
 #include "kx8rt/platform/yield.h"
 #include "kx8rt/platform/code_pages.h"
 #include "kx8rt/platform/exceptions.h"
@@ -90,6 +94,61 @@ TEST(UTF8Checks, FullValidation) {
   for (const char* bad : {"\xED\xA0\x80", "\xC3", "aaaaaaaaaaaaaaaaaaaa\xC3\xA9\xFF", "\xC1\x81"})
     EXPECT_FALSE(IsValidUTF8(B(bad), std::strlen(bad))) << bad;
   EXPECT_TRUE(IsValidUTF8(nullptr, 0));
+}
+
+TEST(Utf8, VectorCheckAgreesWithTheSequenceRulesEverywhere) {
+  // Well-formed text of every sequence length, with edge characters, and the same text broken in each
+  // way UTF-8 can be broken, at every offset round the 32-byte blocks the vector check takes: it must
+  // say what the byte-by-byte check says.
+  const std::vector<std::string> good = {"a", "\x7F", "\xC2\x80", "\xDF\xBF", "\xE0\xA0\x80", "\xED\x9F\xBF",
+                                         "\xEE\x80\x80", "\xEF\xBF\xBF", "\xF0\x90\x80\x80", "\xF4\x8F\xBF\xBF",
+                                         "\xE6\x96\x87", "\xC3\xBC", std::string(1, '\0'), " "};
+  const std::vector<std::string> broken = {"\x80", "\xBF", "\xC0\x80", "\xC1\xBF", "\xC2", "\xC2\x41", "\xE0\x80\x80",
+                                           "\xE0\x9F\xBF", "\xED\xA0\x80", "\xED\xBF\xBF", "\xE6\x96", "\xE6\x41\x87",
+                                           "\xF0\x80\x80\x80", "\xF0\x8F\xBF\xBF", "\xF4\x90\x80\x80", "\xF5\x80\x80\x80",
+                                           "\xF8\x88\x80\x80\x80", "\xFF", "\xFE", "\xF0\x90\x80", "\xC2\x80\x80"};
+  std::mt19937 rng(7);
+  auto check = [](const std::string& s) {
+    const auto* p = reinterpret_cast<const uint8_t*>(s.data());
+    bool scalar, vector;
+    {
+      const TWideVectorsSetting narrow(false);
+      scalar = IsValidUTF8(p, s.size());
+    }
+    {
+      const TWideVectorsSetting wide(true);
+      vector = IsValidUTF8(p, s.size());
+    }
+    return std::make_pair(scalar, vector);
+  };
+  size_t tried = 0, invalid = 0;
+  for (const size_t length : {31, 32, 33, 63, 64, 65, 100, 4095, 4096, 4100, 9000}) {
+    for (int round = 0; round < 12; ++round) {
+      std::string s;
+      while (s.size() < length) s += good[rng() % good.size()];
+      const auto [scalar, vector] = check(s);
+      ASSERT_TRUE(scalar);
+      ASSERT_EQ(vector, scalar) << "well-formed, " << s.size() << " bytes";
+      // One break, at a random place, or right at a block's edge (a sequence cut by it).
+      for (int b = 0; b < 6; ++b) {
+        std::string t = s;
+        size_t at = rng() % t.size();
+        if (b < 2) at = std::min(t.size(), (at / 32 + 1) * 32 - 1 + static_cast<size_t>(b));
+        t.insert(at, broken[rng() % broken.size()]);
+        const auto [s2, v2] = check(t);
+        ASSERT_EQ(v2, s2) << "broken at " << at << " of " << t.size();
+        ++tried;
+        invalid += !s2;
+      }
+      // A text cut inside its last character.
+      std::string cut = s + "\xE6\x96\x87";
+      cut.pop_back();
+      const auto [s3, v3] = check(cut);
+      ASSERT_FALSE(s3);
+      ASSERT_EQ(v3, s3) << "cut short, " << cut.size() << " bytes";
+    }
+  }
+  EXPECT_GT(invalid, tried / 2);  // the breaks mostly break (a lone "\xC2\x80\x80" may not)
 }
 
 TEST(Conversions, EightBitText) {

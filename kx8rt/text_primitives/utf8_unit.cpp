@@ -5,7 +5,12 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#define KX8_UTF8_AVX2 1
+#endif
 
+#include "kx8rt/platform/cpu_features.h"
 #include "kx8rt/platform/yield.h"
 
 namespace kx8 {
@@ -138,7 +143,112 @@ void WidenBytes(const uint8_t* p, size_t n, char16_t* out) {
   for (; i < n; ++i) out[i] = p[i] == 0 ? u' ' : p[i];
 }
 
+#if defined(KX8_UTF8_AVX2)
+namespace {
+
+// Well-formedness of UTF-8 thirty-two bytes at a time. Each byte is looked at with the byte before it:
+// three 16-entry tables, indexed by the high and low half of the byte before and the high half of this
+// one, give the faults that pair may show (a bit each), and a fault is where all three agree. A byte's
+// being a continuation or not must further match what the lead two or three bytes back asks for.
+enum : uint8_t {
+  kTooShort = 1 << 0,     // a lead, or 7-bit byte, where a continuation byte must come
+  kTooLong = 1 << 1,      // a continuation byte after a 7-bit byte
+  kOverlong3 = 1 << 2,    // E0 80..9F
+  kTooLarge = 1 << 3,     // F4 90..BF, F5..FF
+  kSurrogate = 1 << 4,    // ED A0..BF
+  kOverlong2 = 1 << 5,    // C0, C1
+  kTooLarge1000 = 1 << 6, // F5.. 80..8F
+  kOverlong4 = 1 << 6,    // F0 80..8F
+  kTwoConts = 1 << 7,     // a continuation byte after a continuation byte (the counts decide)
+  kCarry = kTooShort | kTooLong | kTwoConts,
+};
+
+__attribute__((target("avx2"))) inline __m256i Table16(uint8_t t0, uint8_t t1, uint8_t t2, uint8_t t3, uint8_t t4,
+                                                      uint8_t t5, uint8_t t6, uint8_t t7, uint8_t t8, uint8_t t9,
+                                                      uint8_t t10, uint8_t t11, uint8_t t12, uint8_t t13,
+                                                      uint8_t t14, uint8_t t15) {
+  return _mm256_setr_epi8(static_cast<char>(t0), static_cast<char>(t1), static_cast<char>(t2), static_cast<char>(t3),
+                          static_cast<char>(t4), static_cast<char>(t5), static_cast<char>(t6), static_cast<char>(t7),
+                          static_cast<char>(t8), static_cast<char>(t9), static_cast<char>(t10), static_cast<char>(t11),
+                          static_cast<char>(t12), static_cast<char>(t13), static_cast<char>(t14), static_cast<char>(t15),
+                          static_cast<char>(t0), static_cast<char>(t1), static_cast<char>(t2), static_cast<char>(t3),
+                          static_cast<char>(t4), static_cast<char>(t5), static_cast<char>(t6), static_cast<char>(t7),
+                          static_cast<char>(t8), static_cast<char>(t9), static_cast<char>(t10), static_cast<char>(t11),
+                          static_cast<char>(t12), static_cast<char>(t13), static_cast<char>(t14), static_cast<char>(t15));
+}
+
+// The bytes of input moved up by N, the last N of prev coming in first.
+template <int N>
+__attribute__((target("avx2"))) inline __m256i Before(__m256i input, __m256i prev) {
+  return _mm256_alignr_epi8(input, _mm256_permute2x128_si256(prev, input, 0x21), 16 - N);
+}
+
+// The faults found so far, and what the last block leaves for the next.
+struct TUtf8Faults {
+  __m256i error, prev, prevOpen, firstHigh, firstLow, secondHigh;
+};
+
+__attribute__((target("avx2"))) inline void CheckBlock(TUtf8Faults& f, __m256i input) {
+  if (_mm256_movemask_epi8(input) == 0) {
+    f.error = _mm256_or_si256(f.error, f.prevOpen);  // 7-bit bytes cannot end what the block before left open
+    f.prevOpen = _mm256_setzero_si256();
+  } else {
+    const __m256i low4 = _mm256_set1_epi8(0x0F);
+    const __m256i prev1 = Before<1>(input, f.prev);
+    const __m256i faults = _mm256_and_si256(
+        _mm256_and_si256(_mm256_shuffle_epi8(f.firstHigh, _mm256_and_si256(_mm256_srli_epi16(prev1, 4), low4)),
+                         _mm256_shuffle_epi8(f.firstLow, _mm256_and_si256(prev1, low4))),
+        _mm256_shuffle_epi8(f.secondHigh, _mm256_and_si256(_mm256_srli_epi16(input, 4), low4)));
+    const __m256i third = _mm256_subs_epu8(Before<2>(input, f.prev), _mm256_set1_epi8(static_cast<char>(0xE0 - 0x80)));
+    const __m256i fourth = _mm256_subs_epu8(Before<3>(input, f.prev), _mm256_set1_epi8(static_cast<char>(0xF0 - 0x80)));
+    const __m256i mustContinue =
+        _mm256_and_si256(_mm256_or_si256(third, fourth), _mm256_set1_epi8(static_cast<char>(0x80)));
+    f.error = _mm256_or_si256(f.error, _mm256_xor_si256(mustContinue, faults));
+    // The last three bytes of a block that leave a sequence open: from F0 three back, E0 two, C0 one.
+    const __m256i openAtEnd = _mm256_setr_epi8(-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1,
+                                               -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, static_cast<char>(0xF0 - 1),
+                                               static_cast<char>(0xE0 - 1), static_cast<char>(0xC0 - 1));
+    f.prevOpen = _mm256_subs_epu8(input, openAtEnd);
+  }
+  f.prev = input;
+}
+
+__attribute__((target("avx2"))) bool IsValidUTF8Avx2(const uint8_t* p, size_t n) {
+  TUtf8Faults f;
+  f.firstHigh = Table16(kTooLong, kTooLong, kTooLong, kTooLong, kTooLong, kTooLong, kTooLong, kTooLong, kTwoConts,
+                        kTwoConts, kTwoConts, kTwoConts, kTooShort | kOverlong2, kTooShort,
+                        kTooShort | kOverlong3 | kSurrogate, kTooShort | kTooLarge | kTooLarge1000 | kOverlong4);
+  constexpr uint8_t kLarge = kCarry | kTooLarge | kTooLarge1000;
+  f.firstLow = Table16(kCarry | kOverlong3 | kOverlong2 | kOverlong4, kCarry | kOverlong2, kCarry, kCarry,
+                       kCarry | kTooLarge, kLarge, kLarge, kLarge, kLarge, kLarge, kLarge, kLarge, kLarge,
+                       kLarge | kSurrogate, kLarge, kLarge);
+  constexpr uint8_t kCont80 = kTooLong | kOverlong2 | kTwoConts | kOverlong3 | kTooLarge1000 | kOverlong4;
+  constexpr uint8_t kCont90 = kTooLong | kOverlong2 | kTwoConts | kOverlong3 | kTooLarge;
+  constexpr uint8_t kContA0 = kTooLong | kOverlong2 | kTwoConts | kSurrogate | kTooLarge;
+  f.secondHigh = Table16(kTooShort, kTooShort, kTooShort, kTooShort, kTooShort, kTooShort, kTooShort, kTooShort,
+                         kCont80, kCont90, kContA0, kContA0, kTooShort, kTooShort, kTooShort, kTooShort);
+  f.error = f.prev = f.prevOpen = _mm256_setzero_si256();
+  size_t i = 0;
+  for (; i + 32 <= n; i += 32) {
+    CheckBlock(f, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i)));
+    // A text that is not UTF-8 is mostly known early: looked at every 4 KB.
+    if ((i & 4095) == 4064 && !_mm256_testz_si256(f.error, f.error)) return false;
+  }
+  // The rest padded with 7-bit bytes, which also closes the check of a sequence left open.
+  alignas(32) uint8_t last[32] = {};
+  std::memcpy(last, p + i, n - i);
+  CheckBlock(f, _mm256_load_si256(reinterpret_cast<const __m256i*>(last)));
+  CheckBlock(f, _mm256_setzero_si256());
+  return _mm256_testz_si256(f.error, f.error) != 0;
+}
+
+}  // namespace
+#endif
+
 bool IsValidUTF8(const uint8_t* p, size_t n) {
+#if defined(KX8_UTF8_AVX2)
+  if (Global_UseWideVectors && n >= 32) return IsValidUTF8Avx2(p, n);
+#endif
   size_t i = 0;
   while (i < n) {
     i += SevenBitPrefix(p + i, n - i);  // runs of 7-bit text a block at a time
