@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -96,17 +97,21 @@ TEST(UTF8Checks, FullValidation) {
   EXPECT_TRUE(IsValidUTF8(nullptr, 0));
 }
 
+// Characters of every sequence length, with edge values, and the ways UTF-8 can be broken.
+const std::vector<std::string> kGoodUtf8 = {"a", "\x7F", "\xC2\x80", "\xDF\xBF", "\xE0\xA0\x80", "\xED\x9F\xBF",
+                                            "\xEE\x80\x80", "\xEF\xBF\xBF", "\xF0\x90\x80\x80", "\xF4\x8F\xBF\xBF",
+                                            "\xE6\x96\x87", "\xC3\xBC", std::string(1, '\0'), " "};
+const std::vector<std::string> kBrokenUtf8 = {"\x80", "\xBF", "\xC0\x80", "\xC1\xBF", "\xC2", "\xC2\x41", "\xE0\x80\x80",
+                                              "\xE0\x9F\xBF", "\xED\xA0\x80", "\xED\xBF\xBF", "\xE6\x96", "\xE6\x41\x87",
+                                              "\xF0\x80\x80\x80", "\xF0\x8F\xBF\xBF", "\xF4\x90\x80\x80", "\xF5\x80\x80\x80",
+                                              "\xF8\x88\x80\x80\x80", "\xFF", "\xFE", "\xF0\x90\x80", "\xC2\x80\x80"};
+
 TEST(Utf8, VectorCheckAgreesWithTheSequenceRulesEverywhere) {
   // Well-formed text of every sequence length, with edge characters, and the same text broken in each
   // way UTF-8 can be broken, at every offset round the 32-byte blocks the vector check takes: it must
   // say what the byte-by-byte check says.
-  const std::vector<std::string> good = {"a", "\x7F", "\xC2\x80", "\xDF\xBF", "\xE0\xA0\x80", "\xED\x9F\xBF",
-                                         "\xEE\x80\x80", "\xEF\xBF\xBF", "\xF0\x90\x80\x80", "\xF4\x8F\xBF\xBF",
-                                         "\xE6\x96\x87", "\xC3\xBC", std::string(1, '\0'), " "};
-  const std::vector<std::string> broken = {"\x80", "\xBF", "\xC0\x80", "\xC1\xBF", "\xC2", "\xC2\x41", "\xE0\x80\x80",
-                                           "\xE0\x9F\xBF", "\xED\xA0\x80", "\xED\xBF\xBF", "\xE6\x96", "\xE6\x41\x87",
-                                           "\xF0\x80\x80\x80", "\xF0\x8F\xBF\xBF", "\xF4\x90\x80\x80", "\xF5\x80\x80\x80",
-                                           "\xF8\x88\x80\x80\x80", "\xFF", "\xFE", "\xF0\x90\x80", "\xC2\x80\x80"};
+  const std::vector<std::string>& good = kGoodUtf8;
+  const std::vector<std::string>& broken = kBrokenUtf8;
   std::mt19937 rng(7);
   auto check = [](const std::string& s) {
     const auto* p = reinterpret_cast<const uint8_t*>(s.data());
@@ -149,6 +154,43 @@ TEST(Utf8, VectorCheckAgreesWithTheSequenceRulesEverywhere) {
     }
   }
   EXPECT_GT(invalid, tried / 2);  // the breaks mostly break (a lone "\xC2\x80\x80" may not)
+}
+
+TEST(Utf8, PiecesDecodeAsTheWholeConversionDoes) {
+  // Well-formed and broken text, decoded whole and in two pieces cut anywhere (inside a character too):
+  // the units Utf8ToUtf16 gives, a stop at the first fault when strict, and nonAscii where a byte is 8-bit.
+  std::mt19937 rng(11);
+  for (int round = 0; round < 300; ++round) {
+    std::string s;
+    const size_t length = 1 + rng() % 120;
+    while (s.size() < length) s += round % 3 == 0 && rng() % 8 == 0 ? kBrokenUtf8[rng() % kBrokenUtf8.size()]
+                                                                   : kGoodUtf8[rng() % kGoodUtf8.size()];
+    const auto* p = reinterpret_cast<const uint8_t*>(s.data());
+    const UnicodeString want = Utf8ToUtf16(s);
+    std::u16string out(s.size() + 1, u'?');
+    size_t made = 0;
+    bool bad = false, nonAscii = false;
+    ASSERT_EQ(DecodeUTF8Piece(p, s.size(), true, false, 0, out.data(), made, bad, nonAscii), s.size());
+    EXPECT_EQ(std::u16string(out.data(), made), std::u16string(want)) << round;
+    EXPECT_FALSE(bad);
+    EXPECT_EQ(nonAscii, std::any_of(s.begin(), s.end(), [](char c) { return static_cast<uint8_t>(c) >= 0x80; }));
+    // Strict: stops where IsValidUTF8 finds the text ill-formed.
+    made = 0, bad = false, nonAscii = false;
+    DecodeUTF8Piece(p, s.size(), true, true, 0, out.data(), made, bad, nonAscii);
+    EXPECT_EQ(bad, !IsValidUTF8(p, s.size())) << round;
+    if (!bad) {
+      EXPECT_EQ(std::u16string(out.data(), made), std::u16string(want)) << round;
+    }
+    // Two pieces: the first stops before a character its end cuts off, and the second goes on from there.
+    const size_t cut = rng() % (s.size() + 1);
+    size_t made1 = 0, made2 = 0;
+    bad = nonAscii = false;
+    const size_t used = DecodeUTF8Piece(p, cut, false, false, 0, out.data(), made1, bad, nonAscii);
+    ASSERT_LE(used, cut);
+    ASSERT_GE(used + 3, cut);
+    DecodeUTF8Piece(p + used, s.size() - used, true, false, 0, out.data() + made1, made2, bad, nonAscii);
+    EXPECT_EQ(std::u16string(out.data(), made1 + made2), std::u16string(want)) << round << " cut at " << cut;
+  }
 }
 
 TEST(Conversions, EightBitText) {

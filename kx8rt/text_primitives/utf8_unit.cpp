@@ -265,23 +265,32 @@ size_t DecodeUTF8Piece(const uint8_t* p, size_t n, bool last, bool strict, char1
                        size_t& made, bool& bad, bool& nonAscii) {
   size_t i = 0, o = 0;
   while (i < n) {
+    const uint8_t c = p[i];
+    if (c < 0x80) {
 #if defined(__SSE2__)
-    if (i + 16 <= n) {
-      if (_mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i))) == 0) {
+      // Runs of 7-bit text sixteen bytes at a time (looked for only where a 7-bit byte stands).
+      if (i + 16 <= n && _mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i))) == 0) {
         WidenSixteenBytes(p + i, out + o, zeroAs);
         i += 16;
         o += 16;
         continue;
       }
-    }
 #endif
-    const uint8_t c = p[i];
-    if (c < 0x80) {
       out[o++] = c == 0 ? zeroAs : c;
       ++i;
       continue;
     }
     nonAscii = true;
+    // A whole, well-formed three-byte character (most of Chinese and Japanese) without the general steps.
+    if ((c & 0xF0) == 0xE0 && i + 2 < n) {
+      const uint8_t b1 = p[i + 1], b2 = p[i + 2];
+      const char32_t cp = (static_cast<char32_t>(c & 0x0F) << 12) | (static_cast<char32_t>(b1 & 0x3F) << 6) | (b2 & 0x3F);
+      if ((b1 & 0xC0) == 0x80 && (b2 & 0xC0) == 0x80 && cp >= 0x800 && (cp < 0xD800 || cp > 0xDFFF)) {
+        out[o++] = static_cast<char16_t>(cp);
+        i += 3;
+        continue;
+      }
+    }
     int extra;
     char32_t cp, minimum;
     if (c >= 0xC2 && c <= 0xDF) {
