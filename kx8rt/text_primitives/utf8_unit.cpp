@@ -333,7 +333,7 @@ size_t DecodeUTF8Piece(const uint8_t* p, size_t n, bool last, bool strict, char1
     // Whole, well-formed three-byte characters (most of Chinese and Japanese) without the general steps:
     // a run of them sixteen at a time where the processor has byte permutes, else one.
 #if defined(KX8_UTF8_AVX2)
-    if ((c & 0xF0) == 0xE0 && i + 64 <= n && Global_UseVectors512) {
+    if ((c & 0xF0) == 0xE0 && i + 64 <= n && (p[i + 3] & 0xF0) == 0xE0 && Global_UseVectors512) {
       if (const int count = ThreeByteRun(p + i, out + o)) {
         i += 3 * static_cast<size_t>(count);
         o += static_cast<size_t>(count);
