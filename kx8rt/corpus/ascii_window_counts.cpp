@@ -20,6 +20,15 @@ constexpr bool IsAsciiSeparator(char16_t c) { return c == u'.' || c == u','; }
 bool IsBlank(char16_t c) { return c == u' ' || c == u'\t' || c == u'\r' || c == 0; }
 bool IsSpaceChar(char16_t c) { return c == u' ' || c == u'\n' || c == u'\r' || c == u'\t' || c == 0; }
 
+// IsPotentialSentenceTerminator of the 7-bit characters (a 7-bit window holds no other).
+struct TPotentialTerminators {
+  bool is[128] = {};
+  TPotentialTerminators() {
+    for (char16_t c = 0; c < 128; ++c) is[c] = IsPotentialSentenceTerminator(c);
+  }
+  bool Has(char16_t c) const { return c < 128 && is[c]; }
+};
+
 // Take and Count run only where Available() says yes, on processors with 256-bit vectors, which all
 // count bits in one instruction: they are built for it, so that a count is that instruction, not a call.
 #if defined(KX8_ASCII_COUNTS_AVX2)
@@ -479,17 +488,31 @@ void TAsciiWindowCounts::TakeUnits(const Unit* text, int32_t n, const UnicodeStr
   // Sentence ends, as the rule marks them: walked in order over the terminators. A sentence ends at the
   // white space after a run of terminators when the next letter or digit is not lower case (nor a digit
   // right after the terminator).
+  // (Inline here, with the 7-bit terminators in a table: the walk meets one terminator in some eighty
+  // characters of running text, and calls cost more than the rest of a step.)
+  static const TPotentialTerminators kPotential;
+  const uint64_t* const alnum = alnum_.data();
+  auto nextAlnum = [&](int32_t from) {
+    if (from >= n_) return n_;
+    auto w = static_cast<size_t>(from) >> 6;
+    uint64_t v = alnum[w] & (~uint64_t{0} << (from & 63));
+    while (v == 0) {
+      if (++w >= words) return n_;
+      v = alnum[w];
+    }
+    return std::min(n_, static_cast<int32_t>(w * 64) + __builtin_ctzll(v));
+  };
   int32_t lastSentence = -1;
   for (size_t w = 0; w < words; ++w)
     for (uint64_t bits = looked_[w]; bits != 0; bits &= bits - 1) {
       const int32_t q = static_cast<int32_t>(w * 64) + __builtin_ctzll(bits);
       // The next letter or digit, from the masks.
-      const int32_t k = NextSet(alnum_, q + 1);
+      const int32_t k = nextAlnum(q + 1);
       if (k >= n_) continue;
       const auto c = static_cast<char16_t>(text[k]);
       if (IsAsciiLower(c) || (k == q + 1 && IsAsciiDigit(c))) continue;
       int32_t e = q + 1;
-      while (e < n_ && !IsSpaceChar(text[e]) && IsPotentialSentenceTerminator(text[e])) ++e;
+      while (e < n_ && !IsSpaceChar(text[e]) && kPotential.Has(static_cast<char16_t>(text[e]))) ++e;
       if (e < n_ && IsSpaceChar(text[e]) && e != lastSentence) {
         sentenceEnds_.push_back(e);
         lastSentence = e;
@@ -498,18 +521,6 @@ void TAsciiWindowCounts::TakeUnits(const Unit* text, int32_t n, const UnicodeStr
   // Paragraph ends: the line breaks found above on which no sentence ends, kept as bits.
   for (const int32_t e : sentenceEnds_) newlines_[static_cast<size_t>(e) >> 6] &= ~(uint64_t{1} << (e & 63));
   paragraphCount_ = PopCount(newlines_.data(), words);
-}
-
-KX8_COUNTS_TARGET int32_t TAsciiWindowCounts::NextSet(const std::vector<uint64_t>& bits, int32_t from) const {
-  if (from >= n_) return n_;
-  auto w = static_cast<size_t>(from) >> 6;
-  uint64_t v = bits[w] & (~uint64_t{0} << (from & 63));
-  const size_t words = (static_cast<size_t>(n_) + 63) / 64;
-  while (v == 0) {
-    if (++w >= words) return n_;
-    v = bits[w];
-  }
-  return std::min(n_, static_cast<int32_t>(w * 64) + __builtin_ctzll(v));
 }
 
 KX8_COUNTS_TARGET TCorpusCounts TAsciiWindowCounts::Count(int32_t from, int32_t to) const {

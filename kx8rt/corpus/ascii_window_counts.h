@@ -52,8 +52,6 @@ class TAsciiWindowCounts {
   int32_t ParagraphEnds() const { return paragraphCount_; }
 
  private:
-  // The first position from `from` on whose bit is set (n_ when none is).
-  int32_t NextSet(const std::vector<uint64_t>& bits, int32_t from) const;
   template <typename Unit>
   void TakeUnits(const Unit* text, int32_t n, const UnicodeString& middleChars);
 
