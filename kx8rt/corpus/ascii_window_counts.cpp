@@ -143,7 +143,7 @@ void FillClassTable(const char16_t* middles, int middleCount, uint8_t* table) {
   }
 }
 
-#define KX8_VECTORS512 __attribute__((target("avx512f,avx512bw,avx512vbmi,popcnt")))
+#define KX8_VECTORS512 __attribute__((target("avx512f,avx512bw,avx512vbmi,gfni,popcnt")))
 
 // Sixty-four units as 64 bytes in order (units from 0x100 up would become 0xFF; the text is 7-bit).
 KX8_VECTORS512 inline __m512i Bytes64(const uint8_t* p) { return _mm512_loadu_si512(p); }
@@ -152,15 +152,37 @@ KX8_VECTORS512 inline __m512i Bytes64(const char16_t* p) {
   return _mm512_maskz_permutexvar_epi64(0xFF, _mm512_setr_epi64(0, 2, 4, 6, 1, 3, 5, 7), packed);  // (maskz: the plain form warns)
 }
 
+// The classes the sentence rule looks at beyond those: lower-case letters, the characters that may stand
+// in a run of terminators (white space aside), and white space.
+enum : uint8_t { kSentenceLower = 1, kSentencePotential = 2, kSentenceSpace = 4 };
+
+struct TSentenceClassTable {
+  alignas(64) uint8_t classes[128] = {};
+  TSentenceClassTable() {
+    for (char16_t c = 0; c < 128; ++c)
+      classes[c] = static_cast<uint8_t>((IsAsciiLower(c) ? kSentenceLower : 0) |
+                                        (IsPotentialSentenceTerminator(c) && !IsSpaceChar(c) ? kSentencePotential : 0) |
+                                        (IsSpaceChar(c) ? kSentenceSpace : 0));
+  }
+};
+
 template <typename Unit>
 KX8_VECTORS512 int32_t MaskBlocks512(const Unit* text, int32_t n, const uint8_t* table, uint64_t* alnum,
                                      uint64_t* digit, uint64_t* brk, uint64_t* middle, uint64_t* separator,
-                                     uint64_t* terminator, uint64_t* newline, uint64_t* blank) {
+                                     uint64_t* terminator, uint64_t* newline, uint64_t* blank, uint64_t* lower,
+                                     uint64_t* potential, uint64_t* space) {
   const __m512i low = _mm512_loadu_si512(table), high = _mm512_loadu_si512(table + 64);
+  static const TSentenceClassTable sentence;
+  const __m512i low2 = _mm512_loadu_si512(sentence.classes), high2 = _mm512_loadu_si512(sentence.classes + 64);
   int32_t i = 0;
   for (; i + 64 <= n; i += 64) {
-    const __m512i k = _mm512_permutex2var_epi8(low, Bytes64(text + i), high);
+    const __m512i bytes = Bytes64(text + i);
+    const __m512i k = _mm512_permutex2var_epi8(low, bytes, high);
+    const __m512i k2 = _mm512_permutex2var_epi8(low2, bytes, high2);
     const size_t w = static_cast<size_t>(i) >> 6;
+    lower[w] = _mm512_test_epi8_mask(k2, _mm512_set1_epi8(kSentenceLower));
+    potential[w] = _mm512_test_epi8_mask(k2, _mm512_set1_epi8(kSentencePotential));
+    space[w] = _mm512_test_epi8_mask(k2, _mm512_set1_epi8(kSentenceSpace));
     alnum[w] = _mm512_test_epi8_mask(k, _mm512_set1_epi8(kClassAlnum));
     digit[w] = _mm512_test_epi8_mask(k, _mm512_set1_epi8(kClassDigit));
     brk[w] = _mm512_test_epi8_mask(k, _mm512_set1_epi8(kClassBreak));
@@ -232,6 +254,61 @@ KX8_VECTORS512 size_t RuleBlocks512(size_t words, const uint64_t* alnum, const u
   state.lastNewline = lanes[7] >> 63;
   state.carry = carry;
   return w;
+}
+
+// The whole 512 bits turned end to end: lanes in reverse order, and the bits of each reversed.
+KX8_VECTORS512 inline __m512i Reversed(__m512i v) {
+  const __m512i lanes = _mm512_maskz_permutexvar_epi64(0xFF, _mm512_setr_epi64(7, 6, 5, 4, 3, 2, 1, 0), v);
+  alignas(64) static constexpr uint8_t kBytesReversed[64] = {
+      7, 6, 5, 4, 3, 2, 1, 0, 15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0, 15, 14, 13, 12, 11, 10, 9, 8,
+      7, 6, 5, 4, 3, 2, 1, 0, 15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0, 15, 14, 13, 12, 11, 10, 9, 8};
+  const __m512i bytes = _mm512_maskz_shuffle_epi8(~uint64_t{0}, lanes, _mm512_load_si512(kBytesReversed));
+  return _mm512_maskz_gf2p8affine_epi64_epi8(~uint64_t{0}, bytes, _mm512_set1_epi64(0x8040201008040201), 0);
+}
+
+// A sum of two vectors of eight 64-bit lanes as one 512-bit number plus a carry in (and out), where no
+// lane can both make a carry and pass one on (the second addend lies within the first's ones).
+KX8_VECTORS512 inline __m512i AddAcross(__m512i a, __m512i b, uint32_t& carry) {
+  const __m512i partial = _mm512_add_epi64(a, b);
+  const uint32_t makes = _mm512_cmplt_epu64_mask(partial, a);
+  const uint32_t passes = _mm512_cmpeq_epi64_mask(partial, _mm512_set1_epi64(-1));
+  const uint32_t carried = makes + (makes | passes) + carry;
+  carry = (carried >> 8) & 1;
+  return _mm512_mask_add_epi64(partial, static_cast<__mmask8>(carried ^ makes ^ (makes | passes)), partial,
+                               _mm512_set1_epi64(1));
+}
+
+// The sentence ends of TakeUnits' walk, eight words at a time, for words a multiple of eight (the masks
+// zero beyond the text). A terminator it looks at ends a sentence when the next letter or digit is not
+// lower case: the gaps between letters and digits closed by such a one are found with the masks turned
+// end to end, where a gap follows its closing letter and a carry added after that letter runs through
+// the gap. From each terminator in such a gap a carry runs over the further terminators after it, and
+// the sentence ends where it lands, when that is white space.
+KX8_VECTORS512 void SentenceBlocks512(size_t words, const uint64_t* alnum, const uint64_t* lower, const uint64_t* looked,
+                                      const uint64_t* potential, const uint64_t* space, uint64_t* gaps,
+                                      uint64_t* sentences) {
+  const __m512i ones = _mm512_set1_epi64(-1);
+  __m512i before = _mm512_setzero_si512();
+  uint32_t carry = 0;
+  for (size_t w = words; w >= 8; w -= 8) {
+    const __m512i a = _mm512_loadu_si512(alnum + w - 8);
+    const __m512i gapBits = Reversed(_mm512_xor_si512(a, ones));
+    const __m512i closers = Reversed(AndNot(_mm512_loadu_si512(lower + w - 8), a));
+    const __m512i after = _mm512_and_si512(_mm512_or_si512(Up(closers, 1), Down(LanesAfter(closers, before), 63)), gapBits);
+    _mm512_storeu_si512(gaps + w - 8, Reversed(AndNot(AddAcross(gapBits, after, carry), gapBits)));
+    before = closers;
+  }
+  before = _mm512_setzero_si512();
+  carry = 0;
+  for (size_t w = 0; w < words; w += 8) {
+    const __m512i q = _mm512_and_si512(_mm512_loadu_si512(looked + w), _mm512_loadu_si512(gaps + w));
+    const __m512i next = _mm512_or_si512(Up(q, 1), Down(LanesAfter(q, before), 63));
+    const __m512i run = _mm512_loadu_si512(potential + w);
+    const __m512i landed = AndNot(run, AddAcross(run, _mm512_and_si512(next, run), carry));
+    _mm512_storeu_si512(sentences + w, _mm512_and_si512(_mm512_or_si512(AndNot(run, next), landed),
+                                                        _mm512_loadu_si512(space + w)));
+    before = q;
+  }
 }
 
 // How a block compares a place: a unit u is one of the place's when (u | fold) == value. A place of one
@@ -395,13 +472,13 @@ void TAsciiWindowCounts::TakeUnits(const Unit* text, int32_t n, const UnicodeStr
   n_ = std::max(n, 0);
   const size_t words = (static_cast<size_t>(n_) + 63) / 64;
   // Every word is written below (whole blocks at once, the rest a unit at a time into cleared words),
-  // with a spare zero word after the last.
+  // with zero words after the last: to a multiple of eight, and eight more.
+  const size_t padded = (words + 7) / 8 * 8 + 8;
   for (auto* v : {&breaks_, &wordStarts_, &breakStarts_, &alnum_, &digits_, &middles_, &separators_, &terminators_,
-                  &newlines_, &blanks_, &looked_}) {
-    v->resize(words + 1);
-    (*v)[words] = 0;
+                  &newlines_, &blanks_, &looked_, &lower_, &potential_, &space_, &gaps_, &sentences_}) {
+    v->resize(padded);
+    std::fill(v->begin() + static_cast<std::ptrdiff_t>(words), v->end(), 0);
   }
-  sentenceEnds_.clear();
   // The middle characters that can occur in 7-bit text (the rule takes the first ten; four are looked
   // for a block at a time, any more one by one).
   char16_t middles[10] = {};
@@ -420,13 +497,15 @@ void TAsciiWindowCounts::TakeUnits(const Unit* text, int32_t n, const UnicodeStr
       tableMiddleCount_ = middleCount;
     }
     i = MaskBlocks512(text, n_, classTable_, alnum_.data(), digits_.data(), breaks_.data(), middles_.data(),
-                      separators_.data(), terminators_.data(), newlines_.data(), blanks_.data());
+                      separators_.data(), terminators_.data(), newlines_.data(), blanks_.data(), lower_.data(),
+                      potential_.data(), space_.data());
   } else if (middleCount <= 4)
     i = MaskBlocks(text, n_, middles, middleCount, alnum_.data(), digits_.data(), breaks_.data(), middles_.data(),
                    separators_.data(), terminators_.data(), newlines_.data(), blanks_.data());
 #endif
   for (size_t w = static_cast<size_t>(i) >> 6; w < words; ++w)
-    for (auto* v : {&breaks_, &alnum_, &digits_, &middles_, &separators_, &terminators_, &newlines_, &blanks_})
+    for (auto* v : {&breaks_, &alnum_, &digits_, &middles_, &separators_, &terminators_, &newlines_, &blanks_, &lower_,
+                    &potential_, &space_})
       (*v)[w] = 0;
   for (; i < n_; ++i) {
     const char16_t c = static_cast<char16_t>(text[i]);
@@ -440,6 +519,9 @@ void TAsciiWindowCounts::TakeUnits(const Unit* text, int32_t n, const UnicodeStr
     if (c == u'.' || c == u'!' || c == u'?') terminators_[w] |= bit;
     if (c == u'\n') newlines_[w] |= bit;
     if (IsBlank(c)) blanks_[w] |= bit;
+    if (IsAsciiLower(c)) lower_[w] |= bit;
+    if (IsSpaceChar(c)) space_[w] |= bit;
+    else if (IsPotentialSentenceTerminator(c)) potential_[w] |= bit;
   }
 
   // Word characters as the rule leaves them: letters and digits; a middle character with a letter or
@@ -488,38 +570,44 @@ void TAsciiWindowCounts::TakeUnits(const Unit* text, int32_t n, const UnicodeStr
   // Sentence ends, as the rule marks them: walked in order over the terminators. A sentence ends at the
   // white space after a run of terminators when the next letter or digit is not lower case (nor a digit
   // right after the terminator).
-  // (Inline here, with the 7-bit terminators in a table: the walk meets one terminator in some eighty
-  // characters of running text, and calls cost more than the rest of a step.)
-  static const TPotentialTerminators kPotential;
-  const uint64_t* const alnum = alnum_.data();
-  auto nextAlnum = [&](int32_t from) {
-    if (from >= n_) return n_;
-    auto w = static_cast<size_t>(from) >> 6;
-    uint64_t v = alnum[w] & (~uint64_t{0} << (from & 63));
-    while (v == 0) {
-      if (++w >= words) return n_;
-      v = alnum[w];
-    }
-    return std::min(n_, static_cast<int32_t>(w * 64) + __builtin_ctzll(v));
-  };
-  int32_t lastSentence = -1;
-  for (size_t w = 0; w < words; ++w)
-    for (uint64_t bits = looked_[w]; bits != 0; bits &= bits - 1) {
-      const int32_t q = static_cast<int32_t>(w * 64) + __builtin_ctzll(bits);
-      // The next letter or digit, from the masks.
-      const int32_t k = nextAlnum(q + 1);
-      if (k >= n_) continue;
-      const auto c = static_cast<char16_t>(text[k]);
-      if (IsAsciiLower(c) || (k == q + 1 && IsAsciiDigit(c))) continue;
-      int32_t e = q + 1;
-      while (e < n_ && !IsSpaceChar(text[e]) && kPotential.Has(static_cast<char16_t>(text[e]))) ++e;
-      if (e < n_ && IsSpaceChar(text[e]) && e != lastSentence) {
-        sentenceEnds_.push_back(e);
-        lastSentence = e;
+#if defined(KX8_ASCII_COUNTS_AVX2)
+  if (Global_UseWideVectors && Global_UseVectors512) {
+    SentenceBlocks512(padded - 8, alnum_.data(), lower_.data(), looked_.data(), potential_.data(), space_.data(),
+                      gaps_.data(), sentences_.data());
+  } else
+#endif
+  {
+    // (Inline here, with the 7-bit terminators in a table: the walk meets one terminator in some eighty
+    // characters of running text, and calls cost more than the rest of a step.)
+    static const TPotentialTerminators kPotential;
+    std::fill(sentences_.begin(), sentences_.begin() + static_cast<std::ptrdiff_t>(words), 0);
+    const uint64_t* const alnum = alnum_.data();
+    auto nextAlnum = [&](int32_t from) {
+      if (from >= n_) return n_;
+      auto w = static_cast<size_t>(from) >> 6;
+      uint64_t v = alnum[w] & (~uint64_t{0} << (from & 63));
+      while (v == 0) {
+        if (++w >= words) return n_;
+        v = alnum[w];
       }
-    }
+      return std::min(n_, static_cast<int32_t>(w * 64) + __builtin_ctzll(v));
+    };
+    for (size_t w = 0; w < words; ++w)
+      for (uint64_t bits = looked_[w]; bits != 0; bits &= bits - 1) {
+        const int32_t q = static_cast<int32_t>(w * 64) + __builtin_ctzll(bits);
+        // The next letter or digit, from the masks.
+        const int32_t k = nextAlnum(q + 1);
+        if (k >= n_) continue;
+        const auto c = static_cast<char16_t>(text[k]);
+        if (IsAsciiLower(c) || (k == q + 1 && IsAsciiDigit(c))) continue;
+        int32_t e = q + 1;
+        while (e < n_ && !IsSpaceChar(text[e]) && kPotential.Has(static_cast<char16_t>(text[e]))) ++e;
+        if (e < n_ && IsSpaceChar(text[e])) sentences_[static_cast<size_t>(e) >> 6] |= uint64_t{1} << (e & 63);
+      }
+  }
   // Paragraph ends: the line breaks found above on which no sentence ends, kept as bits.
-  for (const int32_t e : sentenceEnds_) newlines_[static_cast<size_t>(e) >> 6] &= ~(uint64_t{1} << (e & 63));
+  for (size_t w = 0; w < words; ++w) newlines_[w] &= ~sentences_[w];
+  sentenceCount_ = PopCount(sentences_.data(), words);
   paragraphCount_ = PopCount(newlines_.data(), words);
 }
 
@@ -531,27 +619,29 @@ KX8_COUNTS_TARGET TCorpusCounts TAsciiWindowCounts::Count(int32_t from, int32_t 
   // Whole words of the masks in the middle, the two ends cut to the range: the bits below `from` are
   // taken off the first word's counts, those from `to` on off the last's.
   const auto first = static_cast<size_t>(from) >> 6, last = static_cast<size_t>(to - 1) >> 6;
-  int32_t words = 0, breaks = 0, paragraphs = 0;
+  int32_t words = 0, breaks = 0, sentences = 0, paragraphs = 0;
   for (size_t w = first; w <= last; ++w) {
     words += PopCount(wordStarts_[w]);
     breaks += PopCount(breakStarts_[w]);
+    sentences += PopCount(sentences_[w]);
     paragraphs += PopCount(newlines_[w]);
   }
   const uint64_t below = ~(~uint64_t{0} << (from & 63));
   words -= PopCount(wordStarts_[first] & below);
   breaks -= PopCount(breakStarts_[first] & below);
+  sentences -= PopCount(sentences_[first] & below);
   paragraphs -= PopCount(newlines_[first] & below);
   if ((to & 63) != 0) {
     const uint64_t beyond = ~uint64_t{0} << (to & 63);
     words -= PopCount(wordStarts_[last] & beyond);
     breaks -= PopCount(breakStarts_[last] & beyond);
+    sentences -= PopCount(sentences_[last] & beyond);
     paragraphs -= PopCount(newlines_[last] & beyond);
   }
   c.words = words;
   c.break_starts = breaks;
+  c.sentence_ends = sentences;
   c.paragraph_ends = paragraphs;
-  c.sentence_ends = static_cast<int64_t>(std::lower_bound(sentenceEnds_.begin(), sentenceEnds_.end(), to) -
-                                         std::lower_bound(sentenceEnds_.begin(), sentenceEnds_.end(), from));
   return c;
 }
 

@@ -48,7 +48,7 @@ class TAsciiWindowCounts {
   // Whether the character at i is a break (white space or a control character).
   bool BreakAt(int32_t i) const { return (breaks_[static_cast<size_t>(i) >> 6] >> (i & 63)) & 1; }
   // The sentence and paragraph ends the rule marks in the whole window.
-  int32_t SentenceEnds() const { return static_cast<int32_t>(sentenceEnds_.size()); }
+  int32_t SentenceEnds() const { return sentenceCount_; }
   int32_t ParagraphEnds() const { return paragraphCount_; }
 
  private:
@@ -59,7 +59,10 @@ class TAsciiWindowCounts {
   std::vector<uint64_t> breaks_, wordStarts_, breakStarts_;
   // Working masks; once Take is done newlines_ holds the paragraph ends.
   std::vector<uint64_t> alnum_, digits_, middles_, separators_, terminators_, newlines_, blanks_, looked_;
-  std::vector<int32_t> sentenceEnds_;  // positions, ascending
+  // The sentence rule's classes (lower case, terminators' company, white space), the gaps between
+  // letters and digits that a sentence may end in, and the sentence ends.
+  std::vector<uint64_t> lower_, potential_, space_, gaps_, sentences_;
+  int32_t sentenceCount_ = 0;
   int32_t paragraphCount_ = 0;
   // The classes of the 7-bit units for the middle characters it was made for (refilled when they change).
   alignas(64) uint8_t classTable_[128] = {};
