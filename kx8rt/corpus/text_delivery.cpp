@@ -378,29 +378,49 @@ bool TCorpusTextSource::Open(const TCorpusText& text, uint16_t codepage, Unicode
         fReadFailed = true;
         return false;
       }
-      struct stat st {};
-      if (::fstat(fImpl->fd, &st) != 0) {
-        note = SystemReason(errno);
-        fReadFailed = true;
-        return false;
+      // A small file the walk found and sized is read whole at once, asking one byte more than its size:
+      // a read that comes back with just its size confirms it, without a look at the file's status. Any
+      // other answer (the file changed meanwhile, or it is no plain file) is looked into as usual.
+      if (text.size > 0 && text.size < static_cast<int64_t>(kHeadBytes)) {
+        std::vector<uint8_t> whole(static_cast<size_t>(text.size) + 1);
+        ssize_t got;
+        do got = ::pread(fImpl->fd, whole.data(), whole.size(), 0);
+        while (got < 0 && errno == EINTR);
+        if (got == text.size) {
+          whole.resize(static_cast<size_t>(got));
+          fImpl->head = std::move(whole);
+          fInfo.size = text.size;
+          fInfo.seekable = true;
+        }
       }
-      if (!S_ISREG(st.st_mode)) {
-        note = u"not a regular file";
-        return false;
+      if (fImpl->head.empty()) {
+        struct stat st {};
+        if (::fstat(fImpl->fd, &st) != 0) {
+          note = SystemReason(errno);
+          fReadFailed = true;
+          return false;
+        }
+        if (!S_ISREG(st.st_mode)) {
+          note = u"not a regular file";
+          return false;
+        }
+        fInfo.size = static_cast<int64_t>(st.st_size);
+        fInfo.seekable = true;
       }
-      fInfo.size = static_cast<int64_t>(st.st_size);
-      fInfo.seekable = true;
     }
     if (fInfo.size == 0) {
       fInfo.units = 0;
       return true;
     }
-    std::vector<uint8_t> head(static_cast<size_t>(std::min<int64_t>(fInfo.size, kHeadBytes)));
-    const size_t got = ReadAt(0, head.data(), head.size());
-    head.resize(got);
-    // An entry's first bytes, and a small file whole, are kept: reading them again would inflate the
-    // entry anew, or copy the file from the system a second time.
-    if (text.InArchive() || static_cast<int64_t>(got) >= fInfo.size) fImpl->head = std::move(head);
+    std::vector<uint8_t> head;
+    if (fImpl->head.empty()) {
+      head.resize(static_cast<size_t>(std::min<int64_t>(fInfo.size, kHeadBytes)));
+      const size_t got = ReadAt(0, head.data(), head.size());
+      head.resize(got);
+      // An entry's first bytes, and a small file whole, are kept: reading them again would inflate the
+      // entry anew, or copy the file from the system a second time.
+      if (text.InArchive() || static_cast<int64_t>(got) >= fInfo.size) fImpl->head = std::move(head);
+    }
     const std::vector<uint8_t>& kept = fImpl->head.empty() ? head : fImpl->head;
     const uint8_t* b = kept.data();
     const size_t n = kept.size();

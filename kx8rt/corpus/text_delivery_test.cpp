@@ -173,5 +173,35 @@ TEST_F(MeasureText, UndecodedSevenBitWindowsHoldTheDecodedUnits) {
   }
 }
 
+
+TEST_F(MeasureText, ASmallFileIsReadAsItIsNowWhateverSizeTheWalkSaw) {
+  // A small file is read whole at once by the size its walk gave: when the file has grown or shrunk since,
+  // or the walk gave no size, all of what it holds now is read, no more and no less.
+  const std::string now = "The text as it stands now, r\xC3\xA9sum\xC3\xA9.\n";
+  const fs::path p = dir / "small.txt";
+  std::ofstream(p, std::ios::binary) << now;
+  for (const int64_t walked : {int64_t(now.size()), int64_t(now.size()) - 5, int64_t(now.size()) + 7, int64_t(1), int64_t(0)}) {
+    TCorpusText t;
+    t.full_name = Utf8ToUtf16(p.string());
+    t.size = walked;
+    TCorpusTextSource source;
+    UnicodeString note;
+    ASSERT_TRUE(source.Open(t, 1252, note)) << Utf16ToUtf8(note);
+    EXPECT_EQ(source.Info().size, static_cast<int64_t>(now.size())) << walked;
+    EXPECT_EQ(source.Info().format, fc_UTF8) << walked;
+    std::string read(now.size() + 10, '\0');
+    read.resize(source.ReadAt(0, read.data(), read.size()));
+    EXPECT_EQ(read, now) << walked;
+  }
+  // No plain file: said so, whatever size was given.
+  TCorpusText folder;
+  folder.full_name = Utf8ToUtf16(dir.string());
+  folder.size = 10;
+  TCorpusTextSource source;
+  UnicodeString note;
+  EXPECT_FALSE(source.Open(folder, 1252, note));
+  EXPECT_FALSE(note.empty());
+}
+
 }  // namespace
 }  // namespace kx8
