@@ -14,7 +14,8 @@ bool CpuHasAvx2() {
 bool CpuHasAvx512Vbmi() {
 #if defined(__x86_64__) && defined(__GNUC__)
   __builtin_cpu_init();
-  return __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi") && __builtin_cpu_supports("gfni");
+  return __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi") && __builtin_cpu_supports("avx512vbmi2") &&
+         __builtin_cpu_supports("gfni");
 #else
   return false;
 #endif

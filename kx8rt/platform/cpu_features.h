@@ -11,9 +11,9 @@ bool CpuHasAvx2();
 // machine; turning it on where CpuHasAvx2() is false is a fault.
 extern bool Global_UseWideVectors;
 
-// Whether the processor has 512-bit byte vectors with byte permutes and bit permutes within bytes
-// (AVX-512 BW and VBMI, GFNI): a 7-bit character is classed by one table look-up, sixty-four at a time,
-// and masks are turned end to end.
+// Whether the processor has 512-bit byte vectors with byte permutes, byte compression and bit permutes
+// within bytes (AVX-512 BW, VBMI and VBMI2, GFNI): a 7-bit character is classed by one table look-up,
+// sixty-four at a time, masks are turned end to end, and UTF-8 is decoded a block at a time.
 bool CpuHasAvx512Vbmi();
 
 // Whether the 7-bit counting loops use the 512-bit vectors (only where Global_UseWideVectors is on too):

@@ -157,10 +157,23 @@ TEST(Utf8, VectorCheckAgreesWithTheSequenceRulesEverywhere) {
 }
 
 TEST(Utf8, PiecesDecodeAsTheWholeConversionDoes) {
+  // nonAscii is told of an 8-bit character however it is decoded (here in a block with 7-bit text after).
+  for (const bool use512 : {true, false}) {
+    const TVectors512Setting width(use512);
+    const std::string early = "\xC3\xA9" + std::string(100, 'a');
+    std::u16string units(early.size(), u'?');
+    size_t made = 0;
+    bool bad = false, nonAscii = false;
+    DecodeUTF8Piece(reinterpret_cast<const uint8_t*>(early.data()), early.size(), true, false, u' ', units.data(), made,
+                    bad, nonAscii);
+    EXPECT_TRUE(nonAscii) << use512;
+    EXPECT_EQ(made, 101u);
+  }
+
   // Well-formed and broken text, decoded whole and in two pieces cut anywhere (inside a character too):
   // the units Utf8ToUtf16 gives, a stop at the first fault when strict, and nonAscii where a byte is 8-bit.
-  // Long runs of three-byte characters, decoded sixteen at a time where the processor can, with every
-  // kind of break among them; both ways.
+  // Long stretches of one-, two- and three-byte characters, decoded a block at a time where the
+  // processor can, with every kind of break among them; both ways.
   const std::vector<std::string> han = {"\xE6\x96\x87", "\xE4\xBB\xB6", "\xE3\x82\xA2", "\xEF\xBC\x8C",
                                         "\xE0\xA0\x80", "\xED\x9F\xBF", "\xEE\x80\x80", "\xEF\xBF\xBF"};
   std::mt19937 rng(11);
@@ -175,17 +188,18 @@ TEST(Utf8, PiecesDecodeAsTheWholeConversionDoes) {
                                        : kGoodUtf8[rng() % kGoodUtf8.size()];
     }
     const auto* p = reinterpret_cast<const uint8_t*>(s.data());
-    const UnicodeString want = Utf8ToUtf16(s);
+    UnicodeString want = Utf8ToUtf16(s);
+    std::replace(want.begin(), want.end(), u'\0', u' ');  // a zero byte is read as the unit asked for
     std::u16string out(s.size() + 1, u'?');
     size_t made = 0;
     bool bad = false, nonAscii = false;
-    ASSERT_EQ(DecodeUTF8Piece(p, s.size(), true, false, 0, out.data(), made, bad, nonAscii), s.size());
+    ASSERT_EQ(DecodeUTF8Piece(p, s.size(), true, false, u' ', out.data(), made, bad, nonAscii), s.size());
     EXPECT_EQ(std::u16string(out.data(), made), std::u16string(want)) << round;
     EXPECT_FALSE(bad);
     EXPECT_EQ(nonAscii, std::any_of(s.begin(), s.end(), [](char c) { return static_cast<uint8_t>(c) >= 0x80; }));
     // Strict: stops where IsValidUTF8 finds the text ill-formed.
     made = 0, bad = false, nonAscii = false;
-    DecodeUTF8Piece(p, s.size(), true, true, 0, out.data(), made, bad, nonAscii);
+    DecodeUTF8Piece(p, s.size(), true, true, u' ', out.data(), made, bad, nonAscii);
     EXPECT_EQ(bad, !IsValidUTF8(p, s.size())) << round;
     if (!bad) {
       EXPECT_EQ(std::u16string(out.data(), made), std::u16string(want)) << round;
@@ -194,10 +208,10 @@ TEST(Utf8, PiecesDecodeAsTheWholeConversionDoes) {
     const size_t cut = rng() % (s.size() + 1);
     size_t made1 = 0, made2 = 0;
     bad = nonAscii = false;
-    const size_t used = DecodeUTF8Piece(p, cut, false, false, 0, out.data(), made1, bad, nonAscii);
+    const size_t used = DecodeUTF8Piece(p, cut, false, false, u' ', out.data(), made1, bad, nonAscii);
     ASSERT_LE(used, cut);
     ASSERT_GE(used + 3, cut);
-    DecodeUTF8Piece(p + used, s.size() - used, true, false, 0, out.data() + made1, made2, bad, nonAscii);
+    DecodeUTF8Piece(p + used, s.size() - used, true, false, u' ', out.data() + made1, made2, bad, nonAscii);
     EXPECT_EQ(std::u16string(out.data(), made1 + made2), std::u16string(want)) << round << " cut at " << cut;
   }
 }

@@ -265,46 +265,80 @@ bool IsValidUTF8(const uint8_t* p, size_t n) {
 #if defined(KX8_UTF8_AVX2)
 namespace {
 
-// Up to sixteen whole, well-formed three-byte characters from p (which has 64 bytes readable), written to
-// out as sixteen units at most: returns how many. The leads and continuation bytes must stand where a
-// run of three-byte characters puts them; the units are gathered from the bytes by byte permutes.
-// The low sixteen bytes. (The zero-masked forms here and above: GCC 12 warns of the plain ones' undefined
-// source.)
-__attribute__((target("avx512f,avx512bw,avx512vl,avx512vbmi"))) inline __m128i Low16(__m512i v) {
-  return _mm512_maskz_extracti32x4_epi32(0xF, v, 0);
+#define KX8_UTF8_VECTORS512 __attribute__((target("avx512f,avx512bw,avx512vl,avx512vbmi,avx512vbmi2,bmi,bmi2")))
+
+// The low 32 bytes as 32 units. (Zero-masked forms here: GCC 12 warns of the plain ones' undefined source.)
+KX8_UTF8_VECTORS512 inline __m512i Widened32(__m512i x) {
+  return _mm512_cvtepu8_epi16(_mm512_maskz_extracti64x4_epi64(0xF, x, 0));
 }
 
-__attribute__((target("avx512f,avx512bw,avx512vl,avx512vbmi"))) int ThreeByteRun(const uint8_t* p, char16_t* out) {
+// The characters of one, two and three bytes that begin in the first 48 of the 64 readable bytes at p,
+// decoded together, up to 32 of them and up to the first byte that is none of those or out of place (a
+// four-byte lead, a stray continuation byte, a sequence cut short), or the first ill-formed character:
+// writes their units to out and returns the bytes they took (0 when the first is not one of them).
+// The characters' starts are packed together, and their bytes gathered from there by byte permutes.
+KX8_UTF8_VECTORS512 size_t BlockOfCharacters(const uint8_t* p, char16_t zeroAs, char16_t* out, size_t& made,
+                                             bool& nonAscii) {
   const __m512i v = _mm512_loadu_si512(p);
-  const uint64_t leads = _mm512_cmpeq_epi8_mask(_mm512_and_si512(v, _mm512_set1_epi8(static_cast<char>(0xF0))),
+  const uint64_t ascii = ~_mm512_movepi8_mask(v);
+  const uint64_t cont = _mm512_cmpeq_epi8_mask(_mm512_and_si512(v, _mm512_set1_epi8(static_cast<char>(0xC0))),
+                                               _mm512_set1_epi8(static_cast<char>(0x80)));
+  const uint64_t lead2 = _mm512_cmpge_epu8_mask(v, _mm512_set1_epi8(static_cast<char>(0xC2))) &
+                         _mm512_cmple_epu8_mask(v, _mm512_set1_epi8(static_cast<char>(0xDF)));
+  const uint64_t lead3 = _mm512_cmpeq_epi8_mask(_mm512_and_si512(v, _mm512_set1_epi8(static_cast<char>(0xF0))),
                                                 _mm512_set1_epi8(static_cast<char>(0xE0)));
-  const uint64_t conts = _mm512_cmpeq_epi8_mask(_mm512_and_si512(v, _mm512_set1_epi8(static_cast<char>(0xC0))),
-                                                _mm512_set1_epi8(static_cast<char>(0x80)));
-  constexpr uint64_t kLeadPlaces = 0x249249249249ull;  // bytes 0, 3, ..., 45
-  constexpr uint64_t kFortyEight = (uint64_t{1} << 48) - 1;
-  const uint64_t off = ((leads ^ kLeadPlaces) | (conts ^ (~kLeadPlaces & kFortyEight))) & kFortyEight;
-  int count = off == 0 ? 16 : __builtin_ctzll(off) / 3;
-  if (count < 2) return 0;
-  // Where each character's lead, second and third byte stand.
-  alignas(64) static constexpr uint8_t kPlaces[3][64] = {
-      {0, 3, 6, 9, 12, 15, 18, 21, 24, 27, 30, 33, 36, 39, 42, 45},
-      {1, 4, 7, 10, 13, 16, 19, 22, 25, 28, 31, 34, 37, 40, 43, 46},
-      {2, 5, 8, 11, 14, 17, 20, 23, 26, 29, 32, 35, 38, 41, 44, 47}};
-  const __m128i lead = Low16(_mm512_maskz_permutexvar_epi8(~uint64_t{0}, _mm512_load_si512(kPlaces[0]), v));
-  const __m128i second = Low16(_mm512_maskz_permutexvar_epi8(~uint64_t{0}, _mm512_load_si512(kPlaces[1]), v));
-  const __m128i third = Low16(_mm512_maskz_permutexvar_epi8(~uint64_t{0}, _mm512_load_si512(kPlaces[2]), v));
-  const __m256i units = _mm256_or_si256(
-      _mm256_or_si256(_mm256_slli_epi16(_mm256_and_si256(_mm256_cvtepu8_epi16(lead), _mm256_set1_epi16(0x0F)), 12),
-                      _mm256_slli_epi16(_mm256_and_si256(_mm256_cvtepu8_epi16(second), _mm256_set1_epi16(0x3F)), 6)),
-      _mm256_and_si256(_mm256_cvtepu8_epi16(third), _mm256_set1_epi16(0x3F)));
-  // Overlong forms (below U+0800) and surrogates are no characters: the run stops before the first.
-  const uint32_t overlong = _mm256_cmplt_epu16_mask(units, _mm256_set1_epi16(0x0800));
-  const uint32_t surrogate = _mm256_cmpeq_epi16_mask(_mm256_and_si256(units, _mm256_set1_epi16(static_cast<short>(0xF800))),
-                                                     _mm256_set1_epi16(static_cast<short>(0xD800)));
-  if (const uint32_t bad = (overlong | surrogate) & 0xFFFF) count = std::min(count, __builtin_ctz(bad));
-  if (count < 2) return 0;
-  _mm256_mask_storeu_epi16(out, static_cast<__mmask16>((1u << count) - 1), units);
-  return count;
+  // Where continuation bytes must stand, and the bytes that are where they should be.
+  const uint64_t wanted = (lead2 << 1) | (lead3 << 1) | (lead3 << 2);
+  const uint64_t starts = (ascii | lead2 | lead3) & ~wanted;
+  const uint64_t inOrder = starts | (cont & wanted);
+  const int firstBad = ~inOrder == 0 ? 64 : __builtin_ctzll(~inOrder);
+  // The characters taken end at a start at or before the limit (so each is whole), at most 32 of them.
+  int limit = std::min(firstBad, 48);
+  uint64_t taken = starts & ((uint64_t{2} << limit) - 1);
+  if (__builtin_popcountll(taken) > 32) limit = __builtin_ctzll(_pdep_u64(uint64_t{1} << 32, taken));
+  taken &= (uint64_t{2} << limit) - 1;
+  if (taken == 0) return 0;
+  int used = 63 - __builtin_clzll(taken);  // the last start taken ends what is decoded
+  taken &= (uint64_t{1} << used) - 1;
+  if (taken == 0) return 0;
+  alignas(64) static constexpr uint8_t kPositions[64] = {
+      0,  1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21,
+      22, 23, 24, 25, 26, 27, 28, 29, 30, 31, 32, 33, 34, 35, 36, 37, 38, 39, 40, 41, 42, 43,
+      44, 45, 46, 47, 48, 49, 50, 51, 52, 53, 54, 55, 56, 57, 58, 59, 60, 61, 62, 63};
+  const __m512i at = _mm512_maskz_compress_epi8(taken, _mm512_load_si512(kPositions));
+  const __m512i one = _mm512_set1_epi8(1);
+  const __m512i first = _mm512_maskz_permutexvar_epi8(~uint64_t{0}, at, v);
+  const __m512i second = _mm512_maskz_permutexvar_epi8(~uint64_t{0}, _mm512_add_epi8(at, one), v);
+  const __m512i third = _mm512_maskz_permutexvar_epi8(~uint64_t{0}, _mm512_add_epi8(_mm512_add_epi8(at, one), one), v);
+  const __m512i b0 = Widened32(first), b1 = Widened32(second), b2 = Widened32(third);
+  const __m512i six = _mm512_set1_epi16(0x3F);
+  const __m512i two = _mm512_or_si512(_mm512_maskz_slli_epi16(~0u, _mm512_and_si512(b0, _mm512_set1_epi16(0x1F)), 6),
+                                      _mm512_and_si512(b1, six));
+  const __m512i three = _mm512_or_si512(
+      _mm512_or_si512(_mm512_maskz_slli_epi16(~0u, _mm512_and_si512(b0, _mm512_set1_epi16(0x0F)), 12),
+                      _mm512_maskz_slli_epi16(~0u, _mm512_and_si512(b1, six), 6)),
+      _mm512_and_si512(b2, six));
+  const uint32_t isThree = _mm512_cmpge_epu16_mask(b0, _mm512_set1_epi16(0xE0));
+  const uint32_t isTwo = _mm512_cmpge_epu16_mask(b0, _mm512_set1_epi16(0xC0)) & ~isThree;
+  __m512i units = _mm512_mask_mov_epi16(_mm512_mask_mov_epi16(b0, isTwo, two), isThree, three);
+  units = _mm512_mask_mov_epi16(units, _mm512_cmpeq_epi16_mask(b0, _mm512_setzero_si512()), _mm512_set1_epi16(static_cast<short>(zeroAs)));
+  // A three-byte form below U+0800 or of a surrogate is no character: what is decoded stops before it.
+  const uint32_t badThree =
+      isThree & (_mm512_cmplt_epu16_mask(three, _mm512_set1_epi16(0x0800)) |
+                 _mm512_cmpeq_epi16_mask(_mm512_and_si512(three, _mm512_set1_epi16(static_cast<short>(0xF800))),
+                                         _mm512_set1_epi16(static_cast<short>(0xD800))));
+  int count = __builtin_popcountll(taken);
+  const uint32_t countMask = count == 32 ? ~0u : (1u << count) - 1;
+  if (const uint32_t bad = badThree & countMask) {
+    count = __builtin_ctz(bad);
+    if (count == 0) return 0;
+    used = __builtin_ctzll(_pdep_u64(uint64_t{1} << count, taken));
+    taken &= (uint64_t{1} << used) - 1;
+  }
+  _mm512_mask_storeu_epi16(out, count == 32 ? ~0u : (1u << count) - 1, units);
+  made = static_cast<size_t>(count);
+  if (~ascii & ((uint64_t{1} << used) - 1)) nonAscii = true;
+  return static_cast<size_t>(used);
 }
 
 }  // namespace
@@ -325,22 +359,26 @@ size_t DecodeUTF8Piece(const uint8_t* p, size_t n, bool last, bool strict, char1
         continue;
       }
 #endif
+    }
+#if defined(KX8_UTF8_AVX2)
+    // Text mixing 7-bit characters with two- and three-byte ones (most of what is not Latin), a block at
+    // a time where the processor has byte permutes and compression.
+    if (i + 64 <= n && Global_UseVectors512) {
+      size_t units = 0;
+      if (const size_t used = BlockOfCharacters(p + i, zeroAs, out + o, units, nonAscii)) {
+        i += used;
+        o += units;
+        continue;
+      }
+    }
+#endif
+    if (c < 0x80) {
       out[o++] = c == 0 ? zeroAs : c;
       ++i;
       continue;
     }
     nonAscii = true;
-    // Whole, well-formed three-byte characters (most of Chinese and Japanese) without the general steps:
-    // a run of them sixteen at a time where the processor has byte permutes, else one.
-#if defined(KX8_UTF8_AVX2)
-    if ((c & 0xF0) == 0xE0 && i + 64 <= n && (p[i + 3] & 0xF0) == 0xE0 && Global_UseVectors512) {
-      if (const int count = ThreeByteRun(p + i, out + o)) {
-        i += 3 * static_cast<size_t>(count);
-        o += static_cast<size_t>(count);
-        continue;
-      }
-    }
-#endif
+    // A whole, well-formed three-byte character (most of Chinese and Japanese) without the general steps.
     if ((c & 0xF0) == 0xE0 && i + 2 < n) {
       const uint8_t b1 = p[i + 1], b2 = p[i + 2];
       const char32_t cp = (static_cast<char32_t>(c & 0x0F) << 12) | (static_cast<char32_t>(b1 & 0x3F) << 6) | (b2 & 0x3F);
