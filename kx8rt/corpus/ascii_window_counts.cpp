@@ -20,14 +20,22 @@ constexpr bool IsAsciiSeparator(char16_t c) { return c == u'.' || c == u','; }
 bool IsBlank(char16_t c) { return c == u' ' || c == u'\t' || c == u'\r' || c == 0; }
 bool IsSpaceChar(char16_t c) { return c == u' ' || c == u'\n' || c == u'\r' || c == u'\t' || c == 0; }
 
-// IsPotentialSentenceTerminator of the 7-bit characters (a 7-bit window holds no other).
-struct TPotentialTerminators {
-  bool is[128] = {};
-  TPotentialTerminators() {
-    for (char16_t c = 0; c < 128; ++c) is[c] = IsPotentialSentenceTerminator(c);
+// The classes the sentence rule looks at beyond the word rule's, of the 7-bit characters (a 7-bit window
+// holds no other): lower-case letters, the characters that may stand in a run of terminators (white space
+// aside), and white space.
+enum : uint8_t { kSentenceLower = 1, kSentencePotential = 2, kSentenceSpace = 4 };
+
+struct TSentenceClassTable {
+  alignas(64) uint8_t classes[128] = {};
+  TSentenceClassTable() {
+    for (char16_t c = 0; c < 128; ++c)
+      classes[c] = static_cast<uint8_t>((IsAsciiLower(c) ? kSentenceLower : 0) |
+                                        (IsPotentialSentenceTerminator(c) && !IsSpaceChar(c) ? kSentencePotential : 0) |
+                                        (IsSpaceChar(c) ? kSentenceSpace : 0));
   }
-  bool Has(char16_t c) const { return c < 128 && is[c]; }
+  uint8_t Of(char16_t c) const { return c < 128 ? classes[c] : 0; }
 };
+const TSentenceClassTable kSentenceClasses;
 
 // Take and Count run only where Available() says yes, on processors with 256-bit vectors, which all
 // count bits in one instruction: they are built for it, so that a count is that instruction, not a call.
@@ -152,28 +160,14 @@ KX8_VECTORS512 inline __m512i Bytes64(const char16_t* p) {
   return _mm512_maskz_permutexvar_epi64(0xFF, _mm512_setr_epi64(0, 2, 4, 6, 1, 3, 5, 7), packed);  // (maskz: the plain form warns)
 }
 
-// The classes the sentence rule looks at beyond those: lower-case letters, the characters that may stand
-// in a run of terminators (white space aside), and white space.
-enum : uint8_t { kSentenceLower = 1, kSentencePotential = 2, kSentenceSpace = 4 };
-
-struct TSentenceClassTable {
-  alignas(64) uint8_t classes[128] = {};
-  TSentenceClassTable() {
-    for (char16_t c = 0; c < 128; ++c)
-      classes[c] = static_cast<uint8_t>((IsAsciiLower(c) ? kSentenceLower : 0) |
-                                        (IsPotentialSentenceTerminator(c) && !IsSpaceChar(c) ? kSentencePotential : 0) |
-                                        (IsSpaceChar(c) ? kSentenceSpace : 0));
-  }
-};
-
 template <typename Unit>
 KX8_VECTORS512 int32_t MaskBlocks512(const Unit* text, int32_t n, const uint8_t* table, uint64_t* alnum,
                                      uint64_t* digit, uint64_t* brk, uint64_t* middle, uint64_t* separator,
                                      uint64_t* terminator, uint64_t* newline, uint64_t* blank, uint64_t* lower,
                                      uint64_t* potential, uint64_t* space) {
   const __m512i low = _mm512_loadu_si512(table), high = _mm512_loadu_si512(table + 64);
-  static const TSentenceClassTable sentence;
-  const __m512i low2 = _mm512_loadu_si512(sentence.classes), high2 = _mm512_loadu_si512(sentence.classes + 64);
+  const __m512i low2 = _mm512_loadu_si512(kSentenceClasses.classes);
+  const __m512i high2 = _mm512_loadu_si512(kSentenceClasses.classes + 64);
   int32_t i = 0;
   for (; i + 64 <= n; i += 64) {
     const __m512i bytes = Bytes64(text + i);
@@ -210,11 +204,23 @@ KX8_VECTORS512 inline __m512i Down(__m512i v, unsigned n) { return _mm512_maskz_
 KX8_VECTORS512 inline __m512i AndNot(__m512i notThis, __m512i v) { return _mm512_maskz_andnot_epi64(0xFF, notThis, v); }
 KX8_VECTORS512 inline __m512i LanesAfter(__m512i v, __m512i before) { return _mm512_maskz_alignr_epi64(0xFF, v, before, 7); }
 
+// A sum of two vectors of eight 64-bit lanes as one 512-bit number plus a carry in (and out), where no
+// lane can both make a carry and pass one on (the second addend lies within the first's ones).
+KX8_VECTORS512 inline __m512i AddAcross(__m512i a, __m512i b, uint32_t& carry) {
+  const __m512i partial = _mm512_add_epi64(a, b);
+  const uint32_t makes = _mm512_cmplt_epu64_mask(partial, a);
+  const uint32_t passes = _mm512_cmpeq_epi64_mask(partial, _mm512_set1_epi64(-1));
+  const uint32_t carried = makes + (makes | passes) + carry;
+  carry = (carried >> 8) & 1;
+  return _mm512_mask_add_epi64(partial, static_cast<__mmask8>(carried ^ makes ^ (makes | passes)), partial,
+                               _mm512_set1_epi64(1));
+}
+
 KX8_VECTORS512 size_t RuleBlocks512(size_t words, const uint64_t* alnum, const uint64_t* digits,
                                     const uint64_t* middles, const uint64_t* separators, const uint64_t* breaks,
                                     const uint64_t* terminators, const uint64_t* blanks, uint64_t* newlines,
                                     uint64_t* wordStarts, uint64_t* breakStarts, uint64_t* looked, TRuleState& state) {
-  const __m512i zero = _mm512_setzero_si512(), one = _mm512_set1_epi64(1);
+  const __m512i zero = _mm512_setzero_si512();
   __m512i lastA = zero, lastD = zero, lastWord = zero, lastNl = zero;
   uint32_t carry = 0;
   size_t w = 0;
@@ -236,14 +242,7 @@ KX8_VECTORS512 size_t RuleBlocks512(size_t words, const uint64_t* alnum, const u
     _mm512_storeu_si512(looked + w, AndNot(aRight, _mm512_loadu_si512(terminators + w)));
     const __m512i nl = _mm512_loadu_si512(newlines + w), blank = _mm512_loadu_si512(blanks + w);
     const __m512i after = _mm512_or_si512(Up(nl, 1), Down(LanesAfter(nl, lastNl), 63));
-    const __m512i partial = _mm512_add_epi64(blank, _mm512_and_si512(after, blank));
-    // A lane makes a carry when its sum wrapped, passes one on when it is all ones (never both).
-    const uint32_t makes = _mm512_cmplt_epu64_mask(partial, blank);
-    const uint32_t passes = _mm512_cmpeq_epi64_mask(partial, _mm512_set1_epi64(-1));
-    const uint32_t carried = makes + (makes | passes) + carry;
-    const auto into = static_cast<__mmask8>(carried ^ makes ^ (makes | passes));
-    carry = (carried >> 8) & 1;
-    const __m512i sum = _mm512_mask_add_epi64(partial, into, partial, one);
+    const __m512i sum = AddAcross(blank, _mm512_and_si512(after, blank), carry);
     _mm512_storeu_si512(newlines + w, _mm512_and_si512(nl, _mm512_or_si512(after, AndNot(blank, sum))));
     lastA = a, lastD = d, lastWord = word, lastNl = nl;
   }
@@ -264,18 +263,6 @@ KX8_VECTORS512 inline __m512i Reversed(__m512i v) {
       7, 6, 5, 4, 3, 2, 1, 0, 15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0, 15, 14, 13, 12, 11, 10, 9, 8};
   const __m512i bytes = _mm512_maskz_shuffle_epi8(~uint64_t{0}, lanes, _mm512_load_si512(kBytesReversed));
   return _mm512_maskz_gf2p8affine_epi64_epi8(~uint64_t{0}, bytes, _mm512_set1_epi64(0x8040201008040201), 0);
-}
-
-// A sum of two vectors of eight 64-bit lanes as one 512-bit number plus a carry in (and out), where no
-// lane can both make a carry and pass one on (the second addend lies within the first's ones).
-KX8_VECTORS512 inline __m512i AddAcross(__m512i a, __m512i b, uint32_t& carry) {
-  const __m512i partial = _mm512_add_epi64(a, b);
-  const uint32_t makes = _mm512_cmplt_epu64_mask(partial, a);
-  const uint32_t passes = _mm512_cmpeq_epi64_mask(partial, _mm512_set1_epi64(-1));
-  const uint32_t carried = makes + (makes | passes) + carry;
-  carry = (carried >> 8) & 1;
-  return _mm512_mask_add_epi64(partial, static_cast<__mmask8>(carried ^ makes ^ (makes | passes)), partial,
-                               _mm512_set1_epi64(1));
 }
 
 // The sentence ends of TakeUnits' walk, eight words at a time, for words a multiple of eight (the masks
@@ -331,6 +318,15 @@ bool PlaceTestOf(const TUnitPlace& place, TPlaceTest& test) {
   return false;
 }
 
+// Appends base plus the index of each set bit, unless out would grow past most.
+inline bool AppendPositions(uint64_t bits, int32_t base, std::vector<int32_t>& out, size_t most) {
+  for (; bits != 0; bits &= bits - 1) {
+    if (out.size() >= most) return false;
+    out.push_back(base + __builtin_ctzll(bits));
+  }
+  return true;
+}
+
 // FindUnits' blocks for Places places, over positions below `end` (whose last place is readable below
 // it plus the places after the first): where it stopped, or -1 when out would grow past most. (Units
 // from 0x80 up would pack to 0 or 0xFF, which no test takes; the text is 7-bit anyway.)
@@ -348,10 +344,7 @@ __attribute__((target("avx2,popcnt"))) int32_t FindUnitsBlocks(const Unit* text,
     __m256i eq = _mm256_cmpeq_epi8(_mm256_or_si256(Bytes32(text + i), fold[0]), value[0]);
     for (int p = 1; p < Places; ++p)
       eq = _mm256_and_si256(eq, _mm256_cmpeq_epi8(_mm256_or_si256(Bytes32(text + i + p), fold[p]), value[p]));
-    for (auto bits = static_cast<uint32_t>(_mm256_movemask_epi8(eq)); bits != 0; bits &= bits - 1) {
-      if (out.size() >= most) return -1;
-      out.push_back(i + __builtin_ctz(bits));
-    }
+    if (!AppendPositions(static_cast<uint32_t>(_mm256_movemask_epi8(eq)), i, out, most)) return -1;
   }
   return i;
 }
@@ -370,10 +363,7 @@ KX8_VECTORS512 int32_t FindUnitsBlocks512(const Unit* text, int32_t end, int32_t
     __mmask64 eq = _mm512_cmpeq_epi8_mask(_mm512_or_si512(Bytes64(text + i), fold[0]), value[0]);
     for (int p = 1; p < Places; ++p)
       eq &= _mm512_cmpeq_epi8_mask(_mm512_or_si512(Bytes64(text + i + p), fold[p]), value[p]);
-    for (auto bits = static_cast<uint64_t>(eq); bits != 0; bits &= bits - 1) {
-      if (out.size() >= most) return -1;
-      out.push_back(i + __builtin_ctzll(bits));
-    }
+    if (!AppendPositions(eq, i, out, most)) return -1;
   }
   return i;
 }
@@ -519,9 +509,10 @@ void TAsciiWindowCounts::TakeUnits(const Unit* text, int32_t n, const UnicodeStr
     if (c == u'.' || c == u'!' || c == u'?') terminators_[w] |= bit;
     if (c == u'\n') newlines_[w] |= bit;
     if (IsBlank(c)) blanks_[w] |= bit;
-    if (IsAsciiLower(c)) lower_[w] |= bit;
-    if (IsSpaceChar(c)) space_[w] |= bit;
-    else if (IsPotentialSentenceTerminator(c)) potential_[w] |= bit;
+    const uint8_t sentence = kSentenceClasses.Of(c);
+    if (sentence & kSentenceLower) lower_[w] |= bit;
+    if (sentence & kSentencePotential) potential_[w] |= bit;
+    if (sentence & kSentenceSpace) space_[w] |= bit;
   }
 
   // Word characters as the rule leaves them: letters and digits; a middle character with a letter or
@@ -577,9 +568,8 @@ void TAsciiWindowCounts::TakeUnits(const Unit* text, int32_t n, const UnicodeStr
   } else
 #endif
   {
-    // (Inline here, with the 7-bit terminators in a table: the walk meets one terminator in some eighty
-    // characters of running text, and calls cost more than the rest of a step.)
-    static const TPotentialTerminators kPotential;
+    // (Inline here, with the 7-bit terminators from the table: the walk meets one terminator in some
+    // eighty characters of running text, and calls cost more than the rest of a step.)
     std::fill(sentences_.begin(), sentences_.begin() + static_cast<std::ptrdiff_t>(words), 0);
     const uint64_t* const alnum = alnum_.data();
     auto nextAlnum = [&](int32_t from) {
@@ -601,7 +591,7 @@ void TAsciiWindowCounts::TakeUnits(const Unit* text, int32_t n, const UnicodeStr
         const auto c = static_cast<char16_t>(text[k]);
         if (IsAsciiLower(c) || (k == q + 1 && IsAsciiDigit(c))) continue;
         int32_t e = q + 1;
-        while (e < n_ && !IsSpaceChar(text[e]) && kPotential.Has(static_cast<char16_t>(text[e]))) ++e;
+        while (e < n_ && (kSentenceClasses.Of(static_cast<char16_t>(text[e])) & kSentencePotential)) ++e;
         if (e < n_ && IsSpaceChar(text[e])) sentences_[static_cast<size_t>(e) >> 6] |= uint64_t{1} << (e & 63);
       }
   }

@@ -165,6 +165,7 @@ struct PieceResult {
   std::u16string arena;
   std::vector<uint32_t> keyLens;
   int64_t units = 0, breaks = 0, sentences = 0, paragraphs = 0, words = 0;
+  bool Empty() const { return units == 0 && hits.empty(); }
   void Clear() {
     hits.clear();
     arena.clear();
@@ -197,6 +198,12 @@ struct TextFacts {
   // format and units are what they are if the text is 7-bit throughout, as it is being read until a
   // window is not (or Worker::Settle is asked): hits must wait for the real units before they are handed on.
   bool provisional = false;
+  // The text's real format and units, once known.
+  void SettleAs(TKXFileFormat realFormat, int64_t realUnits) {
+    format = realFormat;
+    units = realUnits;
+    provisional = false;
+  }
 };
 
 }  // namespace
@@ -379,21 +386,11 @@ class Worker {
       // A whole text whose first bytes are 7-bit is read as 7-bit at once, not measured first; what is
       // found waits until the reader has seen it all, or a window that is not 7-bit settles the text.
       fSettled.reset();
-      fCurrentText = &text;
+      fCurrentItem = &item;
       TCorpusTextInfo info;
-      if (item.parts > 1 && item.seven_bit_presumed) {
-        // A part of a text split unmeasured: a window that is not 7-bit settles the whole text, once.
-        info = item.info;
-        facts.provisional = true;
-        fReader.PresumeSevenBit([this, &facts, &item](int64_t) {
-          const TCorpusTextInfo settled = fSettling.Settle(fTexts[item.text], item.text, fO.codepage);
-          facts.format = settled.format;
-          facts.units = settled.units;
-          facts.provisional = false;
-          return settled;
-        });
-      } else if (item.parts <= 1 && fO.presume_seven_bit && source.SevenBitPresumable()) {
-        info = source.SevenBitPresumedInfo();
+      const bool presumedPart = item.parts > 1 && item.seven_bit_presumed;
+      if (presumedPart || (item.parts <= 1 && fO.presume_seven_bit && source.SevenBitPresumable())) {
+        info = presumedPart ? item.info : source.SevenBitPresumedInfo();
         facts.provisional = true;
         fReader.PresumeSevenBit([this, &facts](int64_t sevenBitTo) { return Settle(facts, sevenBitTo); });
       } else {
@@ -425,17 +422,20 @@ class Worker {
   }
 
  private:
+  // A part of a text split unmeasured settles the whole text, once for every worker; a whole text is
+  // measured from where it has been seen to be 7-bit.
   TCorpusTextInfo Settle(TextFacts& facts, int64_t sevenBitTo) {
+    const TCorpusTextPart& item = *fCurrentItem;
+    const TCorpusText& text = fTexts[item.text];
+    if (!fSettled && item.parts > 1) fSettled = fSettling.Settle(text, item.text, fO.codepage);
     if (!fSettled) {
       TCorpusTextSource rest;
       UnicodeString note;
-      if (!rest.Open(*fCurrentText, fO.codepage, note)) throw EReadError(fCurrentText->full_name + u": " + note);
+      if (!rest.Open(text, fO.codepage, note)) throw EReadError(text.full_name + u": " + note);
       rest.MeasureAfterSevenBit(sevenBitTo);
       fSettled = rest.Info();
     }
-    facts.format = fSettled->format;
-    facts.units = fSettled->units;
-    facts.provisional = false;
+    facts.SettleAs(fSettled->format, fSettled->units);
     return *fSettled;
   }
 
@@ -785,7 +785,7 @@ class Worker {
   std::unique_ptr<TCorpusTextSource::ArchiveCache> fCache;
   TCorpusWordRule fRule;
   UnicodeString fCurrentName;
-  const TCorpusText* fCurrentText = nullptr;
+  const TCorpusTextPart* fCurrentItem = nullptr;
   std::optional<TCorpusTextInfo> fSettled;  // the text presumed 7-bit, as measured once it was not
   TCorpusWindowReader fReader;
   std::vector<HitRec> fHits;
@@ -920,7 +920,7 @@ TConcordanceTotals TConcordancer::RunTexts(std::vector<TCorpusText> texts, const
         }
       };
       auto handOnHeld = [&] {
-        if (held.units == 0 && held.hits.empty()) return;
+        if (held.Empty()) return;
         handOn(held);
         held.Clear();
       };
@@ -1068,12 +1068,8 @@ TConcordanceTotals TConcordancer::RunTexts(std::vector<TCorpusText> texts, const
       textFacts.unreadable = true;
       textFacts.note = s.facts.note;
     }
-    if (textFacts.provisional && s.facts.searched && !s.facts.provisional) {
-      // A part met text that is not 7-bit and settled the text.
-      textFacts.format = s.facts.format;
-      textFacts.units = s.facts.units;
-      textFacts.provisional = false;
-    }
+    if (textFacts.provisional && s.facts.searched && !s.facts.provisional)
+      textFacts.SettleAs(s.facts.format, s.facts.units);  // a part met text that is not 7-bit
     if (!stop.load() && textFacts.searched) {
       bool isHeld = false;
       if (textFacts.provisional) {
@@ -1084,9 +1080,7 @@ TConcordanceTotals TConcordancer::RunTexts(std::vector<TCorpusText> texts, const
         } else if (HeldEnough(held, o)) {
           try {
             const TCorpusTextInfo info = settling.Settle(fTexts[item.text], item.text, o.codepage);
-            textFacts.format = info.format;
-            textFacts.units = info.units;
-            textFacts.provisional = false;
+            textFacts.SettleAs(info.format, info.units);
           } catch (const std::exception& e) {
             textFacts.searched = false;
             textFacts.unreadable = true;
@@ -1095,7 +1089,7 @@ TConcordanceTotals TConcordancer::RunTexts(std::vector<TCorpusText> texts, const
         }
       }
       if (textFacts.searched && !textFacts.provisional) {
-        if (held.units != 0 || !held.hits.empty()) {
+        if (!held.Empty()) {
           if (!emitter.Emit(textIndex, textFacts, run, held)) stop.store(true);
           held.Clear();
         }

@@ -306,7 +306,7 @@ size_t TCorpusTextSource::ReadAt(int64_t at, void* buffer, size_t n) {
   return done;
 }
 
-bool TCorpusTextSource::OpenPart(const TCorpusText& text, const TCorpusTextInfo& info, UnicodeString& note) {
+void TCorpusTextSource::Reset(const TCorpusText& text, const TCorpusTextInfo& info, UnicodeString& note) {
   fHeadSevenBit = false;
   fText = text;
   fInfo = info;
@@ -315,24 +315,23 @@ bool TCorpusTextSource::OpenPart(const TCorpusText& text, const TCorpusTextInfo&
   note.clear();
   fReadFailed = false;
   fImpl = std::make_unique<Impl>();
-  fImpl->fd = ::open(Utf16ToNativeName(text.full_name).c_str(), O_RDONLY | O_CLOEXEC);
-  if (fImpl->fd < 0) {
-    note = SystemReason(errno);
-    fReadFailed = true;
-    return false;
-  }
-  return true;
+}
+
+bool TCorpusTextSource::OpenFile(UnicodeString& note) {
+  fImpl->fd = ::open(Utf16ToNativeName(fText.full_name).c_str(), O_RDONLY | O_CLOEXEC);
+  if (fImpl->fd >= 0) return true;
+  note = SystemReason(errno);
+  fReadFailed = true;
+  return false;
+}
+
+bool TCorpusTextSource::OpenPart(const TCorpusText& text, const TCorpusTextInfo& info, UnicodeString& note) {
+  Reset(text, info, note);
+  return OpenFile(note);
 }
 
 bool TCorpusTextSource::Open(const TCorpusText& text, uint16_t codepage, UnicodeString& note) {
-  fHeadSevenBit = false;
-  fText = text;
-  fInfo = TCorpusTextInfo{};
-  fDocument.clear();
-  fHeld.reset();
-  note.clear();
-  fReadFailed = false;
-  fImpl = std::make_unique<Impl>();
+  Reset(text, TCorpusTextInfo{}, note);
   fInfo.codepage = codepage ? codepage : static_cast<uint16_t>(GetACP());
   if (text.held) {
     // Taken as it is, shared rather than copied; only a text holding zero units is copied, so that
@@ -372,12 +371,7 @@ bool TCorpusTextSource::Open(const TCorpusText& text, uint16_t codepage, Unicode
         return false;
       }
     } else {
-      fImpl->fd = ::open(Utf16ToNativeName(text.full_name).c_str(), O_RDONLY | O_CLOEXEC);
-      if (fImpl->fd < 0) {
-        note = SystemReason(errno);
-        fReadFailed = true;
-        return false;
-      }
+      if (!OpenFile(note)) return false;
       // A small file the walk found and sized is read whole at once, asking one byte more than its size:
       // a read that comes back with just its size confirms it, without a look at the file's status. Any
       // other answer (the file changed meanwhile, or it is no plain file) is looked into as usual.
@@ -478,11 +472,11 @@ bool TCorpusTextSource::Open(const TCorpusText& text, uint16_t codepage, Unicode
       // here is decided now; a longer one is decided by Measure.
       fInfo.encoding = ce_utf8;
       fInfo.format = fc_UTF8;
-      fHeadSevenBit = SevenBitPrefix(b, n) == n;
+      const size_t seven = SevenBitPrefix(b, n);
+      fHeadSevenBit = seven == n;
       if (whole) {
-        const size_t i = SevenBitPrefix(b, n);
-        if (i == n) fInfo.format = fc_ASCII;
-        else if (!IsValidUTF8(b + i, n - i)) fInfo.format = fc_ANSI;
+        if (seven == n) fInfo.format = fc_ASCII;
+        else if (!IsValidUTF8(b + seven, n - seven)) fInfo.format = fc_ANSI;
       }
     }
     if (fInfo.format == fc_ANSI) {
@@ -607,9 +601,11 @@ void TCorpusTextSource::Measure(int32_t threads) {
   } else {
     m = MeasureUtf8Range(fInfo.signature_bytes, fInfo.size, mustValidate, true);
   }
-  const bool valid = m.valid, nonAscii = m.nonAscii;
-  const int64_t units = m.units;
-  if (!valid) {
+  TakeUtf8Measure(m, 0, mustValidate);
+}
+
+void TCorpusTextSource::TakeUtf8Measure(const TUtf8Measure& m, int64_t unitsBefore, bool validated) {
+  if (!m.valid) {
     if (!IsValidCodePage(fInfo.codepage)) throw EEncodingError(Format(u"code page %d is not available", {int32_t(fInfo.codepage)}));
     fInfo.format = fc_ANSI;
     fInfo.encoding = IsMultiByteCodePage(fInfo.codepage) ? ce_ansi_multi : ce_ansi;
@@ -621,8 +617,8 @@ void TCorpusTextSource::Measure(int32_t threads) {
     }
     return;
   }
-  if (mustValidate) fInfo.format = nonAscii ? fc_UTF8 : fc_ASCII;
-  fInfo.units = units;
+  if (validated) fInfo.format = m.nonAscii ? fc_UTF8 : fc_ASCII;
+  fInfo.units = unitsBefore + m.units;
 }
 
 namespace {
@@ -664,18 +660,7 @@ TCorpusTextInfo TCorpusTextSource::SevenBitPresumedInfo() const {
 
 void TCorpusTextSource::MeasureAfterSevenBit(int64_t sevenBitTo) {
   sevenBitTo = std::clamp<int64_t>(sevenBitTo, fInfo.signature_bytes, fInfo.size);
-  const TUtf8Measure m = MeasureUtf8Range(sevenBitTo, fInfo.size, true, true);
-  if (!m.valid) {
-    if (!IsValidCodePage(fInfo.codepage)) throw EEncodingError(Format(u"code page %d is not available", {int32_t(fInfo.codepage)}));
-    fInfo.format = fc_ANSI;
-    fInfo.encoding = IsMultiByteCodePage(fInfo.codepage) ? ce_ansi_multi : ce_ansi;
-    fInfo.units = -1;
-    if (fInfo.encoding == ce_ansi) fInfo.units = fInfo.size;
-    else Measure();  // (not for a text that was presumable)
-    return;
-  }
-  fInfo.format = m.nonAscii ? fc_UTF8 : fc_ASCII;
-  fInfo.units = sevenBitTo - fInfo.signature_bytes + m.units;
+  TakeUtf8Measure(MeasureUtf8Range(sevenBitTo, fInfo.size, true, true), sevenBitTo - fInfo.signature_bytes, true);
 }
 
 // ---- planning ----
@@ -834,10 +819,14 @@ void TCorpusWindowReader::ForEach(TCorpusTextSource& source, const TCorpusTextIn
   const bool wide = info.encoding == ce_utf16le || info.encoding == ce_utf16be;
   const int64_t S = int64_t{std::max(chunkUnits, 1)} * (wide ? 2 : 1);
   const int64_t M = int64_t{std::max(marginUnits, 0)} * (wide ? 2 : info.encoding == ce_utf8 ? 3 : 1);
-  if (info.encoding == ce_ansi && (fTable.empty() || fTableCodepage != info.codepage)) {
-    fTable = AnsiTable(info.codepage);
-    fTableCodepage = info.codepage;
-  }
+  // The table of a one-byte code page, made when the text (or, once settled, its rest) is in one.
+  auto tableFor = [&](const TCorpusTextInfo& i) {
+    if (i.encoding == ce_ansi && (fTable.empty() || fTableCodepage != i.codepage)) {
+      fTable = AnsiTable(i.codepage);
+      fTableCodepage = i.codepage;
+    }
+  };
+  tableFor(info);
   const int64_t from = fromByte >= 0 ? fromByte : sig;
   const int64_t to = fromByte >= 0 ? toByte : size;
   if (to <= from) {
@@ -865,10 +854,7 @@ void TCorpusWindowReader::ForEach(TCorpusTextSource& source, const TCorpusTextIn
       // Settled by the consumer: the rest is read as measured (7-bit still needs no look).
       info = *fSettledInfo;
       settle = nullptr;
-      if (info.encoding == ce_ansi && (fTable.empty() || fTableCodepage != info.codepage)) {
-        fTable = AnsiTable(info.codepage);
-        fTableCodepage = info.codepage;
-      }
+      tableFor(info);
     }
     if (settle) {
       // Read as 7-bit until a window is not: then the text's real encoding rules from here on (the bytes
@@ -882,10 +868,7 @@ void TCorpusWindowReader::ForEach(TCorpusTextSource& source, const TCorpusTextIn
         // (A presumable text is UTF-8 or in a one-byte code page; only a file replaced meanwhile is not.)
         if (info.encoding != ce_utf8 && info.encoding != ce_ansi)
           throw EEncodingError(u"the encoding of " + source.Text().full_name + u" changed while it was read");
-        if (info.encoding == ce_ansi && (fTable.empty() || fTableCodepage != info.codepage)) {
-          fTable = AnsiTable(info.codepage);
-          fTableCodepage = info.codepage;
-        }
+        tableFor(info);
       }
     }
     const bool textEnd = w1 >= size || w1 < W1;

@@ -118,6 +118,12 @@ class TCorpusTextSource {
   // Measures the bytes [from, to), which begin on a character; through MapAt when mapped (one thread
   // only), else with positioned reads, which several threads may make at once.
   TUtf8Measure MeasureUtf8Range(int64_t from, int64_t to, bool mustValidate, bool mapped);
+  // Takes what measuring the text from the point where unitsBefore units lie behind found: UTF-8 (its
+  // format decided when the whole was validated) or, when not well formed, the code page.
+  void TakeUtf8Measure(const TUtf8Measure& m, int64_t unitsBefore, bool validated);
+  // What Open and OpenPart begin with: the source forgets its last text; and opening the file itself.
+  void Reset(const TCorpusText& text, const TCorpusTextInfo& info, UnicodeString& note);
+  bool OpenFile(UnicodeString& note);
 
   struct Impl;
   std::unique_ptr<Impl> fImpl;

@@ -20,33 +20,21 @@ bool CpuHasAvx512Vbmi();
 // set at start-up where the processor has them; tests turn it off to run the 256-bit paths.
 extern bool Global_UseVectors512;
 
-// Sets Global_UseWideVectors for a scope (on only where the processor has the vectors) and puts the
-// previous value back at its end, so that a test or measurement can run one width and leave the other.
-class TWideVectorsSetting {
+// Sets one of the settings above for a scope (on only where the processor has what it needs) and puts
+// the previous value back at its end, so that a test or measurement can run one vector width and leave
+// the other.
+template <bool& Setting, bool (*Has)()>
+class TVectorSetting {
  public:
-  explicit TWideVectorsSetting(bool useWide) : fSaved(Global_UseWideVectors) {
-    Global_UseWideVectors = useWide && CpuHasAvx2();
-  }
-  ~TWideVectorsSetting() { Global_UseWideVectors = fSaved; }
-  TWideVectorsSetting(const TWideVectorsSetting&) = delete;
-  TWideVectorsSetting& operator=(const TWideVectorsSetting&) = delete;
+  explicit TVectorSetting(bool use) : fSaved(Setting) { Setting = use && Has(); }
+  ~TVectorSetting() { Setting = fSaved; }
+  TVectorSetting(const TVectorSetting&) = delete;
+  TVectorSetting& operator=(const TVectorSetting&) = delete;
 
  private:
   bool fSaved;
 };
-
-// Sets Global_UseVectors512 for a scope, as TWideVectorsSetting does the 256-bit setting.
-class TVectors512Setting {
- public:
-  explicit TVectors512Setting(bool use512) : fSaved(Global_UseVectors512) {
-    Global_UseVectors512 = use512 && CpuHasAvx512Vbmi();
-  }
-  ~TVectors512Setting() { Global_UseVectors512 = fSaved; }
-  TVectors512Setting(const TVectors512Setting&) = delete;
-  TVectors512Setting& operator=(const TVectors512Setting&) = delete;
-
- private:
-  bool fSaved;
-};
+using TWideVectorsSetting = TVectorSetting<Global_UseWideVectors, CpuHasAvx2>;
+using TVectors512Setting = TVectorSetting<Global_UseVectors512, CpuHasAvx512Vbmi>;
 
 }  // namespace kx8

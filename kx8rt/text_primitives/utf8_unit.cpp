@@ -306,10 +306,9 @@ KX8_UTF8_VECTORS512 size_t BlockOfCharacters(const uint8_t* p, char16_t zeroAs, 
       22, 23, 24, 25, 26, 27, 28, 29, 30, 31, 32, 33, 34, 35, 36, 37, 38, 39, 40, 41, 42, 43,
       44, 45, 46, 47, 48, 49, 50, 51, 52, 53, 54, 55, 56, 57, 58, 59, 60, 61, 62, 63};
   const __m512i at = _mm512_maskz_compress_epi8(taken, _mm512_load_si512(kPositions));
-  const __m512i one = _mm512_set1_epi8(1);
   const __m512i first = _mm512_maskz_permutexvar_epi8(~uint64_t{0}, at, v);
-  const __m512i second = _mm512_maskz_permutexvar_epi8(~uint64_t{0}, _mm512_add_epi8(at, one), v);
-  const __m512i third = _mm512_maskz_permutexvar_epi8(~uint64_t{0}, _mm512_add_epi8(_mm512_add_epi8(at, one), one), v);
+  const __m512i second = _mm512_maskz_permutexvar_epi8(~uint64_t{0}, _mm512_add_epi8(at, _mm512_set1_epi8(1)), v);
+  const __m512i third = _mm512_maskz_permutexvar_epi8(~uint64_t{0}, _mm512_add_epi8(at, _mm512_set1_epi8(2)), v);
   const __m512i b0 = Widened32(first), b1 = Widened32(second), b2 = Widened32(third);
   const __m512i six = _mm512_set1_epi16(0x3F);
   const __m512i two = _mm512_or_si512(_mm512_maskz_slli_epi16(~0u, _mm512_and_si512(b0, _mm512_set1_epi16(0x1F)), 6),
