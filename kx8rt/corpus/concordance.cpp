@@ -2,10 +2,13 @@
 
 #include <algorithm>
 #include <condition_variable>
+#include <deque>
+#include <exception>
 #include <cstring>
 #include <mutex>
 #include <optional>
 #include <thread>
+#include <unordered_map>
 
 #include "kx8rt/corpus/ascii_window_counts.h"
 #include "kx8rt/corpus/text_delivery.h"
@@ -335,31 +338,42 @@ bool HeldEnough(const PieceResult& held, const TConcordanceOptions& o) {
 
 // The real info of texts split among the workers unmeasured, measured once, by whichever worker (or the
 // hand-over) needs it first.
+// (Texts arrive while the run goes on, and few are ever settled: each gets its entry when first asked.)
 class SharedSettling {
  public:
-  explicit SharedSettling(size_t texts) : fOnce(new std::once_flag[texts]), fInfo(texts) {}
   TCorpusTextInfo Settle(const TCorpusText& text, size_t index, uint16_t codepage) {
-    std::call_once(fOnce[index], [&] {
+    Entry* e;
+    {
+      std::lock_guard<std::mutex> g(fLock);
+      auto& slot = fEntries[index];
+      if (!slot) slot = std::make_unique<Entry>();
+      e = slot.get();
+    }
+    std::call_once(e->once, [&] {
       TCorpusTextSource source;
       UnicodeString note;
       if (!source.Open(text, codepage, note)) throw EReadError(text.full_name + u": " + note);
       source.Measure();
-      fInfo[index] = source.Info();
+      e->info = source.Info();
     });
-    return fInfo[index];
+    return e->info;
   }
 
  private:
-  std::unique_ptr<std::once_flag[]> fOnce;
-  std::vector<TCorpusTextInfo> fInfo;
+  struct Entry {
+    std::once_flag once;
+    TCorpusTextInfo info;
+  };
+  std::mutex fLock;
+  std::unordered_map<size_t, std::unique_ptr<Entry>> fEntries;
 };
 
 // One searcher: an engine, its own copies of the search words (the engine adjusts them), the buffers.
 class Worker {
  public:
-  Worker(const TConcordanceOptions& o, const TConcordancer::Plan& plan, const std::vector<TCorpusText>& texts,
-         const std::atomic<bool>& stop, SharedSettling& settling)
-      : fO(o), fPlan(plan), fTexts(texts), fStop(stop), fSettling(settling), fEngine(kLocale), fRecs(plan.recs),
+  Worker(const TConcordanceOptions& o, const TConcordancer::Plan& plan, const std::atomic<bool>& stop,
+         SharedSettling& settling)
+      : fO(o), fPlan(plan), fStop(stop), fSettling(settling), fEngine(kLocale), fRecs(plan.recs),
         fCache(TCorpusTextSource::NewArchiveCache()) {
     fRule = o.word_rule;
     fRule.mark_tags = plan.anyTags;
@@ -370,13 +384,14 @@ class Worker {
     fReader.SetUndecodedSevenBit(fSparseWords);
   }
 
-  // Searches an item, handing each chunk's result to sink in order (with positions and counts relative to
-  // the item's owned start); facts tells what became of the text.
-  void Process(const TCorpusTextPart& item, TextFacts& facts, const std::function<void(PieceResult&)>& sink) {
-    const TCorpusText& text = fTexts[item.text];
+  // Searches an item of text, handing each chunk's result to sink in order (with positions and counts
+  // relative to the item's owned start); facts tells what became of the text.
+  void Process(const TCorpusTextPart& item, const TCorpusText& text, TextFacts& facts,
+               const std::function<void(PieceResult&)>& sink) {
     TCorpusTextSource source;
     source.SetArchiveCache(fCache.get());
     UnicodeString note;
+    std::exception_ptr sinkFailure;
     if (item.parts > 1 ? !source.OpenPart(text, item.info, note) : !source.Open(text, fO.codepage, note)) {
       facts.note = note;
       facts.unreadable = source.ReadFailed();
@@ -387,6 +402,7 @@ class Worker {
       // found waits until the reader has seen it all, or a window that is not 7-bit settles the text.
       fSettled.reset();
       fCurrentItem = &item;
+      fCurrentText = &text;
       TCorpusTextInfo info;
       const bool presumedPart = item.parts > 1 && item.seven_bit_presumed;
       if (presumedPart || (item.parts <= 1 && fO.presume_seven_bit && source.SevenBitPresumable())) {
@@ -403,12 +419,19 @@ class Worker {
       fReader.ForEach(source, info, item.from, item.to, fO.chunk_units, fO.margin_units, &fStop,
                       [&](const TCorpusWindow& w) {
                         SearchWindow(w, facts);
-                        sink(fPiece);
+                        try {
+                          sink(fPiece);
+                        } catch (...) {
+                          sinkFailure = std::current_exception();
+                          throw;
+                        }
                       });
       // A whole text read to its end as 7-bit is so (a part of one tells only of itself).
       if (item.parts <= 1) facts.provisional = false;
       facts.searched = true;
     } catch (const std::exception& e) {
+      // What the caller's events threw is the caller's, not a fault of the text.
+      if (sinkFailure) std::rethrow_exception(sinkFailure);
       facts.searched = false;
       facts.unreadable = true;
       facts.note = Utf8ToUtf16(e.what());
@@ -426,7 +449,7 @@ class Worker {
   // measured from where it has been seen to be 7-bit.
   TCorpusTextInfo Settle(TextFacts& facts, int64_t sevenBitTo) {
     const TCorpusTextPart& item = *fCurrentItem;
-    const TCorpusText& text = fTexts[item.text];
+    const TCorpusText& text = *fCurrentText;
     if (!fSettled && item.parts > 1) fSettled = fSettling.Settle(text, item.text, fO.codepage);
     if (!fSettled) {
       TCorpusTextSource rest;
@@ -747,7 +770,6 @@ class Worker {
 
   const TConcordanceOptions& fO;
   const TConcordancer::Plan& fPlan;
-  const std::vector<TCorpusText>& fTexts;
   const std::atomic<bool>& fStop;
   SharedSettling& fSettling;
   TSearchAndDoEngine fEngine;
@@ -786,6 +808,7 @@ class Worker {
   TCorpusWordRule fRule;
   UnicodeString fCurrentName;
   const TCorpusTextPart* fCurrentItem = nullptr;
+  const TCorpusText* fCurrentText = nullptr;
   std::optional<TCorpusTextInfo> fSettled;  // the text presumed 7-bit, as measured once it was not
   TCorpusWindowReader fReader;
   std::vector<HitRec> fHits;
@@ -876,36 +899,48 @@ void Summarise(int32_t textIndex, const TextFacts& facts, const TextRun& run, TC
 
 TConcordanceTotals TConcordancer::Run(const std::vector<UnicodeString>& paths, const TConcordanceHitEvent& onHit,
                                       const TConcordanceTextEvent& onText, const TCorpusProblemEvent& onProblem) {
-  int64_t problems = 0;
-  std::vector<TCorpusText> texts = ChooseCorpusTexts(paths, fOptions.choice, [&](const UnicodeString& p, const UnicodeString& why) {
-    ++problems;
-    if (onProblem) onProblem(p, why);
-  });
-  TConcordanceTotals totals = RunTexts(std::move(texts), onHit, onText);
-  totals.problems += problems;
-  return totals;
+  // The texts are searched as the walk finds them, so that the first hits come at once and the workers
+  // do not wait for a large tree to be listed.
+  return RunFeed(
+      [&](const TCorpusProblemEvent& problem, const TCorpusTextsEvent& take) {
+        WalkCorpusTexts(paths, fOptions.choice, problem, take);
+      },
+      onHit, onText, onProblem);
 }
 
 TConcordanceTotals TConcordancer::RunTexts(std::vector<TCorpusText> texts, const TConcordanceHitEvent& onHit,
                                            const TConcordanceTextEvent& onText) {
-  fTexts = std::move(texts);
+  return RunFeed(
+      [&](const TCorpusProblemEvent&, const TCorpusTextsEvent& take) {
+        if (!texts.empty()) take(texts);
+      },
+      onHit, onText, nullptr);
+}
+
+TConcordanceTotals TConcordancer::RunFeed(const TextFeed& feed, const TConcordanceHitEvent& onHit,
+                                          const TConcordanceTextEvent& onText, const TCorpusProblemEvent& onProblem) {
+  fTexts.clear();
   fCancelled.store(false);
+  fCancelAsked.store(false);
   fTextsDone.store(0);
   TConcordanceTotals totals;
-  totals.texts = static_cast<int64_t>(fTexts.size());
   const TConcordanceOptions& o = fOptions;
   int32_t workers = o.workers > 0 ? o.workers : static_cast<int32_t>(std::max(1u, std::thread::hardware_concurrency()));
   workers = std::min<int32_t>(workers, 64);
   Emitter emitter(o, onHit, totals);
-  SharedSettling settling(fTexts.size());
+  SharedSettling settling;
+  auto tellProblem = [&](const UnicodeString& path, const UnicodeString& why) {
+    ++totals.problems;
+    if (onProblem) onProblem(path, why);
+  };
 
   if (workers == 1) {
-    // One searcher on this thread: each chunk's hits are handed on as soon as it is searched.
-    Worker worker(o, *fPlan, fTexts, fCancelled, settling);
+    // One searcher on this thread, searching each text as the walk hands it on: each chunk's hits are
+    // handed on as soon as it is searched.
+    Worker worker(o, *fPlan, fCancelled, settling);
     // The pieces of a text read as 7-bit before that is known, kept until its units are (as one piece).
     PieceResult held;
-    for (size_t i = 0; i < fTexts.size(); ++i) {
-      if (fCancelled.load()) break;
+    auto searchText = [&](size_t i) {
       TextFacts facts;
       TextRun run;
       bool more = true;
@@ -924,7 +959,7 @@ TConcordanceTotals TConcordancer::RunTexts(std::vector<TCorpusText> texts, const
         handOn(held);
         held.Clear();
       };
-      worker.Process(item, facts, [&](PieceResult& piece) {
+      worker.Process(item, fTexts[i], facts, [&](PieceResult& piece) {
         run.opensWithWord = facts.opensWithWord;
         if (facts.provisional) {
           Hold(held, piece);
@@ -939,126 +974,150 @@ TConcordanceTotals TConcordancer::RunTexts(std::vector<TCorpusText> texts, const
       if (facts.searched) handOnHeld();
       Summarise(textIndex, facts, run, totals, onText);
       fTextsDone.fetch_add(1);
-    }
+    };
+    feed(tellProblem, [&](std::vector<TCorpusText>& batch) {
+      for (TCorpusText& t : batch) {
+        fTexts.push_back(std::move(t));
+        // Once stopped, the walk still lists the rest, so that the totals count every text chosen.
+        if (!fCancelled.load()) searchText(fTexts.size() - 1);
+      }
+      return !fCancelAsked.load();
+    });
+    totals.texts = static_cast<int64_t>(fTexts.size());
     totals.stopped = fCancelled.load();
     return totals;
   }
 
-  // Several searchers: the work is planned (a large plain file split into byte ranges), taken by the
-  // workers in order, and handed on here in that order.
-  const std::vector<TCorpusTextPart> items =
-      PlanCorpusTextParts(fTexts, o.codepage, int64_t{o.chunk_units} * kChunksPerPart, workers, o.presume_seven_bit);
-
+  // Several searchers: this thread walks, plans the items (a large plain file split into byte ranges),
+  // hands the results on in order (with the walk's problems where the walk met them) and, when it has
+  // nothing of that to do, searches items itself; workers - 1 more threads search the items in order.
+  // As many threads as searchers, so that none waits for a processor, and this one is never woken
+  // only to hand a few results on.
   struct Slot {
+    TCorpusTextPart item;
+    TCorpusText* text = nullptr;  // in found; null for a problem
+    UnicodeString problemPath, problemWhy;
+    int64_t bytesTo = 0;  // the items' bytes up to and with this one (at least a page each)
     bool ready = false;
     TextFacts facts;
     PieceResult piece;
   };
-  std::vector<Slot> slots(items.size());
+  // Both grow at the back only, on this thread under the lock; what they hold stays where it is, so that
+  // a reference taken under the lock may be used outside it.
+  std::deque<TCorpusText> found;
+  std::deque<Slot> slots;
   std::mutex lock;
   std::condition_variable readyCv, roomCv;
-  size_t next = 0, consumed = 0;
-  // How far the workers may run ahead of the hand-over: a few items, or more while the items taken
-  // but not handed on hold few bytes (small files), so that workers and hand-over seldom wait on each
-  // other. Memory stays bounded by the bytes, not by the number of texts.
+  size_t next = 0, consumed = 0;  // the next item to search; the items handed on
+  // How far the searches may run ahead of the hand-over: a few items, or more while the items taken but
+  // not handed on hold few bytes (small files). Memory stays bounded by the bytes, not by the number of
+  // texts.
   const size_t ahead = static_cast<size_t>(workers) * 2 + 2;
   constexpr int64_t kAheadBytes = 8 << 20;
-  std::vector<int64_t> bytesBefore(items.size() + 1, 0);
-  for (size_t i = 0; i < items.size(); ++i) {
-    const TCorpusTextPart& it = items[i];
-    const int64_t bytes = it.from >= 0 ? it.to - it.from : fTexts[it.text].size;
-    bytesBefore[i + 1] = bytesBefore[i] + std::max<int64_t>(bytes, 4096);
-  }
+  auto bytesBefore = [&](size_t item) { return item == 0 ? int64_t{0} : slots[item - 1].bytesTo; };
   auto roomFor = [&](size_t item) {
-    return item < consumed + ahead || bytesBefore[item + 1] - bytesBefore[consumed] <= kAheadBytes;
+    return item < consumed + ahead || slots[item].bytesTo - bytesBefore(consumed) <= kAheadBytes;
   };
-  // Who waits, so that a notification is sent only when someone does (one an item otherwise). The
-  // hand-over, when it has caught up, waits for a batch of items [waitFrom, waitTo] to be ready at once
-  // rather than being woken for each small one.
-  size_t waitFrom = SIZE_MAX, waitTo = 0;
+  bool walked = false;          // the feed has ended: no more items come
+  bool waitingReady = false;    // this thread waits for the item it must hand on next
   int32_t workersWaiting = 0;
-  auto batchReady = [&] {
-    for (size_t k = waitFrom; k <= waitTo; ++k)
-      if (!slots[k].ready) return false;
-    return true;
-  };
   std::atomic<bool>& stop = fCancelled;
-  // Results handed on go back to the workers to be filled again, so that their memory is allocated
-  // once for the run rather than once an item (and freed on another thread than made it).
+  // Results handed on go back to be filled again, so that their memory is allocated once for the run
+  // rather than once an item (and freed on another thread than made it).
   std::vector<PieceResult> spare;
 
+  // Takes the next item to search, under the lock: false when there is none (or no room for it).
+  auto take = [&](size_t& mine, Slot*& slot, PieceResult& collected) {
+    while (next < slots.size() && !slots[next].text) ++next;  // problems are handed on, not searched
+    if (stop.load() || next >= slots.size() || !roomFor(next)) return false;
+    mine = next++;
+    slot = &slots[mine];
+    if (!spare.empty()) {
+      std::swap(collected, spare.back());
+      spare.pop_back();
+    }
+    return true;
+  };
+  // Searches an item, its chunks' results gathered into one, and marks it ready.
+  auto search = [&](Worker& worker, size_t mine, Slot* slot, PieceResult& collected) {
+    TextFacts facts;
+    collected.Clear();
+    TextRun run;
+    worker.Process(slot->item, *slot->text, facts, [&](PieceResult& piece) {
+      const int64_t units = piece.units, breaks = piece.breaks, sentences = piece.sentences;
+      const int64_t paragraphs = piece.paragraphs;
+      // The first piece is taken over whole (an item is mostly one window); later ones are added on.
+      if (run.units == 0 && collected.units == 0 && collected.hits.empty()) std::swap(collected, piece);
+      else collected.Append(piece, run.units, run.breaks, run.sentences, run.paragraphs);
+      run.units += units, run.breaks += breaks, run.sentences += sentences, run.paragraphs += paragraphs;
+    });
+    bool wake;
+    {
+      std::lock_guard<std::mutex> g(lock);
+      Slot& s = slots[mine];
+      s.facts = std::move(facts);
+      s.piece.Clear();
+      std::swap(s.piece, collected);
+      s.ready = true;
+      wake = waitingReady && mine == consumed;
+    }
+    if (wake) readyCv.notify_one();
+  };
+
   auto work = [&] {
-    Worker worker(o, *fPlan, fTexts, stop, settling);
+    Worker worker(o, *fPlan, stop, settling);
     PieceResult collected;
     for (;;) {
-      size_t mine;
+      size_t mine = 0;
+      Slot* slot = nullptr;
       {
         std::unique_lock<std::mutex> g(lock);
-        if (!(stop.load() || next >= items.size() || roomFor(next))) {
+        if (!take(mine, slot, collected)) {
           ++workersWaiting;
-          roomCv.wait(g, [&] { return stop.load() || next >= items.size() || roomFor(next); });
+          roomCv.wait(g, [&] {
+            return take(mine, slot, collected) || stop.load() || (walked && next >= slots.size());
+          });
           --workersWaiting;
-        }
-        if (stop.load() || next >= items.size()) return;
-        mine = next++;
-        // A result handed on earlier is filled again, taken under the same lock.
-        if (!spare.empty()) {
-          std::swap(collected, spare.back());
-          spare.pop_back();
+          if (!slot) return;  // stopped, or every item is taken and no more will come
         }
       }
-      TextFacts facts;
-      collected.Clear();
-      TextRun run;
-      worker.Process(items[mine], facts, [&](PieceResult& piece) {
-        const int64_t units = piece.units, breaks = piece.breaks, sentences = piece.sentences;
-        const int64_t paragraphs = piece.paragraphs;
-        // The first piece is taken over whole (an item is mostly one window); later ones are added on.
-        if (run.units == 0 && collected.units == 0 && collected.hits.empty()) std::swap(collected, piece);
-        else collected.Append(piece, run.units, run.breaks, run.sentences, run.paragraphs);
-        run.units += units, run.breaks += breaks, run.sentences += sentences, run.paragraphs += paragraphs;
-      });
-      bool wake;
-      {
-        std::lock_guard<std::mutex> g(lock);
-        slots[mine].facts = std::move(facts);
-        slots[mine].piece.Clear();
-        std::swap(slots[mine].piece, collected);
-        slots[mine].ready = true;
-        wake = waitFrom != SIZE_MAX && mine >= waitFrom && mine <= waitTo && batchReady();
-      }
-      if (wake) readyCv.notify_one();
+      search(worker, mine, slot, collected);
     }
   };
   std::vector<std::thread> pool;
-  for (int32_t w = 0; w < workers; ++w) pool.emplace_back(work);
+  // Whatever way this thread leaves (a caller's event may throw), the workers are stopped and joined.
+  struct Joiner {
+    std::function<void()> f;
+    ~Joiner() { f(); }
+  } joiner{[&] {
+    {
+      std::lock_guard<std::mutex> g(lock);
+      stop.store(true);
+    }
+    roomCv.notify_all();
+    for (auto& t : pool) t.join();
+    pool.clear();
+  }};
+  for (int32_t w = 1; w < workers; ++w) pool.emplace_back(work);
 
+  Worker own(o, *fPlan, stop, settling);
+  PieceResult ownCollected;
   TextRun run;
   TextFacts textFacts;
   PieceResult held;  // the parts' hits of a text split unmeasured, until its units are known
-  for (size_t i = 0; i < items.size(); ++i) {
-    {
-      std::unique_lock<std::mutex> g(lock);
-      if (!slots[i].ready && !stop.load()) {
-        // Small items are waited for a batch at a time: up to sixteen, or 256 KB, as many as the
-        // workers may take before this one is handed on. A large item is waited for alone, so that
-        // handing it on overlaps with the workers' search of the next ones.
-        constexpr int64_t kBatchBytes = 256 << 10;
-        size_t last = i;
-        while (last + 1 < std::min(items.size(), i + 16) && roomFor(last + 1) &&
-               bytesBefore[last + 2] - bytesBefore[i] <= kBatchBytes)
-          ++last;
-        waitFrom = i;
-        waitTo = last;
-        readyCv.wait(g, [&] { return batchReady() || stop.load(); });
-        waitFrom = SIZE_MAX;
-      }
-      if (!slots[i].ready) break;
+  bool stopTold = false;  // once stopped, problems are told as met
+  // Hands on the item `consumed`, ready.
+  auto handOn = [&](Slot& s) {
+    if (!s.text) {
+      tellProblem(s.problemPath, s.problemWhy);
+      return;
     }
-    Slot& s = slots[i];
-    const TCorpusTextPart& item = items[i];
+    const TCorpusTextPart& item = s.item;
     const auto textIndex = static_cast<int32_t>(item.text);
     if (item.part == 0) {
+      // The text joins Texts() before its hits are told; a whole text's searcher is done with it.
+      if (item.parts == 1) fTexts.push_back(std::move(*s.text));
+      else fTexts.push_back(*s.text);
       run = TextRun{};
       textFacts = s.facts;
       run.opensWithWord = s.facts.opensWithWord;
@@ -1096,25 +1155,118 @@ TConcordanceTotals TConcordancer::RunTexts(std::vector<TCorpusText> texts, const
         if (!isHeld && !stop.load() && !emitter.Emit(textIndex, textFacts, run, s.piece)) stop.store(true);
       }
     }
-    bool wake;
-    {
-      std::lock_guard<std::mutex> g(lock);
-      s.piece.Clear();
-      spare.push_back(std::move(s.piece));
-      s.piece = PieceResult();
-      consumed = i + 1;
-      wake = workersWaiting > 0;
-    }
-    if (wake) roomCv.notify_all();
     if (item.part + 1 == item.parts) {
       Summarise(textIndex, textFacts, run, totals, onText);
       fTextsDone.fetch_add(1);
     }
-    if (stop.load()) break;
+  };
+  // Does what there is to do until the walk should go on (enough items are waiting to be searched) or,
+  // when the walk has ended, until everything has been handed on.
+  auto pump = [&] {
+    // Enough items waiting that the searchers never run dry while this thread walks a batch on.
+    const size_t lowWater = static_cast<size_t>(workers) * 2 + 64;
+    for (;;) {
+      Slot* s = nullptr;
+      size_t mine = 0;
+      Slot* mineSlot = nullptr;
+      {
+        std::unique_lock<std::mutex> g(lock);
+        if (!stop.load() && consumed < slots.size() && slots[consumed].ready) {
+          s = &slots[consumed];
+        } else if (stop.load() || (walked && consumed >= slots.size())) {
+          return;
+        } else if (!walked && slots.size() - std::min(next, slots.size()) < lowWater) {
+          return;  // walk on: the searchers want more items
+        } else if (!take(mine, mineSlot, ownCollected)) {
+          waitingReady = true;
+          readyCv.wait(g, [&] { return stop.load() || (consumed < slots.size() && slots[consumed].ready); });
+          waitingReady = false;
+          continue;
+        }
+      }
+      if (mineSlot) {
+        search(own, mine, mineSlot, ownCollected);
+        continue;
+      }
+      handOn(*s);
+      bool wake;
+      {
+        std::lock_guard<std::mutex> g(lock);
+        s->piece.Clear();
+        spare.push_back(std::move(s->piece));
+        s->piece = PieceResult();
+        ++consumed;
+        wake = workersWaiting > 0;
+      }
+      if (wake) roomCv.notify_all();
+    }
+  };
+  // Once stopped, the workers end, and what the walk has queued is passed over but for its problems.
+  auto afterStop = [&] {
+    if (stopTold) return;
+    stopTold = true;
+    roomCv.notify_all();
+    for (size_t k = consumed; k < slots.size(); ++k)
+      if (!slots[k].text) tellProblem(slots[k].problemPath, slots[k].problemWhy);
+  };
+
+  const int64_t partBytes = int64_t{o.chunk_units} * kChunksPerPart;
+  std::vector<TCorpusTextPart> parts;
+  feed(
+      [&](const UnicodeString& path, const UnicodeString& why) {
+        if (stop.load()) {
+          afterStop();
+          tellProblem(path, why);
+          return;
+        }
+        {
+          std::lock_guard<std::mutex> g(lock);
+          Slot& s = slots.emplace_back();
+          s.problemPath = path;
+          s.problemWhy = why;
+          s.bytesTo = bytesBefore(slots.size() - 1);
+          s.ready = true;
+        }
+        pump();
+      },
+      [&](std::vector<TCorpusText>& batch) {
+        if (stop.load()) {
+          // Nothing more is searched; the rest is walked to count the texts chosen (unless cancelled).
+          afterStop();
+          for (TCorpusText& t : batch) found.push_back(std::move(t));
+          return !fCancelAsked.load();
+        }
+        // Planned outside the lock: a large file is opened, and may be measured, to be split.
+        parts.clear();
+        for (size_t k = 0; k < batch.size(); ++k)
+          PlanCorpusTextParts(batch[k], found.size() + k, o.codepage, partBytes, workers, o.presume_seven_bit, parts);
+        bool wake;
+        {
+          std::lock_guard<std::mutex> g(lock);
+          for (TCorpusText& t : batch) found.push_back(std::move(t));
+          for (const TCorpusTextPart& p : parts) {
+            Slot& s = slots.emplace_back();
+            s.item = p;
+            s.text = &found[p.text];
+            const int64_t bytes = p.from >= 0 ? p.to - p.from : s.text->size;
+            s.bytesTo = bytesBefore(slots.size() - 1) + std::max<int64_t>(bytes, 4096);
+          }
+          wake = workersWaiting > 0;
+        }
+        if (wake) roomCv.notify_all();
+        pump();
+        if (stop.load()) afterStop();
+        return !fCancelAsked.load();
+      });
+  {
+    std::lock_guard<std::mutex> g(lock);
+    walked = true;
   }
-  stop.store(true);
   roomCv.notify_all();
-  for (auto& t : pool) t.join();
+  pump();
+  if (stop.load()) afterStop();
+  joiner.f();
+  totals.texts = static_cast<int64_t>(found.size());
   totals.stopped = totals.texts_searched + totals.texts_skipped < totals.texts ||
                    (o.max_hits >= 0 && totals.hits >= o.max_hits);
   return totals;

@@ -100,19 +100,23 @@ class TConcordancer {
   TConcordancer(const TConcordancer&) = delete;
   TConcordancer& operator=(const TConcordancer&) = delete;
 
-  // Chooses the texts under the paths (problems go to onProblem) and searches them, calling onHit for
-  // each hit in text order and onText after each text, all on this thread.
+  // Chooses the texts under the paths (problems go to onProblem) and searches them as the walk finds
+  // them, calling onHit for each hit in text order, onText after each text and onProblem where the walk
+  // met the problem, all on this thread.
   TConcordanceTotals Run(const std::vector<UnicodeString>& paths, const TConcordanceHitEvent& onHit,
                          const TConcordanceTextEvent& onText, const TCorpusProblemEvent& onProblem);
   // The same over texts already chosen.
   TConcordanceTotals RunTexts(std::vector<TCorpusText> texts, const TConcordanceHitEvent& onHit,
                               const TConcordanceTextEvent& onText);
 
-  // The texts of the current (or last) run.
+  // The texts of the current (or last) run: during a run, those up to the one being told of.
   const std::vector<TCorpusText>& Texts() const { return fTexts; }
   const TConcordanceOptions& Options() const { return fOptions; }
   // Asks a running search to stop soon; safe from any thread (a web view's cancel button).
-  void Cancel() { fCancelled.store(true); }
+  void Cancel() {
+    fCancelAsked.store(true);
+    fCancelled.store(true);
+  }
   // Texts whose search has been finished so far in the current run (for progress, from any thread).
   int64_t TextsDone() const { return fTextsDone.load(); }
 
@@ -122,8 +126,14 @@ class TConcordancer {
   TConcordanceOptions fOptions;
   std::unique_ptr<Plan> fPlan;
   std::vector<TCorpusText> fTexts;
-  std::atomic<bool> fCancelled{false};
+  std::atomic<bool> fCancelled{false};   // no more searching (Cancel, or max_hits reached)
+  std::atomic<bool> fCancelAsked{false};  // Cancel: no more walking either
   std::atomic<int64_t> fTextsDone{0};
+
+  // Where a run's texts come from: handed to the second event a batch at a time, problems to the first.
+  using TextFeed = std::function<void(const TCorpusProblemEvent&, const TCorpusTextsEvent&)>;
+  TConcordanceTotals RunFeed(const TextFeed& feed, const TConcordanceHitEvent& onHit,
+                             const TConcordanceTextEvent& onText, const TCorpusProblemEvent& onProblem);
 };
 
 // A sort key word as --sort names them: "R1".."R9", "L1".."L9", "word" (the hit); 0 for the hit, n for

@@ -6,8 +6,10 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -380,6 +382,102 @@ TEST_F(Concordance, ManyTextsGiveTheSameResultWithAnyNumberOfWorkers) {
   EXPECT_EQ(four.lines, one.lines);
   EXPECT_EQ(four.totals.words, one.totals.words);
   EXPECT_EQ(four.totals.texts_with_hits, 40);
+}
+
+// The texts are searched as the walk finds them: what the caller is told (hits, texts, problems) comes
+// in the walk's order, the same with any number of workers, and a stop by max_hits still counts every
+// text chosen and tells every problem met.
+TEST_F(Concordance, TextsAreSearchedAsTheWalkFindsThem) {
+  for (int d = 0; d < 3; ++d)
+    for (int i = 0; i < 5; ++i)
+      Write("tree/d" + std::to_string(d) + "/t" + std::to_string(i) + ".txt", Prose(1 + (i + d) % 4));
+  Write("tree/d1/broken.zip", "PK\x03\x04 this is no archive");
+  const std::string big = Write("big.txt", Prose(400));
+  TConcordanceOptions o;
+  o.search_word = u"bank*";
+  o.choice.recurse = o.choice.zips = true;
+  o.chunk_units = 2000;  // the large text split among the workers
+  o.margin_units = 200;
+  // Every event in order, as one list: hits, text summaries, problems.
+  auto events = [&](int32_t workers, int64_t maxHits, TConcordanceTotals& totals) {
+    o.workers = workers;
+    o.max_hits = maxHits;
+    std::vector<std::string> ev;
+    TConcordancer c(o);
+    totals = c.Run(
+        {Utf8ToUtf16((dir / "missing1").string()), Utf8ToUtf16((dir / "tree").string()), Utf8ToUtf16(big),
+         Utf8ToUtf16((dir / "missing2").string())},
+        [&](const TConcordanceHit& h) {
+          // The text told of is already among Texts().
+          EXPECT_LT(static_cast<size_t>(h.text), c.Texts().size());
+          ev.push_back("hit " + std::to_string(h.text) + ":" + std::to_string(h.pos));
+        },
+        [&](const TConcordanceTextSummary& s) {
+          ev.push_back("text " + Utf16ToUtf8(fs::path(Utf16ToUtf8(c.Texts().at(s.text).full_name)).filename().u16string()));
+        },
+        [&](const UnicodeString& path, const UnicodeString&) {
+          ev.push_back("problem " + fs::path(Utf16ToUtf8(path)).filename().string());
+        });
+    return ev;
+  };
+  TConcordanceTotals one{}, four{};
+  const std::vector<std::string> a = events(1, -1, one), b = events(4, -1, four);
+  EXPECT_EQ(b, a);
+  EXPECT_EQ(one.texts, 16);
+  EXPECT_EQ(one.problems, 3);
+  EXPECT_EQ(four.problems, 3);
+  // The problems stand where the walk met them: the first path first, the archive among its folder's
+  // texts, the last path last.
+  auto at = [&](const std::string& e) { return std::find(a.begin(), a.end(), e) - a.begin(); };
+  EXPECT_EQ(at("problem missing1"), 0);
+  EXPECT_LT(at("text t4.txt"), at("problem broken.zip"));  // the last text of d0 ...
+  EXPECT_LT(at("problem broken.zip"), at("text big.txt"));
+  EXPECT_EQ(at("problem missing2"), static_cast<std::ptrdiff_t>(a.size()) - 1);
+
+  // Stopped by max_hits in the first folder: the rest is still walked, counted and its problems told.
+  for (int32_t workers : {1, 4}) {
+    TConcordanceTotals t{};
+    const std::vector<std::string> ev = events(workers, 3, t);
+    EXPECT_EQ(std::count_if(ev.begin(), ev.end(), [](const std::string& e) { return e.rfind("hit", 0) == 0; }), 3);
+    EXPECT_TRUE(t.stopped);
+    EXPECT_EQ(t.texts, 16) << workers;
+    EXPECT_EQ(t.problems, 3) << workers;
+    EXPECT_EQ(ev.back(), "problem missing2") << workers;
+  }
+}
+
+// Cancel ends the walk as well as the search; an event that throws leaves the run at once, with its
+// threads ended, and the concordancer can run again.
+TEST_F(Concordance, CancelEndsTheWalkAndAThrowingEventLeavesCleanly) {
+  for (int d = 0; d < 4; ++d)
+    for (int i = 0; i < 3; ++i) Write("tree/d" + std::to_string(d) + "/t" + std::to_string(i) + ".txt", Prose(2));
+  TConcordanceOptions o;
+  o.search_word = u"bank";
+  o.choice.recurse = true;
+  const std::vector<UnicodeString> tree{Utf8ToUtf16((dir / "tree").string())};
+  for (int32_t workers : {1, 4}) {
+    o.workers = workers;
+    TConcordancer c(o);
+    int64_t hits = 0;
+    const TConcordanceTotals t = c.Run(tree, [&](const TConcordanceHit&) { if (++hits == 1) c.Cancel(); }, nullptr, nullptr);
+    EXPECT_TRUE(t.stopped);
+    EXPECT_EQ(t.texts_searched, 1) << workers;
+    // One worker: the walk ends with the folder it was in (the top folder holds no texts: d0's three).
+    // (Several: the walker may have listed the whole small tree by then.)
+    if (workers == 1) {
+      EXPECT_EQ(t.texts, 3);
+    }
+
+    int calls = 0;
+    EXPECT_THROW(c.Run(tree, [&](const TConcordanceHit&) { if (++calls == 2) throw std::runtime_error("caller"); },
+                       nullptr, nullptr),
+                 std::runtime_error)
+        << workers;
+    const TConcordanceTotals again = c.Run(tree, nullptr, nullptr, nullptr);
+    EXPECT_EQ(again.texts, 12) << workers;
+    EXPECT_EQ(again.texts_with_hits, 12) << workers;
+    EXPECT_FALSE(again.stopped);
+  }
 }
 
 TEST_F(Concordance, NamesThatAreNoUtf8AreRead) {

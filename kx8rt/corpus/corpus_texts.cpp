@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstring>
 #include <exception>
+#include <iterator>
 
 #include "kx8rt/files/perusedir.h"
 #include "kx8rt/files/zip_utils.h"
@@ -45,6 +46,9 @@ void Collect(std::vector<TCorpusText>& out, const UnicodeString& folder, const T
     out.push_back(std::move(t));
   }
 }
+
+// Texts handed on at a time while a folder is listed.
+constexpr int32_t kListedBatch = 64;
 
 UnicodeString SystemReason(int err) { return Utf8ToUtf16(std::strerror(err)); }
 
@@ -88,10 +92,16 @@ void AddArchive(std::vector<TCorpusText>& out, const UnicodeString& archive, con
 
 }  // namespace
 
-std::vector<TCorpusText> ChooseCorpusTexts(const std::vector<UnicodeString>& paths, const TCorpusTextChoice& choice,
-                                           const TCorpusProblemEvent& onProblem) {
-  std::vector<TCorpusText> out;
+void WalkCorpusTexts(const std::vector<UnicodeString>& paths, const TCorpusTextChoice& choice,
+                     const TCorpusProblemEvent& onProblem, const TCorpusTextsEvent& onTexts) {
+  bool more = true;
+  std::vector<TCorpusText> batch;
+  auto handOn = [&] {
+    if (more && !batch.empty()) more = onTexts(batch);
+    batch.clear();
+  };
   for (const UnicodeString& given : paths) {
+    if (!more) return;
     UnicodeString path = given.size() > 1 ? ExcludeTrailingPathDelimiter(given) : given;
     struct stat st {};
     if (::stat(Utf16ToNativeName(path).c_str(), &st) != 0) {
@@ -108,18 +118,30 @@ std::vector<TCorpusText> ChooseCorpusTexts(const std::vector<UnicodeString>& pat
         if (onProblem) onProblem(where, why);
       };
       auto walkOne = [&](const UnicodeString& folder) {
+        if (!more) return;  // the sub-folders are still listed, their files no longer read
         TMySearchRecList list;
+        // A large folder is handed on as it is listed, so that its first texts are read meanwhile.
+        walker.listed_batch = kListedBatch;
+        walker.OnListed = [&](TMySearchRecList& listed) {
+          if (!more) return;
+          Collect(batch, folder, listed);
+          listed.Clear();
+          handOn();
+        };
         walker.HandleAllFilesIn(folder, &list);
-        Collect(out, folder, list);
+        if (!more) return;
+        Collect(batch, folder, list);
+        handOn();
       };
       walkOne(path);
-      if (choice.recurse) {
+      if (choice.recurse && more) {
         walker.OnFoundDir = walkOne;
         walker.ProcessAllSubDirectories(path);
       }
     } else if (S_ISREG(st.st_mode) && IsAZipFile(path)) {
       // A bare archive name is an archive in the current folder, not at the root.
-      AddArchive(out, path, choice, onProblem);
+      AddArchive(batch, path, choice, onProblem);
+      handOn();
     } else if (S_ISREG(st.st_mode)) {
       TCorpusText t;
       t.full_name = path;
@@ -130,11 +152,22 @@ std::vector<TCorpusText> ChooseCorpusTexts(const std::vector<UnicodeString>& pat
       t.rec.Size64 = t.size;
       t.rec.Attr = faArchive;
       if (!UnixTimeToLocalDateTime(static_cast<int64_t>(st.st_mtime), t.rec.DateTime)) t.rec.DateTime = 25569.0;
-      out.push_back(std::move(t));
+      batch.push_back(std::move(t));
+      handOn();
     } else {
       if (onProblem) onProblem(given, u"not a file or folder that holds text");
     }
   }
+}
+
+std::vector<TCorpusText> ChooseCorpusTexts(const std::vector<UnicodeString>& paths, const TCorpusTextChoice& choice,
+                                           const TCorpusProblemEvent& onProblem) {
+  std::vector<TCorpusText> out;
+  WalkCorpusTexts(paths, choice, onProblem, [&](std::vector<TCorpusText>& batch) {
+    if (out.empty()) out.swap(batch);
+    else std::move(batch.begin(), batch.end(), std::back_inserter(out));
+    return true;
+  });
   return out;
 }
 

@@ -56,4 +56,13 @@ using TCorpusProblemEvent = std::function<void(const UnicodeString& path, const 
 std::vector<TCorpusText> ChooseCorpusTexts(const std::vector<UnicodeString>& paths, const TCorpusTextChoice& choice,
                                            const TCorpusProblemEvent& onProblem);
 
+// Takes a batch of texts found by a walk (they may be moved from); false to take no more.
+using TCorpusTextsEvent = std::function<bool(std::vector<TCorpusText>& texts)>;
+
+// The same walk, handing the texts on as it finds them: a batch for each folder, archive or file, in the
+// order ChooseCorpusTexts lists them, problems told between them where they are met. Once onTexts has
+// said no more, the walk ends at the next folder.
+void WalkCorpusTexts(const std::vector<UnicodeString>& paths, const TCorpusTextChoice& choice,
+                     const TCorpusProblemEvent& onProblem, const TCorpusTextsEvent& onTexts);
+
 }  // namespace kx8

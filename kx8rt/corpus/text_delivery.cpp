@@ -668,43 +668,45 @@ void TCorpusTextSource::MeasureAfterSevenBit(int64_t sevenBitTo) {
 std::vector<TCorpusTextPart> PlanCorpusTextParts(const std::vector<TCorpusText>& texts, uint16_t codepage,
                                                  int64_t partBytes, int32_t workers, bool presumeSevenBit) {
   std::vector<TCorpusTextPart> parts;
-  for (size_t i = 0; i < texts.size(); ++i) {
-    TCorpusTextPart whole;
-    whole.text = i;
-    const TCorpusText& t = texts[i];
-    if (!t.InArchive() && !t.held && t.size > 2 * partBytes) {
-      TCorpusTextSource source;
-      UnicodeString note;
-      if (source.Open(t, codepage, note)) {
-        try {
-          const bool presumed = presumeSevenBit && source.SevenBitPresumable();
-          if (!presumed) source.Measure(workers);
-          const TCorpusTextInfo info = presumed ? source.SevenBitPresumedInfo() : source.Info();
-          if (info.encoding == ce_utf8 || info.encoding == ce_ansi || info.encoding == ce_utf16le ||
-              info.encoding == ce_utf16be) {
-            const int64_t step = partBytes * (info.encoding == ce_utf8 || info.encoding == ce_ansi ? 1 : 2);
-            const int64_t first = info.signature_bytes;
-            const int64_t count = std::max<int64_t>(1, (info.size - first + step - 1) / step);
-            for (int64_t k = 0; k < count; ++k) {
-              TCorpusTextPart part = whole;
-              part.part = static_cast<int32_t>(k);
-              part.parts = static_cast<int32_t>(count);
-              part.from = first + k * step;
-              part.to = std::min(info.size, first + (k + 1) * step);
-              part.info = info;
-              part.seven_bit_presumed = presumed;
-              parts.push_back(part);
-            }
-            continue;
+  for (size_t i = 0; i < texts.size(); ++i) PlanCorpusTextParts(texts[i], i, codepage, partBytes, workers, presumeSevenBit, parts);
+  return parts;
+}
+
+void PlanCorpusTextParts(const TCorpusText& t, size_t index, uint16_t codepage, int64_t partBytes, int32_t workers,
+                         bool presumeSevenBit, std::vector<TCorpusTextPart>& parts) {
+  TCorpusTextPart whole;
+  whole.text = index;
+  if (!t.InArchive() && !t.held && t.size > 2 * partBytes) {
+    TCorpusTextSource source;
+    UnicodeString note;
+    if (source.Open(t, codepage, note)) {
+      try {
+        const bool presumed = presumeSevenBit && source.SevenBitPresumable();
+        if (!presumed) source.Measure(workers);
+        const TCorpusTextInfo info = presumed ? source.SevenBitPresumedInfo() : source.Info();
+        if (info.encoding == ce_utf8 || info.encoding == ce_ansi || info.encoding == ce_utf16le ||
+            info.encoding == ce_utf16be) {
+          const int64_t step = partBytes * (info.encoding == ce_utf8 || info.encoding == ce_ansi ? 1 : 2);
+          const int64_t first = info.signature_bytes;
+          const int64_t count = std::max<int64_t>(1, (info.size - first + step - 1) / step);
+          for (int64_t k = 0; k < count; ++k) {
+            TCorpusTextPart part = whole;
+            part.part = static_cast<int32_t>(k);
+            part.parts = static_cast<int32_t>(count);
+            part.from = first + k * step;
+            part.to = std::min(info.size, first + (k + 1) * step);
+            part.info = info;
+            part.seven_bit_presumed = presumed;
+            parts.push_back(part);
           }
-        } catch (const std::exception&) {
-          // Left whole: the worker reading it reports the problem.
+          return;
         }
+      } catch (const std::exception&) {
+        // Left whole: the worker reading it reports the problem.
       }
     }
-    parts.push_back(whole);
   }
-  return parts;
+  parts.push_back(whole);
 }
 
 TCorpusTextInfo InfoForPart(TCorpusTextSource& source, const TCorpusTextPart& part) {

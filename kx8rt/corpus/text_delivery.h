@@ -172,6 +172,9 @@ struct TCorpusTextPart {
 // a text that SevenBitPresumable() is split unmeasured (seven_bit_presumed).
 std::vector<TCorpusTextPart> PlanCorpusTextParts(const std::vector<TCorpusText>& texts, uint16_t codepage,
                                                  int64_t partBytes, int32_t workers = 1, bool presumeSevenBit = false);
+// The parts of one text, the index-th of its run, appended to parts (for texts planned as a walk finds them).
+void PlanCorpusTextParts(const TCorpusText& text, size_t index, uint16_t codepage, int64_t partBytes, int32_t workers,
+                         bool presumeSevenBit, std::vector<TCorpusTextPart>& parts);
 
 // What is known of an opened text for reading one of its parts: the planner's measure for a byte range,
 // else the source's own, measured now when the first bytes could not tell.

@@ -480,7 +480,10 @@ bool TPeruseDir::HandleAllFilesIn(const UnicodeString& dirname, TMySearchRecList
           continue;
         }
         result = true;
-        if (ASearchRecList) ASearchRecList->AddRec(r);
+        if (ASearchRecList) {
+          ASearchRecList->AddRec(r);
+          if (OnListed && listed_batch > 0 && ASearchRecList->Count() >= listed_batch) OnListed(*ASearchRecList);
+        }
         MyYieldProcess();
       }
       FindClose(sr);

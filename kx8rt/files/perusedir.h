@@ -213,6 +213,10 @@ class TPeruseDir : public TObject {
   // whose entries past 32,767 are left out, a failure that ended HandleAllFilesIn. A folder is
   // reported once however often it is met.
   std::function<void(const UnicodeString& path, const UnicodeString& reason)> OnProblem;
+  // Told, while HandleAllFilesIn lists a folder, each time its list holds listed_batch records, so that
+  // a caller may take them (and empty the list) before a large folder has been listed to its end.
+  std::function<void(TMySearchRecList& list)> OnListed;
+  int32_t listed_batch = 0;
 
  private:
   struct DirId {

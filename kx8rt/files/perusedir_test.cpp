@@ -96,6 +96,38 @@ TEST_F(Peruse, MaskPiecesInOrderAndTwice) {
   EXPECT_GT(r.DateTime, 40000.0);
 }
 
+// A large folder handed on while it is listed: batches of the size asked for, taken in the order the
+// whole list has, the rest left in the list at the end.
+TEST_F(Peruse, ListedInBatchesInTheOrderOfTheWholeList) {
+  for (int i = 0; i < 150; ++i) Put("f" + std::to_string(1000 + i) + ".txt", "");
+  Put("skip.htm", "");
+  Opts o;
+  o.files = u"*.txt;f100*";
+  TMySearchRecList whole;
+  TPeruseDir all = o.Make();
+  ASSERT_TRUE(all.HandleAllFilesIn(U(root), &whole));
+  ASSERT_EQ(whole.Count(), 160);  // f1000..f1009 twice
+
+  for (int32_t batch : {1, 64, 160, 500}) {
+    TPeruseDir p = o.Make();
+    std::vector<std::string> taken;
+    std::vector<int32_t> sizes;
+    p.listed_batch = batch;
+    p.OnListed = [&](TMySearchRecList& l) {
+      sizes.push_back(l.Count());
+      for (const std::string& n : Names(l)) taken.push_back(n);
+      l.Clear();
+    };
+    TMySearchRecList rest;
+    EXPECT_TRUE(p.HandleAllFilesIn(U(root), &rest));
+    for (const std::string& n : Names(rest)) taken.push_back(n);
+    EXPECT_EQ(taken, Names(whole)) << batch;
+    EXPECT_EQ(sizes.size(), static_cast<size_t>(160 / batch)) << batch;
+    for (int32_t n : sizes) EXPECT_EQ(n, batch);
+    EXPECT_EQ(rest.Count(), 160 % batch) << batch;
+  }
+}
+
 TEST_F(Peruse, ZipEntriesNumberedFromOneAndArchiveSkipped) {
   Put("plain.txt", "p");
   Zip("a.zip", {{"one.txt", "1"}, {"skip.dat", "x"}, {"in/two.txt", "22"}});
