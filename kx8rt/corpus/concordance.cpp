@@ -1026,62 +1026,69 @@ TConcordanceTotals TConcordancer::RunFeed(const TextFeed& feed, const TConcordan
   // rather than once an item (and freed on another thread than made it).
   std::vector<PieceResult> spare;
 
-  // Takes the next item to search, under the lock: false when there is none (or no room for it).
-  auto take = [&](size_t& mine, Slot*& slot, PieceResult& collected) {
-    while (next < slots.size() && !slots[next].text) ++next;  // problems are handed on, not searched
-    if (stop.load() || next >= slots.size() || !roomFor(next)) return false;
-    mine = next++;
-    slot = &slots[mine];
-    if (!spare.empty()) {
-      std::swap(collected, spare.back());
-      spare.pop_back();
+  // Takes the next items to search, under the lock: a few small ones at once (up to eight, or 128 KB), so
+  // that the lock is taken once for them rather than once an item. False when there is none (or no room).
+  constexpr size_t kTakeItems = 8;
+  constexpr int64_t kTakeBytes = 128 << 10;
+  auto take = [&](std::vector<Slot*>& mine) {
+    mine.clear();
+    int64_t from = 0;
+    while (mine.size() < kTakeItems) {
+      while (next < slots.size() && !slots[next].text) ++next;  // problems are handed on, not searched
+      if (stop.load() || next >= slots.size() || !roomFor(next)) break;
+      if (mine.empty()) from = bytesBefore(next);
+      else if (slots[next].bytesTo - from > kTakeBytes) break;
+      Slot& s = slots[next++];
+      // A result handed on earlier is filled again.
+      if (!spare.empty()) {
+        std::swap(s.piece, spare.back());
+        spare.pop_back();
+      }
+      mine.push_back(&s);
     }
-    return true;
+    return !mine.empty();
   };
-  // Searches an item, its chunks' results gathered into one, and marks it ready.
-  auto search = [&](Worker& worker, size_t mine, Slot* slot, PieceResult& collected) {
-    TextFacts facts;
-    collected.Clear();
-    TextRun run;
-    worker.Process(slot->item, *slot->text, facts, [&](PieceResult& piece) {
-      const int64_t units = piece.units, breaks = piece.breaks, sentences = piece.sentences;
-      const int64_t paragraphs = piece.paragraphs;
-      // The first piece is taken over whole (an item is mostly one window); later ones are added on.
-      if (run.units == 0 && collected.units == 0 && collected.hits.empty()) std::swap(collected, piece);
-      else collected.Append(piece, run.units, run.breaks, run.sentences, run.paragraphs);
-      run.units += units, run.breaks += breaks, run.sentences += sentences, run.paragraphs += paragraphs;
-    });
+  // Searches the items taken, each one's chunks gathered into its result, then marks them ready. Until
+  // then no other thread looks at them, so they are filled outside the lock.
+  auto search = [&](Worker& worker, const std::vector<Slot*>& mine) {
+    for (Slot* s : mine) {
+      TextFacts facts;
+      PieceResult& collected = s->piece;
+      collected.Clear();
+      TextRun run;
+      worker.Process(s->item, *s->text, facts, [&](PieceResult& piece) {
+        const int64_t units = piece.units, breaks = piece.breaks, sentences = piece.sentences;
+        const int64_t paragraphs = piece.paragraphs;
+        // The first piece is taken over whole (an item is mostly one window); later ones are added on.
+        if (run.units == 0 && collected.units == 0 && collected.hits.empty()) std::swap(collected, piece);
+        else collected.Append(piece, run.units, run.breaks, run.sentences, run.paragraphs);
+        run.units += units, run.breaks += breaks, run.sentences += sentences, run.paragraphs += paragraphs;
+      });
+      s->facts = std::move(facts);
+    }
     bool wake;
     {
       std::lock_guard<std::mutex> g(lock);
-      Slot& s = slots[mine];
-      s.facts = std::move(facts);
-      s.piece.Clear();
-      std::swap(s.piece, collected);
-      s.ready = true;
-      wake = waitingReady && mine == consumed;
+      for (Slot* s : mine) s->ready = true;
+      wake = waitingReady && consumed < slots.size() && slots[consumed].ready;
     }
     if (wake) readyCv.notify_one();
   };
 
   auto work = [&] {
     Worker worker(o, *fPlan, stop, settling);
-    PieceResult collected;
+    std::vector<Slot*> mine;
     for (;;) {
-      size_t mine = 0;
-      Slot* slot = nullptr;
       {
         std::unique_lock<std::mutex> g(lock);
-        if (!take(mine, slot, collected)) {
+        if (!take(mine)) {
           ++workersWaiting;
-          roomCv.wait(g, [&] {
-            return take(mine, slot, collected) || stop.load() || (walked && next >= slots.size());
-          });
+          roomCv.wait(g, [&] { return take(mine) || stop.load() || (walked && next >= slots.size()); });
           --workersWaiting;
-          if (!slot) return;  // stopped, or every item is taken and no more will come
+          if (mine.empty()) return;  // stopped, or every item is taken and no more will come
         }
       }
-      search(worker, mine, slot, collected);
+      search(worker, mine);
     }
   };
   std::vector<std::thread> pool;
@@ -1101,7 +1108,6 @@ TConcordanceTotals TConcordancer::RunFeed(const TextFeed& feed, const TConcordan
   for (int32_t w = 1; w < workers; ++w) pool.emplace_back(work);
 
   Worker own(o, *fPlan, stop, settling);
-  PieceResult ownCollected;
   TextRun run;
   TextFacts textFacts;
   PieceResult held;  // the parts' hits of a text split unmeasured, until its units are known
@@ -1161,41 +1167,49 @@ TConcordanceTotals TConcordancer::RunFeed(const TextFeed& feed, const TConcordan
     }
   };
   // Does what there is to do until the walk should go on (enough items are waiting to be searched) or,
-  // when the walk has ended, until everything has been handed on.
+  // when the walk has ended, until everything has been handed on: hands on the results that are ready
+  // (a run of them under one lock), else searches items, else waits for the next result.
+  std::vector<Slot*> ownTaken, ready;
   auto pump = [&] {
     // Enough items waiting that the searchers never run dry while this thread walks a batch on.
     const size_t lowWater = static_cast<size_t>(workers) * 2 + 64;
+    constexpr size_t kHandItems = 64;
     for (;;) {
-      Slot* s = nullptr;
-      size_t mine = 0;
-      Slot* mineSlot = nullptr;
+      ready.clear();
       {
         std::unique_lock<std::mutex> g(lock);
-        if (!stop.load() && consumed < slots.size() && slots[consumed].ready) {
-          s = &slots[consumed];
-        } else if (stop.load() || (walked && consumed >= slots.size())) {
-          return;
-        } else if (!walked && slots.size() - std::min(next, slots.size()) < lowWater) {
-          return;  // walk on: the searchers want more items
-        } else if (!take(mine, mineSlot, ownCollected)) {
-          waitingReady = true;
-          readyCv.wait(g, [&] { return stop.load() || (consumed < slots.size() && slots[consumed].ready); });
-          waitingReady = false;
-          continue;
+        if (stop.load() || (walked && consumed >= slots.size())) return;
+        for (size_t k = consumed; k < slots.size() && ready.size() < kHandItems && slots[k].ready; ++k)
+          ready.push_back(&slots[k]);
+        if (ready.empty()) {
+          if (!walked && slots.size() - std::min(next, slots.size()) < lowWater) return;  // walk on
+          if (!take(ownTaken)) {
+            waitingReady = true;
+            readyCv.wait(g, [&] { return stop.load() || (consumed < slots.size() && slots[consumed].ready); });
+            waitingReady = false;
+            continue;
+          }
         }
       }
-      if (mineSlot) {
-        search(own, mine, mineSlot, ownCollected);
+      if (ready.empty()) {
+        search(own, ownTaken);
         continue;
       }
-      handOn(*s);
+      size_t handed = 0;
+      while (handed < ready.size()) {
+        handOn(*ready[handed++]);
+        if (stop.load()) break;
+      }
       bool wake;
       {
         std::lock_guard<std::mutex> g(lock);
-        s->piece.Clear();
-        spare.push_back(std::move(s->piece));
-        s->piece = PieceResult();
-        ++consumed;
+        for (size_t k = 0; k < handed; ++k) {
+          Slot& s = *ready[k];
+          s.piece.Clear();
+          spare.push_back(std::move(s.piece));
+          s.piece = PieceResult();
+        }
+        consumed += handed;
         wake = workersWaiting > 0;
       }
       if (wake) roomCv.notify_all();
