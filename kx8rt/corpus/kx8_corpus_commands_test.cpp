@@ -199,6 +199,17 @@ TEST_F(Kx8Commands, ServeListensOnLoopbackAndStopsOnASignal) {
   std::ifstream in(out);
   const std::string said((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   EXPECT_EQ(said.rfind("kx8 serve: http://127.0.0.1:", 0), 0u) << said;
+
+  // kx8 starts the serve program beside it; a kx8 without it says so.
+  const fs::path alone = dir / "alone";
+  fs::create_directories(alone);
+  fs::copy_file(ToolPath(), alone / "kx8");
+  const std::string lone = "'" + (alone / "kx8").string() + "' serve --port 0 t 2>" + (dir / "lone.txt").string();
+  const int lonely = std::system(lone.c_str());
+  EXPECT_TRUE(WIFEXITED(lonely) && WEXITSTATUS(lonely) == 2) << lonely;
+  std::ifstream why(dir / "lone.txt");
+  const std::string told((std::istreambuf_iterator<char>(why)), std::istreambuf_iterator<char>());
+  EXPECT_NE(told.find("kx8 serve: cannot start " + (alone / "kx8-serve").string()), std::string::npos) << told;
 }
 
 }  // namespace

@@ -1,9 +1,14 @@
 // kx8: the command-line face of the run-time library. Each subcommand drives one family of the
 // library's routines on real files, so that the library can be tried without writing a tool.
+#include <unistd.h>
+
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <string>
+#include <vector>
 
 #include "commands.h"
 
@@ -40,6 +45,26 @@ const char* const kUsage =
     "                                   plots, word list; on 127.0.0.1:8024 unless told otherwise\n"
     "  help, --help                     this text\n";
 
+namespace {
+
+// kx8 serve runs as kx8-serve, the program beside this one (see serve_main.cpp), given the same
+// arguments; it replaces this process, so that signals and the exit status are its own.
+int StartServe(int argc, char** argv) {
+  char self[4096];
+  const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
+  std::string program = n > 0 ? std::string(self, static_cast<size_t>(n)) : std::string(argv[0]);
+  const size_t slash = program.rfind('/');
+  program = (slash == std::string::npos ? std::string() : program.substr(0, slash + 1)) + "kx8-serve";
+  std::vector<char*> args{program.data()};
+  for (int i = 2; i < argc; ++i) args.push_back(argv[i]);
+  args.push_back(nullptr);
+  ::execv(program.c_str(), args.data());
+  std::fprintf(stderr, "kx8 serve: cannot start %s: %s\n", program.c_str(), std::strerror(errno));
+  return 2;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
   // A closed pipe is reported as a write error (exit status 2), not a silent death by signal.
   std::signal(SIGPIPE, SIG_IGN);
@@ -52,8 +77,9 @@ int main(int argc, char** argv) {
     static const Command commands[] = {
         {"concord", ConcordMain}, {"convert", ConvertMain}, {"wordlist", WordlistMain}, {"compare", CompareMain},
         {"files", FilesMain}, {"collocates", CollocatesMain}, {"clusters", ClustersMain},
-        {"keywords", KeywordsMain}, {"dispersion", DispersionMain}, {"serve", ServeMain},
+        {"keywords", KeywordsMain}, {"dispersion", DispersionMain},
     };
+    if (!std::strcmp(argv[1], "serve")) return StartServe(argc, argv);
     for (const auto& c : commands)
       if (!std::strcmp(argv[1], c.name)) return c.run(argc - 2, argv + 2);
   } catch (const std::exception& e) {
