@@ -254,6 +254,7 @@ int32_t SegmentRuns(const char16_t* text, uint16_t* types, int32_t n) {
   thread_local std::vector<int32_t> threadStarts;
   THanKanaCutter& cutter = threadCutter;
   std::vector<int32_t>& starts = threadStarts;
+  starts.clear();
   // Every script written without spaces lies from U+0E00 up, and a run of word characters with no such
   // unit is one word: the runs looked at are those round such units, found a block at a time (about half
   // the characters of Chinese text in the wild are Latin letters, digits and punctuation).
@@ -267,11 +268,9 @@ int32_t SegmentRuns(const char16_t* text, uint16_t* types, int32_t n) {
     i = NextWhereWordChar(types, k + 1, n, false);
     if (i - start < 2) continue;
     // Chinese and Japanese runs are cut by the dictionary's own trie, many times faster than by the
-    // break iterator and to the same words; other scripts, and runs it declines, go to ICU.
-    starts.clear();
-    if (cutter.WordStarts(text, n, start, i, starts)) {
-      for (const int32_t b : starts)
-        if (IsCorpusWordChar(types[b])) types[b] |= word_start_flag;
+    // break iterator and to the same words (their pieces wait, and are cut together at the end);
+    // other scripts, and runs it declines, go to ICU.
+    if (cutter.Add(text, n, start, i, starts)) {
       ++runs;
       continue;
     }
@@ -284,7 +283,7 @@ int32_t SegmentRuns(const char16_t* text, uint16_t* types, int32_t n) {
     }
     if (!unspaced) continue;
     if (!breaker) {
-      if (!(breaker = ThreadWordBreaker())) return runs;
+      if (!(breaker = ThreadWordBreaker())) break;
       // The whole chunk is handed over once (a read-only view, not a copy): setting the text for each
       // short run costs more than finding its words.
       whole.setTo(false, text, n);
@@ -296,6 +295,9 @@ int32_t SegmentRuns(const char16_t* text, uint16_t* types, int32_t n) {
     }
     ++runs;
   }
+  cutter.Cut(starts);
+  for (const int32_t b : starts)
+    if (IsCorpusWordChar(types[b])) types[b] |= word_start_flag;
   return runs;
 }
 

@@ -38,21 +38,28 @@ class THanKanaCutter {
   // Whether ICU's data holds the dictionary (without it every run is declined).
   bool available() const;
 
-  // Appends to starts the positions in (from, to) of text where words begin, for a run [from, to) of
-  // the n characters of text made of Han, Hiragana and Katakana letters and ASCII letters and digits:
-  // each change between the two kinds begins a word, and the Han and kana pieces are cut into the
-  // dictionary's words. Returns false, appending nothing, when it cannot give ICU's answer itself: the
-  // dictionary is missing, the run holds any other character or one that NFKC would change (halfwidth
-  // Katakana, compatibility ideographs, voicing marks), or a character of the dictionary's scripts
-  // touches the run on either side (ICU would cut the longer run). The caller then asks ICU's break
-  // iterator.
+  // Takes a run [from, to) of the n characters of text made of Han, Hiragana and Katakana letters and
+  // ASCII letters and digits, to be cut into words: each change between the two kinds begins a word,
+  // appended to starts at once, and the Han and kana pieces are cut into the dictionary's words by the
+  // next Cut. Returns false, taking nothing, when it cannot give ICU's answer itself: the dictionary is
+  // missing, the run holds any other character or one that NFKC would change (halfwidth Katakana,
+  // compatibility ideographs, voicing marks), or a character of the dictionary's scripts touches the
+  // run on either side (ICU would cut the longer run). The caller then asks ICU's break iterator.
+  // The runs taken until Cut must all be of the same text.
+  bool Add(const char16_t* text, int32_t n, int32_t from, int32_t to, std::vector<int32_t>& starts);
+  // Appends to starts the positions in the text where words begin inside the pieces taken since the
+  // last Cut, in no particular order. The pieces are cut many at a time (Add cuts them itself when
+  // many wait): most are short, and the look-ups of many run together.
+  void Cut(std::vector<int32_t>& starts);
+  // Add and Cut for one run (with nothing waiting from Add), its starts appended in ascending order.
   bool WordStarts(const char16_t* text, int32_t n, int32_t from, int32_t to, std::vector<int32_t>& starts);
+
+  struct TCutWork;  // the pieces waiting and the arrays a cut works in
 
  private:
   const THanKanaDictionary* dictionary_;
   std::shared_ptr<const THanKanaDictionary> own_;
-  std::vector<uint32_t> cost_;
-  std::vector<int32_t> prev_;
+  std::unique_ptr<TCutWork> work_;
 };
 
 }  // namespace kx8
