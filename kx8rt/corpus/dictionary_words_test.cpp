@@ -4,8 +4,11 @@
 #include <unistd.h>
 
 #include <unicode/brkiter.h>
+#include <unicode/ucharstrie.h>
+#include <unicode/udata.h>
 #include <unicode/unistr.h>
 
+#include <algorithm>
 #include <cctype>
 #include <filesystem>
 #include <functional>
@@ -141,6 +144,94 @@ TEST(DictionaryWords, GeneratedRunsAreCutAsIcuCutsThem) {
   EXPECT_EQ(cut, runs);
 }
 
+// The words of ICU's Chinese-Japanese dictionary of lengths from 2 to 20 units, by length.
+std::vector<std::vector<std::u16string>> DictionaryWordsByLength() {
+  std::vector<std::vector<std::u16string>> byLength(21);
+  UErrorCode status = U_ZERO_ERROR;
+  UDataMemory* file = udata_open(U_ICUDATA_NAME U_TREE_SEPARATOR_STRING "brkitr", "dict", "cjdict", &status);
+  if (U_FAILURE(status) || !file) return byLength;
+  const auto* indexes = static_cast<const int32_t*>(udata_getMemory(file));
+  const auto* trie = reinterpret_cast<const char16_t*>(reinterpret_cast<const char*>(indexes) + indexes[0]);
+  icu::UCharsTrie::Iterator it(trie, 0, status);
+  while (U_SUCCESS(status) && it.next(status)) {
+    const icu::UnicodeString& w = it.getString();
+    if (w.length() >= 2 && w.length() <= 20) byLength[w.length()].emplace_back(w.getBuffer(), w.length());
+  }
+  udata_close(file);
+  return byLength;
+}
+
+TEST(DictionaryWords, RunsOfDictionaryWordsAreCutAsIcuCutsThem) {
+  ASSERT_TRUE(THanKanaCutter().available());
+  const auto byLength = DictionaryWordsByLength();
+  std::vector<std::u16string> shortWords, longWords;
+  for (size_t length = 2; length <= 20; ++length)
+    (length < 5 ? shortWords : longWords).insert((length < 5 ? shortWords : longWords).end(),
+                                                 byLength[length].begin(), byLength[length].end());
+  ASSERT_GT(byLength[2].size(), 10000u);
+  ASSERT_GT(longWords.size(), 10000u);
+  std::mt19937 rng(77);
+  auto pick = [&](const std::vector<std::u16string>& words) -> const std::u16string& {
+    return words[rng() % words.size()];
+  };
+  // Runs of whole words, of words with a letter less or more, and of pieces of two letters (a word of
+  // two, one reversed, its first letter with another's): the paths through the longest words, and the
+  // pieces settled on their own.
+  const char16_t seps[] = {u' ', u'、', u'。', u'\n'};
+  int32_t runs = 0, cut = 0;
+  for (int round = 0; round < 300; ++round) {
+    std::u16string text;
+    for (int r = 0; r < 40; ++r) {
+      const uint32_t kind = rng() % 4;
+      if (kind == 0) {
+        const std::u16string& w = pick(byLength[2]);
+        text += rng() % 2 ? w : std::u16string{w[1], w[0]};
+        if (rng() % 3 == 0) text.back() = pick(byLength[2])[1];
+      } else {
+        for (int k = 1 + static_cast<int>(rng() % 4); k > 0; --k) {
+          std::u16string w = pick(kind == 1 ? shortWords : longWords);
+          if (rng() % 4 == 0) w.pop_back();
+          if (rng() % 4 == 0) w += pick(byLength[2])[0];
+          text += w;
+          if (rng() % 8 == 0) text += u"ab1";
+        }
+      }
+      text += seps[rng() % 4];
+    }
+    const TStarts st = Starts(text);
+    runs += st.runs;
+    cut += st.cut;
+    ASSERT_EQ(Show(text, st.ours), Show(text, st.icu)) << "round " << round;
+  }
+  EXPECT_GT(runs, 9000);
+  EXPECT_GT(cut, runs * 9 / 10);  // (a few hold a character ICU must see to)
+}
+
+TEST(DictionaryWords, ALongTextIsCutAsIcuCutsIt) {
+  ASSERT_TRUE(THanKanaCutter().available());
+  // One text of many runs, their pieces cut many thousands of letters at a time, with letters beyond the
+  // first plane among them.
+  const auto byLength = DictionaryWordsByLength();
+  std::mt19937 rng(5);
+  const std::u16string extra[] = {u"\U0002000B", u"\U00020B9F", u"\U0002A6A5", u"abc", u"42", u"パソコン", u"ー"};
+  std::u16string text;
+  while (text.size() < 60000) {
+    const uint32_t r = rng() % 100;
+    if (r < 70) {
+      const auto& words = byLength[2 + rng() % 5];
+      text += words[rng() % words.size()];
+    } else if (r < 80) {
+      text += extra[rng() % std::size(extra)];
+    } else {
+      text += r < 95 ? u'、' : u' ';
+    }
+  }
+  const TStarts st = Starts(text);
+  EXPECT_EQ(Show(text, st.ours), Show(text, st.icu));
+  EXPECT_GT(st.runs, 2000);
+  EXPECT_GT(st.cut, st.runs * 99 / 100);  // (a few words hold a character ICU must see to)
+}
+
 TEST(DictionaryWords, RunsThatIcuMustCutAreDeclined) {
   ASSERT_TRUE(THanKanaCutter().available());
   struct Case {
@@ -233,8 +324,8 @@ TEST(DictionaryWords, TheTrieKeptInTheCacheCutsAsTheOneMade) {
     std::ofstream(files[0], std::ios::binary | std::ios::trunc) << bytes;
   };
   const std::vector<std::pair<const char*, std::function<void(std::string&)>>> damages = {
-      {"a byte of the records", [](std::string& b) { b[b.size() - 1000] ^= 0x40; }},
-      {"a byte of the letters' kinds", [](std::string& b) { b[64 + 0x4E00] ^= 1; }},
+      {"a byte of the links", [](std::string& b) { b[b.size() - 1000] ^= 0x40; }},
+      {"a byte of the letters' table", [](std::string& b) { b[64 + 8 * 0x4E00 + 4] ^= 1; }},
       {"cut short", [](std::string& b) { b.resize(b.size() / 2); }},
       {"another dictionary's", [](std::string& b) { b[8] ^= 1; }},
       {"empty", [](std::string& b) { b.clear(); }}};
