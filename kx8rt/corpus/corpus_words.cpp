@@ -180,6 +180,29 @@ int32_t NextUnitFrom0E00(const char16_t* text, int32_t i, int32_t n) {
 
 bool HasUnitsFrom0E00(const char16_t* text, int32_t n) { return NextUnitFrom0E00(text, 0, n) < n; }
 
+// The first index from i on whose unit is at or above U+0E00 and a word character under the rule, or n:
+// the ideographic commas and stops of Chinese text are such units too, and as common as runs.
+int32_t NextWordUnitFrom0E00(const char16_t* text, const uint16_t* types, int32_t i, int32_t n) {
+#if defined(__SSE2__)
+  const __m128i flip = _mm_set1_epi16(static_cast<int16_t>(0x8000));
+  const __m128i limit = _mm_set1_epi16(static_cast<int16_t>(0x0DFF ^ 0x8000));
+  const __m128i outside = _mm_set1_epi16(static_cast<int16_t>(0x8800)), letter = _mm_set1_epi16(0x0104);
+  const __m128i zero = _mm_setzero_si128();
+  for (; i + 8 <= n; i += 8) {
+    const __m128i v = _mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i)), flip);
+    const __m128i t = _mm_loadu_si128(reinterpret_cast<const __m128i*>(types + i));
+    const __m128i inside = _mm_cmpeq_epi16(_mm_and_si128(t, outside), zero);
+    const __m128i noLetter = _mm_cmpeq_epi16(_mm_and_si128(t, letter), zero);
+    const __m128i word = _mm_andnot_si128(noLetter, inside);
+    if (const int bits = _mm_movemask_epi8(_mm_and_si128(word, _mm_cmpgt_epi16(v, limit))))
+      return i + __builtin_ctz(static_cast<unsigned>(bits)) / 2;
+  }
+#endif
+  for (; i < n; ++i)
+    if (text[i] >= 0x0E00 && IsCorpusWordChar(types[i])) return i;
+  return n;
+}
+
 // The index of the first character at or after i whose type is (want true) or is not (want false) a
 // word character under the rule, or n; eight type words at a time, as runs and gaps are short but many.
 inline int32_t NextWhereWordChar(const uint16_t* types, int32_t i, int32_t n, bool want) {
@@ -258,11 +281,7 @@ int32_t SegmentRuns(const char16_t* text, uint16_t* types, int32_t n) {
   // Every script written without spaces lies from U+0E00 up, and a run of word characters with no such
   // unit is one word: the runs looked at are those round such units, found a block at a time (about half
   // the characters of Chinese text in the wild are Latin letters, digits and punctuation).
-  for (int32_t i = 0, k; (k = NextUnitFrom0E00(text, i, n)) < n;) {
-    if (!IsCorpusWordChar(types[k])) {
-      i = k + 1;
-      continue;
-    }
+  for (int32_t i = 0, k; (k = NextWordUnitFrom0E00(text, types, i, n)) < n;) {
     int32_t start = k;
     while (start > i && IsCorpusWordChar(types[start - 1])) --start;
     i = NextWhereWordChar(types, k + 1, n, false);

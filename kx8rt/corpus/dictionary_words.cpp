@@ -38,7 +38,7 @@ constexpr int32_t kMaxKatakanaRun = 20;
 constexpr uint32_t kUnreached = std::numeric_limits<uint32_t>::max();
 // How many units of pieces a cut takes at a time; the longest piece it takes (a path's cost stays far
 // below kNoPath).
-constexpr size_t kCutBatchUnits = 4096;
+constexpr size_t kCutBatchUnits = 1024;
 constexpr int32_t kMaxPieceUnits = 1 << 20;
 constexpr uint32_t kNoPath = 1u << 30;
 
