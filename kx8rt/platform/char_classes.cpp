@@ -2,6 +2,7 @@
 
 #include <unicode/uchar.h>
 #include <unicode/uniset.h>
+#include <unicode/uset.h>
 #include <unicode/ustring.h>
 #include <unicode/unorm2.h>
 #include <unicode/utf8.h>
@@ -24,8 +25,8 @@ namespace kx8 {
 
 namespace {
 
-uint16_t ComputeType1(UChar32 c) {
-  const auto gc = static_cast<UCharCategory>(u_charType(c));
+// The type bits a general category gives every character of it.
+uint16_t CategoryType1(UCharCategory gc) {
   if (gc == U_UNASSIGNED) return 0;
   uint16_t t = C1_DEFINED;
   switch (gc) {
@@ -49,7 +50,6 @@ uint16_t ComputeType1(UChar32 c) {
       break;
     case U_OTHER_NUMBER:
       t |= C1_PUNCT;
-      if (u_getIntPropertyValue(c, UCHAR_NUMERIC_TYPE) == U_NT_DIGIT) t |= C1_DIGIT;
       break;
     case U_DASH_PUNCTUATION:
     case U_START_PUNCTUATION:
@@ -72,16 +72,29 @@ uint16_t ComputeType1(UChar32 c) {
       t |= C1_SPACE;
       break;
     case U_CONTROL_CHAR:
-      t |= C1_CNTRL;
-      if (u_isUWhiteSpace(c)) t |= C1_SPACE;
-      if (c == 0x09) t |= C1_BLANK;
-      break;
     case U_FORMAT_CHAR:
-      t |= c == 0x00AD ? C1_PUNCT : C1_CNTRL;
+      t |= C1_CNTRL;
       break;
     default:  // private use, surrogates
       break;
   }
+  return t;
+}
+
+// Whether a category's characters need more than CategoryType1 and the cased and hex-digit properties.
+bool CategoryTypedOneByOne(UCharCategory gc) {
+  return gc == U_OTHER_NUMBER || gc == U_CONTROL_CHAR || gc == U_FORMAT_CHAR;
+}
+
+uint16_t ComputeType1(UChar32 c) {
+  const auto gc = static_cast<UCharCategory>(u_charType(c));
+  uint16_t t = CategoryType1(gc);
+  if (gc == U_OTHER_NUMBER && u_getIntPropertyValue(c, UCHAR_NUMERIC_TYPE) == U_NT_DIGIT) t |= C1_DIGIT;
+  if (gc == U_CONTROL_CHAR) {
+    if (u_isUWhiteSpace(c)) t |= C1_SPACE;
+    if (c == 0x09) t |= C1_BLANK;
+  }
+  if (gc == U_FORMAT_CHAR && c == 0x00AD) t = static_cast<uint16_t>((t & ~C1_CNTRL) | C1_PUNCT);
   if (t & C1_ALPHA) {
     if (u_hasBinaryProperty(c, UCHAR_UPPERCASE)) t |= C1_UPPER;
     if (u_hasBinaryProperty(c, UCHAR_LOWERCASE)) t |= C1_LOWER;
@@ -91,11 +104,46 @@ uint16_t ComputeType1(UChar32 c) {
 }
 
 // The type-1 word of every BMP code unit, built once on first use (thread-safe static initialisation).
-// Surrogate units carry 0 here; the buffer loop types them by the pair they form.
+// Surrogate units carry 0 here; the buffer loop types them by the pair they form. It is made a range of
+// one category at a time, then the cased and hex-digit properties a range at a time: looking each unit's
+// properties up would cost every process about a millisecond at its start.
 struct Type1BmpTable {
   uint16_t t[65536];
   Type1BmpTable() {
-    for (UChar32 c = 0; c < 0x10000; ++c) t[c] = (c >= 0xD800 && c <= 0xDFFF) ? 0 : ComputeType1(c);
+    u_enumCharTypes(
+        [](const void* context, UChar32 start, UChar32 limit, UCharCategory gc) -> UBool {
+          uint16_t* table = static_cast<uint16_t*>(const_cast<void*>(context));
+          if (start >= 0x10000) return false;
+          limit = std::min<UChar32>(limit, 0x10000);
+          if (CategoryTypedOneByOne(gc)) {
+            for (UChar32 c = start; c < limit; ++c) table[c] = ComputeType1(c);
+          } else {
+            std::fill(table + start, table + limit, CategoryType1(gc));
+          }
+          return true;
+        },
+        t);
+    auto orOver = [&](UProperty property, uint16_t bit, uint16_t only) {
+      UErrorCode status = U_ZERO_ERROR;
+      const USet* set = u_getBinaryPropertySet(property, &status);
+      if (U_FAILURE(status)) {
+        // Each unit looked up alone, as ComputeType1 does.
+        for (UChar32 c = 0; c < 0x10000; ++c)
+          if ((t[c] & only) == only && u_hasBinaryProperty(c, property)) t[c] |= bit;
+        return;
+      }
+      for (int32_t i = 0, n = uset_getItemCount(set); i < n; ++i) {
+        UChar32 first = 0, last = 0;
+        UErrorCode itemStatus = U_ZERO_ERROR;
+        if (uset_getItem(set, i, &first, &last, nullptr, 0, &itemStatus) != 0) continue;  // a string
+        for (UChar32 c = first; c <= std::min<UChar32>(last, 0xFFFF); ++c)
+          if ((t[c] & only) == only) t[c] |= bit;
+      }
+    };
+    orOver(UCHAR_UPPERCASE, C1_UPPER, C1_ALPHA);
+    orOver(UCHAR_LOWERCASE, C1_LOWER, C1_ALPHA);
+    orOver(UCHAR_HEX_DIGIT, C1_XDIGIT, 0);
+    std::fill(t + 0xD800, t + 0xE000, uint16_t{0});
   }
 };
 
@@ -166,6 +214,11 @@ void ClassifyMultiByte(uint32_t cp, const uint8_t* src, int32_t n, uint16_t* out
 uint16_t CharType1(char32_t c) {
   if (c > 0x10FFFF) return 0;
   if (c < 0x10000) return Type1Table()[c];
+  return ComputeType1(static_cast<UChar32>(c));
+}
+
+uint16_t CharType1Of(char32_t c) {
+  if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return 0;
   return ComputeType1(static_cast<UChar32>(c));
 }
 

@@ -51,6 +51,9 @@ bool GetStringTypeExA(LCID Locale, uint32_t dwInfoType, const char* src, int32_t
 // - private-use characters, and surrogates that form a pair, are defined (a pair takes the type of its
 //   supplementary character on both units); a lone surrogate and unassigned code points are 0.
 uint16_t CharType1(char32_t c);
+// The same, worked out for c alone from its properties (the first plane's table, which CharType1 reads,
+// is made a range of characters at a time): slower; for checks.
+uint16_t CharType1Of(char32_t c);
 
 // ---- Unicode general categories (in the order of their two-letter names) ----
 enum TUnicodeCategory : uint8_t {

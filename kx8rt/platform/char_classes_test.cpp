@@ -86,6 +86,13 @@ TEST(CharClasses, TypeOneOfScriptsAndSpecials) {
   EXPECT_EQ(types[text.size()], 0xFFFF);  // nothing written past the end
 }
 
+TEST(CharClasses, TypeOneTableMadeByRangesAgreesWithEachCharactersProperties) {
+  for (char32_t c = 0; c < 0x10000; ++c) ASSERT_EQ(CharType1(c), CharType1Of(c)) << std::hex << static_cast<uint32_t>(c);
+  EXPECT_EQ(CharType1Of(0xD800), 0);
+  EXPECT_EQ(CharType1Of(0x110000), 0);
+  EXPECT_EQ(CharType1Of(0x1D7CE), CharType1(0x1D7CE));  // beyond the first plane both look it up
+}
+
 TEST(CharClasses, TypeOneTableIsConsistent) {
   // Invariants over the whole BMP: cased implies alpha, anything typed is defined, alpha and digit
   // never together, blank implies space, every Unicode letter is alpha and every Nd a digit.
