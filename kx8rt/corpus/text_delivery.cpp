@@ -253,6 +253,15 @@ const uint8_t* TCorpusTextSource::MapAt(int64_t at, size_t n, int64_t until) {
   return static_cast<const uint8_t*>(m) + (at - start);
 }
 
+const uint8_t* TCorpusTextSource::HeldAt(int64_t at, size_t n, size_t& available) const {
+  available = 0;
+  if (!fImpl || fText.InArchive() || fInfo.size <= 0 || at < 0 || static_cast<int64_t>(fImpl->head.size()) < fInfo.size ||
+      at >= static_cast<int64_t>(fImpl->head.size()))
+    return nullptr;
+  available = std::min(n, fImpl->head.size() - static_cast<size_t>(at));
+  return fImpl->head.data() + at;
+}
+
 size_t TCorpusTextSource::ReadAt(int64_t at, void* buffer, size_t n) {
   auto* out = static_cast<uint8_t*>(buffer);
   if (!fText.InArchive() && static_cast<int64_t>(fImpl->head.size()) >= fInfo.size && fInfo.size > 0 && at >= 0) {
@@ -731,6 +740,15 @@ void TCorpusWindowReader::Reserve(size_t units) {
 
 const uint8_t* TCorpusWindowReader::ReadBytes(TCorpusTextSource& source, int64_t W0, int64_t W1) {
   const auto need = static_cast<size_t>(W1 - W0);
+  // A small file read whole when it was opened is looked at where it lies (most texts of a corpus of
+  // many files): no copy of its bytes.
+  size_t held = 0;
+  if (const uint8_t* bytes = source.HeldAt(W0, need, held)) {
+    fBytesFrom = W0;
+    fBytesTo = W0 + static_cast<int64_t>(held);
+    fMapped = true;
+    return bytes;
+  }
   if (source.Info().seekable && need >= kMapAtLeast) {
     // A large window of a plain file is looked at where it lies: no copy of its bytes. Small ones are
     // read: mapping and unmapping a page or two costs more, and with several workers every unmapping

@@ -74,6 +74,9 @@ class TCorpusTextSource {
   // before what was read last, which reopens it). Returns fewer only at the end. Raises kx8::Exception
   // (with the system's reason) on a read error.
   size_t ReadAt(int64_t at, void* buffer, size_t n);
+  // Where the bytes from at lie in memory when the text is a small file read whole as it was opened (no
+  // copy needed), with in available how many of up to n there are; null otherwise.
+  const uint8_t* HeldAt(int64_t at, size_t n, size_t& available) const;
   // The bytes [at, at + n) of a plain file mapped into memory (valid until the next MapAt or Open), or
   // nullptr where mapping is not possible (an entry, a file that shrank); the caller then reads.
   // A mapping may cover more than asked for, up to `until` (a byte offset; -1: the file's end), and is
@@ -238,7 +241,7 @@ class TCorpusWindowReader {
   std::optional<TCorpusTextInfo> fSettledInfo;
   int64_t fSevenBitTo = 0;
   int64_t fBytesFrom = 0, fBytesTo = 0;
-  bool fMapped = false;
+  bool fMapped = false;  // the last window's bytes lay where the source holds them (mapped, or read whole), not in fBytes
   int64_t fMapUntil = -1;  // where the text or part being read ends, with its margin
   std::vector<char16_t> fTable;
   uint16_t fTableCodepage = 0;

@@ -192,6 +192,12 @@ TEST_F(MeasureText, ASmallFileIsReadAsItIsNowWhateverSizeTheWalkSaw) {
     std::string read(now.size() + 10, '\0');
     read.resize(source.ReadAt(0, read.data(), read.size()));
     EXPECT_EQ(read, now) << walked;
+    // The window reader looks at the bytes where the source holds them: the same bytes, none past the end.
+    size_t held = 0;
+    const uint8_t* at = source.HeldAt(3, now.size() + 10, held);
+    ASSERT_NE(at, nullptr) << walked;
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(at), held), now.substr(3)) << walked;
+    EXPECT_EQ(source.HeldAt(static_cast<int64_t>(now.size()), 4, held), nullptr);
   }
   // No plain file: said so, whatever size was given.
   TCorpusText folder;

@@ -392,21 +392,39 @@ UnicodeString NativeNameToUtf16(std::string_view bytes) {
 }
 
 std::string Utf16ToNativeName(std::u16string_view name) {
-  std::string out;
-  out.reserve(name.size());
-  for (size_t i = 0; i < name.size(); ++i) {
-    const char16_t c = name[i];
+  // A name is converted for every file opened: written straight into one string, not a piece at a time.
+  std::string out(name.size() * 3, '\0');
+  char* p = out.data();
+  const size_t n = name.size();
+  for (size_t i = 0; i < n; ++i) {
+    char32_t c = name[i];
+    if (c < 0x80) {
+      *p++ = static_cast<char>(c);
+      continue;
+    }
     if (c >= 0xDC80 && c <= 0xDCFF) {
-      out += static_cast<char>(c - 0xDC00);  // a byte that was no UTF-8
+      *p++ = static_cast<char>(c - 0xDC00);  // a byte that was no UTF-8
       continue;
     }
-    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < name.size() && name[i + 1] >= 0xDC00 && name[i + 1] <= 0xDFFF) {
-      out += Utf16ToUtf8(name.substr(i, 2));
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < n && name[i + 1] >= 0xDC00 && name[i + 1] <= 0xDFFF) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (name[i + 1] - 0xDC00u);
       ++i;
-      continue;
+    } else if (c >= 0xD800 && c <= 0xDFFF) {
+      c = 0xFFFD;  // a lone surrogate, as Utf16ToUtf8 writes it
     }
-    out += Utf16ToUtf8(name.substr(i, 1));
+    if (c < 0x800) {
+      *p++ = static_cast<char>(0xC0 | (c >> 6));
+    } else if (c < 0x10000) {
+      *p++ = static_cast<char>(0xE0 | (c >> 12));
+      *p++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    } else {
+      *p++ = static_cast<char>(0xF0 | (c >> 18));
+      *p++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+      *p++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    }
+    *p++ = static_cast<char>(0x80 | (c & 0x3F));
   }
+  out.resize(static_cast<size_t>(p - out.data()));
   return out;
 }
 

@@ -123,6 +123,30 @@ TEST(Strings, Utf8RoundTripsAndReplacesMalformedInput) {
   EXPECT_EQ(Latin1ToUtf16("\xE9"), u"\u00E9");
 }
 
+// File names go to the system and back unchanged, whatever bytes they hold; valid UTF-8 reads as its
+// characters, and a name made in UTF-16 is written as UTF-8.
+TEST(Strings, NativeNamesRoundTripEveryByte) {
+  const std::string names[] = {
+      "plain.txt",
+      "/tmp/d\xC3\xBC" "r/\xE6\x96\x87\xE4\xBB\xB6.txt",         // two- and three-byte characters
+      "emoji \xF0\x9F\x98\x80 name",                            // a character beyond the first plane
+      "latin1 \xFC\xE9 bytes",                                  // bytes that are no UTF-8
+      "cut \xE6\x96 short",                                     // a sequence cut short
+      "surrogate \xED\xA0\x80 and overlong \xC0\xAF",           // forms UTF-8 forbids
+      std::string("\x80\xFF\x7F", 3),
+  };
+  for (const std::string& n : names) {
+    const UnicodeString wide = NativeNameToUtf16(n);
+    EXPECT_EQ(Utf16ToNativeName(wide), n) << n;
+  }
+  EXPECT_EQ(NativeNameToUtf16("d\xC3\xBCr"), u"d\u00FCr");
+  EXPECT_EQ(NativeNameToUtf16("\xFC"), UnicodeString(1, char16_t(0xDCFC)));
+  // Made in UTF-16: written as UTF-8, a lone surrogate outside the kept bytes as U+FFFD.
+  EXPECT_EQ(Utf16ToNativeName(u"\u00FC\u6587\U0001F600"), "\xC3\xBC\xE6\x96\x87\xF0\x9F\x98\x80");
+  EXPECT_EQ(Utf16ToNativeName(UnicodeString(1, char16_t(0xD800))), "\xEF\xBF\xBD");
+  EXPECT_EQ(Utf16ToNativeName(UnicodeString(1, char16_t(0xDC41))), "\xEF\xBF\xBD");
+}
+
 TEST(Strings, WideStrLenAtEveryAlignment) {
   // Whole 16-byte blocks are read past the start; the answer must not depend on where the string begins.
   std::u16string store(80, u'x');
