@@ -1,6 +1,7 @@
 #include "kx8rt/corpus/concordance.h"
 
 #include <algorithm>
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <exception>
@@ -309,6 +310,15 @@ TConcordancer::TConcordancer(TConcordanceOptions options) : fOptions(std::move(o
 TConcordancer::~TConcordancer() = default;
 
 namespace {
+
+// A pause in a spin loop, kind to a hyperthread sharing the core.
+inline void CpuRelax() {
+#if defined(__x86_64__) || defined(__i386__)
+  __builtin_ia32_pause();
+#else
+  std::this_thread::yield();
+#endif
+}
 
 // A large plain file is split among the workers in parts of this many chunks' bytes.
 constexpr int64_t kChunksPerPart = 4;
@@ -1021,6 +1031,28 @@ TConcordanceTotals TConcordancer::RunFeed(const TextFeed& feed, const TConcordan
   bool walked = false;          // the feed has ended: no more items come
   bool waitingReady = false;    // this thread waits for the item it must hand on next
   int32_t workersWaiting = 0;
+  // Bumped, under the lock, whenever something a thread may wait for happens: items added, results ready
+  // or handed on, the walk's end, a stop.
+  std::atomic<uint64_t> progress{0};
+  // Before a thread sleeps it watches for a while for the others' progress: a processor of a virtual
+  // machine that has gone idle can take a millisecond or more to wake again, longer than most waits
+  // here last. Only where every searcher has a processor of its own.
+  const bool spinFirst = static_cast<unsigned>(workers) <= std::max(1u, std::thread::hardware_concurrency());
+  auto spinWhileNot = [&](std::unique_lock<std::mutex>& g, const auto& done) {
+    if (!spinFirst) return;
+    const auto until = std::chrono::steady_clock::now() + std::chrono::microseconds(250);
+    while (!done()) {
+      const uint64_t seen = progress.load(std::memory_order_relaxed);
+      g.unlock();
+      bool late = false;
+      for (uint32_t k = 1; progress.load(std::memory_order_acquire) == seen; ++k) {
+        CpuRelax();
+        if ((k & 63) == 0 && (late = std::chrono::steady_clock::now() >= until)) break;
+      }
+      g.lock();
+      if (late) return;
+    }
+  };
   std::atomic<bool>& stop = fCancelled;
   // Results handed on go back to be filled again, so that their memory is allocated once for the run
   // rather than once an item (and freed on another thread than made it).
@@ -1070,6 +1102,7 @@ TConcordanceTotals TConcordancer::RunFeed(const TextFeed& feed, const TConcordan
     {
       std::lock_guard<std::mutex> g(lock);
       for (Slot* s : mine) s->ready = true;
+      progress.fetch_add(1, std::memory_order_release);
       wake = waitingReady && consumed < slots.size() && slots[consumed].ready;
     }
     if (wake) readyCv.notify_one();
@@ -1081,11 +1114,20 @@ TConcordanceTotals TConcordancer::RunFeed(const TextFeed& feed, const TConcordan
     for (;;) {
       {
         std::unique_lock<std::mutex> g(lock);
-        if (!take(mine)) {
-          ++workersWaiting;
-          roomCv.wait(g, [&] { return take(mine) || stop.load() || (walked && next >= slots.size()); });
-          --workersWaiting;
-          if (mine.empty()) return;  // stopped, or every item is taken and no more will come
+        bool got = take(mine);
+        if (!got) {
+          // (Once items are taken, no more are: take starts its list afresh.)
+          auto settled = [&] {
+            got = got || take(mine);
+            return got || stop.load() || (walked && next >= slots.size());
+          };
+          spinWhileNot(g, settled);
+          if (!settled()) {
+            ++workersWaiting;
+            roomCv.wait(g, settled);
+            --workersWaiting;
+          }
+          if (!got) return;  // stopped, or every item is taken and no more will come
         }
       }
       search(worker, mine);
@@ -1100,6 +1142,7 @@ TConcordanceTotals TConcordancer::RunFeed(const TextFeed& feed, const TConcordan
     {
       std::lock_guard<std::mutex> g(lock);
       stop.store(true);
+      progress.fetch_add(1, std::memory_order_release);
     }
     roomCv.notify_all();
     for (auto& t : pool) t.join();
@@ -1184,9 +1227,13 @@ TConcordanceTotals TConcordancer::RunFeed(const TextFeed& feed, const TConcordan
         if (ready.empty()) {
           if (!walked && slots.size() - std::min(next, slots.size()) < lowWater) return;  // walk on
           if (!take(ownTaken)) {
-            waitingReady = true;
-            readyCv.wait(g, [&] { return stop.load() || (consumed < slots.size() && slots[consumed].ready); });
-            waitingReady = false;
+            auto nextReady = [&] { return stop.load() || (consumed < slots.size() && slots[consumed].ready); };
+            spinWhileNot(g, nextReady);
+            if (!nextReady()) {
+              waitingReady = true;
+              readyCv.wait(g, nextReady);
+              waitingReady = false;
+            }
             continue;
           }
         }
@@ -1210,6 +1257,7 @@ TConcordanceTotals TConcordancer::RunFeed(const TextFeed& feed, const TConcordan
           s.piece = PieceResult();
         }
         consumed += handed;
+        progress.fetch_add(1, std::memory_order_release);
         wake = workersWaiting > 0;
       }
       if (wake) roomCv.notify_all();
@@ -1240,6 +1288,7 @@ TConcordanceTotals TConcordancer::RunFeed(const TextFeed& feed, const TConcordan
           s.problemWhy = why;
           s.bytesTo = bytesBefore(slots.size() - 1);
           s.ready = true;
+          progress.fetch_add(1, std::memory_order_release);
         }
         pump();
       },
@@ -1265,6 +1314,7 @@ TConcordanceTotals TConcordancer::RunFeed(const TextFeed& feed, const TConcordan
             const int64_t bytes = p.from >= 0 ? p.to - p.from : s.text->size;
             s.bytesTo = bytesBefore(slots.size() - 1) + std::max<int64_t>(bytes, 4096);
           }
+          progress.fetch_add(1, std::memory_order_release);
           wake = workersWaiting > 0;
         }
         if (wake) roomCv.notify_all();
@@ -1275,6 +1325,7 @@ TConcordanceTotals TConcordancer::RunFeed(const TextFeed& feed, const TConcordan
   {
     std::lock_guard<std::mutex> g(lock);
     walked = true;
+    progress.fetch_add(1, std::memory_order_release);
   }
   roomCv.notify_all();
   pump();
