@@ -501,16 +501,22 @@ class Worker {
     const bool trySparse = fSparseWords && fRecsPrepared && (fSparseRest == 0 || --fSparseRest == 0);
     const uint8_t* bytes = w.seven_bit;
     bool sparse = false;
+    // A 7-bit window that could have been searched sparsely but has too many candidates is searched in
+    // full, and still counted from its characters' masks: cheaper than counting the type array up to
+    // each of its many hits.
+    bool maskCounts = false;
     if (bytes) {
       // (Typed in full, the window's units are written as they are typed, below.)
       sparse = trySparse && SparseRegions(bytes, n, own0, own1);
-      if (sparse) fAscii.Take(bytes, n, fRule.middle_chars);
+      maskCounts = fSparseWords;
+      if (maskCounts) fAscii.Take(bytes, n, fRule.middle_chars);
     } else {
       sparse = trySparse && IsSevenBitText(text, n) && SparseRegions(text, n, own0, own1);
+      maskCounts = sparse;
       if (sparse) fAscii.Take(text, n, fRule.middle_chars);
     }
     auto countTo = [&](CountedSoFar& c, int32_t to) {
-      c.counts += sparse ? fAscii.Count(c.to, to) : CountCorpusUnits(types, c.to, to);
+      c.counts += maskCounts ? fAscii.Count(c.to, to) : CountCorpusUnits(types, c.to, to);
       c.to = to;
     };
     auto found = [&](TSearchAndDoEngine& e, const TSearchFound_Rec& f) {
@@ -614,7 +620,7 @@ class Worker {
       countTo(counted[0], own1);
       counts = counted[0].counts;
     } else {
-      counts = sparse ? fAscii.Count(own0, own1) : CountCorpusUnits(t, own0, own1);
+      counts = maskCounts ? fAscii.Count(own0, own1) : CountCorpusUnits(t, own0, own1);
     }
     fPiece.units = own1 - own0;
     fPiece.breaks = counts.break_starts;
