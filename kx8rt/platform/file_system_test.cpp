@@ -4,9 +4,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <string>
+#include <vector>
 
 namespace kx8 {
 namespace {
@@ -59,6 +62,25 @@ TEST_F(FileSystem, AttributesAndFilter) {
   double dt = 0;
   EXPECT_TRUE(UnixTimeToLocalDateTime(sr.Time, dt));
   EXPECT_GT(dt, 40000.0);  // some time after 2009
+}
+
+// A folder is listed in byte order of its names, whatever order the file system keeps: names that
+// share their first eight bytes or end within them, upper and lower case, bytes past 0x7F.
+TEST_F(FileSystem, NamesComeInByteOrder) {
+  std::vector<std::string> names = {"chapter_10.txt", "chapter_1.txt", "chapter_", "chapter", "chapter_2",
+                                    "Chapter_1.txt", "chapter_100", "a", "ab", "abcdefgh", "abcdefghi",
+                                    "abcdefgh0", "z\xC3\xA9", "z\xC3\xA8", "zz", "\xC3\xA9t\xC3\xA9", "_x", "0"};
+  for (int i = 0; i < 300; ++i) names.push_back("t" + std::to_string(100000 + (i * 7919) % 1000));
+  for (const std::string& n : names) Put(n, "x");
+  std::vector<std::string> listed;
+  TSearchRec sr;
+  for (int32_t rc = FindFirst(U("*"), faAnyFile, sr, fk_files); rc == 0; rc = FindNext(sr))
+    listed.push_back(Utf16ToNativeName(sr.Name));
+  FindClose(sr);
+  std::vector<std::string> expected = names;
+  std::sort(expected.begin(), expected.end());
+  expected.erase(std::unique(expected.begin(), expected.end()), expected.end());
+  EXPECT_EQ(listed, expected);
 }
 
 TEST_F(FileSystem, SearchKinds) {
