@@ -59,15 +59,17 @@ RunResult RunOnce(const std::vector<std::string>& args) {
   return r;
 }
 
+// Takes a run into the best so far: the shortest time, the highest peak RSS.
+void KeepBest(RunResult& best, const RunResult& r) {
+  best.seconds = std::min(best.seconds, r.seconds);
+  best.maxRssKb = std::max(best.maxRssKb, r.maxRssKb);
+  best.status = r.status;
+}
+
 RunResult Best(const std::vector<std::string>& args, int runs = 3) {
   RunResult best;
   best.seconds = 1e9;
-  for (int i = 0; i < runs; ++i) {
-    const RunResult r = RunOnce(args);
-    if (r.seconds < best.seconds) best.seconds = r.seconds;
-    best.maxRssKb = std::max(best.maxRssKb, r.maxRssKb);
-    best.status = r.status;
-  }
+  for (int i = 0; i < runs; ++i) KeepBest(best, RunOnce(args));
   return best;
 }
 
@@ -78,13 +80,10 @@ void BestOfPair(const std::vector<std::string>& a, const std::vector<std::string
   bestA = RunResult();
   bestB = RunResult();
   bestA.seconds = bestB.seconds = 1e9;
-  for (int i = 0; i < runs; ++i)
-    for (auto [args, best] : {std::pair{&a, &bestA}, std::pair{&b, &bestB}}) {
-      const RunResult r = RunOnce(*args);
-      best->seconds = std::min(best->seconds, r.seconds);
-      best->maxRssKb = std::max(best->maxRssKb, r.maxRssKb);
-      best->status = r.status;
-    }
+  for (int i = 0; i < runs; ++i) {
+    KeepBest(bestA, RunOnce(a));
+    KeepBest(bestB, RunOnce(b));
+  }
 }
 
 using kx8bench::ReadAll;

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <cstring>
 #include <deque>
 #include <exception>
-#include <cstring>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -909,7 +909,6 @@ void Summarise(int32_t textIndex, const TextFacts& facts, const TextRun& run, TC
   }
   if (onText) onText(s);
 }
-
 
 }  // namespace
 

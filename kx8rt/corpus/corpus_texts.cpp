@@ -117,21 +117,22 @@ void WalkCorpusTexts(const std::vector<UnicodeString>& paths, const TCorpusTextC
       walker.OnProblem = [&](const UnicodeString& where, const UnicodeString& why) {
         if (onProblem) onProblem(where, why);
       };
+      // A large folder is handed on as it is listed, so that its first texts are read meanwhile.
+      const UnicodeString* listing = nullptr;  // the folder being listed
+      auto takeListed = [&](TMySearchRecList& listed) {
+        if (!more) return;
+        Collect(batch, *listing, listed);
+        listed.Clear();
+        handOn();
+      };
+      walker.listed_batch = kListedBatch;
+      walker.OnListed = takeListed;
       auto walkOne = [&](const UnicodeString& folder) {
         if (!more) return;  // the sub-folders are still listed, their files no longer read
         TMySearchRecList list;
-        // A large folder is handed on as it is listed, so that its first texts are read meanwhile.
-        walker.listed_batch = kListedBatch;
-        walker.OnListed = [&](TMySearchRecList& listed) {
-          if (!more) return;
-          Collect(batch, folder, listed);
-          listed.Clear();
-          handOn();
-        };
+        listing = &folder;
         walker.HandleAllFilesIn(folder, &list);
-        if (!more) return;
-        Collect(batch, folder, list);
-        handOn();
+        takeListed(list);
       };
       walkOne(path);
       if (choice.recurse && more) {

@@ -266,9 +266,8 @@ size_t TCorpusTextSource::ReadAt(int64_t at, void* buffer, size_t n) {
   auto* out = static_cast<uint8_t*>(buffer);
   if (!fText.InArchive() && static_cast<int64_t>(fImpl->head.size()) >= fInfo.size && fInfo.size > 0 && at >= 0) {
     // A small file read whole when it was opened.
-    if (at >= static_cast<int64_t>(fImpl->head.size())) return 0;
-    const size_t got = std::min(n, fImpl->head.size() - static_cast<size_t>(at));
-    std::memcpy(out, fImpl->head.data() + at, got);
+    size_t got = 0;
+    if (const uint8_t* held = HeldAt(at, n, got)) std::memcpy(out, held, got);
     return got;
   }
   if (!fText.InArchive()) {

@@ -81,36 +81,52 @@ UnicodeString Utf8ToUtf16(std::string_view utf8) {
   return out;
 }
 
-std::string Utf16ToUtf8(std::u16string_view utf16) {
-  std::string out;
-  out.reserve(utf16.size() + utf16.size() / 2);
+namespace {
+
+// UTF-16 as UTF-8, written straight into one string. An unpaired surrogate becomes U+FFFD, except, with
+// keptBytes, U+DC80..U+DCFF, which stand for the bytes of a name that were no UTF-8 and become them again.
+std::string EncodeUtf8(std::u16string_view utf16, bool keptBytes) {
+  std::string out(utf16.size() * 3, '\0');
+  char* p = out.data();
   const size_t n = utf16.size();
   for (size_t i = 0; i < n; ++i) {
     char32_t cp = utf16[i];
+    if (cp < 0x80) {
+      *p++ = static_cast<char>(cp);
+      continue;
+    }
+    if (keptBytes && cp >= 0xDC80 && cp <= 0xDCFF) {
+      *p++ = static_cast<char>(cp - 0xDC00);
+      continue;
+    }
     if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < n && utf16[i + 1] >= 0xDC00 && utf16[i + 1] <= 0xDFFF) {
       cp = 0x10000 + ((cp - 0xD800) << 10) + (utf16[i + 1] - 0xDC00);
       ++i;
     } else if (cp >= 0xD800 && cp <= 0xDFFF) {
       cp = 0xFFFD;
     }
-    if (cp < 0x80) {
-      out.push_back(static_cast<char>(cp));
-    } else if (cp < 0x800) {
-      out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    if (cp < 0x800) {
+      *p++ = static_cast<char>(0xC0 | (cp >> 6));
     } else if (cp < 0x10000) {
-      out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-      out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+      *p++ = static_cast<char>(0xE0 | (cp >> 12));
+      *p++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
     } else {
-      out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-      out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+      *p++ = static_cast<char>(0xF0 | (cp >> 18));
+      *p++ = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+      *p++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
     }
+    *p++ = static_cast<char>(0x80 | (cp & 0x3F));
   }
+  out.resize(static_cast<size_t>(p - out.data()));
+  // A long text does not keep room for three bytes a unit (a short one, a name, keeps it: no second
+  // allocation).
+  if (out.capacity() > 4096 && out.capacity() > 2 * out.size()) out.shrink_to_fit();
   return out;
 }
+
+}  // namespace
+
+std::string Utf16ToUtf8(std::u16string_view utf16) { return EncodeUtf8(utf16, false); }
 
 UnicodeString Latin1ToUtf16(std::string_view bytes) {
   UnicodeString out(bytes.size(), u'\0');
@@ -391,41 +407,6 @@ UnicodeString NativeNameToUtf16(std::string_view bytes) {
   return out;
 }
 
-std::string Utf16ToNativeName(std::u16string_view name) {
-  // A name is converted for every file opened: written straight into one string, not a piece at a time.
-  std::string out(name.size() * 3, '\0');
-  char* p = out.data();
-  const size_t n = name.size();
-  for (size_t i = 0; i < n; ++i) {
-    char32_t c = name[i];
-    if (c < 0x80) {
-      *p++ = static_cast<char>(c);
-      continue;
-    }
-    if (c >= 0xDC80 && c <= 0xDCFF) {
-      *p++ = static_cast<char>(c - 0xDC00);  // a byte that was no UTF-8
-      continue;
-    }
-    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < n && name[i + 1] >= 0xDC00 && name[i + 1] <= 0xDFFF) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (name[i + 1] - 0xDC00u);
-      ++i;
-    } else if (c >= 0xD800 && c <= 0xDFFF) {
-      c = 0xFFFD;  // a lone surrogate, as Utf16ToUtf8 writes it
-    }
-    if (c < 0x800) {
-      *p++ = static_cast<char>(0xC0 | (c >> 6));
-    } else if (c < 0x10000) {
-      *p++ = static_cast<char>(0xE0 | (c >> 12));
-      *p++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    } else {
-      *p++ = static_cast<char>(0xF0 | (c >> 18));
-      *p++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      *p++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    }
-    *p++ = static_cast<char>(0x80 | (c & 0x3F));
-  }
-  out.resize(static_cast<size_t>(p - out.data()));
-  return out;
-}
+std::string Utf16ToNativeName(std::u16string_view name) { return EncodeUtf8(name, true); }
 
 }  // namespace kx8
