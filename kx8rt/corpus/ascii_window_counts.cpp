@@ -159,6 +159,16 @@ KX8_VECTORS512 inline __m512i Bytes64(const char16_t* p) {
   const __m512i packed = _mm512_packus_epi16(_mm512_loadu_si512(p), _mm512_loadu_si512(p + 32));
   return _mm512_maskz_permutexvar_epi64(0xFF, _mm512_setr_epi64(0, 2, 4, 6, 1, 3, 5, 7), packed);  // (maskz: the plain form warns)
 }
+// The first n (below 64) units the same way, zeros after them; nothing past them is touched.
+KX8_VECTORS512 inline __m512i FirstBytes64(const uint8_t* p, int32_t n) {
+  return _mm512_maskz_loadu_epi8((uint64_t{1} << n) - 1, p);
+}
+KX8_VECTORS512 inline __m512i FirstBytes64(const char16_t* p, int32_t n) {
+  const uint64_t lanes = (uint64_t{1} << n) - 1;
+  const __m512i packed = _mm512_packus_epi16(_mm512_maskz_loadu_epi16(static_cast<__mmask32>(lanes), p),
+                                             _mm512_maskz_loadu_epi16(static_cast<__mmask32>(lanes >> 32), p + 32));
+  return _mm512_maskz_permutexvar_epi64(0xFF, _mm512_setr_epi64(0, 2, 4, 6, 1, 3, 5, 7), packed);
+}
 
 template <typename Unit>
 KX8_VECTORS512 int32_t MaskBlocks512(const Unit* text, int32_t n, const uint8_t* table, uint64_t* alnum,
@@ -168,23 +178,28 @@ KX8_VECTORS512 int32_t MaskBlocks512(const Unit* text, int32_t n, const uint8_t*
   const __m512i low = _mm512_loadu_si512(table), high = _mm512_loadu_si512(table + 64);
   const __m512i low2 = _mm512_loadu_si512(kSentenceClasses.classes);
   const __m512i high2 = _mm512_loadu_si512(kSentenceClasses.classes + 64);
-  int32_t i = 0;
-  for (; i + 64 <= n; i += 64) {
-    const __m512i bytes = Bytes64(text + i);
+  auto block = [&](__m512i bytes, size_t w, uint64_t lanes) KX8_VECTORS512 {
     const __m512i k = _mm512_permutex2var_epi8(low, bytes, high);
     const __m512i k2 = _mm512_permutex2var_epi8(low2, bytes, high2);
-    const size_t w = static_cast<size_t>(i) >> 6;
-    lower[w] = _mm512_test_epi8_mask(k2, _mm512_set1_epi8(kSentenceLower));
-    potential[w] = _mm512_test_epi8_mask(k2, _mm512_set1_epi8(kSentencePotential));
-    space[w] = _mm512_test_epi8_mask(k2, _mm512_set1_epi8(kSentenceSpace));
-    alnum[w] = _mm512_test_epi8_mask(k, _mm512_set1_epi8(kClassAlnum));
-    digit[w] = _mm512_test_epi8_mask(k, _mm512_set1_epi8(kClassDigit));
-    brk[w] = _mm512_test_epi8_mask(k, _mm512_set1_epi8(kClassBreak));
-    middle[w] = _mm512_test_epi8_mask(k, _mm512_set1_epi8(kClassMiddle));
-    separator[w] = _mm512_test_epi8_mask(k, _mm512_set1_epi8(kClassSeparator));
-    terminator[w] = _mm512_test_epi8_mask(k, _mm512_set1_epi8(kClassTerminator));
-    newline[w] = _mm512_test_epi8_mask(k, _mm512_set1_epi8(kClassNewline));
-    blank[w] = _mm512_movepi8_mask(k);  // the top bit
+    lower[w] = _mm512_mask_test_epi8_mask(lanes, k2, _mm512_set1_epi8(kSentenceLower));
+    potential[w] = _mm512_mask_test_epi8_mask(lanes, k2, _mm512_set1_epi8(kSentencePotential));
+    space[w] = _mm512_mask_test_epi8_mask(lanes, k2, _mm512_set1_epi8(kSentenceSpace));
+    alnum[w] = _mm512_mask_test_epi8_mask(lanes, k, _mm512_set1_epi8(kClassAlnum));
+    digit[w] = _mm512_mask_test_epi8_mask(lanes, k, _mm512_set1_epi8(kClassDigit));
+    brk[w] = _mm512_mask_test_epi8_mask(lanes, k, _mm512_set1_epi8(kClassBreak));
+    middle[w] = _mm512_mask_test_epi8_mask(lanes, k, _mm512_set1_epi8(kClassMiddle));
+    separator[w] = _mm512_mask_test_epi8_mask(lanes, k, _mm512_set1_epi8(kClassSeparator));
+    terminator[w] = _mm512_mask_test_epi8_mask(lanes, k, _mm512_set1_epi8(kClassTerminator));
+    newline[w] = _mm512_mask_test_epi8_mask(lanes, k, _mm512_set1_epi8(kClassNewline));
+    blank[w] = _mm512_movepi8_mask(k) & lanes;  // the top bit
+  };
+  int32_t i = 0;
+  for (; i + 64 <= n; i += 64) block(Bytes64(text + i), static_cast<size_t>(i) >> 6, ~uint64_t{0});
+  // The last units through a masked load rather than one at a time: a text of a few kilobytes spent as
+  // long on its last few dozen units as on all its blocks.
+  if (i < n) {
+    block(FirstBytes64(text + i, n - i), static_cast<size_t>(i) >> 6, (uint64_t{1} << (n - i)) - 1);
+    i = n;
   }
   return i;
 }
@@ -493,7 +508,8 @@ void TAsciiWindowCounts::TakeUnits(const Unit* text, int32_t n, const UnicodeStr
     i = MaskBlocks(text, n_, middles, middleCount, alnum_.data(), digits_.data(), breaks_.data(), middles_.data(),
                    separators_.data(), terminators_.data(), newlines_.data(), blanks_.data());
 #endif
-  for (size_t w = static_cast<size_t>(i) >> 6; w < words; ++w)
+  // (A block taken whole or in part is written whole: the words after it are cleared for the units left.)
+  for (size_t w = (static_cast<size_t>(i) + 63) >> 6; w < words; ++w)
     for (auto* v : {&breaks_, &alnum_, &digits_, &middles_, &separators_, &terminators_, &newlines_, &blanks_, &lower_,
                     &potential_, &space_})
       (*v)[w] = 0;

@@ -910,6 +910,25 @@ void Summarise(int32_t textIndex, const TextFacts& facts, const TextRun& run, TC
   if (onText) onText(s);
 }
 
+// Things numbered from the start of a run, held from the first still wanted: those let go at the front
+// no longer take memory, so that it holds what is in flight rather than everything the run has seen.
+// References to what is held stay good until it is let go.
+template <typename T>
+class TRunWindow {
+ public:
+  T& operator[](size_t k) { return held_[k - first_]; }
+  size_t size() const { return first_ + held_.size(); }
+  T& emplace_back() { return held_.emplace_back(); }
+  void push_back(T&& v) { held_.push_back(std::move(v)); }
+  void DropBefore(size_t k) {
+    for (; first_ < k && !held_.empty(); ++first_) held_.pop_front();
+  }
+
+ private:
+  std::deque<T> held_;
+  size_t first_ = 0;  // the number of the first held
+};
+
 }  // namespace
 
 TConcordanceTotals TConcordancer::Run(const std::vector<UnicodeString>& paths, const TConcordanceHitEvent& onHit,
@@ -1017,10 +1036,12 @@ TConcordanceTotals TConcordancer::RunFeed(const TextFeed& feed, const TConcordan
     TextFacts facts;
     PieceResult piece;
   };
-  // Both grow at the back only, on this thread under the lock; what they hold stays where it is, so that
-  // a reference taken under the lock may be used outside it.
-  std::deque<TCorpusText> found;
-  std::deque<Slot> slots;
+  // Both grow at the back and are let go at the front once handed on, on this thread under the lock; a
+  // reference taken under the lock may be used outside it until then.
+  TRunWindow<TCorpusText> found;
+  TRunWindow<Slot> slots;
+  size_t textsHandedOn = 0;  // the texts whose last item has been handed on
+  size_t textsPassedOver = 0;  // the texts the walk found after a stop, counted only
   std::mutex lock;
   std::condition_variable readyCv, roomCv;
   size_t next = 0, consumed = 0;  // the next item to search; the items handed on
@@ -1212,6 +1233,7 @@ TConcordanceTotals TConcordancer::RunFeed(const TextFeed& feed, const TConcordan
     if (item.part + 1 == item.parts) {
       Summarise(textIndex, textFacts, run, totals, onText);
       fTextsDone.fetch_add(1);
+      textsHandedOn = item.text + 1;
     }
   };
   // Does what there is to do until the walk should go on (enough items are waiting to be searched) or,
@@ -1262,6 +1284,9 @@ TConcordanceTotals TConcordancer::RunFeed(const TextFeed& feed, const TConcordan
           s.piece = PieceResult();
         }
         consumed += handed;
+        // The last one handed on is kept: the bytes before the next are counted from it.
+        slots.DropBefore(consumed - 1);
+        found.DropBefore(textsHandedOn);
         progress.fetch_add(1, std::memory_order_release);
         wake = workersWaiting > 0;
       }
@@ -1301,7 +1326,7 @@ TConcordanceTotals TConcordancer::RunFeed(const TextFeed& feed, const TConcordan
         if (stop.load()) {
           // Nothing more is searched; the rest is walked to count the texts chosen (unless cancelled).
           afterStop();
-          for (TCorpusText& t : batch) found.push_back(std::move(t));
+          textsPassedOver += batch.size();
           return !fCancelAsked.load();
         }
         // Planned outside the lock: a large file is opened, and may be measured, to be split.
@@ -1336,7 +1361,7 @@ TConcordanceTotals TConcordancer::RunFeed(const TextFeed& feed, const TConcordan
   pump();
   if (stop.load()) afterStop();
   joiner.f();
-  totals.texts = static_cast<int64_t>(found.size());
+  totals.texts = static_cast<int64_t>(found.size() + textsPassedOver);
   totals.stopped = totals.texts_searched + totals.texts_skipped < totals.texts ||
                    (o.max_hits >= 0 && totals.hits >= o.max_hits);
   return totals;
