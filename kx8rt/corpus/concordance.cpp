@@ -392,14 +392,20 @@ class Worker {
     fEngine.SetCountingInMatcher(false);
     fSparseWords = o.sparse_plain_text && SparseSearchesPossible();  // sets fPhraseGaps
     fReader.SetUndecodedSevenBit(fSparseWords);
+    fSource.SetArchiveCache(fCache.get());
   }
 
   // Searches an item of text, handing each chunk's result to sink in order (with positions and counts
   // relative to the item's owned start); facts tells what became of the text.
   void Process(const TCorpusTextPart& item, const TCorpusText& text, TextFacts& facts,
                const std::function<void(PieceResult&)>& sink) {
-    TCorpusTextSource source;
-    source.SetArchiveCache(fCache.get());
+    // One source for every text, its buffers kept from one to the next; the text itself is let go as
+    // soon as it has been read.
+    TCorpusTextSource& source = fSource;
+    struct Closer {
+      TCorpusTextSource& s;
+      ~Closer() { s.Close(); }
+    } closer{source};
     UnicodeString note;
     std::exception_ptr sinkFailure;
     if (item.parts > 1 ? !source.OpenPart(text, item.info, note) : !source.Open(text, fO.codepage, note)) {
@@ -821,6 +827,7 @@ class Worker {
   std::vector<std::pair<int32_t, int32_t>> fRegions;
   std::vector<TSearch_word_format_rec> fRecs;
   std::unique_ptr<TCorpusTextSource::ArchiveCache> fCache;
+  TCorpusTextSource fSource;
   TCorpusWordRule fRule;
   UnicodeString fCurrentName;
   const TCorpusTextPart* fCurrentItem = nullptr;

@@ -91,6 +91,29 @@ size_t CompleteUtf8(const uint8_t* p, size_t n) {
   return n;
 }
 
+// Whether every byte lies in 1..0x7F: 7-bit text without a zero byte, which no test of UTF-16 or of
+// 8-bit encodings can take for anything else. One pass, for the most common text, instead of one for
+// zero bytes, one for 8-bit ones and one to count the characters.
+bool PlainSevenBit(const uint8_t* p, size_t n) {
+  size_t i = 0;
+#if defined(__SSE2__)
+  const __m128i zero = _mm_setzero_si128();
+  for (; i + 64 <= n; i += 64) {
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + 16));
+    const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + 32));
+    const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + 48));
+    // The top bits of any byte from 0x80, and a lane of the least byte that is zero where one is.
+    const __m128i high = _mm_or_si128(_mm_or_si128(a, b), _mm_or_si128(c, d));
+    const __m128i least = _mm_min_epu8(_mm_min_epu8(a, b), _mm_min_epu8(c, d));
+    if (_mm_movemask_epi8(_mm_or_si128(high, _mm_cmpeq_epi8(least, zero))) != 0) return false;
+  }
+#endif
+  for (; i < n; ++i)
+    if (p[i] == 0 || p[i] >= 0x80) return false;
+  return true;
+}
+
 // Bytes with no zero among them that are well-formed UTF-8 (7-bit text included) are 8-bit text: the
 // statistical test of UTF-16, costly on every even-sized file, is kept for the rest.
 bool LooksLikeEightBitText(const uint8_t* p, size_t n) {
@@ -207,6 +230,28 @@ std::unique_ptr<TCorpusTextSource::ArchiveCache> TCorpusTextSource::NewArchiveCa
   return std::make_unique<ArchiveCache>();
 }
 
+namespace {
+
+// Bytes about to be read into: grown without being cleared first.
+template <typename T>
+struct TUnclearedAllocator : std::allocator<T> {
+  template <typename U>
+  struct rebind {
+    using other = TUnclearedAllocator<U>;
+  };
+  TUnclearedAllocator() = default;
+  template <typename U>
+  TUnclearedAllocator(const TUnclearedAllocator<U>&) {}
+  template <typename U, typename... Args>
+  void construct(U* p, Args&&... args) {
+    if constexpr (sizeof...(Args) == 0) ::new (static_cast<void*>(p)) U;
+    else ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+  }
+};
+using TReadBytes = std::vector<uint8_t, TUnclearedAllocator<uint8_t>>;
+
+}  // namespace
+
 struct TCorpusTextSource::Impl {
   int fd = -1;
   std::unique_ptr<ArchiveCache> ownCache;  // when the caller gave none
@@ -216,17 +261,23 @@ struct TCorpusTextSource::Impl {
   void* map = nullptr;
   size_t mapBytes = 0;
   int64_t mapFrom = 0;  // the file offset of map
-  std::vector<uint8_t> head;  // an entry's first bytes, as Open read them
+  TReadBytes head;  // an entry's first bytes, or a small file whole, as Open read them
   void Unmap() {
     if (map) ::munmap(map, mapBytes);
     map = nullptr;
     mapBytes = 0;
   }
-  ~Impl() {
+  // Lets the text go, keeping the memory of head for the next one.
+  void Release() {
     Unmap();
     entry.reset();
+    entryPos = 0;
+    cache = nullptr;
     if (fd >= 0) ::close(fd);
+    fd = -1;
+    head.clear();
   }
+  ~Impl() { Release(); }
 };
 
 TCorpusTextSource::TCorpusTextSource() = default;
@@ -322,7 +373,14 @@ void TCorpusTextSource::Reset(const TCorpusText& text, const TCorpusTextInfo& in
   fHeld.reset();
   note.clear();
   fReadFailed = false;
-  fImpl = std::make_unique<Impl>();
+  if (fImpl) fImpl->Release();
+  else fImpl = std::make_unique<Impl>();
+}
+
+void TCorpusTextSource::Close() {
+  if (fImpl) fImpl->Release();
+  fDocument.clear();
+  fHeld.reset();
 }
 
 bool TCorpusTextSource::OpenFile(UnicodeString& note) {
@@ -384,15 +442,17 @@ bool TCorpusTextSource::Open(const TCorpusText& text, uint16_t codepage, Unicode
       // a read that comes back with just its size confirms it, without a look at the file's status. Any
       // other answer (the file changed meanwhile, or it is no plain file) is looked into as usual.
       if (text.size > 0 && text.size < static_cast<int64_t>(kHeadBytes)) {
-        std::vector<uint8_t> whole(static_cast<size_t>(text.size) + 1);
+        TReadBytes& whole = fImpl->head;
+        whole.resize(static_cast<size_t>(text.size) + 1);
         ssize_t got;
         do got = ::pread(fImpl->fd, whole.data(), whole.size(), 0);
         while (got < 0 && errno == EINTR);
         if (got == text.size) {
           whole.resize(static_cast<size_t>(got));
-          fImpl->head = std::move(whole);
           fInfo.size = text.size;
           fInfo.seekable = true;
+        } else {
+          whole.clear();
         }
       }
       if (fImpl->head.empty()) {
@@ -414,7 +474,7 @@ bool TCorpusTextSource::Open(const TCorpusText& text, uint16_t codepage, Unicode
       fInfo.units = 0;
       return true;
     }
-    std::vector<uint8_t> head;
+    TReadBytes head;
     if (fImpl->head.empty()) {
       head.resize(static_cast<size_t>(std::min<int64_t>(fInfo.size, kHeadBytes)));
       const size_t got = ReadAt(0, head.data(), head.size());
@@ -423,7 +483,7 @@ bool TCorpusTextSource::Open(const TCorpusText& text, uint16_t codepage, Unicode
       // entry anew, or copy the file from the system a second time.
       if (text.InArchive() || static_cast<int64_t>(got) >= fInfo.size) fImpl->head = std::move(head);
     }
-    const std::vector<uint8_t>& kept = fImpl->head.empty() ? head : fImpl->head;
+    const TReadBytes& kept = fImpl->head.empty() ? head : fImpl->head;
     const uint8_t* b = kept.data();
     const size_t n = kept.size();
     const bool whole = static_cast<int64_t>(n) >= fInfo.size;
@@ -454,6 +514,11 @@ bool TCorpusTextSource::Open(const TCorpusText& text, uint16_t codepage, Unicode
     } else if (const char16_t* kind = BinaryKindOfHead(b, n)) {
       note = UnicodeString(u"binary file (") + kind + u"), not text";
       return false;
+    } else if (PlainSevenBit(b, n)) {
+      // What the tests below decide for such bytes, at once: 8-bit text, 7-bit as far as read.
+      fInfo.encoding = ce_utf8;
+      fInfo.format = whole ? fc_ASCII : fc_UTF8;
+      fHeadSevenBit = true;
     } else if (StartsWith(b, n, "\xEF\xBB\xBF", 3)) {
       fInfo.format = fc_UTF8, fInfo.encoding = ce_utf8, fInfo.signature_bytes = 3;
     } else if (n >= 4 && fInfo.size % 2 == 0 && !LooksLikeEightBitText(b, n) &&
@@ -493,6 +558,8 @@ bool TCorpusTextSource::Open(const TCorpusText& text, uint16_t codepage, Unicode
     }
     if (fInfo.encoding == ce_utf16le || fInfo.encoding == ce_utf16be) {
       fInfo.units = (fInfo.size - fInfo.signature_bytes) / 2;
+    } else if (fInfo.format == fc_ASCII) {
+      fInfo.units = static_cast<int64_t>(n);  // a unit a byte (a 7-bit text is read whole to be called so)
     } else if (whole && fInfo.encoding == ce_utf8) {
       fInfo.units = Utf8Units(b + fInfo.signature_bytes, n - static_cast<size_t>(fInfo.signature_bytes));
     } else if (fInfo.encoding == ce_ansi) {

@@ -65,6 +65,9 @@ class TCorpusTextSource {
   // bytes were looked at there, and are not read again). False, with the system's reason, when the file
   // cannot be opened.
   [[nodiscard]] bool OpenPart(const TCorpusText& text, const TCorpusTextInfo& info, UnicodeString& note);
+  // Lets the text go (its file, mapping or entry) while keeping the buffers for the next Open, for a
+  // source that reads one text after another.
+  void Close();
   const TCorpusTextInfo& Info() const { return fInfo; }
   // After a failed Open: the text could not be read (rather than being no text).
   bool ReadFailed() const { return fReadFailed; }

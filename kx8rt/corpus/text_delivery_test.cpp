@@ -209,5 +209,64 @@ TEST_F(MeasureText, ASmallFileIsReadAsItIsNowWhateverSizeTheWalkSaw) {
   EXPECT_FALSE(note.empty());
 }
 
+TEST_F(MeasureText, OneSourceRecognisesTextAfterTextAsFreshOnesDo) {
+  // Small files of every kind, read one after another by one source (as a searcher reads a folder) and
+  // each by a fresh one: the same format, encoding, length and bytes, and nothing kept from the text
+  // before. 7-bit text is told apart from what merely starts like it.
+  struct Case {
+    const char* name;
+    std::string bytes;
+    bool opens;
+    TKXFileFormat format;
+    int64_t units;
+  };
+  const std::string plain(70, 'a');
+  const std::vector<Case> cases = {
+      {"odd.txt", "The licence, version 3.\n", true, fc_ASCII, 24},
+      {"even.txt", "The licence, version 2.\n\n", true, fc_ASCII, 25},
+      {"long.txt", plain + "\n" + plain + ".\n", true, fc_ASCII, 143},
+      {"one.txt", "x", true, fc_ASCII, 1},
+      {"late8bit.txt", plain + "r\xC3\xA9sum\xC3\xA9", true, fc_UTF8, 76},
+      {"late1252.txt", plain + "caf\xE9", true, fc_ANSI, 74},
+      {"zero.txt", plain + std::string(1, '\0') + plain, false, fc_ASCII, 0},
+      {"utf16.txt", std::string("T\0h\0e\0 \0l\0i\0c\0e\0n\0c\0e\0.\0", 24), true, fc_UTF16, 12},
+      {"zip.txt", std::string("PK\x03\x04", 4) + plain, false, fc_ASCII, 0},
+      {"pdf.txt", "%PDF-1.4\n" + plain, false, fc_ASCII, 0},
+      {"after.txt", "ok\n", true, fc_ASCII, 3},
+      // Past what is read whole at once, after small files: its head is its own.
+      {"big.txt", std::string(70000, 'b') + "r\xC3\xA9sum\xC3\xA9", true, fc_UTF8, 70006},
+      {"last.txt", std::string("\xFF\xFEo\0k\0", 6), true, fc_UTF16, 2},
+  };
+  TCorpusTextSource reused;
+  for (const Case& c : cases) {
+    const fs::path p = dir / c.name;
+    std::ofstream(p, std::ios::binary) << c.bytes;
+    TCorpusText t;
+    t.full_name = Utf8ToUtf16(p.string());
+    t.size = static_cast<int64_t>(c.bytes.size());
+    TCorpusTextSource fresh;
+    UnicodeString note, freshNote;
+    const bool opened = reused.Open(t, 1252, note);
+    ASSERT_EQ(fresh.Open(t, 1252, freshNote), opened) << c.name;
+    EXPECT_EQ(opened, c.opens) << c.name << ": " << Utf16ToUtf8(note);
+    EXPECT_EQ(note, freshNote) << c.name;
+    if (!opened) {
+      reused.Close();
+      continue;
+    }
+    fresh.Measure();
+    reused.Measure();
+    EXPECT_EQ(reused.Info().format, c.format) << c.name;
+    EXPECT_EQ(reused.Info().units, c.units) << c.name;
+    EXPECT_EQ(reused.Info().format, fresh.Info().format) << c.name;
+    EXPECT_EQ(reused.Info().encoding, fresh.Info().encoding) << c.name;
+    EXPECT_EQ(reused.Info().units, fresh.Info().units) << c.name;
+    std::string read(c.bytes.size() + 8, '\0');
+    read.resize(reused.ReadAt(0, read.data(), read.size()));
+    EXPECT_EQ(read, c.bytes) << c.name;
+    reused.Close();
+  }
+}
+
 }  // namespace
 }  // namespace kx8
