@@ -111,13 +111,16 @@ int ConcordMain(int argc, char** argv) {
   }
 
   kx8tool::Output out;
-  std::vector<std::string> names;  // each text's name as printed, made once
+  // The name of the text whose hits are being told, as printed: made once a text (hits and summaries
+  // come text by text), not kept for every text of the run.
+  int32_t namedText = -1;
+  std::string name;
   auto nameOf = [&](int32_t text) -> const std::string& {
-    const auto& texts = concordancer->Texts();
-    if (names.size() < texts.size()) names.resize(texts.size());
-    std::string& n = names[static_cast<size_t>(text)];
-    if (n.empty()) n = Utf16ToNativeName(texts[static_cast<size_t>(text)].full_name);
-    return n;
+    if (text != namedText) {
+      name = Utf16ToNativeName(concordancer->Texts()[static_cast<size_t>(text)].full_name);
+      namedText = text;
+    }
+    return name;
   };
   bool readErrors = false;
   const bool sorting = !sortKeys.empty();
@@ -127,10 +130,10 @@ int ConcordMain(int argc, char** argv) {
     if (count) return;
     std::string& b = sorting ? line : out.Buffer();
     if (sorting) b.clear();
-    const std::string& name = nameOf(h.text);
+    const std::string& textName = nameOf(h.text);
     if (json) {
       nlohmann::json j;
-      j["file"] = name;
+      j["file"] = textName;
       j["pos"] = h.pos + 1;
       j["percent"] = std::round(h.percent * 10) / 10;
       j["word"] = h.word;
@@ -149,7 +152,7 @@ int ConcordMain(int argc, char** argv) {
       b += '\n';
     } else {
       // name:pos (percent%) wN sN pN, as printf would write it (the percentage rounded half to even).
-      b += name;
+      b += textName;
       // The numbers are put together in place and appended at once (five appends a line cost more).
       char numbers[5 * 24 + 16];
       char* p = numbers;
