@@ -194,7 +194,7 @@ py::dict NotesDict(const RunNotes& n) {
 }
 
 // The columns as a dict of arrays and lists; names (may be empty: no file column) gives each text's name.
-py::dict ColumnsDict(const HitColumns& c, const std::vector<TCorpusText>* texts) {
+py::dict ColumnsDict(const HitColumns& c, const std::deque<TCorpusText>* texts) {
   py::dict d;
   const size_t n = c.Size();
   if (texts) {

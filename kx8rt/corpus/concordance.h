@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <string_view>
@@ -109,8 +110,10 @@ class TConcordancer {
   TConcordanceTotals RunTexts(std::vector<TCorpusText> texts, const TConcordanceHitEvent& onHit,
                               const TConcordanceTextEvent& onText);
 
-  // The texts of the current (or last) run: during a run, those up to the one being told of.
-  const std::vector<TCorpusText>& Texts() const { return fTexts; }
+  // The texts of the current (or last) run: during a run, those up to the one being told of. (A deque:
+  // a run over many files adds to it text by text, and a vector would move them all, into new memory,
+  // each time it grew.)
+  const std::deque<TCorpusText>& Texts() const { return fTexts; }
   const TConcordanceOptions& Options() const { return fOptions; }
   // Asks a running search to stop soon; safe from any thread (a web view's cancel button).
   void Cancel() {
@@ -125,7 +128,7 @@ class TConcordancer {
  private:
   TConcordanceOptions fOptions;
   std::unique_ptr<Plan> fPlan;
-  std::vector<TCorpusText> fTexts;
+  std::deque<TCorpusText> fTexts;
   std::atomic<bool> fCancelled{false};   // no more searching (Cancel, or max_hits reached)
   std::atomic<bool> fCancelAsked{false};  // Cancel: no more walking either
   std::atomic<int64_t> fTextsDone{0};

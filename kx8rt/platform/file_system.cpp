@@ -106,10 +106,23 @@ void SortByName(std::vector<TSearchRec::Handle::Entry>& entries) {
     const std::string& y = entries[b.index].name;
     return x.size() > 8 && y.size() > 8 ? x.compare(8, std::string::npos, y, 8, std::string::npos) < 0 : x.size() < y.size();
   });
-  std::vector<TSearchRec::Handle::Entry> sorted;
-  sorted.reserve(n);
-  for (const Key& k : keys) sorted.push_back(std::move(entries[k.index]));
-  entries.swap(sorted);
+  // The entries put in that order where they are, a cycle of the permutation at a time, rather than
+  // into a second list as large.
+  for (size_t i = 0; i < n; ++i) {
+    if (keys[i].index == i) continue;
+    TSearchRec::Handle::Entry moving = std::move(entries[i]);
+    size_t at = i;
+    for (;;) {
+      const size_t from = keys[at].index;
+      keys[at].index = static_cast<uint32_t>(at);  // placed
+      if (from == i) {
+        entries[at] = std::move(moving);
+        break;
+      }
+      entries[at] = std::move(entries[from]);
+      at = from;
+    }
+  }
 }
 
 // Fills F from the next name of its search that still exists and passes the kind and attribute filters
@@ -153,6 +166,11 @@ int32_t FindFirst(const UnicodeString& Path, int32_t Attr, TSearchRec& F, TFindK
   h->gid = ::getegid();
   DIR* d = ::opendir(h->dir.c_str());
   if (!d) return errno ? errno : ENOENT;
+  // Room for about as many names as the folder's size suggests (some sixteen bytes or more a name on
+  // the usual file systems), so that a large folder's list is not moved to new memory as it grows.
+  struct stat folder;
+  if (::fstat(::dirfd(d), &folder) == 0 && folder.st_size > 0)
+    h->entries.reserve(static_cast<size_t>(std::min<off_t>(folder.st_size / 16, off_t{1} << 20)));
   const bool all = pattern == u"*" || pattern == u"*.*";
   // "." and ".." are not reported: no caller of this layer wants them.
   while (const dirent* e = ::readdir(d)) {
