@@ -47,6 +47,12 @@ class TAsciiWindowCounts {
 
   // Whether the character at i is a break (white space or a control character).
   bool BreakAt(int32_t i) const { return (breaks_[static_cast<size_t>(i) >> 6] >> (i & 63)) & 1; }
+  // Whether the character at i belongs to a word as the rule has it: a letter or digit, a middle
+  // character between two of them, a number's separator between two digits. False outside the window.
+  bool WordAt(int32_t i) const {
+    return Bit(alnum_, i) || (Bit(middles_, i) && Bit(alnum_, i - 1) && Bit(alnum_, i + 1)) ||
+           (Bit(separators_, i) && Bit(digits_, i - 1) && Bit(digits_, i + 1));
+  }
   // The sentence and paragraph ends the rule marks in the whole window.
   int32_t SentenceEnds() const { return sentenceCount_; }
   int32_t ParagraphEnds() const { return paragraphCount_; }
@@ -54,6 +60,9 @@ class TAsciiWindowCounts {
  private:
   template <typename Unit>
   void TakeUnits(const Unit* text, int32_t n, const UnicodeString& middleChars);
+  bool Bit(const std::vector<uint64_t>& v, int32_t i) const {
+    return i >= 0 && i < n_ && ((v[static_cast<size_t>(i) >> 6] >> (i & 63)) & 1);
+  }
 
   int32_t n_ = 0;
   std::vector<uint64_t> breaks_, wordStarts_, breakStarts_;

@@ -511,11 +511,16 @@ class Worker {
     // full, and still counted from its characters' masks: cheaper than counting the type array up to
     // each of its many hits.
     bool maskCounts = false;
+    // Search words of plain characters are matched in a 7-bit window from its masks alone: where the
+    // whole word stands, with the word rule's bounds on each side. Nothing is typed and the matcher is
+    // not run (only round the hits are units written, for their texts).
+    bool maskMatch = false;
     if (bytes) {
-      // (Typed in full, the window's units are written as they are typed, below.)
-      sparse = trySparse && SparseRegions(bytes, n, own0, own1);
       maskCounts = fSparseWords;
       if (maskCounts) fAscii.Take(bytes, n, fRule.middle_chars);
+      maskMatch = maskCounts && fRecsPrepared && MaskMatchable();
+      // (Typed in full, the window's units are written as they are typed, below.)
+      sparse = !maskMatch && trySparse && SparseRegions(bytes, n, own0, own1);
     } else {
       sparse = trySparse && IsSevenBitText(text, n) && SparseRegions(text, n, own0, own1);
       maskCounts = sparse;
@@ -558,60 +563,66 @@ class Worker {
       }
       return true;
     };
-    fEngine.SetClassifyingBuffer(!sparse && !bytes);
-    fEngine.PrepareForConcordancing(fCurrentName, text, nullptr, nullptr, n * 2, n, 0, false, fO.skip_punctuation,
-                                    found, {});
-    uint16_t* t = fEngine.BufferDetails.data();
-    types = t;
-    if (bytes && !sparse) WidenAndTypeSevenBit(bytes, n, const_cast<char16_t*>(text), t);  // the reader's buffer
-    TCorpusMarks marks;
-    if (sparse) {
-      // Only the stretches round the candidates are typed (the rest stays zero, where no match can be);
-      // a sentence end marked differently near a stretch's edge changes no match, as the matcher takes
-      // a marker for the white space it stands on.
-      for (const auto& [a, b] : fRegions) {
-        w.Widen(a - kWidenSlack, b + kWidenSlack);
-        GetStringTypeExNT2000(true, LOCALE_DEFAULT_LCID, CT_CTYPE1, text + a, b - a, t + a);
-        ApplyCorpusWordRule(text + a, t + a, b - a, fRule);
-      }
-      marks.sentence_ends = fAscii.SentenceEnds();
-      marks.paragraph_ends = fAscii.ParagraphEnds();
+    uint16_t* t = nullptr;  // the type array, where the window is typed
+    if (maskMatch) {
+      if (textStart) facts.opensWithWord = n > 0 && !fAscii.BreakAt(0);
+      if (own1 > own0) MatchByMasks(bytes, n, own0, own1, found, acceptedThisSearch, enough);
     } else {
-      marks = ApplyCorpusWordRule(text, t, n, fRule);
-    }
-    TTagsFoundArray markers{};
-    markers[ts_sentence_end - ts_first_segment_marker] = marks.sentence_ends;
-    markers[ts_paragraph_end - ts_first_segment_marker] = marks.paragraph_ends;
-    fEngine.SetArrayOfTagsFound(markers.data());
-    if (textStart) facts.opensWithWord = n > 0 && (sparse ? !fAscii.BreakAt(0) : (t[0] & whitespace_mask) == 0);
-    if (own1 > own0) {
-      for (size_t r = 0; r < fRecs.size(); ++r) {
-        if (fStop.load(std::memory_order_relaxed)) break;
-        Global_in_heading = false;
-        acceptedThisSearch = 0;
-        enough = false;
-        fEngine.ClearChunkTextStats();
-        if (!sparse) {
-          Global_LowestJumpTo = own0 * 2;
-          fEngine.SearchAndDo(&fRecs[r], static_cast<int32_t>(r));
-          continue;
-        }
-        // Sparse: only the typed stretches are searched, each as a buffer ending where it ends (no hit
-        // can start elsewhere, and none reads past its run).
+      fEngine.SetClassifyingBuffer(!sparse && !bytes);
+      fEngine.PrepareForConcordancing(fCurrentName, text, nullptr, nullptr, n * 2, n, 0, false, fO.skip_punctuation,
+                                      found, {});
+      t = fEngine.BufferDetails.data();
+      types = t;
+      if (bytes && !sparse) WidenAndTypeSevenBit(bytes, n, const_cast<char16_t*>(text), t);  // the reader's buffer
+      TCorpusMarks marks;
+      if (sparse) {
+        // Only the stretches round the candidates are typed (the rest stays zero, where no match can be);
+        // a sentence end marked differently near a stretch's edge changes no match, as the matcher takes
+        // a marker for the white space it stands on.
         for (const auto& [a, b] : fRegions) {
-          if (enough || b <= own0 || fStop.load(std::memory_order_relaxed)) {
-            if (enough) break;
+          w.Widen(a - kWidenSlack, b + kWidenSlack);
+          GetStringTypeExNT2000(true, LOCALE_DEFAULT_LCID, CT_CTYPE1, text + a, b - a, t + a);
+          ApplyCorpusWordRule(text + a, t + a, b - a, fRule);
+        }
+        marks.sentence_ends = fAscii.SentenceEnds();
+        marks.paragraph_ends = fAscii.ParagraphEnds();
+      } else {
+        marks = ApplyCorpusWordRule(text, t, n, fRule);
+      }
+      TTagsFoundArray markers{};
+      markers[ts_sentence_end - ts_first_segment_marker] = marks.sentence_ends;
+      markers[ts_paragraph_end - ts_first_segment_marker] = marks.paragraph_ends;
+      fEngine.SetArrayOfTagsFound(markers.data());
+      if (textStart) facts.opensWithWord = n > 0 && (sparse ? !fAscii.BreakAt(0) : (t[0] & whitespace_mask) == 0);
+      if (own1 > own0) {
+        for (size_t r = 0; r < fRecs.size(); ++r) {
+          if (fStop.load(std::memory_order_relaxed)) break;
+          Global_in_heading = false;
+          acceptedThisSearch = 0;
+          enough = false;
+          fEngine.ClearChunkTextStats();
+          if (!sparse) {
+            Global_LowestJumpTo = own0 * 2;
+            fEngine.SearchAndDo(&fRecs[r], static_cast<int32_t>(r));
             continue;
           }
-          Global_LowestJumpTo = std::max(a, own0) * 2;
-          fEngine.SetBufferLength(b);
-          fEngine.SearchAndDo(&fRecs[r], static_cast<int32_t>(r));
+          // Sparse: only the typed stretches are searched, each as a buffer ending where it ends (no hit
+          // can start elsewhere, and none reads past its run).
+          for (const auto& [a, b] : fRegions) {
+            if (enough || b <= own0 || fStop.load(std::memory_order_relaxed)) {
+              if (enough) break;
+              continue;
+            }
+            Global_LowestJumpTo = std::max(a, own0) * 2;
+            fEngine.SetBufferLength(b);
+            fEngine.SearchAndDo(&fRecs[r], static_cast<int32_t>(r));
+          }
+          fEngine.SetBufferLength(n);
         }
-        fEngine.SetBufferLength(n);
+        Global_LowestJumpTo = 0;
+        // Each search has run once: its copies and case table are final.
+        if (!fStop.load(std::memory_order_relaxed)) fRecsPrepared = true;
       }
-      Global_LowestJumpTo = 0;
-      // Each search has run once: its copies and case table are final.
-      if (!fStop.load(std::memory_order_relaxed)) fRecsPrepared = true;
     }
     // Alternatives may find the same place: keep it once (the first search word's), in text order.
     if (fRecs.size() > 1) {
@@ -637,7 +648,7 @@ class Worker {
     const int32_t context = fO.context_chars;
     for (HitRec& h : hits) {
       const auto pos = static_cast<int32_t>(h.pos);
-      if (sparse) w.Widen(pos - context - 1, pos + h.length + context + 1);
+      if (sparse || maskMatch) w.Widen(pos - context - 1, pos + h.length + context + 1);
       int32_t from = std::max(0, pos - context);
       if (from > 0 && from < pos && IsLowSurrogate(text[from])) ++from;
       int32_t rightEnd = std::min(n, pos + h.length + context);
@@ -686,6 +697,60 @@ class Worker {
     return true;
   }
   static bool IsCode(char16_t c) { return c == u' ' || (c >= sw_tag_end && c <= sw_not); }
+
+  // Whether every search word can be matched from a 7-bit window's masks: a word of plain characters
+  // (no wildcard, space or tag) bounded on both sides, and no stop list to consult (it reads the hit's
+  // text). Decided once, when the words have been prepared by a first search.
+  bool MaskMatchable() {
+    if (fMaskMatchable < 0) {
+      if (fBeginnings.empty()) TakeBeginnings();
+      bool ok = !fPlan.useStopList && fPhraseGaps == 0 && !fRecs.empty();
+      for (size_t r = 0; ok && r < fRecs.size(); ++r) {
+        const TSearch_word_format_rec& rec = fRecs[r];
+        // (The beginnings stop at the first wildcard or space: all of the word is plain when they do not.)
+        ok = rec.flags.Contains(myLeftBounded) && rec.flags.Contains(myRightBounded) && !rec.search_text.empty() &&
+             fBeginnings[r].size() == rec.search_text.size() && (fBlockPlaces[r].none || fBlockPlaces[r].count > 0);
+      }
+      fMaskMatchable = ok ? 1 : 0;
+    }
+    return fMaskMatchable > 0;
+  }
+
+  // The hits of plain search words in a 7-bit window, from its masks, handed to found as the matcher
+  // would hand them: each word's in turn, in text order. A hit starts in [own0, own1) where every place
+  // of the word holds one of its units (the word's own or, unless case counts, its case-closure
+  // members), ends before the window's last character, and has no word character right before it or
+  // right after it. (The matcher also takes a word start after white space for a bound; in 7-bit text
+  // that follows a character that is no word character anyway.)
+  template <typename Found>
+  void MatchByMasks(const uint8_t* bytes, int32_t n, int32_t own0, int32_t own1, const Found& found,
+                    int32_t& acceptedThisSearch, bool& enough) {
+    const int32_t last = std::min(own1, n - 1);  // the last character never starts a hit
+    for (size_t r = 0; r < fRecs.size(); ++r) {
+      if (fStop.load(std::memory_order_relaxed)) break;
+      acceptedThisSearch = 0;
+      enough = false;
+      const std::vector<UnitSet>& places = fBeginnings[r];
+      const BlockPlaces& block = fBlockPlaces[r];
+      if (block.none) continue;  // a place no 7-bit unit fills
+      const auto m = static_cast<int32_t>(places.size());
+      fCandidates.clear();
+      TAsciiWindowCounts::FindUnits(bytes, n, own0, last, block.places, block.count, fCandidates, SIZE_MAX);
+      for (const int32_t c : fCandidates) {
+        if (c + m > n - 1) break;
+        int32_t k = block.count;
+        while (k < m && places[static_cast<size_t>(k)].Has(bytes[c + k])) ++k;
+        if (k < m) continue;
+        if ((c > 0 && fAscii.WordAt(c - 1)) || fAscii.WordAt(c + m)) continue;
+        TSearchFound_Rec f;
+        f.hit_pos_in_characters = c;
+        f.hit_characters = f.exact_hit_len = m;
+        f.search_number = static_cast<int32_t>(r);
+        found(fEngine, f);
+        if (enough) break;
+      }
+    }
+  }
 
   // Each search word's plain beginning, a set of 7-bit units a place: the pattern's own unit and, unless
   // case counts, its case-closure members, as the matcher compares them.
@@ -800,6 +865,7 @@ class Worker {
   // pattern and case table are final), their beginnings' accepted units (7-bit ones, a set of 128 a
   // place), and a window's counts, candidates and typed stretches.
   bool fSparseWords = false;
+  int fMaskMatchable = -1;  // not yet decided
   int32_t fPhraseGaps = 0;  // the most spaces of a search word
   bool fRecsPrepared = false;
   struct UnitSet {

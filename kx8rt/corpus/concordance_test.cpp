@@ -131,7 +131,8 @@ TEST_F(Concordance, SparseSearchOfPlainTextFindsWhatTheFullSearchFinds) {
   // with windows typed only round their candidates, against the same search typing every window.
   const char* const pieces[] = {"word ", "The ", "the ", "a ", "3.5 ", "1,000.5 ", "e.g. ", ". ", "! ", "? ", "\n",
                                 "\n\n", " \n", "\t", "\r\n", "don't ", "x-y ", "theory ", "wORd. ", "other ",
-                                "words", "(the) ", "\"Word\" ", "W0rd ", "the.", "...", "OK: "};
+                                "words", "(the) ", "\"Word\" ", "W0rd ", "the.", "...", "OK: ", "3,5 ", "3 ",
+                                "the3 ", "_the_ ", "the'", "'the ", "key ", "KEY-", "so'me ", "some,", "3.x "};
   // Rare words every few hundred characters, in several forms, among the frequent ones.
   const char* const rare[] = {"zebra ", "Zebra. ", "zebras ", "zebra's ", "ZEBRA\n", "zebra-like ", "(zebra) "};
   std::string text;
@@ -149,9 +150,13 @@ TEST_F(Concordance, SparseSearchOfPlainTextFindsWhatTheFullSearchFinds) {
   for (const size_t at : {size_t{70000}, size_t{90000}, size_t{100000}})
     zeros.insert(at, std::string("\n\0\nzebra.\0The zebra\0zebra ", 26));
   const std::string zeroed = Write("zeros.txt", zeros);
+  // Plain words (matched from the masks, without the matcher) among them: with digits, punctuation
+  // inside or at an end, in one case only, and letters beyond 7 bits whose other cases are 7-bit (the
+  // Kelvin sign, the long s).
   for (const char16_t* word : {u"zebra", u"zeb*", u"z?bra", u"==Zebra==", u"zebra's", u"zebra/the", u"the", u"word",
                                u"wor*", u"don't", u"3.5", u"x-y", u"*ord", u"ok", u"zebra the", u"zebra  word",
-                               u"zebra* the wor*"})
+                               u"zebra* the wor*", u"3", u"e.g", u"e.g.", u"==the==", u"the/word/a", u"\u212Aey",
+                               u"\u017Fome", u"'the", u"the'", u"_the_", u"so'me", u"3,5", u"KEY-"})
     for (const int32_t workers : {1, 2}) {
       TConcordanceOptions o;
       o.search_word = word;
