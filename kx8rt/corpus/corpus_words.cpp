@@ -180,50 +180,6 @@ int32_t NextUnitFrom0E00(const char16_t* text, int32_t i, int32_t n) {
 
 bool HasUnitsFrom0E00(const char16_t* text, int32_t n) { return NextUnitFrom0E00(text, 0, n) < n; }
 
-// The first index from i on whose unit is at or above U+0E00 and a word character under the rule, or n:
-// the ideographic commas and stops of Chinese text are such units too, and as common as runs.
-int32_t NextWordUnitFrom0E00(const char16_t* text, const uint16_t* types, int32_t i, int32_t n) {
-#if defined(__SSE2__)
-  const __m128i flip = _mm_set1_epi16(static_cast<int16_t>(0x8000));
-  const __m128i limit = _mm_set1_epi16(static_cast<int16_t>(0x0DFF ^ 0x8000));
-  const __m128i outside = _mm_set1_epi16(static_cast<int16_t>(0x8800)), letter = _mm_set1_epi16(0x0104);
-  const __m128i zero = _mm_setzero_si128();
-  for (; i + 8 <= n; i += 8) {
-    const __m128i v = _mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i)), flip);
-    const __m128i t = _mm_loadu_si128(reinterpret_cast<const __m128i*>(types + i));
-    const __m128i inside = _mm_cmpeq_epi16(_mm_and_si128(t, outside), zero);
-    const __m128i noLetter = _mm_cmpeq_epi16(_mm_and_si128(t, letter), zero);
-    const __m128i word = _mm_andnot_si128(noLetter, inside);
-    if (const int bits = _mm_movemask_epi8(_mm_and_si128(word, _mm_cmpgt_epi16(v, limit))))
-      return i + __builtin_ctz(static_cast<unsigned>(bits)) / 2;
-  }
-#endif
-  for (; i < n; ++i)
-    if (text[i] >= 0x0E00 && IsCorpusWordChar(types[i])) return i;
-  return n;
-}
-
-// The index of the first character at or after i whose type is (want true) or is not (want false) a
-// word character under the rule, or n; eight type words at a time, as runs and gaps are short but many.
-inline int32_t NextWhereWordChar(const uint16_t* types, int32_t i, int32_t n, bool want) {
-  for (const int32_t near = std::min(n, i + 4); i < near; ++i)
-    if (IsCorpusWordChar(types[i]) == want) return i;
-#if defined(__SSE2__)
-  const __m128i outside = _mm_set1_epi16(static_cast<int16_t>(0x8800)), letter = _mm_set1_epi16(0x0104);
-  const __m128i zero = _mm_setzero_si128();
-  const int flip = want ? 0 : 0xFFFF;
-  for (; i + 8 <= n; i += 8) {
-    const __m128i t = _mm_loadu_si128(reinterpret_cast<const __m128i*>(types + i));
-    const __m128i inside = _mm_cmpeq_epi16(_mm_and_si128(t, outside), zero);
-    const __m128i noLetter = _mm_cmpeq_epi16(_mm_and_si128(t, letter), zero);
-    const int bits = (_mm_movemask_epi8(_mm_andnot_si128(noLetter, inside)) ^ flip) & 0xFFFF;
-    if (bits) return i + __builtin_ctz(static_cast<unsigned>(bits)) / 2;
-  }
-#endif
-  while (i < n && IsCorpusWordChar(types[i]) != want) ++i;
-  return i;
-}
-
 // One word-break iterator for each thread that segments (making one is costly; sharing one is not safe).
 icu::BreakIterator* ThreadWordBreaker() {
   thread_local std::unique_ptr<icu::BreakIterator> breaker;
@@ -267,6 +223,42 @@ bool IsUnspacedScriptChar(char32_t c) {
 
 namespace {
 
+// The masks of a window's units, 64 units a word (the bits past n clear, and one more word of word
+// characters, clear, after the last): which are word characters under the rule, and which of those are
+// at or above U+0E00.
+void RunMasks(const char16_t* text, const uint16_t* types, int32_t n, uint64_t* word, uint64_t* high) {
+  const int32_t words = (n + 63) / 64;
+  std::fill_n(word, words + 1, 0);
+  std::fill_n(high, words, 0);
+  int32_t i = 0;
+#if defined(__SSE2__)
+  const __m128i flip = _mm_set1_epi16(static_cast<int16_t>(0x8000));
+  const __m128i limit = _mm_set1_epi16(static_cast<int16_t>(0x0DFF ^ 0x8000));
+  const __m128i outside = _mm_set1_epi16(static_cast<int16_t>(0x8800)), letter = _mm_set1_epi16(0x0104);
+  const __m128i zero = _mm_setzero_si128();
+  auto isWord = [&](__m128i t) {
+    return _mm_andnot_si128(_mm_cmpeq_epi16(_mm_and_si128(t, letter), zero),
+                            _mm_cmpeq_epi16(_mm_and_si128(t, outside), zero));
+  };
+  for (; i + 16 <= n; i += 16) {
+    const __m128i w = _mm_packs_epi16(isWord(_mm_loadu_si128(reinterpret_cast<const __m128i*>(types + i))),
+                                      isWord(_mm_loadu_si128(reinterpret_cast<const __m128i*>(types + i + 8))));
+    const __m128i h = _mm_packs_epi16(
+        _mm_cmpgt_epi16(_mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i)), flip), limit),
+        _mm_cmpgt_epi16(_mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i + 8)), flip), limit));
+    const auto wordBits = static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(w)));
+    const auto highBits = static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(_mm_and_si128(w, h))));
+    word[i >> 6] |= wordBits << (i & 63);
+    high[i >> 6] |= highBits << (i & 63);
+  }
+#endif
+  for (; i < n; ++i) {
+    const bool w = IsCorpusWordChar(types[i]);
+    word[i >> 6] |= uint64_t{w} << (i & 63);
+    high[i >> 6] |= uint64_t{w && text[i] >= 0x0E00} << (i & 63);
+  }
+}
+
 // SegmentUnspacedRuns once a unit at or above U+0E00 is known to be there.
 int32_t SegmentRuns(const char16_t* text, uint16_t* types, int32_t n) {
   icu::BreakIterator* breaker = nullptr;
@@ -275,16 +267,39 @@ int32_t SegmentRuns(const char16_t* text, uint16_t* types, int32_t n) {
   // Taken once a chunk: each use of a thread-local in a shared library is a call.
   thread_local THanKanaCutter threadCutter;
   thread_local std::vector<int32_t> threadStarts;
+  thread_local std::vector<uint64_t> threadMasks;
   THanKanaCutter& cutter = threadCutter;
   std::vector<int32_t>& starts = threadStarts;
   starts.clear();
   // Every script written without spaces lies from U+0E00 up, and a run of word characters with no such
-  // unit is one word: the runs looked at are those round such units, found a block at a time (about half
-  // the characters of Chinese text in the wild are Latin letters, digits and punctuation).
-  for (int32_t i = 0, k; (k = NextWordUnitFrom0E00(text, types, i, n)) < n;) {
-    int32_t start = k;
-    while (start > i && IsCorpusWordChar(types[start - 1])) --start;
-    i = NextWhereWordChar(types, k + 1, n, false);
+  // unit is one word: the runs looked at are those round such units (about half the characters of
+  // Chinese text in the wild are Latin letters, digits and punctuation), found from the window's masks
+  // of word characters and of those among them from U+0E00 up, a run's ends a bit search each.
+  const int32_t words = (n + 63) / 64;
+  std::vector<uint64_t>& masks = threadMasks;
+  if (masks.size() < 2 * static_cast<size_t>(words) + 1) masks.resize(2 * static_cast<size_t>(words) + 1);
+  uint64_t* const word = masks.data();
+  uint64_t* const high = word + words + 1;
+  RunMasks(text, types, n, word, high);
+  for (int32_t j = 0; j < words;) {
+    if (high[j] == 0) {
+      ++j;
+      continue;
+    }
+    int32_t k = j * 64 + __builtin_ctzll(high[j]);
+    // The run's first unit: after the last unit before k that is no word character.
+    int32_t b = j;
+    uint64_t gap = ~word[b] & ((uint64_t{1} << (k & 63)) - 1);
+    while (gap == 0 && b > 0) gap = ~word[--b];
+    const int32_t start = gap == 0 ? 0 : b * 64 + 64 - __builtin_clzll(gap);
+    // Its end: the first unit after k that is no word character (the bits past n are such).
+    int32_t e = j;
+    gap = ~word[e] & (~uint64_t{0} << (k & 63));
+    while (gap == 0) gap = ~word[++e];
+    const int32_t i = std::min(n, e * 64 + __builtin_ctzll(gap));
+    // Go on after the run (its end is no word character, so no unit of it is left in high).
+    j = i >> 6;
+    if (j < words) high[j] &= ~uint64_t{0} << (i & 63);
     if (i - start < 2) continue;
     // Chinese and Japanese runs are cut by the dictionary's own trie, many times faster than by the
     // break iterator and to the same words (their pieces wait, and are cut together at the end);

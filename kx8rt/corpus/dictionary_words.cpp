@@ -35,7 +35,6 @@ namespace {
 constexpr int32_t kMaxWordUnits = 20;
 constexpr uint32_t kUnknownLetterCost = 255;
 constexpr int32_t kMaxKatakanaRun = 20;
-constexpr uint32_t kUnreached = std::numeric_limits<uint32_t>::max();
 // How many units of pieces a cut takes at a time; the longest piece it takes (a path's cost stays far
 // below kNoPath).
 constexpr size_t kCutBatchUnits = 1024;
@@ -54,6 +53,15 @@ constexpr bool IsKatakana(char16_t c) {
 constexpr bool IsLeadSurrogate(char16_t c) { return (c & 0xFC00) == 0xD800; }
 constexpr bool IsTrailSurrogate(char16_t c) { return (c & 0xFC00) == 0xDC00; }
 constexpr bool IsSurrogate(char16_t c) { return (c & 0xF800) == 0xD800; }
+
+// The middle characters a run may hold that the cut knows ICU's rules for: ' and ’. ICU keeps one
+// inside a word only between letters of the Latin kind (ASCII here) or between digits.
+constexpr bool IsApostrophe(char16_t c) { return c == u'\'' || c == u'\u2019'; }
+constexpr bool IsAsciiLetter(char16_t c) { return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z'); }
+constexpr bool IsAsciiDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
+constexpr bool JoinedByApostrophe(char16_t before, char16_t after) {
+  return (IsAsciiLetter(before) && IsAsciiLetter(after)) || (IsAsciiDigit(before) && IsAsciiDigit(after));
+}
 
 // The character of text that ends just before at, or that begins at at.
 char32_t CharBefore(const char16_t* text, int32_t at) {
@@ -102,10 +110,52 @@ constexpr auto kWordCost = [] {
   return cost;
 }();
 
-// What the table of letters holds for each unit: the link to its node below the root in the low 32
-// bits, its kinds above.
-constexpr uint64_t kInSet = 1, kCut = 2, kAscii = 4, kKatakana = 8;
-constexpr uint32_t KindOf(uint64_t letter) { return static_cast<uint32_t>(letter >> 32); }
+// The nodes of the first two letters of words (their links), by the two letters as one number: the
+// second's unit above the first's. Each pair has exactly one slot (hash and displace): the pair's hash
+// picks a bucket of a few pairs and a slot; the bucket's displacement, chosen when the table is made so
+// that no two pairs share a slot, is xored into the slot. A look-up is two loads and no branch, where a
+// walk from the first letter's node would be three loads and a search of its block. A slot holds the
+// pair in its high half and the link in its low; an empty slot, the key 0 and the link of no node, so
+// that a key no pair has finds no node either way.
+constexpr uint32_t PairKey(char16_t a, char16_t b) { return static_cast<uint32_t>(b) << 16 | a; }
+struct TPairTable {
+  static constexpr uint32_t kBucketLog = 2;  // about four slots for each bucket
+  const uint64_t* slots = nullptr;
+  const uint16_t* shifts = nullptr;  // the buckets' displacements
+  uint64_t multiplier = 0, mask = 0;
+  uint32_t bits = 0, bucketShift = 64;
+
+  void SetBits(uint32_t slotBits, uint64_t hashMultiplier) {
+    bits = slotBits;
+    mask = (uint64_t{1} << slotBits) - 1;
+    bucketShift = 64 - (slotBits - kBucketLog);
+    multiplier = hashMultiplier;
+  }
+  size_t Slots() const { return size_t{1} << bits; }
+  size_t Buckets() const { return size_t{1} << (bits - kBucketLog); }
+  uint64_t Hash(uint32_t key) const { return key * multiplier; }
+  static uint32_t SlotIn(uint64_t hash, uint32_t shift, uint64_t mask) {
+    return static_cast<uint32_t>(((hash >> 16) ^ shift) & mask);
+  }
+  uint32_t SlotOf(uint32_t key) const {
+    const uint64_t h = Hash(key);
+    return SlotIn(h, shifts[h >> bucketShift], mask);
+  }
+  // The link in a slot if it holds key, else the link of no node (without a branch: whether a pair
+  // begins a word is as good as random in running text).
+  static TLink LinkIn(uint64_t slot, uint32_t key) {
+    const uint32_t same = 0u - static_cast<uint32_t>(static_cast<uint32_t>(slot >> 32) == key);
+    return (static_cast<TLink>(slot) & same) | (kNoNode & ~same);
+  }
+  TLink Find(uint32_t key) const { return LinkIn(slots[SlotOf(key)], key); }
+};
+
+// What the table of letters holds for each unit: the cost of the letter alone (its word's, or that of
+// an unknown letter) in the low 8 bits, its kinds above. Two bytes a letter keep the table of the Han
+// letters (the most looked at) in the first-level cache.
+using TLetter = uint16_t;
+constexpr uint32_t kInSet = 1, kCut = 2, kAscii = 4, kKatakana = 8;
+constexpr uint32_t KindOf(TLetter letter) { return static_cast<uint32_t>(letter >> 8); }
 
 // A hash of n bytes, four lanes at a time (the cache's key is a hash of the 2 MB dictionary, and its
 // contents are checked by one when read).
@@ -126,15 +176,22 @@ uint64_t Hash64(const void* data, size_t n, uint64_t seed) {
   return h ^ (h >> 31);
 }
 
-// The costs of the paths from a letter: through it alone, through the words of two and three letters
-// that begin there (kNoPath or more: none).
+// A path's cost and where its last word begins, as one number: the cost in the high half, the letter in
+// the low. The least of two is the cheaper path, and of equal paths the one whose last word begins
+// first, which is the one the cut finds first (it takes the letters in order): a relaxation is one
+// comparison and one move.
+using TPathEnd = uint64_t;
+constexpr TPathEnd PathEnd(uint32_t cost, int32_t from) {
+  return TPathEnd{cost} << 32 | static_cast<uint32_t>(from);
+}
+constexpr int32_t FromOf(TPathEnd p) { return static_cast<int32_t>(static_cast<uint32_t>(p)); }
+constexpr TPathEnd kCostBits = ~TPathEnd{0} << 32;
+
+// The words from a letter k as path ends from there: the letter alone, the words of two and three
+// letters that begin there (a cost of kNoPath or more: none), each with k in its low half, so that
+// the cost of the path to k added gives the path's end.
 struct TCutStep {
-  uint32_t one, two, three;
-};
-// The best path known to a letter a cut has not reached: its cost, and where its last word begins.
-struct TCutFar {
-  uint32_t best;
-  int32_t from;
+  TPathEnd one, two, three;
 };
 
 // A word of four letters or more, or a run of Katakana, from at to to, of a cost.
@@ -160,8 +217,9 @@ struct THanKanaCutter::TCutWork {
   bool katakana = false;
   std::vector<TCutStep> steps;
   std::vector<TLink> twos;
+  std::vector<uint32_t> pairSlots;
   std::vector<int32_t> longer;
-  std::vector<TCutFar> far;
+  std::vector<TPathEnd> far;
   std::vector<int32_t> from;
   std::vector<TCutEdge> words, kana;
 };
@@ -195,9 +253,9 @@ class THanKanaDictionary {
         return;
       }
     }
-    ownLetters_.assign(0x10000, kNoNode);
+    ownLetters_.assign(0x10000, kNoWord);
     for (char32_t c = 0; c < 0x10000; ++c) {
-      uint64_t kind = 0;
+      uint32_t kind = 0;
       if (c < 0x80 && ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')))
         kind = kAscii;
       if (set_.contains(static_cast<UChar32>(c))) {
@@ -205,15 +263,16 @@ class THanKanaDictionary {
         if (NfkcStable(c) && !IsSurrogate(static_cast<char16_t>(c))) kind |= kCut;
       }
       if (IsKatakana(static_cast<char16_t>(c))) kind |= kKatakana;
-      ownLetters_[c] |= kind << 32;
+      ownLetters_[c] = static_cast<TLetter>(ownLetters_[c] | kind << 8);
     }
     ok_ = Build(trie);
     if (!ok_) return;
     // The second half of a surrogate pair is a letter of no cost (the pair costs that of an unknown
     // letter, its first half's), so that the cut steps over it.
-    for (char32_t c = 0xDC00; c < 0xE000; ++c) ownLetters_[c] &= ~uint64_t{0xFF};
-    ownLetters_[0] &= ~uint64_t{0xFF};  // and so is the 0 after each piece waiting to be cut
+    for (char32_t c = 0xDC00; c < 0xE000; ++c) ownLetters_[c] &= 0xFF00;
+    ownLetters_[0] &= 0xFF00;  // and so is the 0 after each piece waiting to be cut
     letters_ = ownLetters_.data(), units_ = ownUnits_.data(), links_ = ownLinks_.data();
+    pairs_.slots = ownPairs_.data(), pairs_.shifts = ownPairShifts_.data();
     slotCount_ = ownLinks_.size();
     if (!path.empty()) Save(path, key);
   }
@@ -228,29 +287,29 @@ class THanKanaDictionary {
   bool InSet(char32_t c) const {
     return c < 0x10000 ? (KindOf(letters_[c]) & kInSet) != 0 : set_.contains(static_cast<UChar32>(c));
   }
-  // The piece the character at run[k] belongs to, and in width its length in units.
-  TPiece PieceOf(const char16_t* run, int32_t k, int32_t len, int32_t& width) const {
+  // The piece the character at run[k] belongs to, and in width its length in units; in kinds, the
+  // kinds of its first unit added. (Halves of surrogate pairs have no kinds.)
+  TPiece PieceOf(const char16_t* run, int32_t k, int32_t len, int32_t& width, uint32_t& kinds) const {
     const char16_t u = run[k];
+    const uint32_t kind = KindOf(letters_[u]);
     width = 1;
-    if (!IsSurrogate(u)) {
-      const uint32_t kind = KindOf(letters_[u]);
-      return (kind & kCut) ? TPiece::han_kana : kind == kAscii ? TPiece::ascii : TPiece::none;
-    }
+    kinds |= kind;
+    if (kind & kCut) return TPiece::han_kana;
+    if (kind == kAscii) return TPiece::ascii;
     if (!IsLeadSurrogate(u) || k + 1 >= len || !IsTrailSurrogate(run[k + 1])) return TPiece::none;
     const char32_t c = 0x10000 + ((static_cast<char32_t>(u) - 0xD800) << 10) + (run[k + 1] - 0xDC00u);
     width = 2;
     return set_.contains(static_cast<UChar32>(c)) && NfkcStable(c) ? TPiece::han_kana : TPiece::none;
   }
 
-  bool HasKatakana(char16_t u) const { return (KindOf(letters_[u]) & kKatakana) != 0; }
   // Whether a piece of the two letters a, b (neither half of a surrogate pair) is cut between them: when
   // the letters alone cost less than the word of both, and than the Katakana run of both (found first,
   // they win a tie). No other path runs through them.
   bool CutsPair(char16_t a, char16_t b) const {
-    const uint64_t first = letters_[a], second = letters_[b];
-    const uint32_t word = kWordCost[Value(Find(static_cast<TLink>(first), b))];
+    const TLetter first = letters_[a], second = letters_[b];
+    const uint32_t word = kWordCost[Value(pairs_.Find(PairKey(a, b)))];
     const uint32_t kana = (KindOf(first) & KindOf(second) & kKatakana) ? KatakanaRunCost(2) : kNoPath;
-    return Value(static_cast<TLink>(first)) + Value(static_cast<TLink>(second)) < std::min(word, kana);
+    return Value(first) + Value(second) < std::min(word, kana);
   }
   // Cuts the pieces waiting in work, appending the positions in the text where words begin inside them
   // to starts, and empties work.
@@ -277,18 +336,20 @@ class THanKanaDictionary {
   // half a file); a failure of either only means building, or not keeping.
   struct TCacheHeader {
     char magic[8];
-    uint64_t key, slotCount, contentHash, reserved[4];
+    uint64_t key, slotCount, contentHash, pairBits, pairMultiplier, reserved[2];
   };
-  static constexpr char kCacheMagic[8] = {'K', 'X', '8', 'H', 'K', 'D', 'T', '3'};
-  static constexpr const char* kCacheVersion = "kx8 han-kana trie 3 " U_ICU_VERSION " " U_UNICODE_VERSION;
-  static size_t CacheBytes(size_t slots) {
-    return 0x10000 * sizeof(uint64_t) + slots * (sizeof(char16_t) + sizeof(TLink));
+  static constexpr char kCacheMagic[8] = {'K', 'X', '8', 'H', 'K', 'D', 'T', '4'};
+  static constexpr const char* kCacheVersion = "kx8 han-kana trie 4 " U_ICU_VERSION " " U_UNICODE_VERSION;
+  static size_t CacheBytes(size_t slots, uint32_t pairBits) {
+    return 0x10000 * sizeof(TLetter) + slots * (sizeof(char16_t) + sizeof(TLink)) +
+           (size_t{1} << pairBits) * sizeof(uint64_t) +
+           (size_t{1} << (pairBits - TPairTable::kBucketLog)) * sizeof(uint16_t);
   }
   bool Load(const std::string& path, uint64_t key);
   void Save(const std::string& path, uint64_t key) const;
 
-  // The child of node for unit u, or kNoNode.
-  TLink Find(TLink node, char16_t u) const { return FindIn(units_, links_, node, u); }
+  // Makes the table of pairs; false if no multiplier of the few tried separates them.
+  bool BuildPairs(const std::vector<uint32_t>& keys, const std::vector<TLink>& links);
   static TLink FindIn(const char16_t* units, const TLink* links, TLink node, char16_t u) {
     const uint32_t shape = Shape(node);
     const uint32_t at = BlockOf(node) + BucketOf(u, shape) * kBucketSlots;
@@ -307,13 +368,16 @@ class THanKanaDictionary {
   bool ok_ = false, fromCache_ = false;
   icu::UnicodeSet set_;
   // What the lookups read: built here (the own arrays) or mapped from the cache.
-  const uint64_t* letters_ = nullptr;  // of each unit: its kinds and its link below the root
+  const TLetter* letters_ = nullptr;   // of each unit: its kinds and its cost alone
   const char16_t* units_ = nullptr;    // the blocks of children of every node, their letters
   const TLink* links_ = nullptr;       // and their links
   size_t slotCount_ = 0;               // (a bucket's worth past the last block: loads stay inside)
-  std::vector<uint64_t> ownLetters_;
+  TPairTable pairs_;                   // the first two letters of words
+  std::vector<TLetter> ownLetters_;
   std::vector<char16_t> ownUnits_;
   std::vector<TLink> ownLinks_;
+  std::vector<uint64_t> ownPairs_;
+  std::vector<uint16_t> ownPairShifts_;
   void* map_ = nullptr;
   size_t mapBytes_ = 0;
 };
@@ -374,12 +438,14 @@ bool THanKanaDictionary::Build(const char16_t* trie) {
     }
     nodes[node].count = static_cast<uint32_t>(nodes.size()) - nodes[node].first;
   }
-  // Breadth first, the blocks of the letters most looked at (the first letters' children) come first
-  // and lie together. Up to 4 children are in a row; more are hashed into buckets, as few as leave none
-  // with more than 8, and a bucket never crosses a cache line.
+  // The first letters are the table of letters and their pairs the table of pairs (below); the blocks
+  // begin with the pairs' children, breadth first, so that the blocks most looked at lie together. Up
+  // to 4 children are in a row; more are hashed into buckets, as few as leave none with more than 8,
+  // and a bucket never crosses a cache line.
+  const size_t pairNodes = size_t{nodes[0].first} + nodes[0].count;  // (the nodes below them)
   size_t size = kBucketSlots;  // the first bucket is that of no node
   std::vector<uint32_t> load;
-  for (size_t k = 1; k < nodes.size(); ++k) {
+  for (size_t k = pairNodes; k < nodes.size(); ++k) {
     TNode& nd = nodes[k];
     if (nd.count == 0) continue;
     if (nd.count <= 4) {
@@ -408,8 +474,8 @@ bool THanKanaDictionary::Build(const char16_t* trie) {
   ownUnits_.assign(size, 0);
   ownLinks_.assign(size, kNoNode);
   for (uint32_t c = nodes[0].first; c < nodes[0].first + nodes[0].count; ++c)
-    ownLetters_[nodes[c].unit] = (ownLetters_[nodes[c].unit] & ~uint64_t{0xFFFFFFFF}) | link(nodes[c]);
-  for (size_t k = 1; k < nodes.size(); ++k) {
+    ownLetters_[nodes[c].unit] = static_cast<TLetter>((ownLetters_[nodes[c].unit] & 0xFF00) | nodes[c].value);
+  for (size_t k = pairNodes; k < nodes.size(); ++k) {
     const TNode& nd = nodes[k];
     for (uint32_t c = 0; c < nd.count; ++c) {
       const TNode& child = nodes[nd.first + c];
@@ -419,7 +485,64 @@ bool THanKanaDictionary::Build(const char16_t* trie) {
       ownLinks_[slot] = link(child);
     }
   }
-  return true;
+  // The nodes of the first two letters, for the table of pairs.
+  std::vector<uint32_t> pairKeys;
+  std::vector<TLink> pairLinks;
+  for (uint32_t c = nodes[0].first; c < nodes[0].first + nodes[0].count; ++c)
+    for (uint32_t g = nodes[c].first; g < nodes[c].first + nodes[c].count; ++g) {
+      pairKeys.push_back(PairKey(nodes[c].unit, nodes[g].unit));
+      pairLinks.push_back(link(nodes[g]));
+    }
+  return BuildPairs(pairKeys, pairLinks);
+}
+
+bool THanKanaDictionary::BuildPairs(const std::vector<uint32_t>& keys, const std::vector<TLink>& links) {
+  // Slots for at least 4/3 of the pairs; the buckets largest first, each given the first displacement
+  // that puts all its pairs in free slots. A multiplier that leaves a bucket with no such displacement
+  // (two of its pairs in one slot whatever the displacement) is replaced by the next.
+  uint32_t bits = TPairTable::kBucketLog + 1;
+  while ((uint64_t{3} << bits) < 4 * uint64_t{keys.size()}) ++bits;
+  if (bits > 28) return false;
+  TPairTable& t = pairs_;
+  t.SetBits(bits, 0);
+  std::vector<uint32_t> first(t.Buckets() + 1), order(keys.size()), bucketOrder(t.Buckets());
+  std::vector<uint64_t> hashes(keys.size());
+  std::vector<uint8_t> taken(t.Slots());
+  for (uint64_t attempt = 0; attempt < 16; ++attempt) {
+    t.SetBits(bits, (0x9E3779B97F4A7C15u + attempt * 0xD1B54A32D192ED03u) | 1);
+    std::fill(first.begin(), first.end(), 0);
+    for (size_t i = 0; i < keys.size(); ++i) ++first[((hashes[i] = t.Hash(keys[i])) >> t.bucketShift) + 1];
+    for (size_t b = 0; b < t.Buckets(); ++b) first[b + 1] += first[b];
+    std::vector<uint32_t> fill(first.begin(), first.end() - 1);
+    for (uint32_t i = 0; i < keys.size(); ++i) order[fill[hashes[i] >> t.bucketShift]++] = i;
+    for (uint32_t b = 0; b < t.Buckets(); ++b) bucketOrder[b] = b;
+    std::stable_sort(bucketOrder.begin(), bucketOrder.end(),
+                     [&](uint32_t x, uint32_t y) { return first[x + 1] - first[x] > first[y + 1] - first[y]; });
+    ownPairShifts_.assign(t.Buckets(), 0);
+    ownPairs_.assign(t.Slots(), kNoNode);
+    std::fill(taken.begin(), taken.end(), 0);
+    auto slotOf = [&](uint32_t i, uint32_t d) { return TPairTable::SlotIn(hashes[order[i]], d, t.mask); };
+    bool placed = true;
+    for (const uint32_t b : bucketOrder) {
+      const uint32_t lo = first[b], hi = first[b + 1];
+      if (lo == hi) break;
+      placed = false;
+      for (uint32_t d = 0; d <= 0xFFFF && !placed; ++d) {
+        uint32_t i = lo;
+        for (; i < hi && !taken[slotOf(i, d)]; ++i) taken[slotOf(i, d)] = 1;
+        placed = i == hi;
+        if (placed) {
+          ownPairShifts_[b] = static_cast<uint16_t>(d);
+          for (uint32_t j = lo; j < hi; ++j) ownPairs_[slotOf(j, d)] = uint64_t{keys[order[j]]} << 32 | links[order[j]];
+        } else {
+          while (i > lo) taken[slotOf(--i, d)] = 0;
+        }
+      }
+      if (!placed) break;
+    }
+    if (placed) return true;
+  }
+  return false;
 }
 
 bool THanKanaDictionary::Load(const std::string& path, uint64_t key) {
@@ -429,9 +552,10 @@ bool THanKanaDictionary::Load(const std::string& path, uint64_t key) {
   TCacheHeader h{};
   const bool headed = ::fstat(fd, &st) == 0 && static_cast<size_t>(st.st_size) > sizeof h &&
                       ::pread(fd, &h, sizeof h, 0) == static_cast<ssize_t>(sizeof h);
-  const size_t bytes = sizeof h + CacheBytes(h.slotCount);
-  if (!headed || std::memcmp(h.magic, kCacheMagic, sizeof h.magic) != 0 || h.key != key ||
-      h.slotCount > kMaxSlots + 2 * kBucketSlots || h.slotCount % kBucketSlots != 0 ||
+  const bool sane = headed && h.slotCount <= kMaxSlots + 2 * kBucketSlots && h.slotCount % kBucketSlots == 0 &&
+                    h.pairBits > TPairTable::kBucketLog && h.pairBits <= 28 && (h.pairMultiplier & 1) != 0;
+  const size_t bytes = sane ? sizeof h + CacheBytes(h.slotCount, static_cast<uint32_t>(h.pairBits)) : 0;
+  if (!sane || std::memcmp(h.magic, kCacheMagic, sizeof h.magic) != 0 || h.key != key ||
       static_cast<size_t>(st.st_size) != bytes) {
     ::close(fd);
     return false;
@@ -445,9 +569,12 @@ bool THanKanaDictionary::Load(const std::string& path, uint64_t key) {
     return false;
   }
   map_ = m, mapBytes_ = bytes;
-  letters_ = reinterpret_cast<const uint64_t*>(p);
-  units_ = reinterpret_cast<const char16_t*>(p + 0x10000 * sizeof(uint64_t));
-  links_ = reinterpret_cast<const TLink*>(p + 0x10000 * sizeof(uint64_t) + h.slotCount * sizeof(char16_t));
+  letters_ = reinterpret_cast<const TLetter*>(p);
+  units_ = reinterpret_cast<const char16_t*>(p + 0x10000 * sizeof(TLetter));
+  links_ = reinterpret_cast<const TLink*>(p + 0x10000 * sizeof(TLetter) + h.slotCount * sizeof(char16_t));
+  pairs_.SetBits(static_cast<uint32_t>(h.pairBits), h.pairMultiplier);
+  pairs_.slots = reinterpret_cast<const uint64_t*>(links_ + h.slotCount);
+  pairs_.shifts = reinterpret_cast<const uint16_t*>(pairs_.slots + pairs_.Slots());
   slotCount_ = h.slotCount;
   return true;
 }
@@ -457,14 +584,18 @@ void THanKanaDictionary::Save(const std::string& path, uint64_t key) const {
   std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
   if (ec) return;
   std::string content;
-  content.reserve(CacheBytes(slotCount_));
-  content.append(reinterpret_cast<const char*>(letters_), 0x10000 * sizeof(uint64_t));
+  content.reserve(CacheBytes(slotCount_, pairs_.bits));
+  content.append(reinterpret_cast<const char*>(letters_), 0x10000 * sizeof(TLetter));
   content.append(reinterpret_cast<const char*>(units_), slotCount_ * sizeof(char16_t));
   content.append(reinterpret_cast<const char*>(links_), slotCount_ * sizeof(TLink));
+  content.append(reinterpret_cast<const char*>(pairs_.slots), pairs_.Slots() * sizeof(uint64_t));
+  content.append(reinterpret_cast<const char*>(pairs_.shifts), pairs_.Buckets() * sizeof(uint16_t));
   TCacheHeader h{};
   std::memcpy(h.magic, kCacheMagic, sizeof h.magic);
   h.key = key;
   h.slotCount = slotCount_;
+  h.pairBits = pairs_.bits;
+  h.pairMultiplier = pairs_.multiplier;
   h.contentHash = Hash64(content.data(), content.size(), key);
   const std::string temp = path + ".new." + std::to_string(::getpid());
   const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
@@ -491,18 +622,27 @@ void THanKanaDictionary::LookUp(TCutWork& w, int32_t len) const {
   // longer words and the Katakana runs, rare, are edges of their own. The look-ups of the second and
   // third letters run past a piece's last letter into its 0, which no word has.
   const char16_t* const u = w.units.data();
-  const uint64_t* const letters = letters_;
-  const char16_t* const units = units_;
-  const TLink* const links = links_;
+  const TLetter* const letters = letters_;
   TCutStep* const steps = w.steps.data();
   TLink* const twos = w.twos.data();
   int32_t* const longer = w.longer.data();
+  // (A copy of the table's fields: the stores below could otherwise be taken to change them.)
+  const TPairTable pairs = pairs_;
   int32_t longers = 0;
   bool prevKatakana = false;
+  // The pairs' slots first, each asked for from memory at once: the table is too large for the nearer
+  // caches, and the look-ups below then seldom wait.
+  uint32_t* const slots = w.pairSlots.data();
   for (int32_t k = 0; k < len; ++k) {
-    const uint64_t letter = letters[u[k]];
-    const TLink two = FindIn(units, links, static_cast<TLink>(letter), u[k + 1]);
-    steps[k] = {Value(static_cast<TLink>(letter)), kWordCost[Value(two)], kNoPath};
+    slots[k] = pairs.SlotOf(PairKey(u[k], u[k + 1]));
+    __builtin_prefetch(pairs.slots + slots[k]);
+  }
+  for (int32_t k = 0; k < len; ++k) {
+    const TLetter letter = letters[u[k]];
+    const TLink two = TPairTable::LinkIn(pairs.slots[slots[k]], PairKey(u[k], u[k + 1]));
+    const auto at = static_cast<uint32_t>(k);
+    steps[k] = {PathEnd(Value(letter), 0) | at, PathEnd(kWordCost[Value(two)], 0) | at,
+                PathEnd(kNoPath, 0) | at};
     twos[k] = two;
     longer[longers] = k;
     longers += Shape(two) != 0;
@@ -516,10 +656,12 @@ void THanKanaDictionary::LookUp(TCutWork& w, int32_t len) const {
       prevKatakana = katakana;
     }
   }
+  const char16_t* const units = units_;
+  const TLink* const links = links_;
   for (int32_t i = 0; i < longers; ++i) {
     const int32_t k = longer[i];
     const TLink three = FindIn(units, links, twos[k], u[k + 2]);
-    steps[k].three = kWordCost[Value(three)];
+    steps[k].three = PathEnd(kWordCost[Value(three)], k);
     if (Shape(three) != 0) [[unlikely]] {
       TLink e = three;
       for (int32_t j = k + 3, end = std::min(len, k + kMaxWordUnits); j < end && Shape(e) != 0; ++j)
@@ -535,6 +677,7 @@ void THanKanaDictionary::Cut(TCutWork& w, std::vector<int32_t>& starts) const {
   if (w.steps.size() < room) {
     w.steps.resize(room);
     w.twos.resize(room);
+    w.pairSlots.resize(room);
     w.longer.resize(room);
     w.far.resize(room);
     w.from.resize(room);
@@ -550,30 +693,23 @@ void THanKanaDictionary::Cut(TCutWork& w, std::vector<int32_t>& starts) const {
   w.kana.push_back({len, 0, 0});
 
   // Then the path through all the pieces at once, a letter at a time: here is the least cost of the
-  // words that fill units[0, k), best1..3 (by from1..3) those known so far for k + 1 to k + 3, and
-  // far[j] those for j beyond (by edges); from[j] is where the last word of the best path to j begins.
-  // Of equal paths the one found first wins (a letter's words by length, then its Katakana run). A
-  // piece's 0 is a letter of no cost that no word crosses, so the path is that of each piece on its
-  // own, one after another. A path through no word costs kNoPath or more and is always beaten, by the
-  // path through the letter before at least.
-  TCutFar* const far = w.far.data();
-  std::fill_n(far, room, TCutFar{kUnreached, 0});
+  // words that fill units[0, k) (in the high half, as the path ends of the steps are added to it),
+  // best1..3 the best path ends known so far to k + 1 to k + 3, and far[j] those to j beyond (by
+  // edges); from[j] is where the last word of the best path to j begins. A piece's 0 is a letter of no
+  // cost that no word crosses, so the path is that of each piece on its own, one after another. A path
+  // through no word costs kNoPath or more and is always beaten, by the path through the letter before
+  // at least. (No branches: whether a path is better is as good as random.)
+  TPathEnd* const far = w.far.data();
+  std::fill_n(far, room, ~TPathEnd{0});
   int32_t* const from = w.from.data();
-  uint32_t here = 0, best1 = kUnreached, best2 = kUnreached, best3 = kUnreached;
-  int32_t from1 = 0, from2 = 0, from3 = 0;
-  // Without branches: whether a path is better is as good as random.
-  auto relax = [](uint32_t c, int32_t k, uint32_t& best, int32_t& at) {
-    const bool better = c < best;
-    at = better ? k : at;
-    best = better ? c : best;
-  };
+  TPathEnd here = 0, best1 = ~TPathEnd{0}, best2 = ~TPathEnd{0}, best3 = ~TPathEnd{0};
   auto relaxEdge = [&](int32_t k, const TCutEdge& e) {
-    const uint32_t c = here + e.cost;
+    const TPathEnd c = here + PathEnd(e.cost, k);
     switch (e.to - k) {
-      case 1: relax(c, k, best1, from1); break;
-      case 2: relax(c, k, best2, from2); break;
-      case 3: relax(c, k, best3, from3); break;
-      default: relax(c, k, far[e.to].best, far[e.to].from);
+      case 1: best1 = std::min(best1, c); break;
+      case 2: best2 = std::min(best2, c); break;
+      case 3: best3 = std::min(best3, c); break;
+      default: far[e.to] = std::min(far[e.to], c);
     }
   };
   const TCutStep* const steps = w.steps.data();
@@ -581,22 +717,19 @@ void THanKanaDictionary::Cut(TCutWork& w, std::vector<int32_t>& starts) const {
   const TCutEdge* kana = w.kana.data();
   for (int32_t k = 0; k < len; ++k) {
     const TCutStep& s = steps[k];
-    relax(here + s.one, k, best1, from1);
-    relax(here + s.two, k, best2, from2);
-    relax(here + s.three, k, best3, from3);
+    best1 = std::min(best1, here + s.one);
+    best2 = std::min(best2, here + s.two);
+    best3 = std::min(best3, here + s.three);
     for (; word->at == k; ++word) [[unlikely]] relaxEdge(k, *word);
     for (; kana->at == k; ++kana) [[unlikely]] relaxEdge(k, *kana);
-    from[k + 1] = from1;
-    here = best1;
-    best1 = best2, from1 = from2;
-    best2 = best3, from2 = from3;
-    best3 = far[k + 4].best, from3 = far[k + 4].from;
+    from[k + 1] = FromOf(best1);
+    here = best1 & kCostBits;
+    best1 = best2, best2 = best3, best3 = far[k + 4];
   }
-  // Words begin where the path's words do, but for the first letter of a piece (after its 0, a start of
-  // its own or of its run) and the second half of a surrogate pair (a letter of no cost: a character
-  // beyond the first plane costs its first half's, as an unknown letter, and is no word's letter).
-  // (Written without branches: a piece's first letter comes every few words.)
-  const char16_t* const u = w.units.data();
+  // Words begin where the path's words do, but for the units whose place is -1: the first letter of a
+  // piece (a start of its own or of its run), the second half of a surrogate pair (a letter of no cost:
+  // a character beyond the first plane costs its first half's, as an unknown letter, and is no word's
+  // letter) and the 0. (Written without branches: a piece's first letter comes every few words.)
   const int32_t* const at = w.at.data();
   const size_t mark = starts.size();
   starts.resize(mark + static_cast<size_t>(len));
@@ -604,7 +737,7 @@ void THanKanaDictionary::Cut(TCutWork& w, std::vector<int32_t>& starts) const {
   size_t count = 0;
   for (int32_t k = from[len]; k > 0; k = from[k]) {
     out[count] = at[k];
-    count += (u[k - 1] != 0) & (u[k] != 0) & !IsTrailSurrogate(u[k]);
+    count += at[k] >= 0;
   }
   starts.resize(mark + count);
   w.used = 1;
@@ -654,7 +787,8 @@ bool THanKanaCutter::Add(const char16_t* text, int32_t n, int32_t from, int32_t 
   if (to < n && d.InSet(CharAt(text, to, n))) return false;
   // The run in pieces: every change between Han or kana and ASCII letters or digits begins a word, and
   // each Han and kana piece is cut by the dictionary on its own (it waits, with a 0 after it, if it has
-  // two units or more).
+  // two units or more). A unit where no word the cut finds can begin has the place -1: the first of a
+  // piece (a start already, or its run's), the second half of a surrogate pair, the 0.
   TCutWork& w = *work_;
   const auto len = static_cast<size_t>(to - from);
   if (w.units.size() < w.used + len + len / 2 + 4) {
@@ -665,24 +799,41 @@ bool THanKanaCutter::Add(const char16_t* text, int32_t n, int32_t from, int32_t 
   int32_t* const at = w.at.data();
   const size_t startsMark = starts.size();
   size_t used = w.used;
-  bool katakana = false;
+  uint32_t kinds = 0;
+  bool hanKana = false;
   for (int32_t k = from, width = 0; k < to;) {
-    TPiece piece = d.PieceOf(text, k, to, width);
+    TPiece piece = d.PieceOf(text, k, to, width, kinds);
     if (piece == TPiece::none) {
-      starts.resize(startsMark);
-      return false;
+      // An apostrophe inside the run (a middle character) is a word of its own (ICU's rules keep it
+      // only between letters of the Latin kind or between digits, which the ASCII pieces take).
+      if (!IsApostrophe(text[k]) || k == from || k + 1 >= to) {
+        starts.resize(startsMark);
+        return false;
+      }
+      starts.push_back(k++);
+      continue;
     }
     if (k > from) starts.push_back(k);
     if (piece == TPiece::ascii) {
-      for (k += width; k < to && d.PieceOf(text, k, to, width) == TPiece::ascii;) k += width;
+      for (k += width; k < to;) {
+        if (d.PieceOf(text, k, to, width, kinds) == TPiece::ascii) {
+          k += width;
+        } else if (IsApostrophe(text[k]) && k + 1 < to && JoinedByApostrophe(text[k - 1], text[k + 1])) {
+          ++k;
+        } else {
+          break;
+        }
+      }
       continue;
     }
+    hanKana = true;
     const size_t first = used;
+    int32_t place = -1;  // (the piece's first unit)
     do {
-      katakana |= d.HasKatakana(text[k]);
-      units[used] = text[k], at[used++] = k++;
-      if (width == 2) units[used] = text[k], at[used++] = k++;
-    } while (k < to && (piece = d.PieceOf(text, k, to, width)) == TPiece::han_kana);
+      units[used] = text[k], at[used++] = place, ++k;
+      if (width == 2) units[used] = text[k], at[used++] = -1, ++k;
+      place = k;
+    } while (k < to && (piece = d.PieceOf(text, k, to, width, kinds)) == TPiece::han_kana);
     // Pieces so long that their paths' costs could reach kNoPath are left to ICU.
     if (used - first > static_cast<size_t>(kMaxPieceUnits)) {
       starts.resize(startsMark);
@@ -698,8 +849,14 @@ bool THanKanaCutter::Add(const char16_t* text, int32_t n, int32_t from, int32_t 
       used = first;
     }
   }
+  // A run with no Han or kana letter (ASCII letters and digits joined by ’) is not one of these
+  // scripts' runs, which alone are cut: it is declined, and its caller leaves it whole.
+  if (!hanKana) {
+    starts.resize(startsMark);
+    return false;
+  }
   w.used = used;
-  w.katakana |= katakana;
+  w.katakana |= (kinds & kKatakana) != 0;
   // Cut many pieces at a time, but not so many that their arrays leave the cache.
   if (used > kCutBatchUnits) Cut(starts);
   return true;

@@ -39,12 +39,14 @@ class THanKanaCutter {
   bool available() const;
 
   // Takes a run [from, to) of the n characters of text made of Han, Hiragana and Katakana letters and
-  // ASCII letters and digits, to be cut into words: each change between the two kinds begins a word,
-  // appended to starts at once, and the Han and kana pieces are cut into the dictionary's words by the
-  // next Cut. Returns false, taking nothing, when it cannot give ICU's answer itself: the dictionary is
-  // missing, the run holds any other character or one that NFKC would change (halfwidth Katakana,
-  // compatibility ideographs, voicing marks), or a character of the dictionary's scripts touches the
-  // run on either side (ICU would cut the longer run). The caller then asks ICU's break iterator.
+  // ASCII letters and digits (with apostrophes, ' or ’, between them), to be cut into words: each change
+  // between the two kinds begins a word, and so does an apostrophe and what follows it unless it stands
+  // between two ASCII letters or two digits, appended to starts at once; the Han and kana pieces are cut
+  // into the dictionary's words by the next Cut. Returns false, taking nothing, when the run has no Han
+  // or kana letter, or when it cannot give ICU's answer itself: the dictionary is missing, the run holds
+  // any other character or one that NFKC would change (halfwidth Katakana, compatibility ideographs,
+  // voicing marks), or a character of the dictionary's scripts touches the run on either side (ICU
+  // would cut the longer run). The caller then asks ICU's break iterator.
   // The runs taken until Cut must all be of the same text.
   bool Add(const char16_t* text, int32_t n, int32_t from, int32_t to, std::vector<int32_t>& starts);
   // Appends to starts the positions in the text where words begin inside the pieces taken since the

@@ -102,6 +102,12 @@ TEST(DictionaryWords, SentencesAreCutAsIcuCutsThem) {
       "𠀋𠂉𪚥の字と𠮷野家の牛丼を食べた",
       "人々は時々々々に山々を見る",
       "ファイルを開けませんでしたエラー404が発生しました",
+      // Apostrophes (middle characters) inside runs: a word of their own, but between ASCII letters or
+      // between digits, and wherever they stand among the pieces.
+      "用户'abc'无法访问文件，don't删除it's软件包’的文件",
+      "第3'5章和a'3号与1'b类的'%s'值从x’y修改到了",
+      "パッケージ'テスト'を’インストール’しました",
+      "文件’命令'a'b'c'中文'1'2'3'测试",
   };
   for (const char* s : kSentences) {
     const std::u16string text = Utf8ToUtf16(s);
@@ -125,7 +131,7 @@ TEST(DictionaryWords, GeneratedRunsAreCutAsIcuCutsThem) {
       u"あいうえおかきくけこさしすせそたちつてとなにぬねのはひふへほまみむめもやゆよらりるれろわをんがぎぐげござじずぜぞ"
       u"だでどばびぶべぼぱぴぷぺぽっゃゅょーアイウエオカキクケコサシスセソタチツテトナニヌネノハヒフヘホマミムメモヤユヨ"
       u"ラリルレロワヲンガギグゲゴザジズゼゾダデドバビブベボパピプペポッャュョヴ";
-  const std::u16string other = u"abcXYZ0123";
+  const std::u16string other = u"abcXYZ0123'\u2019";
   std::mt19937 rng(20240522);
   auto pick = [&](const std::u16string& from) { return from[rng() % from.size()]; };
   int32_t runs = 0, cut = 0;
@@ -247,7 +253,11 @@ TEST(DictionaryWords, RunsThatIcuMustCutAreDeclined) {
       {u"\uF900\u4E00", 0, 2, false},             // a compatibility ideograph too
       {u"か\u3099き", 0, 3, false},               // a combining voicing mark composes with its letter
       {u"\u2F08人間", 1, 3, false},               // a Kangxi radical (Han) just before the run
-      {u"文件’命令", 0, 5, false},                // a middle character ICU may break at
+      {u"文件’命令", 0, 5, true},                 // an apostrophe: a word of its own
+      {u"don't文件", 0, 7, true},                 // and not between ASCII letters
+      {u"'文件", 0, 3, false},                    // an apostrophe at an end of the run
+      {u"文件’", 0, 3, false},
+      {u"文件-命令", 0, 5, false},                // another middle character
       {u"ＡＢＣ文件", 0, 5, false},               // fullwidth letters
       {u"abc文件", 0, 5, true},
       {u"\U0002000B\u4EBA", 0, 3, true},          // a Han letter beyond the first plane
@@ -325,7 +335,8 @@ TEST(DictionaryWords, TheTrieKeptInTheCacheCutsAsTheOneMade) {
   };
   const std::vector<std::pair<const char*, std::function<void(std::string&)>>> damages = {
       {"a byte of the links", [](std::string& b) { b[b.size() - 1000] ^= 0x40; }},
-      {"a byte of the letters' table", [](std::string& b) { b[64 + 8 * 0x4E00 + 4] ^= 1; }},
+      {"a byte of the letters' table", [](std::string& b) { b[64 + 2 * 0x4E00 + 1] ^= 1; }},
+      {"a byte of the pairs' table", [](std::string& b) { b[b.size() - 200000] ^= 0x10; }},
       {"cut short", [](std::string& b) { b.resize(b.size() / 2); }},
       {"another dictionary's", [](std::string& b) { b[8] ^= 1; }},
       {"empty", [](std::string& b) { b.clear(); }}};
