@@ -284,6 +284,7 @@ class THanKanaDictionary {
 
   bool fromCache() const { return fromCache_; }
   bool ok() const { return ok_; }
+  const TLetter* Letters() const { return letters_; }
   bool InSet(char32_t c) const {
     return c < 0x10000 ? (KindOf(letters_[c]) & kInSet) != 0 : set_.contains(static_cast<UChar32>(c));
   }
@@ -658,6 +659,13 @@ void THanKanaDictionary::LookUp(TCutWork& w, int32_t len) const {
   }
   const char16_t* const units = units_;
   const TLink* const links = links_;
+  // (The blocks of the third letters asked for first as well.)
+  for (int32_t i = 0; i < longers; ++i) {
+    const int32_t k = longer[i];
+    const uint32_t block = BlockOf(twos[k]) + BucketOf(u[k + 2], Shape(twos[k])) * kBucketSlots;
+    __builtin_prefetch(units + block);
+    __builtin_prefetch(links + block);
+  }
   for (int32_t i = 0; i < longers; ++i) {
     const int32_t k = longer[i];
     const TLink three = FindIn(units, links, twos[k], u[k + 2]);
@@ -797,8 +805,32 @@ bool THanKanaCutter::Add(const char16_t* text, int32_t n, int32_t from, int32_t 
   }
   char16_t* const units = w.units.data();
   int32_t* const at = w.at.data();
-  const size_t startsMark = starts.size();
   size_t used = w.used;
+  {
+    // Most runs are Han or kana letters alone, one piece: taken so without a branch a letter, and their
+    // kinds looked at once at the end (else the run is taken again, piece by piece, below).
+    const TLetter* const letters = d.Letters();
+    uint32_t all = ~0u, any = 0;
+    size_t end = used;
+    for (int32_t k = from; k < to; ++k) {
+      const TLetter letter = letters[text[k]];
+      all &= letter, any |= letter;
+      units[end] = text[k], at[end++] = k;
+    }
+    if (KindOf(static_cast<TLetter>(all)) & kCut) {
+      at[used] = -1;  // (the run's first letter)
+      if (end - used == 2) {
+        if (d.CutsPair(units[used], units[used + 1])) starts.push_back(at[used + 1]);
+      } else if (end - used > 2) {
+        units[end] = 0, at[end++] = -1;
+        w.used = used = end;
+        w.katakana |= (KindOf(static_cast<TLetter>(any)) & kKatakana) != 0;
+        if (used > kCutBatchUnits) Cut(starts);
+      }
+      return true;
+    }
+  }
+  const size_t startsMark = starts.size();
   uint32_t kinds = 0;
   bool hanKana = false;
   for (int32_t k = from, width = 0; k < to;) {
