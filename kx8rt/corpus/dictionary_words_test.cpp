@@ -238,6 +238,40 @@ TEST(DictionaryWords, ALongTextIsCutAsIcuCutsIt) {
   EXPECT_GT(st.cut, st.runs * 99 / 100);  // (a few words hold a character ICU must see to)
 }
 
+TEST(DictionaryWords, RunsAtTheEdgesOfTheWindowsMasksAreCutAsIcuCutsThem) {
+  ASSERT_TRUE(THanKanaCutter().available());
+  // Runs are found from masks of 64 units a word: runs that begin or end at a word's first or last bit,
+  // fill the window, cross one word or several, and windows whose length is a whole number of words.
+  const std::u16string han = Utf8ToUtf16("我们的软件包很好软件包管理器安装了新的软件中华人民共和国的首都是北京");
+  auto letters = [&](size_t n) {
+    std::u16string out;
+    while (out.size() < n) out += han;
+    return out.substr(0, n);
+  };
+  struct Case {
+    size_t before, ascii, run, after;  // spaces, ASCII letters, Han letters, spaces (a window of their sum)
+  };
+  const Case cases[] = {{0, 0, 64, 0},  {0, 0, 128, 0}, {0, 0, 63, 1},  {1, 0, 63, 0},   {1, 0, 62, 1},
+                        {0, 0, 65, 0},  {63, 0, 2, 0},  {62, 0, 3, 63}, {60, 0, 8, 60},  {64, 0, 64, 0},
+                        {5, 0, 200, 51}, {1, 0, 190, 1}, {127, 0, 1, 0}, {0, 0, 2, 126},  {0, 0, 300, 20},
+                        // the run's first unit from U+0E00 up a mask word or more after its beginning
+                        {0, 70, 3, 0},  {3, 130, 5, 2}, {63, 64, 2, 1}, {10, 54, 64, 0}, {0, 200, 1, 0}};
+  for (const Case& c : cases) {
+    const std::u16string text = std::u16string(c.before, u' ') + std::u16string(c.ascii, u'a') + letters(c.run) +
+                                std::u16string(c.after, u' ');
+    const TStarts st = Starts(text);
+    const std::string what = std::to_string(c.before) + " " + std::to_string(c.ascii) + " " + std::to_string(c.run);
+    EXPECT_EQ(Show(text, st.ours), Show(text, st.icu)) << what;
+    EXPECT_EQ(st.runs, c.ascii + c.run >= 2 ? 1 : 0) << what;
+  }
+  // Several runs in one window, some a unit apart, some across words.
+  std::u16string text;
+  for (const size_t n : {3, 61, 1, 2, 64, 70, 5, 128, 2})
+    text += letters(n) + (n % 2 ? u"、" : u" ");
+  const TStarts st = Starts(text);
+  EXPECT_EQ(Show(text, st.ours), Show(text, st.icu));
+}
+
 TEST(DictionaryWords, RunsThatIcuMustCutAreDeclined) {
   ASSERT_TRUE(THanKanaCutter().available());
   struct Case {
