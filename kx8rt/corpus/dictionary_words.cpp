@@ -348,6 +348,12 @@ class THanKanaDictionary {
   }
   bool Load(const std::string& path, uint64_t key);
   void Save(const std::string& path, uint64_t key) const;
+  // The seed of the hash of the contents: the key and the table of pairs' shape, which the header
+  // holds outside the contents.
+  static uint64_t ContentSeed(const TCacheHeader& h) {
+    const uint64_t pairs[2] = {h.pairBits, h.pairMultiplier};
+    return Hash64(pairs, sizeof pairs, h.key);
+  }
 
   // Makes the table of pairs; false if no multiplier of the few tried separates them.
   bool BuildPairs(const std::vector<uint32_t>& keys, const std::vector<TLink>& links);
@@ -565,7 +571,7 @@ bool THanKanaDictionary::Load(const std::string& path, uint64_t key) {
   ::close(fd);
   if (m == MAP_FAILED) return false;
   const auto* p = static_cast<const uint8_t*>(m) + sizeof h;
-  if (Hash64(p, bytes - sizeof h, key) != h.contentHash) {
+  if (Hash64(p, bytes - sizeof h, ContentSeed(h)) != h.contentHash) {
     ::munmap(m, bytes);
     return false;
   }
@@ -597,7 +603,7 @@ void THanKanaDictionary::Save(const std::string& path, uint64_t key) const {
   h.slotCount = slotCount_;
   h.pairBits = pairs_.bits;
   h.pairMultiplier = pairs_.multiplier;
-  h.contentHash = Hash64(content.data(), content.size(), key);
+  h.contentHash = Hash64(content.data(), content.size(), ContentSeed(h));
   const std::string temp = path + ".new." + std::to_string(::getpid());
   const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd < 0) return;

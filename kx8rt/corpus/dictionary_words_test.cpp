@@ -371,6 +371,7 @@ TEST(DictionaryWords, TheTrieKeptInTheCacheCutsAsTheOneMade) {
       {"a byte of the links", [](std::string& b) { b[b.size() - 1000] ^= 0x40; }},
       {"a byte of the letters' table", [](std::string& b) { b[64 + 2 * 0x4E00 + 1] ^= 1; }},
       {"a byte of the pairs' table", [](std::string& b) { b[b.size() - 200000] ^= 0x10; }},
+      {"the pairs' hash in the header", [](std::string& b) { b[41] ^= 1; }},
       {"cut short", [](std::string& b) { b.resize(b.size() / 2); }},
       {"another dictionary's", [](std::string& b) { b[8] ^= 1; }},
       {"empty", [](std::string& b) { b.clear(); }}};
