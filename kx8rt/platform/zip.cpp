@@ -1,5 +1,6 @@
 #include "kx8rt/platform/zip.h"
 
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -12,9 +13,35 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <string>
 #include <system_error>
 
 #include "kx8rt/platform/datetime.h"
+
+// The libzip functions called here, each looked up once.
+#define KX8_ZIP_FUNCTIONS \
+  KX8_ZIP_FUNCTION(zip_close) \
+  KX8_ZIP_FUNCTION(zip_discard) \
+  KX8_ZIP_FUNCTION(zip_error_fini) \
+  KX8_ZIP_FUNCTION(zip_error_init_with_code) \
+  KX8_ZIP_FUNCTION(zip_error_strerror) \
+  KX8_ZIP_FUNCTION(zip_fclose) \
+  KX8_ZIP_FUNCTION(zip_file_add) \
+  KX8_ZIP_FUNCTION(zip_file_get_external_attributes) \
+  KX8_ZIP_FUNCTION(zip_file_strerror) \
+  KX8_ZIP_FUNCTION(zip_fopen_index) \
+  KX8_ZIP_FUNCTION(zip_fread) \
+  KX8_ZIP_FUNCTION(zip_get_archive_comment) \
+  KX8_ZIP_FUNCTION(zip_get_name) \
+  KX8_ZIP_FUNCTION(zip_get_num_entries) \
+  KX8_ZIP_FUNCTION(zip_name_locate) \
+  KX8_ZIP_FUNCTION(zip_open) \
+  KX8_ZIP_FUNCTION(zip_set_archive_comment) \
+  KX8_ZIP_FUNCTION(zip_source_file) \
+  KX8_ZIP_FUNCTION(zip_source_free) \
+  KX8_ZIP_FUNCTION(zip_stat_index) \
+  KX8_ZIP_FUNCTION(zip_stat_init) \
+  KX8_ZIP_FUNCTION(zip_strerror)
 
 namespace kx8 {
 
@@ -22,15 +49,55 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// libzip, loaded when an archive is first opened or made rather than with every process: with the
+// libraries it needs (its compression and encryption) it would add most of a millisecond to the start
+// of every command, most of which never meet an archive.
+struct ZipLibrary {
+#define KX8_ZIP_FUNCTION(name) decltype(&::name) name = nullptr;
+  KX8_ZIP_FUNCTIONS
+#undef KX8_ZIP_FUNCTION
+  std::string error;  // why it could not be loaded, else empty
+};
+
+const ZipLibrary& Lib() {
+  static const ZipLibrary lib = [] {
+    ZipLibrary l;
+#if defined(KX8_LIBZIP_SONAME)
+    const char* const names[] = {KX8_LIBZIP_SONAME, "libzip.so"};
+#else
+    const char* const names[] = {"libzip.so"};
+#endif
+    void* handle = nullptr;
+    for (const char* name : names)
+      if ((handle = ::dlopen(name, RTLD_NOW | RTLD_LOCAL)) != nullptr) break;
+    if (!handle) {
+      const char* why = ::dlerror();
+      l.error = std::string("zip archives need libzip, which cannot be loaded: ") + (why ? why : "not found");
+      return l;
+    }
+    bool all = true;
+#define KX8_ZIP_FUNCTION(name)                                             \
+  l.name = reinterpret_cast<decltype(&::name)>(::dlsym(handle, #name)); \
+  all = all && l.name != nullptr;
+    KX8_ZIP_FUNCTIONS
+#undef KX8_ZIP_FUNCTION
+    if (!all) l.error = "zip archives need libzip, and the one found lacks functions this library calls";
+    // (Kept loaded for the life of the process.)
+    return l;
+  }();
+  if (!lib.error.empty()) throw EZipError(Utf8ToUtf16(lib.error));
+  return lib;
+}
+
 UnicodeString U(const char* s) { return Latin1ToUtf16(s ? s : ""); }
 
-UnicodeString LibzipError(zip_t* za) { return Utf8ToUtf16(zip_strerror(za)); }
+UnicodeString LibzipError(zip_t* za) { return Utf8ToUtf16(Lib().zip_strerror(za)); }
 
 UnicodeString OpenErrorText(int code) {
   zip_error_t err;
-  zip_error_init_with_code(&err, code);
-  UnicodeString text = Utf8ToUtf16(zip_error_strerror(&err));
-  zip_error_fini(&err);
+  Lib().zip_error_init_with_code(&err, code);
+  UnicodeString text = Utf8ToUtf16(Lib().zip_error_strerror(&err));
+  Lib().zip_error_fini(&err);
   return text;
 }
 
@@ -43,16 +110,16 @@ fs::path ToPath(const UnicodeString& s) { return fs::path(Utf16ToUtf8(s)); }
 // Reads a whole entry; the declared size is only a hint, so a lying header cannot make us reserve much.
 std::string ReadEntry(zip_t* za, zip_uint64_t index, const UnicodeString& archiveName) {
   zip_stat_t st;
-  zip_stat_init(&st);
-  if (zip_stat_index(za, index, 0, &st) != 0) Fail(u"Cannot read entry of", archiveName, LibzipError(za));
-  std::unique_ptr<zip_file_t, int (*)(zip_file_t*)> zf(zip_fopen_index(za, index, 0), zip_fclose);
+  Lib().zip_stat_init(&st);
+  if (Lib().zip_stat_index(za, index, 0, &st) != 0) Fail(u"Cannot read entry of", archiveName, LibzipError(za));
+  std::unique_ptr<zip_file_t, int (*)(zip_file_t*)> zf(Lib().zip_fopen_index(za, index, 0), Lib().zip_fclose);
   if (!zf) Fail(u"Cannot open entry of", archiveName, LibzipError(za));
   std::string out;
   if (st.valid & ZIP_STAT_SIZE) out.reserve(static_cast<size_t>(std::min<zip_uint64_t>(st.size, 1u << 24)));
   char buf[65536];
   for (;;) {
-    const zip_int64_t n = zip_fread(zf.get(), buf, sizeof buf);
-    if (n < 0) Fail(u"Damaged entry in", archiveName, Utf8ToUtf16(zip_file_strerror(zf.get())));
+    const zip_int64_t n = Lib().zip_fread(zf.get(), buf, sizeof buf);
+    if (n < 0) Fail(u"Damaged entry in", archiveName, Utf8ToUtf16(Lib().zip_file_strerror(zf.get())));
     if (n == 0) break;
     out.append(buf, static_cast<size_t>(n));
   }
@@ -103,21 +170,21 @@ void TZipArchive::Open(const UnicodeString& fileName) {
   // libzip takes an empty file for an empty archive; to a reader it is simply not an archive.
   if (S_ISREG(sb.st_mode) && sb.st_size == 0) Fail(u"Cannot open archive", fileName, OpenErrorText(ZIP_ER_NOZIP));
   int err = 0;
-  zip_t* za = zip_open(path.c_str(), ZIP_RDONLY | ZIP_CHECKCONS, &err);
+  zip_t* za = Lib().zip_open(path.c_str(), ZIP_RDONLY | ZIP_CHECKCONS, &err);
   if (!za) Fail(u"Cannot open archive", fileName, OpenErrorText(err));
   fArchive = za;
   fFileName = fileName;
 }
 
 void TZipArchive::Close() noexcept {
-  if (fArchive) zip_discard(fArchive);
+  if (fArchive) Lib().zip_discard(fArchive);
   fArchive = nullptr;
   fFileName.clear();
 }
 
 int32_t TZipArchive::Count() const noexcept {
   if (!fArchive) return 0;
-  const zip_int64_t n = zip_get_num_entries(fArchive, 0);
+  const zip_int64_t n = Lib().zip_get_num_entries(fArchive, 0);
   return n < 0 ? 0 : static_cast<int32_t>(std::min<zip_int64_t>(n, INT32_MAX));
 }
 
@@ -129,7 +196,7 @@ void TZipArchive::CheckIndex(int32_t index) const {
 UnicodeString TZipArchive::Name(int32_t index) const {
   CheckIndex(index);
   // ZIP_FL_ENC_GUESS: names without the UTF-8 flag are read as UTF-8 when valid, else as CP437.
-  const char* name = zip_get_name(fArchive, static_cast<zip_uint64_t>(index), ZIP_FL_ENC_GUESS);
+  const char* name = Lib().zip_get_name(fArchive, static_cast<zip_uint64_t>(index), ZIP_FL_ENC_GUESS);
   if (!name) Fail(u"Cannot read entry name in", fFileName, LibzipError(fArchive));
   return Utf8ToUtf16(name);
 }
@@ -137,8 +204,8 @@ UnicodeString TZipArchive::Name(int32_t index) const {
 int64_t TZipArchive::Size(int32_t index) const {
   CheckIndex(index);
   zip_stat_t st;
-  zip_stat_init(&st);
-  if (zip_stat_index(fArchive, static_cast<zip_uint64_t>(index), 0, &st) != 0)
+  Lib().zip_stat_init(&st);
+  if (Lib().zip_stat_index(fArchive, static_cast<zip_uint64_t>(index), 0, &st) != 0)
     Fail(u"Cannot read entry of", fFileName, LibzipError(fArchive));
   return (st.valid & ZIP_STAT_SIZE) ? static_cast<int64_t>(std::min<zip_uint64_t>(st.size, INT64_MAX)) : 0;
 }
@@ -146,8 +213,8 @@ int64_t TZipArchive::Size(int32_t index) const {
 double TZipArchive::DateTime(int32_t index) const {
   CheckIndex(index);
   zip_stat_t st;
-  zip_stat_init(&st);
-  if (zip_stat_index(fArchive, static_cast<zip_uint64_t>(index), 0, &st) != 0)
+  Lib().zip_stat_init(&st);
+  if (Lib().zip_stat_index(fArchive, static_cast<zip_uint64_t>(index), 0, &st) != 0)
     Fail(u"Cannot read entry of", fFileName, LibzipError(fArchive));
   // libzip reads the stored DOS time as local wall-clock time; converting back in local time gives
   // the date and time the entry shows.
@@ -158,7 +225,7 @@ uint32_t TZipArchive::Attributes(int32_t index) const {
   const UnicodeString name = Name(index);
   zip_uint8_t opsys = 0;
   zip_uint32_t external = 0;
-  if (zip_file_get_external_attributes(fArchive, static_cast<zip_uint64_t>(index), 0, &opsys, &external) != 0)
+  if (Lib().zip_file_get_external_attributes(fArchive, static_cast<zip_uint64_t>(index), 0, &opsys, &external) != 0)
     Fail(u"Cannot read entry of", fFileName, LibzipError(fArchive));
   uint32_t attr = 0;
   const bool folderName = !name.empty() && (name.back() == u'/' || name.back() == u'\\');
@@ -182,14 +249,14 @@ uint32_t TZipArchive::Attributes(int32_t index) const {
 int32_t TZipArchive::IndexOf(const UnicodeString& name, bool caseSensitive) const {
   if (!fArchive) return -1;
   const zip_int64_t i =
-      zip_name_locate(fArchive, Utf16ToUtf8(name).c_str(), (caseSensitive ? 0 : ZIP_FL_NOCASE) | ZIP_FL_ENC_GUESS);
+      Lib().zip_name_locate(fArchive, Utf16ToUtf8(name).c_str(), (caseSensitive ? 0 : ZIP_FL_NOCASE) | ZIP_FL_ENC_GUESS);
   return i < 0 || i > INT32_MAX ? -1 : static_cast<int32_t>(i);
 }
 
 UnicodeString TZipArchive::Comment() const {
   if (!fArchive) return UnicodeString();
   int len = 0;
-  const char* c = zip_get_archive_comment(fArchive, &len, ZIP_FL_ENC_GUESS);
+  const char* c = Lib().zip_get_archive_comment(fArchive, &len, ZIP_FL_ENC_GUESS);
   if (!c || len <= 0) return UnicodeString();
   return Utf8ToUtf16(std::string_view(c, static_cast<size_t>(len)));
 }
@@ -202,25 +269,25 @@ std::string TZipArchive::ExtractToString(int32_t index) const {
 int64_t TZipArchive::CompressedSize(int32_t index) const {
   CheckIndex(index);
   zip_stat_t st;
-  zip_stat_init(&st);
-  if (zip_stat_index(fArchive, static_cast<zip_uint64_t>(index), 0, &st) != 0)
+  Lib().zip_stat_init(&st);
+  if (Lib().zip_stat_index(fArchive, static_cast<zip_uint64_t>(index), 0, &st) != 0)
     Fail(u"Cannot read entry of", fFileName, LibzipError(fArchive));
   return (st.valid & ZIP_STAT_COMP_SIZE) ? static_cast<int64_t>(st.comp_size) : 0;
 }
 
 TZipEntryReader::TZipEntryReader(const TZipArchive& archive, int32_t index) : fArchiveName(archive.FileName()) {
   archive.CheckIndex(index);
-  fFile = zip_fopen_index(archive.fArchive, static_cast<zip_uint64_t>(index), 0);
+  fFile = Lib().zip_fopen_index(archive.fArchive, static_cast<zip_uint64_t>(index), 0);
   if (!fFile) Fail(u"Cannot open entry of", fArchiveName, LibzipError(archive.fArchive));
 }
 
 TZipEntryReader::~TZipEntryReader() {
-  if (fFile) zip_fclose(fFile);
+  if (fFile) Lib().zip_fclose(fFile);
 }
 
 size_t TZipEntryReader::Read(void* buffer, size_t n) {
-  const zip_int64_t got = zip_fread(fFile, buffer, n);
-  if (got < 0) Fail(u"Damaged entry in", fArchiveName, Utf8ToUtf16(zip_file_strerror(fFile)));
+  const zip_int64_t got = Lib().zip_fread(fFile, buffer, n);
+  if (got < 0) Fail(u"Damaged entry in", fArchiveName, Utf8ToUtf16(Lib().zip_file_strerror(fFile)));
   return static_cast<size_t>(got);
 }
 
@@ -257,8 +324,8 @@ UnicodeString TZipArchive::ExtractToFolder(int32_t index, const UnicodeString& f
     if (!f) Fail(u"Cannot write file for", name, Utf8ToUtf16(std::strerror(errno)));
   }
   zip_stat_t st;
-  zip_stat_init(&st);
-  if (zip_stat_index(fArchive, static_cast<zip_uint64_t>(index), 0, &st) == 0 && (st.valid & ZIP_STAT_MTIME)) {
+  Lib().zip_stat_init(&st);
+  if (Lib().zip_stat_index(fArchive, static_cast<zip_uint64_t>(index), 0, &st) == 0 && (st.valid & ZIP_STAT_MTIME)) {
     struct timespec times[2];
     times[0].tv_sec = times[1].tv_sec = st.mtime;
     times[0].tv_nsec = times[1].tv_nsec = 0;
@@ -296,9 +363,9 @@ int32_t TZipArchive::CreateArchive(const UnicodeString& archiveName, const std::
                                    const UnicodeString& comment) {
   Close();
   int err = 0;
-  zip_t* za = zip_open(Utf16ToUtf8(archiveName).c_str(), ZIP_CREATE | ZIP_TRUNCATE, &err);
+  zip_t* za = Lib().zip_open(Utf16ToUtf8(archiveName).c_str(), ZIP_CREATE | ZIP_TRUNCATE, &err);
   if (!za) Fail(u"Cannot create archive", archiveName, OpenErrorText(err));
-  std::unique_ptr<zip_t, void (*)(zip_t*)> guard(za, zip_discard);
+  std::unique_ptr<zip_t, void (*)(zip_t*)> guard(za, Lib().zip_discard);
 
   std::error_code ec;
   const fs::path base = fs::weakly_canonical(baseDir.empty() ? fs::current_path(ec) : ToPath(baseDir), ec);
@@ -321,15 +388,15 @@ int32_t TZipArchive::CreateArchive(const UnicodeString& archiveName, const std::
           break;
         }
       }
-      zip_source_t* src = zip_source_file(za, p.c_str(), 0, -1);
+      zip_source_t* src = Lib().zip_source_file(za, p.c_str(), 0, -1);
       if (!src) {
         reason = LibzipError(za);
       }
       else {
-        const zip_int64_t idx = zip_file_add(za, entry.c_str(), src, ZIP_FL_ENC_UTF_8);
+        const zip_int64_t idx = Lib().zip_file_add(za, entry.c_str(), src, ZIP_FL_ENC_UTF_8);
         if (idx < 0) {
           reason = LibzipError(za);
-          zip_source_free(src);
+          Lib().zip_source_free(src);
         }
         else {
           ++added;
@@ -355,9 +422,9 @@ int32_t TZipArchive::CreateArchive(const UnicodeString& archiveName, const std::
     return 0;
   }
   if (!commentBytes.empty() &&
-      zip_set_archive_comment(za, commentBytes.data(), static_cast<zip_uint16_t>(commentBytes.size())) != 0)
+      Lib().zip_set_archive_comment(za, commentBytes.data(), static_cast<zip_uint16_t>(commentBytes.size())) != 0)
     Fail(u"Cannot set the comment of", archiveName, LibzipError(za));
-  if (zip_close(za) != 0) Fail(u"Cannot write archive", archiveName, LibzipError(za));
+  if (Lib().zip_close(za) != 0) Fail(u"Cannot write archive", archiveName, LibzipError(za));
   guard.release();
   return added;
 }
