@@ -738,12 +738,9 @@ class Worker {
       if (block.none) continue;  // a place no 7-bit unit fills
       const auto m = static_cast<int32_t>(places.size());
       fCandidates.clear();
-      TAsciiWindowCounts::FindUnits(bytes, n, own0, last, block.places, block.count, fCandidates, SIZE_MAX);
+      AddPlainBeginnings(r, bytes, n, own0, last, SIZE_MAX);
       for (const int32_t c : fCandidates) {
         if (c + m > n - 1) break;
-        int32_t k = block.count;
-        while (k < m && places[static_cast<size_t>(k)].Has(bytes[c + k])) ++k;
-        if (k < m) continue;
         if ((c > 0 && fAscii.WordAt(c - 1)) || fAscii.WordAt(c + m)) continue;
         TSearchFound_Rec f;
         f.hit_pos_in_characters = c;
@@ -753,6 +750,26 @@ class Worker {
         if (enough) break;
       }
     }
+  }
+
+  // Appends to fCandidates the places in [from, to) of text where search word r's whole plain beginning
+  // stands: its first places looked for a block at a time, the rest one by one. False (with some
+  // appended) once they would pass most.
+  template <typename Unit>
+  bool AddPlainBeginnings(size_t r, const Unit* text, int32_t n, int32_t from, int32_t to, size_t most) {
+    const std::vector<UnitSet>& places = fBeginnings[r];
+    const BlockPlaces& block = fBlockPlaces[r];
+    const size_t before = fCandidates.size();
+    if (!TAsciiWindowCounts::FindUnits(text, n, from, to, block.places, block.count, fCandidates, most)) return false;
+    size_t kept = before;
+    for (size_t i = before; i < fCandidates.size(); ++i) {
+      const int32_t c = fCandidates[i];
+      size_t k = static_cast<size_t>(block.count);
+      while (k < places.size() && c + static_cast<int32_t>(k) < n && places[k].Has(text[c + static_cast<int32_t>(k)])) ++k;
+      if (k == places.size()) fCandidates[kept++] = c;
+    }
+    fCandidates.resize(kept);
+    return true;
   }
 
   // Each search word's plain beginning, a set of 7-bit units a place: the pattern's own unit and, unless
@@ -816,20 +833,10 @@ class Worker {
       if (places.empty()) return false;
       if (block.none) continue;
       if (block.count == 0) return false;
-      const size_t before = fCandidates.size();
-      if (!TAsciiWindowCounts::FindUnits(text, n, own0, last, block.places, block.count, fCandidates, most)) {
+      if (!AddPlainBeginnings(r, text, n, own0, last, most)) {
         fSparseRest = kSparseRest;
         return false;
       }
-      // Only where the whole plain beginning stands.
-      size_t kept = before;
-      for (size_t i = before; i < fCandidates.size(); ++i) {
-        const int32_t c = fCandidates[i];
-        size_t k = static_cast<size_t>(block.count);
-        while (k < places.size() && c + static_cast<int32_t>(k) < n && places[k].Has(text[c + static_cast<int32_t>(k)])) ++k;
-        if (k == places.size()) fCandidates[kept++] = c;
-      }
-      fCandidates.resize(kept);
     }
     std::sort(fCandidates.begin(), fCandidates.end());
     fRegions.clear();
@@ -1357,7 +1364,6 @@ TConcordanceTotals TConcordancer::RunFeed(const TextFeed& feed, const TConcordan
           Slot& s = *ready[k];
           s.piece.Clear();
           spare.push_back(std::move(s.piece));
-          s.piece = PieceResult();
         }
         consumed += handed;
         // The last one handed on is kept: the bytes before the next are counted from it.

@@ -15,6 +15,7 @@
 
 
 #include "kx8rt/platform/exceptions.h"
+#include "kx8rt/platform/large_buffers.h"
 #include "kx8rt/platform/zip.h"
 #include "kx8rt/strings/tags.h"
 #include "kx8rt/text_primitives/utf8_unit.h"
@@ -230,27 +231,8 @@ std::unique_ptr<TCorpusTextSource::ArchiveCache> TCorpusTextSource::NewArchiveCa
   return std::make_unique<ArchiveCache>();
 }
 
-namespace {
-
 // Bytes about to be read into: grown without being cleared first.
-template <typename T>
-struct TUnclearedAllocator : std::allocator<T> {
-  template <typename U>
-  struct rebind {
-    using other = TUnclearedAllocator<U>;
-  };
-  TUnclearedAllocator() = default;
-  template <typename U>
-  TUnclearedAllocator(const TUnclearedAllocator<U>&) {}
-  template <typename U, typename... Args>
-  void construct(U* p, Args&&... args) {
-    if constexpr (sizeof...(Args) == 0) ::new (static_cast<void*>(p)) U;
-    else ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
-  }
-};
-using TReadBytes = std::vector<uint8_t, TUnclearedAllocator<uint8_t>>;
-
-}  // namespace
+using TReadBytes = TLargeBuffer<uint8_t>;
 
 struct TCorpusTextSource::Impl {
   int fd = -1;
@@ -366,15 +348,13 @@ size_t TCorpusTextSource::ReadAt(int64_t at, void* buffer, size_t n) {
 }
 
 void TCorpusTextSource::Reset(const TCorpusText& text, const TCorpusTextInfo& info, UnicodeString& note) {
+  Close();
+  if (!fImpl) fImpl = std::make_unique<Impl>();
   fHeadSevenBit = false;
   fText = text;
   fInfo = info;
-  fDocument.clear();
-  fHeld.reset();
   note.clear();
   fReadFailed = false;
-  if (fImpl) fImpl->Release();
-  else fImpl = std::make_unique<Impl>();
 }
 
 void TCorpusTextSource::Close() {
