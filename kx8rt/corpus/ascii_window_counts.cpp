@@ -174,7 +174,7 @@ template <typename Unit>
 KX8_VECTORS512 int32_t MaskBlocks512(const Unit* text, int32_t n, const uint8_t* table, uint64_t* alnum,
                                      uint64_t* digit, uint64_t* brk, uint64_t* middle, uint64_t* separator,
                                      uint64_t* terminator, uint64_t* newline, uint64_t* blank, uint64_t* lower,
-                                     uint64_t* potential, uint64_t* space) {
+                                     uint64_t* potential, uint64_t* space, const uint8_t* ahead, int32_t aheadLength) {
   const __m512i low = _mm512_loadu_si512(table), high = _mm512_loadu_si512(table + 64);
   const __m512i low2 = _mm512_loadu_si512(kSentenceClasses.classes);
   const __m512i high2 = _mm512_loadu_si512(kSentenceClasses.classes + 64);
@@ -194,7 +194,12 @@ KX8_VECTORS512 int32_t MaskBlocks512(const Unit* text, int32_t n, const uint8_t*
     blank[w] = _mm512_movepi8_mask(k) & lanes;  // the top bit
   };
   int32_t i = 0;
-  for (; i + 64 <= n; i += 64) block(Bytes64(text + i), static_cast<size_t>(i) >> 6, ~uint64_t{0});
+  for (; i + 64 <= n; i += 64) {
+    // A line of what comes next a block: the first look at it then finds it in the second-level cache,
+    // its fetch from memory overlapped with this work (some tenth of a 7-bit search's time otherwise).
+    if (i < aheadLength) _mm_prefetch(reinterpret_cast<const char*>(ahead + i), _MM_HINT_T1);
+    block(Bytes64(text + i), static_cast<size_t>(i) >> 6, ~uint64_t{0});
+  }
   // The last units through a masked load rather than one at a time: a text of a few kilobytes spent as
   // long on its last few dozen units as on all its blocks.
   if (i < n) {
@@ -465,15 +470,17 @@ bool TAsciiWindowCounts::FindUnits(const uint8_t* text, int32_t n, int32_t from,
 }
 
 void TAsciiWindowCounts::Take(const char16_t* text, int32_t n, const UnicodeString& middleChars) {
-  TakeUnits(text, n, middleChars);
+  TakeUnits(text, n, middleChars, nullptr, 0);
 }
 
-void TAsciiWindowCounts::Take(const uint8_t* text, int32_t n, const UnicodeString& middleChars) {
-  TakeUnits(text, n, middleChars);
+void TAsciiWindowCounts::Take(const uint8_t* text, int32_t n, const UnicodeString& middleChars, const uint8_t* ahead,
+                              int32_t ahead_length) {
+  TakeUnits(text, n, middleChars, ahead, ahead_length);
 }
 
 template <typename Unit>
-void TAsciiWindowCounts::TakeUnits(const Unit* text, int32_t n, const UnicodeString& middleChars) {
+void TAsciiWindowCounts::TakeUnits(const Unit* text, int32_t n, const UnicodeString& middleChars, const uint8_t* ahead,
+                                   int32_t aheadLength) {
   n_ = std::max(n, 0);
   const size_t words = (static_cast<size_t>(n_) + 63) / 64;
   // Every word is written below (whole blocks at once, the rest a unit at a time into cleared words),
@@ -503,7 +510,7 @@ void TAsciiWindowCounts::TakeUnits(const Unit* text, int32_t n, const UnicodeStr
     }
     i = MaskBlocks512(text, n_, classTable_, alnum_.data(), digits_.data(), breaks_.data(), middles_.data(),
                       separators_.data(), terminators_.data(), newlines_.data(), blanks_.data(), lower_.data(),
-                      potential_.data(), space_.data());
+                      potential_.data(), space_.data(), ahead, ahead ? aheadLength : 0);
   } else if (middleCount <= 4)
     i = MaskBlocks(text, n_, middles, middleCount, alnum_.data(), digits_.data(), breaks_.data(), middles_.data(),
                    separators_.data(), terminators_.data(), newlines_.data(), blanks_.data());

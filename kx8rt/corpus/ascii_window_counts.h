@@ -39,8 +39,10 @@ class TAsciiWindowCounts {
   // Takes the n units of text, every one below 0x80, with the rule's middle characters (those at or
   // above 0x80 cannot occur and are passed over). Keeps its arrays from window to window.
   void Take(const char16_t* text, int32_t n, const UnicodeString& middleChars);
-  // The same from bytes, one a unit.
-  void Take(const uint8_t* text, int32_t n, const UnicodeString& middleChars);
+  // The same from bytes, one a unit. The ahead_length bytes at ahead (mapped memory, or null) are asked
+  // for from memory meanwhile, a cache line a block: they are what the caller reads next.
+  void Take(const uint8_t* text, int32_t n, const UnicodeString& middleChars, const uint8_t* ahead = nullptr,
+            int32_t ahead_length = 0);
 
   // What [from, to) holds, as CountCorpusUnits counts it over the classified window.
   TCorpusCounts Count(int32_t from, int32_t to) const;
@@ -59,7 +61,8 @@ class TAsciiWindowCounts {
 
  private:
   template <typename Unit>
-  void TakeUnits(const Unit* text, int32_t n, const UnicodeString& middleChars);
+  void TakeUnits(const Unit* text, int32_t n, const UnicodeString& middleChars, const uint8_t* ahead,
+                 int32_t aheadLength);
   bool Bit(const std::vector<uint64_t>& v, int32_t i) const {
     return i >= 0 && i < n_ && ((v[static_cast<size_t>(i) >> 6] >> (i & 63)) & 1);
   }

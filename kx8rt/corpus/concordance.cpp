@@ -17,6 +17,7 @@
 #include "kx8rt/platform/cpu_features.h"
 #include "kx8rt/platform/exceptions.h"
 #include "kx8rt/platform/large_buffers.h"
+#include "kx8rt/platform/processors.h"
 #include "kx8rt/search/lem_match_stop_rel_lists.h"
 #include "kx8rt/search/search_and_do_engine.h"
 #include "kx8rt/search/search_items.h"
@@ -520,7 +521,7 @@ class Worker {
     bool maskMatch = false;
     if (bytes) {
       maskCounts = fSparseWords;
-      if (maskCounts) fAscii.Take(bytes, n, fRule.middle_chars);
+      if (maskCounts) fAscii.Take(bytes, n, fRule.middle_chars, w.ahead, w.ahead_length);
       maskMatch = maskCounts && fRecsPrepared && MaskMatchable();
       // (Typed in full, the window's units are written as they are typed, below.)
       sparse = !maskMatch && trySparse && SparseRegions(bytes, n, own0, own1);
@@ -1217,7 +1218,10 @@ TConcordanceTotals TConcordancer::RunFeed(const TextFeed& feed, const TConcordan
     if (wake) readyCv.notify_one();
   };
 
-  auto work = [&] {
+  // Where every searcher has a processor of its own, each starts on one this thread is not on.
+  const int callerProcessor = spinFirst ? CurrentProcessor() : -1;
+  auto work = [&](int32_t index) {
+    if (callerProcessor >= 0) MoveToProcessorBesides(callerProcessor, index);
     Worker worker(o, *fPlan, stop, settling);
     std::vector<Slot*> mine;
     for (;;) {
@@ -1257,7 +1261,7 @@ TConcordanceTotals TConcordancer::RunFeed(const TextFeed& feed, const TConcordan
     for (auto& t : pool) t.join();
     pool.clear();
   }};
-  for (int32_t w = 1; w < workers; ++w) pool.emplace_back(work);
+  for (int32_t w = 1; w < workers; ++w) pool.emplace_back(work, w - 1);
 
   Worker own(o, *fPlan, stop, settling);
   TextRun run;

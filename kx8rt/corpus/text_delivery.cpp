@@ -286,6 +286,15 @@ const uint8_t* TCorpusTextSource::MapAt(int64_t at, size_t n, int64_t until) {
   return static_cast<const uint8_t*>(m) + (at - start);
 }
 
+const uint8_t* TCorpusTextSource::MappedAt(int64_t at, size_t n, size_t& available) const {
+  available = 0;
+  if (!fImpl || !fImpl->map || at < fImpl->mapFrom || at >= fImpl->mapFrom + static_cast<int64_t>(fImpl->mapBytes))
+    return nullptr;
+  const auto offset = static_cast<size_t>(at - fImpl->mapFrom);
+  available = std::min(n, fImpl->mapBytes - offset);
+  return static_cast<const uint8_t*>(fImpl->map) + offset;
+}
+
 const uint8_t* TCorpusTextSource::HeldAt(int64_t at, size_t n, size_t& available) const {
   available = 0;
   if (!fImpl || fText.InArchive() || fInfo.size <= 0 || at < 0 || static_cast<int64_t>(fImpl->head.size()) < fInfo.size ||
@@ -966,6 +975,10 @@ void TCorpusWindowReader::ForEach(TCorpusTextSource& source, const TCorpusTextIn
       w.own_to = static_cast<int32_t>(e0 - a0);
       w.text_start = B == sig;
       w.text_end = textEnd && E >= to;
+      // What the next window adds, when it is already mapped (a part's windows but its last).
+      size_t ahead = 0;
+      if (!textEnd && E < to && fMapped) w.ahead = source.MappedAt(w1, static_cast<size_t>(std::min(to - E, S)), ahead);
+      w.ahead_length = static_cast<int32_t>(ahead);
       onWindow(w);
       if (w1 < W1 && E < to) return;
       B = E;

@@ -85,6 +85,9 @@ class TCorpusTextSource {
   // A mapping may cover more than asked for, up to `until` (a byte offset; -1: the file's end), and is
   // then served again for what lies inside it.
   const uint8_t* MapAt(int64_t at, size_t n, int64_t until = -1);
+  // Where the bytes from at lie in the mapping MapAt made last, with in available how many of up to n
+  // it holds; null when it does not hold at. Maps nothing.
+  const uint8_t* MappedAt(int64_t at, size_t n, size_t& available) const;
 
   // Reads the whole text once to learn what its first bytes cannot tell: whether 8-bit text without a
   // signature is UTF-8 throughout or is in the code page, and how many UTF-16 units the text has.
@@ -200,6 +203,11 @@ struct TCorpusWindow {
   // length units as bytes, one a unit (a zero byte stands for the space it is read as). text then holds
   // only the units Widen has written (and the zero after the last); a consumer widens what it reads.
   const uint8_t* seven_bit = nullptr;
+  // The bytes the reader hands on next, where they already lie in memory (mapped): a consumer that
+  // passes over the window's bytes may ask for these as it goes, so that the next window's first look
+  // finds them near rather than in main memory. Null when there are none or they are yet to be read.
+  const uint8_t* ahead = nullptr;
+  int32_t ahead_length = 0;
   // Writes the units [from, to) (clamped to the window) of an undecoded window into text; nothing for
   // a decoded one.
   void Widen(int32_t from, int32_t to) const;

@@ -102,6 +102,7 @@ struct SeenWindow {
   std::u16string units;
   int32_t own_from, own_to;
   bool start, end, undecoded;
+  std::string ahead;  // the bytes the window said come next
 };
 
 std::vector<SeenWindow> Windows(TCorpusTextSource& source, const TCorpusTextInfo& info, int64_t from, int64_t to,
@@ -118,7 +119,7 @@ std::vector<SeenWindow> Windows(TCorpusTextSource& source, const TCorpusTextInfo
     }
     EXPECT_EQ(w.text[w.length], 0);
     seen.push_back({std::u16string(w.text, static_cast<size_t>(w.length)), w.own_from, w.own_to, w.text_start,
-                    w.text_end, lazy});
+                    w.text_end, lazy, std::string(reinterpret_cast<const char*>(w.ahead), static_cast<size_t>(w.ahead_length))});
   });
   return seen;
 }
@@ -147,12 +148,14 @@ TEST_F(MeasureText, UndecodedSevenBitWindowsHoldTheDecodedUnits) {
     source.Measure();
     const TCorpusTextInfo info = source.Info();
     ASSERT_EQ(info.format, ascii ? fc_ASCII : fc_UTF8);
-    for (const int32_t chunk : {1000, 65536}) {
+    std::string read = body;  // as the windows hold it: zero bytes read as spaces
+    std::replace(read.begin(), read.end(), '\0', ' ');
+    for (const int32_t chunk : {1000, 65536, 150000}) {
       for (const auto& [from, to] : {std::pair<int64_t, int64_t>{-1, 0}, {150000, 190000}}) {
         const std::vector<SeenWindow> want = Windows(source, info, from, to, chunk, false);
         const std::vector<SeenWindow> got = Windows(source, info, from, to, chunk, true);
         ASSERT_EQ(got.size(), want.size()) << chunk;
-        size_t undecoded = 0;
+        size_t undecoded = 0, aheads = 0;
         for (size_t k = 0; k < want.size(); ++k) {
           ASSERT_EQ(got[k].units, want[k].units) << "window " << k << " chunk " << chunk;
           EXPECT_EQ(got[k].own_from, want[k].own_from) << k;
@@ -163,6 +166,22 @@ TEST_F(MeasureText, UndecodedSevenBitWindowsHoldTheDecodedUnits) {
           const bool sevenBit = std::all_of(want[k].units.begin(), want[k].units.end(), [](char16_t c) { return c < 0x80; });
           EXPECT_EQ(got[k].undecoded, sevenBit) << k;
           undecoded += got[k].undecoded;
+          // What a window says comes next is what follows its bytes in the file.
+          if (!got[k].ahead.empty()) {
+            ++aheads;
+            ASSERT_TRUE(sevenBit);
+            const std::string own(got[k].units.begin(), got[k].units.end());
+            const size_t at = read.find(own);
+            ASSERT_NE(at, std::string::npos) << k;
+            EXPECT_EQ(body.compare(at + own.size(), got[k].ahead.size(), got[k].ahead), 0) << "window " << k;
+            EXPECT_FALSE(got[k].end) << k;
+          }
+        }
+        // Windows large enough to be mapped tell what comes next, save the last of what is read.
+        if (chunk >= 150000 && from < 0) {
+          EXPECT_GT(aheads, 0u);
+        } else if (chunk < 65536) {
+          EXPECT_EQ(aheads, 0u);
         }
         EXPECT_GT(undecoded, 0u) << chunk;
         if (!ascii && from < 0) {
