@@ -360,13 +360,20 @@ __attribute__((target("avx2,popcnt"))) int32_t FindUnitsBlocks(const Unit* text,
     value[p] = _mm256_set1_epi8(tests[p].value);
   }
   int32_t i = from;
-  for (; i + 32 <= end; i += 32) {
-    __m256i eq = _mm256_cmpeq_epi8(_mm256_or_si256(Bytes32(text + i), fold[0]), value[0]);
-    for (int p = 1; p < Places; ++p)
-      eq = _mm256_and_si256(eq, _mm256_cmpeq_epi8(_mm256_or_si256(Bytes32(text + i + p), fold[p]), value[p]));
-    if (!AppendPositions(static_cast<uint32_t>(_mm256_movemask_epi8(eq)), i, out, most)) return -1;
+  // The blocks without a candidate (nearly all) pass through a loop with no call in it, so that the
+  // tests stay in registers; a call to append would have them saved to memory and reloaded each block.
+  for (;;) {
+    uint32_t bits = 0;
+    for (; i + 32 <= end; i += 32) {
+      __m256i eq = _mm256_cmpeq_epi8(_mm256_or_si256(Bytes32(text + i), fold[0]), value[0]);
+      for (int p = 1; p < Places; ++p)
+        eq = _mm256_and_si256(eq, _mm256_cmpeq_epi8(_mm256_or_si256(Bytes32(text + i + p), fold[p]), value[p]));
+      if ((bits = static_cast<uint32_t>(_mm256_movemask_epi8(eq))) != 0) break;
+    }
+    if (bits == 0) return i;
+    if (!AppendPositions(bits, i, out, most)) return -1;
+    i += 32;
   }
-  return i;
 }
 
 // FindUnitsBlocks sixty-four positions at a time.
@@ -379,13 +386,19 @@ KX8_VECTORS512 int32_t FindUnitsBlocks512(const Unit* text, int32_t end, int32_t
     value[p] = _mm512_set1_epi8(tests[p].value);
   }
   int32_t i = from;
-  for (; i + 64 <= end; i += 64) {
-    __mmask64 eq = _mm512_cmpeq_epi8_mask(_mm512_or_si512(Bytes64(text + i), fold[0]), value[0]);
-    for (int p = 1; p < Places; ++p)
-      eq &= _mm512_cmpeq_epi8_mask(_mm512_or_si512(Bytes64(text + i + p), fold[p]), value[p]);
+  // (A loop with no call in it, as in FindUnitsBlocks.)
+  for (;;) {
+    __mmask64 eq = 0;
+    for (; i + 64 <= end; i += 64) {
+      eq = _mm512_cmpeq_epi8_mask(_mm512_or_si512(Bytes64(text + i), fold[0]), value[0]);
+      for (int p = 1; p < Places; ++p)
+        eq &= _mm512_cmpeq_epi8_mask(_mm512_or_si512(Bytes64(text + i + p), fold[p]), value[p]);
+      if (eq != 0) break;
+    }
+    if (eq == 0) return i;
     if (!AppendPositions(eq, i, out, most)) return -1;
+    i += 64;
   }
-  return i;
 }
 
 template <int Places, typename Unit>
