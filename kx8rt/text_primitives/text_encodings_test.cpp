@@ -156,6 +156,28 @@ TEST(Utf8, VectorCheckAgreesWithTheSequenceRulesEverywhere) {
   EXPECT_GT(invalid, tried / 2);  // the breaks mostly break (a lone "\xC2\x80\x80" may not)
 }
 
+TEST(Utf8, SevenBitPrefixStopsAtTheFirstHighByteAtEveryWidth) {
+  // A byte from 0x80 up at every place round the 16-, 64- and 256-byte steps of the vector loops (or
+  // none), in text of every length round them, from an offset off the vectors' alignment: the length of
+  // the 7-bit stretch before it, whichever vectors the processor lends.
+  std::string text(1100, 'a');
+  for (size_t k = 0; k < text.size(); ++k) text[k] = static_cast<char>("the \n.\t0Z~"[k % 11]);
+  const int widths[][2] = {{0, 0}, {1, 0}, {1, 1}};
+  for (const auto& [wide, v512] : widths) {
+    const TWideVectorsSetting wideSetting(wide != 0);
+    const TVectors512Setting setting512(v512 != 0);
+    for (const size_t n : {0, 1, 15, 16, 63, 64, 65, 255, 256, 257, 511, 512, 700, 1023}) {
+      for (size_t high = 0; high <= n; ++high) {
+        if (high > 20 && high + 20 < n && high % 64 > 2 && high % 64 < 61 && high % 7 != 0) continue;
+        std::string t = text;
+        if (high < n) t[3 + high] = static_cast<char>(high % 2 ? 0x80 : 0xFF);
+        const auto* p = reinterpret_cast<const uint8_t*>(t.data()) + 3;
+        ASSERT_EQ(SevenBitPrefix(p, n), high) << "n " << n << " high at " << high << " wide " << wide << " 512 " << v512;
+      }
+    }
+  }
+}
+
 TEST(Utf8, PiecesDecodeAsTheWholeConversionDoes) {
   // nonAscii is told of an 8-bit character however it is decoded (here in a block with 7-bit text after).
   for (const bool use512 : {true, false}) {

@@ -116,8 +116,25 @@ bool CheckedUTF(std::string_view S, bool& IsPureASCII) {
   return true;
 }
 
+#if defined(KX8_UTF8_AVX2)
+// Two hundred and fifty-six bytes a test in 512-bit vectors: text the caller has just had brought near
+// is looked at as fast as the cache hands it over (a fourth of the loads of 128-bit vectors).
+__attribute__((target("avx512f,avx512bw"))) size_t SevenBitBlocks512(const uint8_t* p, size_t n) {
+  size_t i = 0;
+  for (; i + 256 <= n; i += 256) {
+    const __m512i a = _mm512_or_si512(_mm512_loadu_si512(p + i), _mm512_loadu_si512(p + i + 64));
+    const __m512i b = _mm512_or_si512(_mm512_loadu_si512(p + i + 128), _mm512_loadu_si512(p + i + 192));
+    if (_mm512_movepi8_mask(_mm512_or_si512(a, b)) != 0) break;
+  }
+  return i;
+}
+#endif
+
 size_t SevenBitPrefix(const uint8_t* p, size_t n) {
   size_t i = 0;
+#if defined(KX8_UTF8_AVX2)
+  if (Global_UseWideVectors && Global_UseVectors512) i = SevenBitBlocks512(p, n);
+#endif
 #if defined(__SSE2__)
   // Sixty-four bytes a test while all are 7-bit; then sixteen, to find where.
   for (; i + 64 <= n; i += 64) {
