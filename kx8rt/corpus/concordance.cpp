@@ -1133,7 +1133,7 @@ TConcordanceTotals TConcordancer::RunFeed(const TextFeed& feed, const TConcordan
   // not handed on hold few bytes (small files). Memory stays bounded by the bytes, not by the number of
   // texts.
   const size_t ahead = static_cast<size_t>(workers) * 2 + 2;
-  constexpr int64_t kAheadBytes = 8 << 20;
+  constexpr int64_t kAheadBytes = 16 << 20;
   auto bytesBefore = [&](size_t item) { return item == 0 ? int64_t{0} : slots[item - 1].bytesTo; };
   auto roomFor = [&](size_t item) {
     return item < consumed + ahead || slots[item].bytesTo - bytesBefore(consumed) <= kAheadBytes;

@@ -240,18 +240,34 @@ struct TCorpusTextSource::Impl {
   ArchiveCache* cache = nullptr;
   std::unique_ptr<TZipEntryReader> entry;
   int64_t entryPos = 0;
-  void* map = nullptr;
+  // A plain file read through memory is mapped whole once (address space only), and its pages are
+  // brought in and let go a region at a time: with several searchers in one process a mapping made or
+  // removed for every region holds the others up (each takes the process's mappings for itself), while
+  // bringing pages in and letting them go within a mapping does not. Memory stays bounded by the region.
+  void* whole = nullptr;
+  size_t wholeBytes = 0;
+  bool wholeTried = false;  // a whole mapping was tried for this text (and, when null, failed)
+  void* map = nullptr;  // the region: within whole, or a mapping of its own where whole failed
   size_t mapBytes = 0;
   int64_t mapFrom = 0;  // the file offset of map
   TReadBytes head;  // an entry's first bytes, or a small file whole, as Open read them
+  // Lets the region's pages go (or its own mapping).
   void Unmap() {
-    if (map) ::munmap(map, mapBytes);
+    if (map && whole) ::madvise(map, mapBytes, MADV_DONTNEED);
+    else if (map) ::munmap(map, mapBytes);
     map = nullptr;
     mapBytes = 0;
   }
+  void UnmapWhole() {
+    Unmap();
+    if (whole) ::munmap(whole, wholeBytes);
+    whole = nullptr;
+    wholeBytes = 0;
+    wholeTried = false;
+  }
   // Lets the text go, keeping the memory of head for the next one.
   void Release() {
-    Unmap();
+    UnmapWhole();
     entry.reset();
     entryPos = 0;
     cache = nullptr;
@@ -277,9 +293,26 @@ const uint8_t* TCorpusTextSource::MapAt(int64_t at, size_t n, int64_t until) {
   const int64_t start = at / page * page;
   const auto bytes = std::max(static_cast<size_t>(at - start) + n,
                               static_cast<size_t>(std::min<int64_t>(kMapRegion, (until >= 0 ? std::min(until, fInfo.size) : fInfo.size) - start)));
-  // Populated at once: the region is read whole straight away, and one call beats a fault a page.
-  void* m = ::mmap(nullptr, bytes, PROT_READ, MAP_PRIVATE | MAP_POPULATE, im.fd, static_cast<off_t>(start));
-  if (m == MAP_FAILED) return nullptr;
+  if (!im.wholeTried) {
+    im.wholeTried = true;
+    const auto size = static_cast<size_t>(fInfo.size);
+    void* w = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, im.fd, 0);
+    if (w != MAP_FAILED) {
+      im.whole = w;
+      im.wholeBytes = size;
+    }
+  }
+  void* m;
+  if (im.whole) {
+    m = static_cast<uint8_t*>(im.whole) + start;
+    // Brought in at once: the region is read whole straight away, and one call beats a fault a page.
+    // (Where the system cannot, the pages come in as they are read.)
+    const size_t inFile = std::min(bytes, im.wholeBytes - static_cast<size_t>(start));
+    if (::madvise(m, inFile, MADV_POPULATE_READ) != 0 && errno == EFAULT) return nullptr;  // the file shrank
+  } else {
+    m = ::mmap(nullptr, bytes, PROT_READ, MAP_PRIVATE | MAP_POPULATE, im.fd, static_cast<off_t>(start));
+    if (m == MAP_FAILED) return nullptr;
+  }
   im.map = m;
   im.mapBytes = bytes;
   im.mapFrom = start;

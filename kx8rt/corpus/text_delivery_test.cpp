@@ -124,6 +124,42 @@ std::vector<SeenWindow> Windows(TCorpusTextSource& source, const TCorpusTextInfo
   return seen;
 }
 
+TEST_F(MeasureText, AFileCutShortWhileItIsReadEndsWhereItNowEnds) {
+  // Sized at 1 MB when opened, cut to 300,000 bytes before its windows are read (and again to 100,000
+  // between them): windows large enough to be read through memory must not reach past the end (a
+  // fault), and what they own is what the file still holds.
+  const std::string bytes = Mixed({"the ", "Licence. ", "\n", "x"}, 1 << 20, 11);
+  const fs::path p = dir / "shrinking.txt";
+  std::ofstream(p, std::ios::binary) << bytes;
+  TCorpusText t;
+  t.full_name = Utf8ToUtf16(p.string());
+  t.size = static_cast<int64_t>(bytes.size());
+  for (const bool again : {false, true}) {
+    std::ofstream(p, std::ios::binary | std::ios::trunc) << bytes;
+    TCorpusTextSource source;
+    UnicodeString note;
+    ASSERT_TRUE(source.Open(t, 1252, note)) << Utf16ToUtf8(note);
+    const TCorpusTextInfo info = source.Info();
+    fs::resize_file(p, 300000);
+    TCorpusWindowReader reader;
+    reader.SetUndecodedSevenBit(true);
+    int64_t owned = 0;
+    int windows = 0;
+    std::string seen;
+    reader.ForEach(source, info, -1, 0, 150000, 64, nullptr, [&](const TCorpusWindow& w) {
+      owned += w.own_to - w.own_from;
+      w.Widen(w.own_from, w.own_to);
+      seen.append(w.text + w.own_from, w.text + w.own_to);
+      if (again && ++windows == 1) fs::resize_file(p, 100000);
+    });
+    const size_t left = again ? 100000 : 300000;
+    // The bytes read, then perhaps the line break a text's end is given; nothing beyond.
+    ASSERT_GE(seen.size(), std::min<size_t>(left, 150000)) << again;
+    EXPECT_LE(owned, 300001) << again;
+    EXPECT_EQ(seen.substr(0, std::min(seen.size(), left)), bytes.substr(0, std::min(seen.size(), left))) << again;
+  }
+}
+
 TEST_F(MeasureText, UndecodedSevenBitWindowsHoldTheDecodedUnits) {
   // 7-bit text with zero bytes past the first look (read as spaces), then a stretch with 8-bit
   // characters: windows over the 7-bit stretches are handed on undecoded, the others decoded, and
