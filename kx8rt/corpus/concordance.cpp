@@ -1218,10 +1218,7 @@ TConcordanceTotals TConcordancer::RunFeed(const TextFeed& feed, const TConcordan
     if (wake) readyCv.notify_one();
   };
 
-  // Where every searcher has a processor of its own, each starts on one this thread is not on.
-  const int callerProcessor = spinFirst ? CurrentProcessor() : -1;
-  auto work = [&](int32_t index) {
-    if (callerProcessor >= 0) MoveToProcessorBesides(callerProcessor, index);
+  auto work = [&] {
     Worker worker(o, *fPlan, stop, settling);
     std::vector<Slot*> mine;
     for (;;) {
@@ -1246,7 +1243,7 @@ TConcordanceTotals TConcordancer::RunFeed(const TextFeed& feed, const TConcordan
       search(worker, mine);
     }
   };
-  std::vector<std::thread> pool;
+  std::vector<std::unique_ptr<TWorkerThread>> pool;
   // Whatever way this thread leaves (a caller's event may throw), the workers are stopped and joined.
   struct Joiner {
     std::function<void()> f;
@@ -1258,10 +1255,13 @@ TConcordanceTotals TConcordancer::RunFeed(const TextFeed& feed, const TConcordan
       progress.fetch_add(1, std::memory_order_release);
     }
     roomCv.notify_all();
-    for (auto& t : pool) t.join();
+    for (auto& t : pool) t->Join();
     pool.clear();
   }};
-  for (int32_t w = 1; w < workers; ++w) pool.emplace_back(work, w - 1);
+  // Where every searcher has a processor of its own, each begins on one this thread is not on.
+  const int here = spinFirst ? CurrentProcessor() : -1;
+  for (int32_t w = 1; w < workers; ++w)
+    pool.push_back(std::make_unique<TWorkerThread>(here >= 0 ? ProcessorBesides(here, w - 1) : -1, work));
 
   Worker own(o, *fPlan, stop, settling);
   TextRun run;
