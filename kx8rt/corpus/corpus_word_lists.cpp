@@ -13,6 +13,7 @@
 #include "kx8rt/platform/code_pages.h"
 #include "kx8rt/platform/exceptions.h"
 #include "kx8rt/platform/format.h"
+#include "kx8rt/platform/processors.h"
 #include "kx8rt/text_primitives/char_types.h"
 
 namespace kx8 {
@@ -283,8 +284,22 @@ TCorpusWordListResult CorpusWordList(const std::vector<UnicodeString>& paths, co
       readyCv.notify_all();
     }
   };
-  std::vector<std::thread> pool;
-  for (int32_t w = 0; w < workers; ++w) pool.emplace_back(work);
+  // Each counter begins on a processor of its own (see TWorkerThread).
+  std::vector<std::unique_ptr<TWorkerThread>> pool;
+  // Whatever way this thread leaves (the caller's event may throw), the counters stop after the item in
+  // hand and are joined.
+  struct Stopper {
+    std::function<void()> f;
+    ~Stopper() { f(); }
+  } stopper{[&] {
+    {
+      std::lock_guard<std::mutex> g(lock);
+      next = items.size();
+    }
+    roomCv.notify_all();
+    pool.clear();
+  }};
+  for (int32_t w = 0; w < workers; ++w) pool.push_back(std::make_unique<TWorkerThread>(ProcessorBesides(-1, w), work));
   TCorpusWordListText textReport;
   for (size_t i = 0; i < items.size(); ++i) {
     std::unique_ptr<Slot> slot;
@@ -310,7 +325,7 @@ TCorpusWordListResult CorpusWordList(const std::vector<UnicodeString>& paths, co
     }
     if (item.part + 1 == item.parts) finish(textReport);
   }
-  for (auto& t : pool) t.join();
+  for (auto& t : pool) t->Join();
   result.list = tally.List(options.by_frequency);
   return result;
 }

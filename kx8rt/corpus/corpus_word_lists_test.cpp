@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <stdexcept>
 
 #include "kx8rt/corpus/concordance.h"
 #include "kx8rt/platform/char_classes.h"
@@ -132,6 +133,18 @@ TEST_F(CorpusWordLists, AnyNumberOfWorkersGivesTheSameList) {
     }
     EXPECT_EQ(many.tokens, one.tokens);
     EXPECT_EQ(reports, oneReports);
+  }
+  // A caller's event that throws ends the run with its exception, the counters stopped and joined.
+  for (const int32_t workers : {2, 5}) {
+    TCorpusWordListOptions o;
+    o.workers = workers;
+    o.chunk_units = 700;
+    o.margin_units = 64;
+    int told = 0;
+    EXPECT_THROW(CorpusWordList(paths, o, [&](const TCorpusWordListText&) {
+      if (++told == 2) throw std::runtime_error("the caller's own");
+    }, nullptr), std::runtime_error) << workers;
+    EXPECT_EQ(told, 2) << workers;
   }
   // The form first seen is the big text's, though the small one is counted by another worker.
   EXPECT_EQ(Freqs(one).at("HUND"), 400 * 2 + 1 + (1 + 400 * 2));

@@ -16,6 +16,7 @@
 
 #include "kx8rt/platform/exceptions.h"
 #include "kx8rt/platform/large_buffers.h"
+#include "kx8rt/platform/processors.h"
 #include "kx8rt/platform/zip.h"
 #include "kx8rt/strings/tags.h"
 #include "kx8rt/text_primitives/utf8_unit.h"
@@ -676,17 +677,18 @@ void TCorpusTextSource::Measure(int32_t threads) {
     std::vector<TUtf8Measure> parts(static_cast<size_t>(n));
     std::vector<std::exception_ptr> errors(static_cast<size_t>(n));
     {
-      std::vector<std::thread> pool;
+      // Each stretch's reader begins on a processor of its own (see TWorkerThread).
+      std::vector<std::unique_ptr<TWorkerThread>> pool;
       for (int32_t k = 0; k < n; ++k)
-        pool.emplace_back([&, k] {
+        pool.push_back(std::make_unique<TWorkerThread>(ProcessorBesides(-1, k), [&, k] {
           try {
             parts[static_cast<size_t>(k)] =
                 MeasureUtf8Range(edges[static_cast<size_t>(k)], edges[static_cast<size_t>(k) + 1], mustValidate, false);
           } catch (...) {
             errors[static_cast<size_t>(k)] = std::current_exception();
           }
-        });
-      for (auto& t : pool) t.join();
+        }));
+      for (auto& t : pool) t->Join();
     }
     for (const auto& e : errors)
       if (e) std::rethrow_exception(e);
