@@ -34,6 +34,8 @@ constexpr size_t kMeasurePiece = 1 << 20;
 // Windows of at least this many bytes are mapped rather than read.
 constexpr size_t kMapAtLeast = 128 * 1024;
 constexpr int64_t kMapRegion = 8 << 20;
+// The span of a file's mapping whose pages, passed over, are let go at once.
+constexpr int64_t kLetGoSpan = 16 << 20;
 // A text at least this long is measured by several threads when the caller has them.
 constexpr int64_t kParallelMeasureBytes = 16 << 20;
 // An entry that expands more than this many times and past kBombSize is taken for a decompression bomb.
@@ -242,25 +244,44 @@ struct TCorpusTextSource::Impl {
   std::unique_ptr<TZipEntryReader> entry;
   int64_t entryPos = 0;
   // A plain file read through memory is mapped whole once (address space only), and its pages are
-  // brought in and let go a region at a time: with several searchers in one process a mapping made or
-  // removed for every region holds the others up (each takes the process's mappings for itself), while
-  // bringing pages in and letting them go within a mapping does not. Memory stays bounded by the region.
+  // brought in a region at a time and let go a stretch of regions at a time: with several searchers in
+  // one process a mapping made or removed for every region holds the others up (each takes the
+  // process's mappings for itself), while bringing pages in and letting them go within a mapping does
+  // not; and each letting go interrupts the other processors (tens of microseconds on a virtual
+  // machine), so it is done once for several regions. Memory stays bounded by kLetGoSpan and a region.
   void* whole = nullptr;
   size_t wholeBytes = 0;
   bool wholeTried = false;  // a whole mapping was tried for this text (and, when null, failed)
   void* map = nullptr;  // the region: within whole, or a mapping of its own where whole failed
   size_t mapBytes = 0;
   int64_t mapFrom = 0;  // the file offset of map
+  int64_t keptFrom = 0, keptTo = 0;  // regions of whole passed over whose pages are yet to be let go
   TReadBytes head;  // an entry's first bytes, or a small file whole, as Open read them
-  // Lets the region's pages go (or its own mapping).
-  void Unmap() {
-    if (map && whole) ::madvise(map, mapBytes, MADV_DONTNEED);
-    else if (map) ::munmap(map, mapBytes);
+  void LetGoKept() {
+    if (whole && keptTo > keptFrom)
+      ::madvise(static_cast<uint8_t*>(whole) + keptFrom, static_cast<size_t>(keptTo - keptFrom), MADV_DONTNEED);
+    keptFrom = keptTo = 0;
+  }
+  // Passes the region over: its own mapping is removed; a region of whole joins the kept stretch,
+  // which is let go once it spans kLetGoSpan (or when reading goes back before it).
+  void PassRegionOver(int64_t nextFrom) {
+    if (map && whole) {
+      const int64_t to = mapFrom + static_cast<int64_t>(mapBytes);
+      if (keptTo <= keptFrom) keptFrom = mapFrom, keptTo = to;
+      keptFrom = std::min(keptFrom, mapFrom);
+      keptTo = std::max(keptTo, to);
+      if (keptTo - keptFrom >= kLetGoSpan || nextFrom < keptFrom) LetGoKept();
+    } else if (map) {
+      ::munmap(map, mapBytes);
+    }
     map = nullptr;
     mapBytes = 0;
   }
   void UnmapWhole() {
-    Unmap();
+    if (map && !whole) ::munmap(map, mapBytes);
+    map = nullptr;
+    mapBytes = 0;
+    keptFrom = keptTo = 0;
     if (whole) ::munmap(whole, wholeBytes);
     whole = nullptr;
     wholeBytes = 0;
@@ -289,9 +310,9 @@ const uint8_t* TCorpusTextSource::MapAt(int64_t at, size_t n, int64_t until) {
   // and memory stays bounded by the region, not the file.
   if (im.map && at >= im.mapFrom && at + static_cast<int64_t>(n) <= im.mapFrom + static_cast<int64_t>(im.mapBytes))
     return static_cast<const uint8_t*>(im.map) + (at - im.mapFrom);
-  im.Unmap();
   static const int64_t page = ::sysconf(_SC_PAGESIZE);
   const int64_t start = at / page * page;
+  im.PassRegionOver(start);
   const auto bytes = std::max(static_cast<size_t>(at - start) + n,
                               static_cast<size_t>(std::min<int64_t>(kMapRegion, (until >= 0 ? std::min(until, fInfo.size) : fInfo.size) - start)));
   if (!im.wholeTried) {
