@@ -200,6 +200,46 @@ struct TCutEdge {
   uint32_t cost;
 };
 
+// The letters a short run is taken from at once, in vectors (TakeShortRun): the unified ideographs, and
+// the Hiragana and Katakana letters with the prolonged sound mark, all of which the dictionary cuts when
+// its table says so (checked when it is made or mapped).
+constexpr bool InShortRunRanges(char16_t c) {
+  return (c >= 0x4E00 && c <= 0x9FFF) || (c >= 0x3041 && c <= 0x3096) || (c >= 0x30A1 && c <= 0x30FA) || c == 0x30FC;
+}
+
+#if defined(__SSE2__)
+// Whether the len (1 to 16) units of text from from are all in InShortRunRanges; if so they are written
+// to units (with 16 - len units of the text after them) and their places to at (the first as -1), and
+// katakana tells whether any is Katakana. The 16 units from from must be readable.
+inline bool TakeShortRun(const char16_t* text, int32_t from, int32_t len, char16_t* units, int32_t* at,
+                         bool& katakana) {
+  const __m128i flip = _mm_set1_epi16(static_cast<int16_t>(0x8000));
+  uint32_t okBits = 0, kanaBits = 0;
+  for (int half = 0; half < 2; ++half) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + from + 8 * half));
+    // Unsigned ranges as signed comparisons of the units with their top bit turned over.
+    const __m128i x = _mm_xor_si128(v, flip);
+    auto in = [&](int lo, int hi) {
+      return _mm_and_si128(_mm_cmpgt_epi16(x, _mm_set1_epi16(static_cast<int16_t>((lo - 1) ^ 0x8000))),
+                           _mm_cmplt_epi16(x, _mm_set1_epi16(static_cast<int16_t>((hi + 1) ^ 0x8000))));
+    };
+    const __m128i kana = _mm_or_si128(in(0x30A1, 0x30FA), _mm_cmpeq_epi16(v, _mm_set1_epi16(0x30FC)));
+    const __m128i ok = _mm_or_si128(_mm_or_si128(in(0x4E00, 0x9FFF), in(0x3041, 0x3096)), kana);
+    okBits |= static_cast<uint32_t>(_mm_movemask_epi8(ok)) << (16 * half);
+    kanaBits |= static_cast<uint32_t>(_mm_movemask_epi8(kana)) << (16 * half);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(units + 8 * half), v);
+  }
+  const auto lanes = static_cast<uint32_t>((uint64_t{1} << (2 * len)) - 1);
+  if ((okBits & lanes) != lanes) return false;
+  katakana = (kanaBits & lanes) != 0;
+  const __m128i place = _mm_add_epi32(_mm_set1_epi32(from), _mm_setr_epi32(0, 1, 2, 3));
+  for (int k = 0; k < 16; k += 4)
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(at + k), _mm_add_epi32(place, _mm_set1_epi32(k)));
+  at[0] = -1;
+  return true;
+}
+#endif
+
 // What a piece of a run is: Han and kana letters cut by the dictionary, or ASCII letters and digits,
 // which ICU's rules keep together as one word.
 enum class TPiece : uint8_t { none, han_kana, ascii };
@@ -250,6 +290,7 @@ class THanKanaDictionary {
       path = cacheDir + "/" + name;
       if (Load(path, key)) {
         ok_ = fromCache_ = true;
+        shortRunRanges_ = LettersFitShortRunRanges();
         return;
       }
     }
@@ -274,6 +315,7 @@ class THanKanaDictionary {
     letters_ = ownLetters_.data(), units_ = ownUnits_.data(), links_ = ownLinks_.data();
     pairs_.slots = ownPairs_.data(), pairs_.shifts = ownPairShifts_.data();
     slotCount_ = ownLinks_.size();
+    shortRunRanges_ = LettersFitShortRunRanges();
     if (!path.empty()) Save(path, key);
   }
   ~THanKanaDictionary() {
@@ -284,6 +326,8 @@ class THanKanaDictionary {
 
   bool fromCache() const { return fromCache_; }
   bool ok() const { return ok_; }
+  // Whether the letters' table agrees with TakeShortRun's ranges (see there).
+  bool shortRunRanges() const { return shortRunRanges_; }
   const TLetter* Letters() const { return letters_; }
   bool InSet(char32_t c) const {
     return c < 0x10000 ? (KindOf(letters_[c]) & kInSet) != 0 : set_.contains(static_cast<UChar32>(c));
@@ -372,7 +416,17 @@ class THanKanaDictionary {
 #endif
   }
 
-  bool ok_ = false, fromCache_ = false;
+  bool LettersFitShortRunRanges() const {
+    for (char32_t c = 0; c < 0x10000; ++c) {
+      const uint32_t kind = KindOf(letters_[c]);
+      const bool ranged = InShortRunRanges(static_cast<char16_t>(c));
+      if (ranged && !(kind & kCut)) return false;
+      if (ranged && ((kind & kKatakana) != 0) != IsKatakana(static_cast<char16_t>(c))) return false;
+    }
+    return true;
+  }
+
+  bool ok_ = false, fromCache_ = false, shortRunRanges_ = false;
   icu::UnicodeSet set_;
   // What the lookups read: built here (the own arrays) or mapped from the cache.
   const TLetter* letters_ = nullptr;   // of each unit: its kinds and its cost alone
@@ -805,13 +859,30 @@ bool THanKanaCutter::Add(const char16_t* text, int32_t n, int32_t from, int32_t 
   // piece (a start already, or its run's), the second half of a surrogate pair, the 0.
   TCutWork& w = *work_;
   const auto len = static_cast<size_t>(to - from);
-  if (w.units.size() < w.used + len + len / 2 + 4) {
-    w.units.resize(2 * (w.used + len) + 4);
+  // (Room for the sixteen units a short run writes, too.)
+  if (w.units.size() < w.used + len + len / 2 + 20) {
+    w.units.resize(2 * (w.used + len) + 20);
     w.at.resize(w.units.size());
   }
   char16_t* const units = w.units.data();
   int32_t* const at = w.at.data();
   size_t used = w.used;
+#if defined(__SSE2__)
+  // Most runs are a few Han or kana letters: taken in one vector, without a branch on their length.
+  bool katakana = false;
+  if (len <= 16 && from + 16 <= n && d.shortRunRanges() &&
+      TakeShortRun(text, from, static_cast<int32_t>(len), units + used, at + used, katakana)) {
+    if (len == 2) {
+      if (d.CutsPair(units[used], units[used + 1])) starts.push_back(from + 1);
+    } else if (len > 2) {
+      units[used + len] = 0, at[used + len] = -1;
+      w.used = used + len + 1;
+      w.katakana |= katakana;
+      if (w.used > kCutBatchUnits) Cut(starts);
+    }
+    return true;
+  }
+#endif
   {
     // Most runs are Han or kana letters alone, one piece: taken so without a branch a letter, and their
     // kinds looked at once at the end (else the run is taken again, piece by piece, below).
