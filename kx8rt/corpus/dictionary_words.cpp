@@ -40,6 +40,8 @@ constexpr int32_t kMaxKatakanaRun = 20;
 constexpr size_t kCutBatchUnits = 1024;
 constexpr int32_t kMaxPieceUnits = 1 << 20;
 constexpr uint32_t kNoPath = 1u << 30;
+// How many parts of a cut's path are walked back side by side.
+constexpr int32_t kWalks = 4;  // (Cut's loop below names all four)
 
 uint32_t KatakanaRunCost(int32_t length) {
   static constexpr uint32_t kCost[] = {8192, 984, 408, 240, 204, 252, 300, 372, 480};
@@ -803,10 +805,29 @@ void THanKanaDictionary::Cut(TCutWork& w, std::vector<int32_t>& starts) const {
   starts.resize(mark + static_cast<size_t>(len));
   int32_t* const out = starts.data() + mark;
   size_t count = 0;
-  for (int32_t k = from[len]; k > 0; k = from[k]) {
-    out[count] = at[k];
-    count += at[k] >= 0;
+  // The walk back from each word to the one before waits on each load; the pieces' paths are apart, so
+  // the walk is split at 0s into four walked side by side. The path runs through every 0 and the unit
+  // after it, so the walk from each part's end reaches its beginning, stop[q], without passing it
+  // (stop[0], 1: the 0 at 0 is no start).
+  const char16_t* const u = w.units.data();
+  int32_t stop[kWalks + 1];
+  stop[0] = 1, stop[kWalks] = len;
+  for (int32_t q = 1; q < kWalks; ++q) {
+    int32_t z = std::max(stop[q - 1] - 1, len * q / kWalks);
+    while (u[z] != 0) ++z;  // (units[len - 1] is a 0)
+    stop[q] = z + 1;
   }
+  int32_t k[kWalks];
+  for (int32_t q = 0; q < kWalks; ++q) k[q] = from[stop[q + 1]];
+  auto step = [&](int32_t q) {
+    out[count] = at[k[q]];
+    count += at[k[q]] >= 0;
+    k[q] = from[k[q]];
+  };
+  while (k[0] >= stop[0] && k[1] >= stop[1] && k[2] >= stop[2] && k[3] >= stop[3])
+    for (int32_t q = 0; q < kWalks; ++q) step(q);
+  for (int32_t q = 0; q < kWalks; ++q)
+    while (k[q] >= stop[q]) step(q);
   starts.resize(mark + count);
   w.used = 1;
   w.katakana = false;
