@@ -257,6 +257,12 @@ struct THanKanaCutter::TCutWork {
   std::vector<int32_t> at = std::vector<int32_t>(kCutBatchUnits + 64);
   size_t used = 1;  // (units[0] is a 0 before the first piece)
   bool katakana = false;
+  // The pieces of two letters, settled apart (the commonest piece, and no path is needed for one): the
+  // pair of each, and the place of its second letter.
+  static constexpr size_t kMaxPairs = 256;
+  size_t pairs = 0;
+  std::array<uint32_t, kMaxPairs> pairKeys{}, pairKeySlots{};
+  std::array<int32_t, kMaxPairs> pairAt{};
   std::vector<TCutStep> steps;
   std::vector<TLink> twos;
   std::vector<uint32_t> pairSlots;
@@ -349,14 +355,31 @@ class THanKanaDictionary {
     return set_.contains(static_cast<UChar32>(c)) && NfkcStable(c) ? TPiece::han_kana : TPiece::none;
   }
 
-  // Whether a piece of the two letters a, b (neither half of a surrogate pair) is cut between them: when
-  // the letters alone cost less than the word of both, and than the Katakana run of both (found first,
-  // they win a tie). No other path runs through them.
-  bool CutsPair(char16_t a, char16_t b) const {
-    const TLetter first = letters_[a], second = letters_[b];
-    const uint32_t word = kWordCost[Value(pairs_.Find(PairKey(a, b)))];
-    const uint32_t kana = (KindOf(first) & KindOf(second) & kKatakana) ? KatakanaRunCost(2) : kNoPath;
-    return Value(first) + Value(second) < std::min(word, kana);
+  // Settles the pieces of two letters waiting in work, appending to starts the places of the second
+  // letters of those cut between their letters, and empties the list. A piece of the letters a, b
+  // (neither half of a surrogate pair) is cut when the letters alone cost less than the word of both,
+  // and than the Katakana run of both (found first, they win a tie): no other path runs through them.
+  // The pairs' slots are all asked for first, as Cut's are.
+  void CutPairs(TCutWork& w, std::vector<int32_t>& starts) const {
+    const size_t n = w.pairs;
+    for (size_t i = 0; i < n; ++i) {
+      w.pairKeySlots[i] = pairs_.SlotOf(w.pairKeys[i]);
+      __builtin_prefetch(pairs_.slots + w.pairKeySlots[i]);
+    }
+    const size_t mark = starts.size();
+    starts.resize(mark + n);
+    int32_t* const out = starts.data() + mark;
+    size_t count = 0;
+    for (size_t i = 0; i < n; ++i) {
+      const uint32_t key = w.pairKeys[i];
+      const TLetter first = letters_[key & 0xFFFF], second = letters_[key >> 16];
+      const uint32_t word = kWordCost[Value(TPairTable::LinkIn(pairs_.slots[w.pairKeySlots[i]], key))];
+      const uint32_t kana = (KindOf(first) & KindOf(second) & kKatakana) ? KatakanaRunCost(2) : kNoPath;
+      out[count] = w.pairAt[i];
+      count += Value(first) + Value(second) < std::min(word, kana);
+    }
+    starts.resize(mark + count);
+    w.pairs = 0;
   }
   // Cuts the pieces waiting in work, appending the positions in the text where words begin inside them
   // to starts, and empties work.
@@ -894,7 +917,9 @@ bool THanKanaCutter::Add(const char16_t* text, int32_t n, int32_t from, int32_t 
   if (len <= 16 && from + 16 <= n && d.shortRunRanges() &&
       TakeShortRun(text, from, static_cast<int32_t>(len), units + used, at + used, katakana)) {
     if (len == 2) {
-      if (d.CutsPair(units[used], units[used + 1])) starts.push_back(from + 1);
+      w.pairKeys[w.pairs] = PairKey(units[used], units[used + 1]);
+      w.pairAt[w.pairs] = from + 1;
+      if (++w.pairs == TCutWork::kMaxPairs) d.CutPairs(w, starts);
     } else if (len > 2) {
       units[used + len] = 0, at[used + len] = -1;
       w.used = used + len + 1;
@@ -918,7 +943,9 @@ bool THanKanaCutter::Add(const char16_t* text, int32_t n, int32_t from, int32_t 
     if (KindOf(static_cast<TLetter>(all)) & kCut) {
       at[used] = -1;  // (the run's first letter)
       if (end - used == 2) {
-        if (d.CutsPair(units[used], units[used + 1])) starts.push_back(at[used + 1]);
+        w.pairKeys[w.pairs] = PairKey(units[used], units[used + 1]);
+        w.pairAt[w.pairs] = at[used + 1];
+        if (++w.pairs == TCutWork::kMaxPairs) d.CutPairs(w, starts);
       } else if (end - used > 2) {
         units[end] = 0, at[end++] = -1;
         w.used = used = end;
@@ -971,7 +998,9 @@ bool THanKanaCutter::Add(const char16_t* text, int32_t n, int32_t from, int32_t 
     }
     if (used - first == 2 && !IsSurrogate(units[first])) {
       // Two letters, the commonest piece, are settled at once.
-      if (d.CutsPair(units[first], units[first + 1])) starts.push_back(at[first + 1]);
+      w.pairKeys[w.pairs] = PairKey(units[first], units[first + 1]);
+      w.pairAt[w.pairs] = at[first + 1];
+      if (++w.pairs == TCutWork::kMaxPairs) d.CutPairs(w, starts);
       used = first;
     } else if (used - first > 1) {
       units[used] = 0, at[used++] = -1;
@@ -993,6 +1022,7 @@ bool THanKanaCutter::Add(const char16_t* text, int32_t n, int32_t from, int32_t 
 }
 
 void THanKanaCutter::Cut(std::vector<int32_t>& starts) {
+  if (work_->pairs > 0) dictionary_->CutPairs(*work_, starts);
   if (work_->used > 1) dictionary_->Cut(*work_, starts);
 }
 
