@@ -120,6 +120,16 @@ constexpr auto kWordCost = [] {
 // pair in its high half and the link in its low; an empty slot, the key 0 and the link of no node, so
 // that a key no pair has finds no node either way.
 constexpr uint32_t PairKey(char16_t a, char16_t b) { return static_cast<uint32_t>(b) << 16 | a; }
+// The pair of units at u, as PairKey makes it: one load.
+inline uint32_t PairAt(const char16_t* u) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+  uint32_t key;
+  std::memcpy(&key, u, sizeof key);
+  return key;
+#else
+  return PairKey(u[0], u[1]);
+#endif
+}
 struct TPairTable {
   static constexpr uint32_t kBucketLog = 2;  // about four slots for each bucket
   const uint64_t* slots = nullptr;
@@ -146,8 +156,18 @@ struct TPairTable {
   // The link in a slot if it holds key, else the link of no node (without a branch: whether a pair
   // begins a word is as good as random in running text).
   static TLink LinkIn(uint64_t slot, uint32_t key) {
+#if defined(__x86_64__) && defined(__GNUC__)
+    // A conditional move (compilers tend to branch on the plain comparison).
+    TLink link = kNoNode;
+    asm("cmpl %k[key], %k[high]\n\tcmove %k[slot], %k[link]"
+        : [link] "+r"(link)
+        : [key] "r"(key), [high] "r"(static_cast<uint32_t>(slot >> 32)), [slot] "r"(static_cast<uint32_t>(slot))
+        : "cc");
+    return link;
+#else
     const uint32_t same = 0u - static_cast<uint32_t>(static_cast<uint32_t>(slot >> 32) == key);
     return (static_cast<TLink>(slot) & same) | (kNoNode & ~same);
+#endif
   }
   TLink Find(uint32_t key) const { return LinkIn(slots[SlotOf(key)], key); }
 };
@@ -720,12 +740,12 @@ void THanKanaDictionary::LookUp(TCutWork& w, int32_t len) const {
   // caches, and the look-ups below then seldom wait.
   uint32_t* const slots = w.pairSlots.data();
   for (int32_t k = 0; k < len; ++k) {
-    slots[k] = pairs.SlotOf(PairKey(u[k], u[k + 1]));
+    slots[k] = pairs.SlotOf(PairAt(u + k));
     __builtin_prefetch(pairs.slots + slots[k]);
   }
   for (int32_t k = 0; k < len; ++k) {
     const TLetter letter = letters[u[k]];
-    const TLink two = TPairTable::LinkIn(pairs.slots[slots[k]], PairKey(u[k], u[k + 1]));
+    const TLink two = TPairTable::LinkIn(pairs.slots[slots[k]], PairAt(u + k));
     const auto at = static_cast<uint32_t>(k);
     steps[k] = {PathEnd(Value(letter), 0) | at, PathEnd(kWordCost[Value(two)], 0) | at,
                 PathEnd(kNoPath, 0) | at};
