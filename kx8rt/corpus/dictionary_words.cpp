@@ -936,16 +936,17 @@ bool THanKanaCutter::Add(const char16_t* text, int32_t n, int32_t from, int32_t 
   bool katakana = false;
   if (len <= 16 && from + 16 <= n && d.shortRunRanges() &&
       TakeShortRun(text, from, static_cast<int32_t>(len), units + used, at + used, katakana)) {
-    if (len == 2) {
-      w.pairKeys[w.pairs] = PairKey(units[used], units[used + 1]);
-      w.pairAt[w.pairs] = from + 1;
-      if (++w.pairs == TCutWork::kMaxPairs) d.CutPairs(w, starts);
-    } else if (len > 2) {
-      units[used + len] = 0, at[used + len] = -1;
-      w.used = used + len + 1;
-      w.katakana |= katakana;
-      if (w.used > kCutBatchUnits) Cut(starts);
-    }
+    // A run of two letters is a pair to settle, a longer one a piece (its 0 after it); both are
+    // written, and only the one that the length picks is kept (which it is, is as good as random).
+    const size_t two = len == 2, longer = len > 2;
+    w.pairKeys[w.pairs] = PairAt(units + used);
+    w.pairAt[w.pairs] = from + 1;
+    w.pairs += two;
+    units[used + len] = 0, at[used + len] = -1;
+    w.used = used + ((len + 1) & (0 - longer));
+    w.katakana |= katakana & (longer != 0);
+    if (w.pairs == TCutWork::kMaxPairs) d.CutPairs(w, starts);
+    if (w.used > kCutBatchUnits) Cut(starts);
     return true;
   }
 #endif
