@@ -224,13 +224,15 @@ struct TCutEdge {
 
 // The letters a short run is taken from at once, in vectors (TakeShortRun): the unified ideographs, and
 // the Hiragana and Katakana letters with the prolonged sound mark, all of which the dictionary cuts when
-// its table says so (checked when it is made or mapped).
-constexpr bool InShortRunRanges(char16_t c) {
-  return (c >= 0x4E00 && c <= 0x9FFF) || (c >= 0x3041 && c <= 0x3096) || (c >= 0x30A1 && c <= 0x30FA) || c == 0x30FC;
-}
+// its table says so (checked when it is made or mapped). The last two ranges are Katakana.
+struct TUnitRange {
+  char16_t lo, hi;
+};
+constexpr TUnitRange kShortRunRanges[] = {{0x4E00, 0x9FFF}, {0x3041, 0x3096}, {0x30A1, 0x30FA}, {0x30FC, 0x30FC}};
+constexpr size_t kFirstKatakanaRange = 2;
 
 #if defined(__SSE2__)
-// Whether the len (1 to 16) units of text from from are all in InShortRunRanges; if so they are written
+// Whether the len (1 to 16) units of text from from are all in kShortRunRanges; if so they are written
 // to units (with 16 - len units of the text after them) and their places to at (the first as -1), and
 // katakana tells whether any is Katakana. The 16 units from from must be readable.
 inline bool TakeShortRun(const char16_t* text, int32_t from, int32_t len, char16_t* units, int32_t* at,
@@ -241,12 +243,14 @@ inline bool TakeShortRun(const char16_t* text, int32_t from, int32_t len, char16
     const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + from + 8 * half));
     // Unsigned ranges as signed comparisons of the units with their top bit turned over.
     const __m128i x = _mm_xor_si128(v, flip);
-    auto in = [&](int lo, int hi) {
-      return _mm_and_si128(_mm_cmpgt_epi16(x, _mm_set1_epi16(static_cast<int16_t>((lo - 1) ^ 0x8000))),
-                           _mm_cmplt_epi16(x, _mm_set1_epi16(static_cast<int16_t>((hi + 1) ^ 0x8000))));
-    };
-    const __m128i kana = _mm_or_si128(in(0x30A1, 0x30FA), _mm_cmpeq_epi16(v, _mm_set1_epi16(0x30FC)));
-    const __m128i ok = _mm_or_si128(_mm_or_si128(in(0x4E00, 0x9FFF), in(0x3041, 0x3096)), kana);
+    __m128i ok = _mm_setzero_si128(), kana = _mm_setzero_si128();
+    for (size_t r = 0; r < std::size(kShortRunRanges); ++r) {
+      const __m128i in = _mm_and_si128(
+          _mm_cmpgt_epi16(x, _mm_set1_epi16(static_cast<int16_t>((kShortRunRanges[r].lo - 1) ^ 0x8000))),
+          _mm_cmplt_epi16(x, _mm_set1_epi16(static_cast<int16_t>((kShortRunRanges[r].hi + 1) ^ 0x8000))));
+      ok = _mm_or_si128(ok, in);
+      if (r >= kFirstKatakanaRange) kana = _mm_or_si128(kana, in);
+    }
     okBits |= static_cast<uint32_t>(_mm_movemask_epi8(ok)) << (16 * half);
     kanaBits |= static_cast<uint32_t>(_mm_movemask_epi8(kana)) << (16 * half);
     _mm_storeu_si128(reinterpret_cast<__m128i*>(units + 8 * half), v);
@@ -462,12 +466,11 @@ class THanKanaDictionary {
   }
 
   bool LettersFitShortRunRanges() const {
-    for (char32_t c = 0; c < 0x10000; ++c) {
-      const uint32_t kind = KindOf(letters_[c]);
-      const bool ranged = InShortRunRanges(static_cast<char16_t>(c));
-      if (ranged && !(kind & kCut)) return false;
-      if (ranged && ((kind & kKatakana) != 0) != IsKatakana(static_cast<char16_t>(c))) return false;
-    }
+    for (size_t r = 0; r < std::size(kShortRunRanges); ++r)
+      for (char32_t c = kShortRunRanges[r].lo; c <= kShortRunRanges[r].hi; ++c) {
+        const uint32_t kind = KindOf(letters_[c]);
+        if (!(kind & kCut) || ((kind & kKatakana) != 0) != (r >= kFirstKatakanaRange)) return false;
+      }
     return true;
   }
 

@@ -272,6 +272,34 @@ TEST(DictionaryWords, RunsAtTheEdgesOfTheWindowsMasksAreCutAsIcuCutsThem) {
   EXPECT_EQ(Show(text, st.ours), Show(text, st.icu));
 }
 
+TEST(DictionaryWords, ShortRunsOfEveryLengthAreCutAsIcuCutsThem) {
+  ASSERT_TRUE(THanKanaCutter().available());
+  // Runs of up to sixteen letters are queued from vectors when all their letters are unified
+  // ideographs, Hiragana, Katakana or the prolonged sound mark; a letter just outside those ranges
+  // sends the run the longer way (or to ICU, or splits it). Runs of every length from 1 to 20, each
+  // with such a character at each place in turn, among letters that make words; the last ends the
+  // window, where no vector is read.
+  const std::u16string letters = Utf8ToUtf16("软件包管理器コンピュータのインストールを確認しました一些");
+  const char16_t outside[] = {
+      0x3040, 0x3097,  // round the Hiragana letters
+      0x30A0, 0x30FB, 0x30FD, 0x30FF,  // round the Katakana letters and the prolonged sound mark
+      0x4DFF, 0x3400, 0xA000, 0x9FFF, 0x4E00, 0x30FC, 0x3041, 0x30FA,  // round the ideographs, and the ends
+  };
+  for (const char16_t odd : outside) {
+    std::u16string text = u"a";
+    for (int32_t length = 1; length <= 20; ++length)
+      for (int32_t at = -1; at < length; ++at) {
+        text += length % 3 ? u" " : u"、";
+        for (int32_t k = 0; k < length; ++k)
+          text += k == at ? odd : letters[static_cast<size_t>(k * 7 + at + 1) % letters.size()];
+      }
+    // (the last run ends the window)
+    const TStarts st = Starts(text);
+    EXPECT_EQ(Show(text, st.ours), Show(text, st.icu)) << std::hex << static_cast<int>(odd);
+    EXPECT_GT(st.runs, 200);
+  }
+}
+
 TEST(DictionaryWords, RunsThatIcuMustCutAreDeclined) {
   ASSERT_TRUE(THanKanaCutter().available());
   struct Case {
