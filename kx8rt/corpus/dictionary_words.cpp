@@ -238,25 +238,35 @@ constexpr size_t kFirstKatakanaRange = 2;
 inline bool TakeShortRun(const char16_t* text, int32_t from, int32_t len, char16_t* units, int32_t* at,
                          bool& katakana) {
   const __m128i flip = _mm_set1_epi16(static_cast<int16_t>(0x8000));
-  uint32_t okBits = 0, kanaBits = 0;
+  __m128i x[2];
   for (int half = 0; half < 2; ++half) {
     const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + from + 8 * half));
-    // Unsigned ranges as signed comparisons of the units with their top bit turned over.
-    const __m128i x = _mm_xor_si128(v, flip);
-    __m128i ok = _mm_setzero_si128(), kana = _mm_setzero_si128();
-    for (size_t r = 0; r < std::size(kShortRunRanges); ++r) {
-      const __m128i in = _mm_and_si128(
-          _mm_cmpgt_epi16(x, _mm_set1_epi16(static_cast<int16_t>((kShortRunRanges[r].lo - 1) ^ 0x8000))),
-          _mm_cmplt_epi16(x, _mm_set1_epi16(static_cast<int16_t>((kShortRunRanges[r].hi + 1) ^ 0x8000))));
-      ok = _mm_or_si128(ok, in);
-      if (r >= kFirstKatakanaRange) kana = _mm_or_si128(kana, in);
-    }
-    okBits |= static_cast<uint32_t>(_mm_movemask_epi8(ok)) << (16 * half);
-    kanaBits |= static_cast<uint32_t>(_mm_movemask_epi8(kana)) << (16 * half);
     _mm_storeu_si128(reinterpret_cast<__m128i*>(units + 8 * half), v);
+    // Unsigned ranges as signed comparisons of the units with their top bit turned over.
+    x[half] = _mm_xor_si128(v, flip);
   }
+  auto inRange = [&](size_t r) {
+    const __m128i lo = _mm_set1_epi16(static_cast<int16_t>((kShortRunRanges[r].lo - 1) ^ 0x8000));
+    const __m128i hi = _mm_set1_epi16(static_cast<int16_t>((kShortRunRanges[r].hi + 1) ^ 0x8000));
+    uint32_t bits = 0;
+    for (int half = 0; half < 2; ++half)
+      bits |= static_cast<uint32_t>(_mm_movemask_epi8(
+                  _mm_and_si128(_mm_cmpgt_epi16(x[half], lo), _mm_cmplt_epi16(x[half], hi))))
+              << (16 * half);
+    return bits;
+  };
   const auto lanes = static_cast<uint32_t>((uint64_t{1} << (2 * len)) - 1);
-  if ((okBits & lanes) != lanes) return false;
+  // The ideographs first: a Chinese run has nothing else (and in Japanese text the test that follows
+  // is as regular).
+  uint32_t okBits = inRange(0), kanaBits = 0;
+  if ((okBits & lanes) != lanes) {
+    for (size_t r = 1; r < std::size(kShortRunRanges); ++r) {
+      const uint32_t bits = inRange(r);
+      okBits |= bits;
+      kanaBits |= r >= kFirstKatakanaRange ? bits : 0;
+    }
+    if ((okBits & lanes) != lanes) return false;
+  }
   katakana = (kanaBits & lanes) != 0;
   const __m128i place = _mm_add_epi32(_mm_set1_epi32(from), _mm_setr_epi32(0, 1, 2, 3));
   for (int k = 0; k < 16; k += 4)
