@@ -404,12 +404,17 @@ class Worker {
   void Process(const TCorpusTextPart& item, const TCorpusText& text, TextFacts& facts,
                const std::function<void(PieceResult&)>& sink) {
     // One source for every text, its buffers kept from one to the next; the text itself is let go as
-    // soon as it has been read.
+    // soon as it has been read, but for a part of a file split among the searchers: the next part this
+    // one takes is mostly of the same file, and is read through the same file and mapping (the source
+    // lets the file go when the next text is opened, or with the searcher).
     TCorpusTextSource& source = fSource;
     struct Closer {
       TCorpusTextSource& s;
-      ~Closer() { s.Close(); }
-    } closer{source};
+      bool keep;
+      ~Closer() {
+        if (!keep) s.Close();
+      }
+    } closer{source, item.parts > 1};
     UnicodeString note;
     std::exception_ptr sinkFailure;
     if (item.parts > 1 ? !source.OpenPart(text, item.info, note) : !source.Open(text, fO.codepage, note)) {

@@ -436,6 +436,16 @@ bool TCorpusTextSource::OpenFile(UnicodeString& note) {
 }
 
 bool TCorpusTextSource::OpenPart(const TCorpusText& text, const TCorpusTextInfo& info, UnicodeString& note) {
+  // A searcher often takes several parts of one large file in turn: opening and mapping the file anew
+  // for each (and removing the mapping after) held the other searchers up, each change of the process's
+  // mappings being made under a lock they all take.
+  if (fImpl && fImpl->fd >= 0 && !fText.InArchive() && !text.InArchive() && fText.full_name == text.full_name &&
+      fText.size == text.size && fDocument.empty() && !fHeld) {
+    fInfo = info;
+    note.clear();
+    fReadFailed = false;
+    return true;
+  }
   Reset(text, info, note);
   return OpenFile(note);
 }

@@ -63,7 +63,8 @@ class TCorpusTextSource {
   [[nodiscard]] bool Open(const TCorpusText& text, uint16_t codepage, UnicodeString& note);
   // Opens one part of a plain file that PlanCorpusTextParts split, as its info says (the file's first
   // bytes were looked at there, and are not read again). False, with the system's reason, when the file
-  // cannot be opened.
+  // cannot be opened. A part of the file the source has open already (left open after the last part)
+  // is read through the same file and mapping.
   [[nodiscard]] bool OpenPart(const TCorpusText& text, const TCorpusTextInfo& info, UnicodeString& note);
   // Lets the text go (its file, mapping or entry) while keeping the buffers for the next Open, for a
   // source that reads one text after another.

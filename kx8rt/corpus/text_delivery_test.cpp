@@ -160,6 +160,58 @@ TEST_F(MeasureText, AFileCutShortWhileItIsReadEndsWhereItNowEnds) {
   }
 }
 
+TEST_F(MeasureText, ASourceLeftOpenReadsTheNextPartOrTheNextFileAsAFreshOneDoes) {
+  // A searcher keeps its source open after a part of a file: the next part of the same file is read
+  // through it, another file (of the same size, even) is opened afresh, and each reads what a new source
+  // reads there.
+  const std::string a = Mixed({"the ", "Licence. ", "\n", "x"}, 1 << 20, 12);
+  const std::string b = Mixed({"other ", "words, ", "\n"}, 2 << 20, 13).substr(0, a.size());
+  auto textOf = [&](const char* name, const std::string& bytes) {
+    const fs::path p = dir / name;
+    std::ofstream(p, std::ios::binary) << bytes;
+    TCorpusText t;
+    t.full_name = Utf8ToUtf16(p.string());
+    t.size = static_cast<int64_t>(bytes.size());
+    return t;
+  };
+  const TCorpusText ta = textOf("a.txt", a), tb = textOf("b.txt", b);
+  ASSERT_EQ(ta.size, tb.size);
+  TCorpusTextInfo info;
+  {
+    TCorpusTextSource measured;
+    UnicodeString note;
+    ASSERT_TRUE(measured.Open(ta, 1252, note)) << Utf16ToUtf8(note);
+    measured.Measure();
+    info = measured.Info();
+  }
+  auto read = [](TCorpusTextSource& source, const TCorpusTextInfo& i, int64_t from, int64_t to) {
+    TCorpusWindowReader reader;
+    reader.SetUndecodedSevenBit(true);
+    std::string seen;
+    reader.ForEach(source, i, from, to, 150000, 64, nullptr, [&](const TCorpusWindow& w) {
+      w.Widen(w.own_from, w.own_to);
+      seen.append(w.text + w.own_from, w.text + w.own_to);
+    });
+    return seen;
+  };
+  const std::pair<const TCorpusText*, std::pair<int64_t, int64_t>> parts[] = {
+      {&ta, {0, 300000}}, {&ta, {600000, 900000}}, {&ta, {300000, 600000}}, {&tb, {300000, 600000}}, {&ta, {0, 150000}}};
+  TCorpusTextSource kept;
+  for (const auto& [text, range] : parts) {
+    UnicodeString note;
+    ASSERT_TRUE(kept.OpenPart(*text, info, note)) << Utf16ToUtf8(note);
+    const std::string got = read(kept, info, range.first, range.second);
+    TCorpusTextSource fresh;
+    ASSERT_TRUE(fresh.OpenPart(*text, info, note));
+    const std::string want = read(fresh, info, range.first, range.second);
+    ASSERT_EQ(got.size(), static_cast<size_t>(range.second - range.first));
+    // (Compared whole, without printing hundreds of kilobytes when they differ.)
+    EXPECT_TRUE(got == want) << Utf16ToUtf8(text->full_name) << " " << range.first;
+    EXPECT_TRUE(got == (text == &ta ? a : b).substr(static_cast<size_t>(range.first), got.size()))
+        << Utf16ToUtf8(text->full_name) << " " << range.first;
+  }
+}
+
 TEST_F(MeasureText, UndecodedSevenBitWindowsHoldTheDecodedUnits) {
   // 7-bit text with zero bytes past the first look (read as spaces), then a stretch with 8-bit
   // characters: windows over the 7-bit stretches are handed on undecoded, the others decoded, and
