@@ -164,12 +164,21 @@ class WordCounter {
       : fO(o), fCache(TCorpusTextSource::NewArchiveCache()), fMinLength(static_cast<size_t>(std::max(o.min_length, 1))) {
     fRule = o.word_rule;
     fRule.mark_tags = false;
+    fSource.SetArchiveCache(fCache.get());
   }
 
   // Counts an item's words into tally; report tells what became of it (read, or why not).
   void Count(const TCorpusText& t, const TCorpusTextPart& item, Tally& tally, TCorpusWordListText& report) {
-    TCorpusTextSource source;
-    source.SetArchiveCache(fCache.get());
+    // One source for every text, its buffers kept; a whole text is let go once read, a part's file is
+    // kept open for the next part this counter takes (mostly of the same file; see OpenPart).
+    TCorpusTextSource& source = fSource;
+    struct Closer {
+      TCorpusTextSource& s;
+      bool keep;
+      ~Closer() {
+        if (!keep) s.Close();
+      }
+    } closer{source, item.parts > 1};
     if (item.parts > 1 ? !source.OpenPart(t, item.info, report.skipped_because)
                        : !source.Open(t, fO.codepage, report.skipped_because)) {
       report.unreadable = source.ReadFailed();
@@ -201,6 +210,7 @@ class WordCounter {
  private:
   const TCorpusWordListOptions& fO;
   std::unique_ptr<TCorpusTextSource::ArchiveCache> fCache;
+  TCorpusTextSource fSource;  // after fCache, which it uses
   TCorpusWindowReader fReader;
   std::vector<uint16_t> fTypes;
   TCorpusWordRule fRule;
