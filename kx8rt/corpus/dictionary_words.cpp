@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -451,6 +452,8 @@ class THanKanaDictionary {
   }
   bool Load(const std::string& path, uint64_t key);
   void Save(const std::string& path, uint64_t key) const;
+  // Removes the tries of other versions in kept's folder that have not been written for a long time.
+  static void RemoveStaleCacheFiles(const std::string& kept);
   // The seed of the hash of the contents: the key and the table of pairs' shape, which the header
   // holds outside the contents.
   static uint64_t ContentSeed(const TCacheHeader& h) {
@@ -729,7 +732,34 @@ void THanKanaDictionary::Save(const std::string& path, uint64_t key) const {
       if (written) done += static_cast<size_t>(w);
     }
   written = ::close(fd) == 0 && written;
-  if (!written || ::rename(temp.c_str(), path.c_str()) != 0) ::unlink(temp.c_str());
+  if (!written || ::rename(temp.c_str(), path.c_str()) != 0) {
+    ::unlink(temp.c_str());
+    return;
+  }
+  RemoveStaleCacheFiles(path);
+}
+
+void THanKanaDictionary::RemoveStaleCacheFiles(const std::string& kept) {
+  // Each version of the library (and of ICU and its dictionary) keeps a trie of its own, some 5-7 MB:
+  // those of versions no longer in use would pile up. A trie not written for 30 days is let go (another
+  // version still in use then makes its own again, once), as is a file left half-written by a writer
+  // that stopped an hour ago or more.
+  namespace fs = std::filesystem;
+  const fs::path keptPath(kept);
+  std::error_code ec;
+  const auto now = fs::file_time_type::clock::now();
+  for (fs::directory_iterator it(keptPath.parent_path(), ec), end; !ec && it != end; it.increment(ec)) {
+    const fs::path& p = it->path();
+    const std::string name = p.filename().string();
+    if (p.filename() == keptPath.filename() || name.rfind("hankana-", 0) != 0) continue;
+    const bool trie = name.size() == std::strlen("hankana-0123456789abcdef.trie") && name.ends_with(".trie");
+    const bool halfWritten = name.find(".trie.new.") != std::string::npos;
+    if (!trie && !halfWritten) continue;
+    std::error_code timeError;
+    const auto written = fs::last_write_time(p, timeError);
+    if (timeError || !it->is_regular_file(timeError) || timeError) continue;
+    if (now - written >= (trie ? std::chrono::hours(24 * 30) : std::chrono::hours(1))) fs::remove(p, timeError);
+  }
 }
 
 template <bool kAnyKatakana>

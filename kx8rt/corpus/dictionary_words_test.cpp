@@ -12,6 +12,7 @@
 #include <cctype>
 #include <filesystem>
 #include <functional>
+#include <chrono>
 #include <fstream>
 #include <memory>
 #include <random>
@@ -342,6 +343,45 @@ TEST(DictionaryWords, RunsThatIcuMustCutAreDeclined) {
   }
 }
 
+
+TEST(DictionaryWords, TriesOfOtherVersionsLongUnwrittenAreLetGo) {
+  // When a trie is written, those of other versions not written for 30 days go, as do half-written
+  // files an hour old; recent tries of other versions, and files that are not tries, stay.
+  namespace fs = std::filesystem;
+  const fs::path dir = fs::temp_directory_path() / ("kx8_hankana_stale_" + std::to_string(getpid()));
+  fs::remove_all(dir);
+  fs::create_directories(dir);
+  const auto now = fs::file_time_type::clock::now();
+  const struct {
+    const char* name;
+    std::chrono::hours age;
+    bool stays;
+  } files[] = {
+      {"hankana-0000000000000001.trie", std::chrono::hours(24 * 40), false},
+      {"hankana-0000000000000002.trie", std::chrono::hours(24 * 29), true},
+      {"hankana-0000000000000003.trie.new.4242", std::chrono::hours(2), false},
+      {"hankana-0000000000000004.trie.new.4243", std::chrono::hours(0), true},
+      {"hankana-notes.txt", std::chrono::hours(24 * 400), true},
+      {"other.trie", std::chrono::hours(24 * 400), true},
+  };
+  for (const auto& f : files) {
+    std::ofstream(dir / f.name) << "x";
+    fs::last_write_time(dir / f.name, now - f.age);
+  }
+  bool fromCache = true;
+  ASSERT_TRUE(THanKanaCutter(LoadHanKanaDictionary(dir.string(), &fromCache)).available());
+  EXPECT_FALSE(fromCache);
+  for (const auto& f : files) EXPECT_EQ(fs::exists(dir / f.name), f.stays) << f.name;
+  size_t tries = 0;
+  for (const auto& e : fs::directory_iterator(dir)) tries += e.path().extension() == ".trie";
+  EXPECT_EQ(tries, 3u);  // its own, the recent one and other.trie
+  // Mapped from the cache, nothing is written and nothing removed.
+  fs::last_write_time(dir / "hankana-0000000000000002.trie", now - std::chrono::hours(24 * 40));
+  ASSERT_TRUE(THanKanaCutter(LoadHanKanaDictionary(dir.string(), &fromCache)).available());
+  EXPECT_TRUE(fromCache);
+  EXPECT_TRUE(fs::exists(dir / "hankana-0000000000000002.trie"));
+  fs::remove_all(dir);
+}
 
 TEST(DictionaryWords, TheTrieKeptInTheCacheCutsAsTheOneMade) {
   // The trie is made and written once, then mapped from the cache; a damaged, cut short or foreign file
