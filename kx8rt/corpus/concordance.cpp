@@ -408,13 +408,7 @@ class Worker {
     // one takes is mostly of the same file, and is read through the same file and mapping (the source
     // lets the file go when the next text is opened, or with the searcher).
     TCorpusTextSource& source = fSource;
-    struct Closer {
-      TCorpusTextSource& s;
-      bool keep;
-      ~Closer() {
-        if (!keep) s.Close();
-      }
-    } closer{source, item.parts > 1};
+    const TCorpusTextSource::TDoneAtExit done(source);
     UnicodeString note;
     std::exception_ptr sinkFailure;
     if (item.parts > 1 ? !source.OpenPart(text, item.info, note) : !source.Open(text, fO.codepage, note)) {
@@ -1248,25 +1242,18 @@ TConcordanceTotals TConcordancer::RunFeed(const TextFeed& feed, const TConcordan
       search(worker, mine);
     }
   };
-  std::vector<std::unique_ptr<TWorkerThread>> pool;
   // Whatever way this thread leaves (a caller's event may throw), the workers are stopped and joined.
-  struct Joiner {
-    std::function<void()> f;
-    ~Joiner() { f(); }
-  } joiner{[&] {
+  TWorkerPool pool([&] {
     {
       std::lock_guard<std::mutex> g(lock);
       stop.store(true);
       progress.fetch_add(1, std::memory_order_release);
     }
     roomCv.notify_all();
-    for (auto& t : pool) t->Join();
-    pool.clear();
-  }};
+  });
   // Where every searcher has a processor of its own, each begins on one this thread is not on.
   const int here = spinFirst ? CurrentProcessor() : -1;
-  for (int32_t w = 1; w < workers; ++w)
-    pool.push_back(std::make_unique<TWorkerThread>(here >= 0 ? ProcessorBesides(here, w - 1) : -1, work));
+  for (int32_t w = 1; w < workers; ++w) pool.Start(here >= 0 ? ProcessorBesides(here, w - 1) : -1, work);
 
   Worker own(o, *fPlan, stop, settling);
   TextRun run;
@@ -1451,7 +1438,7 @@ TConcordanceTotals TConcordancer::RunFeed(const TextFeed& feed, const TConcordan
   roomCv.notify_all();
   pump();
   if (stop.load()) afterStop();
-  joiner.f();
+  pool.StopAndJoin();
   totals.texts = static_cast<int64_t>(found.size() + textsPassedOver);
   totals.stopped = totals.texts_searched + totals.texts_skipped < totals.texts ||
                    (o.max_hits >= 0 && totals.hits >= o.max_hits);

@@ -172,13 +172,7 @@ class WordCounter {
     // One source for every text, its buffers kept; a whole text is let go once read, a part's file is
     // kept open for the next part this counter takes (mostly of the same file; see OpenPart).
     TCorpusTextSource& source = fSource;
-    struct Closer {
-      TCorpusTextSource& s;
-      bool keep;
-      ~Closer() {
-        if (!keep) s.Close();
-      }
-    } closer{source, item.parts > 1};
+    const TCorpusTextSource::TDoneAtExit done(source);
     if (item.parts > 1 ? !source.OpenPart(t, item.info, report.skipped_because)
                        : !source.Open(t, fO.codepage, report.skipped_because)) {
       report.unreadable = source.ReadFailed();
@@ -294,22 +288,16 @@ TCorpusWordListResult CorpusWordList(const std::vector<UnicodeString>& paths, co
       readyCv.notify_all();
     }
   };
-  // Each counter begins on a processor of its own (see TWorkerThread).
-  std::vector<std::unique_ptr<TWorkerThread>> pool;
-  // Whatever way this thread leaves (the caller's event may throw), the counters stop after the item in
-  // hand and are joined.
-  struct Stopper {
-    std::function<void()> f;
-    ~Stopper() { f(); }
-  } stopper{[&] {
+  // Each counter begins on a processor of its own. Whatever way this thread leaves (the caller's event
+  // may throw), the counters stop after the item in hand and are joined.
+  TWorkerPool pool([&] {
     {
       std::lock_guard<std::mutex> g(lock);
       next = items.size();
     }
     roomCv.notify_all();
-    pool.clear();
-  }};
-  for (int32_t w = 0; w < workers; ++w) pool.push_back(std::make_unique<TWorkerThread>(ProcessorBesides(-1, w), work));
+  });
+  for (int32_t w = 0; w < workers; ++w) pool.Start(ProcessorBesides(-1, w), work);
   TCorpusWordListText textReport;
   for (size_t i = 0; i < items.size(); ++i) {
     std::unique_ptr<Slot> slot;
@@ -335,7 +323,7 @@ TCorpusWordListResult CorpusWordList(const std::vector<UnicodeString>& paths, co
     }
     if (item.part + 1 == item.parts) finish(textReport);
   }
-  for (auto& t : pool) t->Join();
+  pool.StopAndJoin();
   result.list = tally.List(options.by_frequency);
   return result;
 }

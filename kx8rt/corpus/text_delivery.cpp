@@ -422,6 +422,7 @@ void TCorpusTextSource::Reset(const TCorpusText& text, const TCorpusTextInfo& in
 }
 
 void TCorpusTextSource::Close() {
+  fPart = false;
   if (fImpl) fImpl->Release();
   fDocument.clear();
   fHeld.reset();
@@ -439,15 +440,15 @@ bool TCorpusTextSource::OpenPart(const TCorpusText& text, const TCorpusTextInfo&
   // A searcher often takes several parts of one large file in turn: opening and mapping the file anew
   // for each (and removing the mapping after) held the other searchers up, each change of the process's
   // mappings being made under a lock they all take.
-  if (fImpl && fImpl->fd >= 0 && !fText.InArchive() && !text.InArchive() && fText.full_name == text.full_name &&
-      fText.size == text.size && fDocument.empty() && !fHeld) {
+  if (fPart && fText.full_name == text.full_name && fText.size == text.size) {
     fInfo = info;
     note.clear();
     fReadFailed = false;
     return true;
   }
   Reset(text, info, note);
-  return OpenFile(note);
+  fPart = OpenFile(note);
+  return fPart;
 }
 
 bool TCorpusTextSource::Open(const TCorpusText& text, uint16_t codepage, UnicodeString& note) {
@@ -709,17 +710,17 @@ void TCorpusTextSource::Measure(int32_t threads) {
     std::vector<std::exception_ptr> errors(static_cast<size_t>(n));
     {
       // Each stretch's reader begins on a processor of its own (see TWorkerThread).
-      std::vector<std::unique_ptr<TWorkerThread>> pool;
+      TWorkerPool pool;
       for (int32_t k = 0; k < n; ++k)
-        pool.push_back(std::make_unique<TWorkerThread>(ProcessorBesides(-1, k), [&, k] {
+        pool.Start(ProcessorBesides(-1, k), [&, k] {
           try {
             parts[static_cast<size_t>(k)] =
                 MeasureUtf8Range(edges[static_cast<size_t>(k)], edges[static_cast<size_t>(k) + 1], mustValidate, false);
           } catch (...) {
             errors[static_cast<size_t>(k)] = std::current_exception();
           }
-        }));
-      for (auto& t : pool) t->Join();
+        });
+      pool.StopAndJoin();
     }
     for (const auto& e : errors)
       if (e) std::rethrow_exception(e);

@@ -69,6 +69,23 @@ class TCorpusTextSource {
   // Lets the text go (its file, mapping or entry) while keeping the buffers for the next Open, for a
   // source that reads one text after another.
   void Close();
+  // The caller is done with what it opened last: a text is let go (Close); a part's file is kept open
+  // for the next part, which is mostly of the same file (the next Open, OpenPart of another file or
+  // Close lets it go).
+  void Done() {
+    if (!fPart) Close();
+  }
+  // Calls Done on a source when it leaves scope, whatever way.
+  class TDoneAtExit {
+   public:
+    explicit TDoneAtExit(TCorpusTextSource& source) : fSource(source) {}
+    ~TDoneAtExit() { fSource.Done(); }
+    TDoneAtExit(const TDoneAtExit&) = delete;
+    TDoneAtExit& operator=(const TDoneAtExit&) = delete;
+
+   private:
+    TCorpusTextSource& fSource;
+  };
   const TCorpusTextInfo& Info() const { return fInfo; }
   // After a failed Open: the text could not be read (rather than being no text).
   bool ReadFailed() const { return fReadFailed; }
@@ -144,6 +161,7 @@ class TCorpusTextSource {
   ArchiveCache* fCache = nullptr;
   bool fReadFailed = false;
   bool fHeadSevenBit = false;  // the first bytes of 8-bit text are 7-bit
+  bool fPart = false;  // the file open is a plain file opened for a part (OpenPart)
 };
 
 // Decodes bytes of a text in enc into out, which has room for n units (n + 1 for UTF-16 of an odd count is

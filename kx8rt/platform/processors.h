@@ -4,6 +4,8 @@
 #include <pthread.h>
 
 #include <functional>
+#include <memory>
+#include <vector>
 
 namespace kx8 {
 
@@ -30,6 +32,31 @@ class TWorkerThread {
  private:
   pthread_t fThread{};
   bool fJoinable = false;
+};
+
+// Worker threads started together and ended together: StopAndJoin (also run when the pool goes, however
+// its owner leaves, a caller's event having thrown say) tells them to stop, with the `stop` given, and
+// waits for them.
+class TWorkerPool {
+ public:
+  explicit TWorkerPool(std::function<void()> stop = {}) : fStop(std::move(stop)) {}
+  ~TWorkerPool() { StopAndJoin(); }
+  TWorkerPool(const TWorkerPool&) = delete;
+  TWorkerPool& operator=(const TWorkerPool&) = delete;
+  // Starts a worker on `processor` (see TWorkerThread).
+  void Start(int processor, std::function<void()> body) {
+    fThreads.push_back(std::make_unique<TWorkerThread>(processor, std::move(body)));
+  }
+  // Runs stop (once the workers are running) and joins them; nothing when none is left to join.
+  void StopAndJoin() {
+    if (fThreads.empty()) return;
+    if (fStop) fStop();
+    fThreads.clear();  // each joins as it goes
+  }
+
+ private:
+  std::function<void()> fStop;
+  std::vector<std::unique_ptr<TWorkerThread>> fThreads;
 };
 
 }  // namespace kx8

@@ -4,6 +4,7 @@
 #include <sched.h>
 
 #include <atomic>
+#include <stdexcept>
 #include <thread>
 #include <vector>
 
@@ -96,6 +97,37 @@ TEST(ProcessorsTest, AWorkerBeginsWhereAskedAndIsThenFreeToMove) {
   std::atomic<bool> done{false};
   { TWorkerThread worker(ProcessorBesides(CurrentProcessor(), 0), [&] { done = true; }); }
   EXPECT_TRUE(done.load());
+}
+
+TEST(ProcessorsTest, APoolStopsItsWorkersOnceAndJoinsThemHoweverItIsLeft) {
+  // Workers that run until told to stop: the pool's stop tells them, once, whether the owner asks or
+  // leaves by an exception; a pool with no workers runs no stop.
+  for (const bool thrown : {false, true}) {
+    std::atomic<bool> stop{false};
+    std::atomic<int> stops{0}, ended{0};
+    try {
+      TWorkerPool pool([&] {
+        stops.fetch_add(1);
+        stop = true;
+      });
+      for (int k = 0; k < 3; ++k)
+        pool.Start(ProcessorBesides(-1, k), [&] {
+          while (!stop.load()) std::this_thread::yield();
+          ended.fetch_add(1);
+        });
+      if (thrown) throw std::runtime_error("the owner's");
+      pool.StopAndJoin();
+      EXPECT_EQ(ended.load(), 3);
+      pool.StopAndJoin();
+    } catch (const std::runtime_error&) {
+      EXPECT_TRUE(thrown);
+    }
+    EXPECT_EQ(stops.load(), 1) << thrown;
+    EXPECT_EQ(ended.load(), 3) << thrown;
+  }
+  int stops = 0;
+  { TWorkerPool idle([&] { ++stops; }); }
+  EXPECT_EQ(stops, 0);
 }
 
 }  // namespace
