@@ -21,6 +21,7 @@
 
 #include "kx8rt/corpus/corpus_words.h"
 #include "kx8rt/corpus/dictionary_words.h"
+#include "kx8rt/platform/cpu_features.h"
 #include "kx8rt/platform/strings.h"
 #include "kx8rt/text_primitives/char_types.h"
 
@@ -64,10 +65,21 @@ TStarts Starts(const std::u16string& text) {
     found.clear();
     s.cut += cutter.WordStarts(text.c_str(), n, start, i, found);
   }
-  std::vector<uint16_t> segmented(types);
-  SegmentUnspacedRuns(text.c_str(), segmented.data(), n);
-  for (int32_t i = 0; i < n; ++i)
-    if (segmented[i] & word_start_flag) s.ours.push_back(i);
+  // Plain runs are taken from the window's masks where the processor has 512-bit vectors, else run by
+  // run: both must give ICU's words.
+  for (const bool wide : {true, false}) {
+    TVectors512Setting vectors(wide);
+    std::vector<uint16_t> segmented(types);
+    SegmentUnspacedRuns(text.c_str(), segmented.data(), n);
+    std::vector<int32_t> starts;
+    for (int32_t i = 0; i < n; ++i)
+      if (segmented[i] & word_start_flag) starts.push_back(i);
+    if (wide) {
+      s.ours = starts;
+    } else {
+      EXPECT_EQ(starts, s.ours) << "run by run and from the masks differ";
+    }
+  }
   return s;
 }
 
@@ -340,6 +352,35 @@ TEST(DictionaryWords, RunsThatIcuMustCutAreDeclined) {
       EXPECT_GT(starts[k], std::max(c.from, starts[k - 1])) << Utf16ToUtf8(text);
       EXPECT_LT(starts[k], c.to) << Utf16ToUtf8(text);
     }
+  }
+}
+
+TEST(DictionaryWords, RunsNextToSymbolsOfTheDictionaryScriptsAreCutAsIcuCutsThem) {
+  ASSERT_TRUE(THanKanaCutter().available());
+  // A plain run is taken from the masks only when no unit beside it may be a letter of the dictionary's
+  // scripts that is no word character: radicals and circled Katakana are symbols of those scripts, and
+  // ICU cuts the longer run through them. Each such unit, and the punctuation just outside the ranges
+  // they lie in, on either side of runs of two, three and many letters, and runs long enough to be cut
+  // in several batches.
+  const std::u16string han = Utf8ToUtf16("软件包管理器安装了新的软件中华人民共和国的首都是北京パッケージを確認");
+  const char16_t beside[] = {0x2E80, 0x2E7F, 0x2F00, 0x2F0B, 0x2F17, 0x2F2D, 0x2FDF, 0x2FF0, 0x3004, 0x3005, 0x3007, 0x3008, 0x3020,
+                             0x3021, 0x303B, 0x303C, 0x31C0, 0x3190, 0x32D0, 0x33FF, 0xFF65, 0xFF9F, 0xFFA0,
+                             0xF900, 0xFE30, 0x3001, 0x30FB, 0xFF0C};
+  // (Kangxi radicals become ideographs under NFKC, which ICU applies to the longer run: 一一 after ⼀ is
+  // not cut as alone.)
+  const std::u16string runs[] = {u"一一", u"时时刻刻", u"大学生", u"东京", u"年月日", han.substr(3, 2),
+                                 han.substr(2, 3), han.substr(0, 7), han.substr(1, 40)};
+  for (const char16_t c : beside) {
+    std::u16string text;
+    for (const std::u16string& run : runs) text += run + c + u" " + c + run + u" ";
+    const TStarts st = Starts(text);
+    EXPECT_EQ(Show(text, st.ours), Show(text, st.icu)) << std::hex << static_cast<int>(c);
+  }
+  std::u16string longRun;
+  while (longRun.size() < 5000) longRun += han;
+  for (const std::u16string& text : {longRun, u" " + longRun + u"、" + longRun.substr(7, 2600) + u" ab"}) {
+    const TStarts st = Starts(text);
+    EXPECT_EQ(Show(text, st.ours), Show(text, st.icu));
   }
 }
 
