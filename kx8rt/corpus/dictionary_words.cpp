@@ -215,12 +215,11 @@ constexpr TPathEnd PathEnd(uint32_t cost, int32_t from) {
 constexpr int32_t FromOf(TPathEnd p) { return static_cast<int32_t>(static_cast<uint32_t>(p)); }
 constexpr TPathEnd kCostBits = ~TPathEnd{0} << 32;
 
-// The words from a letter k as path ends from there: the letter alone, the words of two and three
-// letters that begin there (a cost of kNoPath or more: none), each with k in its low half, so that
-// the cost of the path to k added gives the path's end.
-struct TCutStep {
-  TPathEnd one, two, three;
-};
+// A step of the path's lanes: for each lane, the words from its letter as path ends from there: the
+// letter alone, then for each the words of two letters that begin there, then of three (a cost of
+// kNoPath or more: none), each with the letter's place in its low half, so that the cost of the path
+// to it added gives the path's end.
+constexpr int32_t kStepStride = 3 * kWalks;
 
 // A word of four letters or more, or a run of Katakana, from at to to, of a cost.
 struct TCutEdge {
@@ -400,12 +399,16 @@ struct THanKanaCutter::TCutWork {
   size_t pairs = 0;
   std::array<uint32_t, kMaxPairs> pairKeys{}, pairKeySlots{};
   std::array<int32_t, kMaxPairs> pairAt{};
-  std::vector<TCutStep> steps;
+  // The lanes of a cut's path (see Cut): where each begins, and the steps of the longest.
+  int32_t stop[kWalks + 1] = {};
+  int32_t laneSteps = 0;
+  std::vector<TPathEnd> steps;  // kStepStride a step of the lanes
   std::vector<TLink> twos;
   std::vector<uint32_t> pairSlots;
   std::vector<int32_t> longer;
-  std::vector<TPathEnd> far;
-  std::vector<int32_t> from;
+  std::vector<TPathEnd> far;    // kWalks a step
+  std::vector<int32_t> from;    // kWalks a step
+  std::vector<uint8_t> edges;   // a step's lanes with edges
   std::vector<TCutEdge> words, kana;
   // A window's plain masks, and its runs' units that any letter makes the cutter decline, then those
   // of the plain runs.
@@ -885,19 +888,19 @@ template <bool kAnyKatakana>
 void THanKanaDictionary::LookUp(TCutWork& w, int32_t len) const {
   // First the words that begin at each letter, all letters at once: the look-ups of one letter wait
   // neither on another's nor on the path so far. A step holds the costs of the letter alone (its word's,
-  // or that of an unknown letter) and of the words of two and three letters from it (kNoPath: none).
-  // The letters whose pairs begin longer words are listed, and their third letters looked up after; the
-  // longer words and the Katakana runs, rare, are edges of their own. The look-ups of the second and
-  // third letters run past a piece's last letter into its 0, which no word has.
+  // or that of an unknown letter) and of the words of two and three letters from it (kNoPath: none),
+  // written for the path's lanes (see Cut). The letters whose pairs begin longer words are listed, and
+  // their third letters looked up after; the longer words and the Katakana runs, rare, are edges of
+  // their own. The look-ups of the second and third letters run past a piece's last letter into its 0,
+  // which no word has.
   const char16_t* const u = w.units.data();
   const TLetter* const letters = letters_;
-  TCutStep* const steps = w.steps.data();
+  TPathEnd* const steps = w.steps.data();
   TLink* const twos = w.twos.data();
   int32_t* const longer = w.longer.data();
   // (A copy of the table's fields: the stores below could otherwise be taken to change them.)
   const TPairTable pairs = pairs_;
   int32_t longers = 0;
-  bool prevKatakana = false;
   // The pairs' slots first, each asked for from memory at once: the table is too large for the nearer
   // caches, and the look-ups below then seldom wait.
   uint32_t* const slots = w.pairSlots.data();
@@ -905,23 +908,34 @@ void THanKanaDictionary::LookUp(TCutWork& w, int32_t len) const {
     slots[k] = pairs.SlotOf(PairAt(u + k));
     __builtin_prefetch(pairs.slots + slots[k]);
   }
-  for (int32_t k = 0; k < len; ++k) {
-    const TLetter letter = letters[u[k]];
-    const TLink two = TPairTable::LinkIn(pairs.slots[slots[k]], PairAt(u + k));
-    const auto at = static_cast<uint32_t>(k);
-    steps[k] = {PathEnd(Value(letter), 0) | at, PathEnd(kWordCost[Value(two)], 0) | at,
-                PathEnd(kNoPath, 0) | at};
-    twos[k] = two;
-    longer[longers] = k;
-    longers += Shape(two) != 0;
-    if constexpr (kAnyKatakana) {
-      const bool katakana = (KindOf(letter) & kKatakana) != 0;
-      if (katakana && !prevKatakana) {
-        int32_t j = k + 1;
-        while (j - k < kMaxKatakanaRun && (KindOf(letters[u[j]]) & kKatakana)) ++j;
-        if (j - k < kMaxKatakanaRun) w.kana.push_back({k, j, KatakanaRunCost(j - k)});
+  const int32_t* const stop = w.stop;
+  for (int32_t q = 0; q < kWalks; ++q) {
+    bool prevKatakana = false;
+    TPathEnd* step = steps + q;
+    for (int32_t k = stop[q]; k < stop[q + 1]; ++k, step += kStepStride) {
+      const TLetter letter = letters[u[k]];
+      const TLink two = TPairTable::LinkIn(pairs.slots[slots[k]], PairAt(u + k));
+      const auto at = static_cast<uint32_t>(k);
+      step[0] = PathEnd(Value(letter), 0) | at;
+      step[kWalks] = PathEnd(kWordCost[Value(two)], 0) | at;
+      step[2 * kWalks] = PathEnd(kNoPath, 0) | at;
+      twos[k] = two;
+      longer[longers] = k;
+      longers += Shape(two) != 0;
+      if constexpr (kAnyKatakana) {
+        const bool katakana = (KindOf(letter) & kKatakana) != 0;
+        if (katakana && !prevKatakana) {
+          int32_t j = k + 1;
+          while (j - k < kMaxKatakanaRun && (KindOf(letters[u[j]]) & kKatakana)) ++j;
+          if (j - k < kMaxKatakanaRun) w.kana.push_back({k, j, KatakanaRunCost(j - k)});
+        }
+        prevKatakana = katakana;
       }
-      prevKatakana = katakana;
+    }
+    // A lane shorter than the longest is padded with steps of no cost, which no walk reads.
+    for (int32_t i = stop[q + 1] - stop[q]; i < w.laneSteps; ++i, step += kStepStride) {
+      step[0] = 0;
+      step[kWalks] = step[2 * kWalks] = PathEnd(kNoPath, 0);
     }
   }
   const char16_t* const units = units_;
@@ -933,10 +947,11 @@ void THanKanaDictionary::LookUp(TCutWork& w, int32_t len) const {
     __builtin_prefetch(units + block);
     __builtin_prefetch(links + block);
   }
-  for (int32_t i = 0; i < longers; ++i) {
+  for (int32_t i = 0, q = 0; i < longers; ++i) {
     const int32_t k = longer[i];
+    while (k >= stop[q + 1]) ++q;
     const TLink three = FindIn(units, links, twos[k], u[k + 2]);
-    steps[k].three = PathEnd(kWordCost[Value(three)], k);
+    steps[(k - stop[q]) * kStepStride + 2 * kWalks + q] = PathEnd(kWordCost[Value(three)], k);
     if (Shape(three) != 0) [[unlikely]] {
       TLink e = three;
       for (int32_t j = k + 3, end = std::min(len, k + kMaxWordUnits); j < end && Shape(e) != 0; ++j)
@@ -945,17 +960,99 @@ void THanKanaDictionary::LookUp(TCutWork& w, int32_t len) const {
   }
 }
 
+namespace {
+
+// The path through a cut's pieces, four lanes side by side (see Cut): steps holds laneSteps steps of
+// kStepStride path ends (the four lanes' letters alone, then words of two, then of three), far the
+// best path ends known beyond the next three letters (~0: none), from is written. Edges are relaxed
+// by relax(i, lanes, here, best1..3) at the steps whose bit is set in edges.
+constexpr uint64_t kLaneCostMask = ~uint64_t{0} << 32;
+
+template <class Relax>
+void WalkLanesPlain(const TPathEnd* steps, TPathEnd* far, int32_t* from, const uint8_t* edges, int32_t laneSteps,
+                    Relax&& relax) {
+  TPathEnd here[4] = {}, best1[4], best2[4], best3[4];
+  for (int q = 0; q < 4; ++q) best1[q] = best2[q] = best3[q] = ~TPathEnd{0};
+  for (int32_t i = 0; i < laneSteps; ++i) {
+    const TPathEnd* s = steps + i * 12;
+    for (int q = 0; q < 4; ++q) {
+      best1[q] = std::min(best1[q], here[q] + s[q]);
+      best2[q] = std::min(best2[q], here[q] + s[4 + q]);
+      best3[q] = std::min(best3[q], here[q] + s[8 + q]);
+    }
+    if (edges[i] != 0) [[unlikely]] relax(i, edges[i], here, best1, best2, best3);
+    for (int q = 0; q < 4; ++q) {
+      from[(i + 1) * 4 + q] = FromOf(best1[q]);
+      here[q] = best1[q] & kLaneCostMask;
+      best1[q] = best2[q], best2[q] = best3[q], best3[q] = far[(i + 4) * 4 + q];
+    }
+  }
+}
+
+#if defined(__x86_64__) && defined(__GNUC__)
+// The same with the four lanes in one vector: one step's additions and comparisons at once, so that
+// the path waits on one chain of them instead of four.
+template <class Relax>
+__attribute__((target("avx512f,avx512vl"))) void WalkLanes512(const TPathEnd* steps, TPathEnd* far, int32_t* from,
+                                                            const uint8_t* edges, int32_t laneSteps, Relax&& relax) {
+  __m256i here = _mm256_setzero_si256(), best1 = _mm256_set1_epi64x(-1), best2 = best1, best3 = best1;
+  const __m256i costs = _mm256_set1_epi64x(static_cast<int64_t>(kLaneCostMask));
+  for (int32_t i = 0; i < laneSteps; ++i) {
+    const TPathEnd* s = steps + i * 12;
+    best1 = _mm256_min_epu64(best1, _mm256_add_epi64(here, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s))));
+    best2 = _mm256_min_epu64(best2, _mm256_add_epi64(here, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + 4))));
+    best3 = _mm256_min_epu64(best3, _mm256_add_epi64(here, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + 8))));
+    if (edges[i] != 0) [[unlikely]] {
+      alignas(32) TPathEnd h[4], b1[4], b2[4], b3[4];
+      _mm256_store_si256(reinterpret_cast<__m256i*>(h), here);
+      _mm256_store_si256(reinterpret_cast<__m256i*>(b1), best1);
+      _mm256_store_si256(reinterpret_cast<__m256i*>(b2), best2);
+      _mm256_store_si256(reinterpret_cast<__m256i*>(b3), best3);
+      relax(i, edges[i], h, b1, b2, b3);
+      best1 = _mm256_load_si256(reinterpret_cast<const __m256i*>(b1));
+      best2 = _mm256_load_si256(reinterpret_cast<const __m256i*>(b2));
+      best3 = _mm256_load_si256(reinterpret_cast<const __m256i*>(b3));
+    }
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(from + (i + 1) * 4), _mm256_maskz_cvtepi64_epi32(0xF, best1));
+    here = _mm256_and_si256(best1, costs);
+    best1 = best2, best2 = best3;
+    best3 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(far + (i + 4) * 4));
+  }
+}
+#endif
+
+}  // namespace
+
 void THanKanaDictionary::Cut(TCutWork& w, std::vector<int32_t>& starts) const {
   const auto len = static_cast<int32_t>(w.used);
   w.units[w.used] = w.units[w.used + 1] = 0;
+  // The pieces' paths are apart (a piece's 0 is a letter of no cost that no word crosses), so the path
+  // is found in four lanes side by side, each a part of the pieces split at a 0, and walked back so:
+  // lane q takes the letters [stop[q], stop[q + 1]) (stop[0], 1: the 0 at 0 is no letter of a piece),
+  // the unit before stop[q] a 0.
+  const char16_t* const u = w.units.data();
+  int32_t* const stop = w.stop;
+  stop[0] = 1, stop[kWalks] = len;
+  for (int32_t q = 1; q < kWalks; ++q) {
+    int32_t z = std::max(stop[q - 1] - 1, len * q / kWalks);
+    while (u[z] != 0) ++z;  // (units[len - 1] is a 0)
+    stop[q] = z + 1;
+  }
+  int32_t laneSteps = 0;
+  for (int32_t q = 0; q < kWalks; ++q) laneSteps = std::max(laneSteps, stop[q + 1] - stop[q]);
+  w.laneSteps = laneSteps;
   const auto room = static_cast<size_t>(len) + 4;
-  if (w.steps.size() < room) {
-    w.steps.resize(room);
+  const auto laneRoom = static_cast<size_t>(laneSteps) + 8;
+  if (w.twos.size() < room) {
     w.twos.resize(room);
     w.pairSlots.resize(room);
     w.longer.resize(room);
-    w.far.resize(room);
-    w.from.resize(room);
+  }
+  if (w.steps.size() < laneRoom * kStepStride) {
+    w.steps.resize(laneRoom * kStepStride);
+    w.far.resize(laneRoom * kWalks);
+    w.from.resize(laneRoom * kWalks);
+    w.edges.resize(laneRoom);
   }
   w.words.clear();
   w.kana.clear();
@@ -964,70 +1061,73 @@ void THanKanaDictionary::Cut(TCutWork& w, std::vector<int32_t>& starts) const {
   } else {
     LookUp<false>(w, len);
   }
-  w.words.push_back({len, 0, 0});  // past the last letter: the walk below needs no test of the end
+  w.words.push_back({len, 0, 0});  // past the last letter: the lanes' edges need no test of the end
   w.kana.push_back({len, 0, 0});
 
-  // Then the path through all the pieces at once, a letter at a time: here is the least cost of the
-  // words that fill units[0, k) (in the high half, as the path ends of the steps are added to it),
-  // best1..3 the best path ends known so far to k + 1 to k + 3, and far[j] those to j beyond (by
-  // edges); from[j] is where the last word of the best path to j begins. A piece's 0 is a letter of no
-  // cost that no word crosses, so the path is that of each piece on its own, one after another. A path
-  // through no word costs kNoPath or more and is always beaten, by the path through the letter before
-  // at least. (No branches: whether a path is better is as good as random.)
+  // Then the path, a letter of each lane at a time: here is the least cost of the words that fill the
+  // lane's letters so far (in the high half, as the path ends of the steps are added to it), best1..3
+  // the best path ends known so far to the next three letters, and far those beyond (by edges);
+  // from[(i + 1) * 4 + q] is where the last word of the best path to lane q's letter i + 1 begins. A
+  // path through no word costs kNoPath or more and is always beaten, by the path through the letter
+  // before at least. (No branches but for the edges: whether a path is better is as good as random.)
   TPathEnd* const far = w.far.data();
-  std::fill_n(far, room, ~TPathEnd{0});
+  std::fill_n(far, laneRoom * kWalks, ~TPathEnd{0});
   int32_t* const from = w.from.data();
-  TPathEnd here = 0, best1 = ~TPathEnd{0}, best2 = ~TPathEnd{0}, best3 = ~TPathEnd{0};
-  auto relaxEdge = [&](int32_t k, const TCutEdge& e) {
-    const TPathEnd c = here + PathEnd(e.cost, k);
-    switch (e.to - k) {
-      case 1: best1 = std::min(best1, c); break;
-      case 2: best2 = std::min(best2, c); break;
-      case 3: best3 = std::min(best3, c); break;
-      default: far[e.to] = std::min(far[e.to], c);
+  uint8_t* const edges = w.edges.data();
+  std::fill_n(edges, laneRoom, 0);
+  const TCutEdge* lane[2][kWalks];  // each lane's first word and Katakana run
+  for (int32_t list = 0; list < 2; ++list) {
+    const TCutEdge* e = list == 0 ? w.words.data() : w.kana.data();
+    for (int32_t q = 0; q < kWalks; ++q) {
+      while (e->at < stop[q]) ++e;
+      lane[list][q] = e;
+      for (const TCutEdge* x = e; x->at < stop[q + 1]; ++x) edges[x->at - stop[q]] |= static_cast<uint8_t>(1u << q);
+    }
+  }
+  auto relax = [&](int32_t i, uint32_t lanes, const TPathEnd* here, TPathEnd* best1, TPathEnd* best2,
+                   TPathEnd* best3) {
+    for (; lanes != 0; lanes &= lanes - 1) {
+      const int32_t q = __builtin_ctz(lanes), k = stop[q] + i;
+      for (int32_t list = 0; list < 2; ++list)
+        for (const TCutEdge*& e = lane[list][q]; e->at == k; ++e) {
+          const TPathEnd c = here[q] + PathEnd(e->cost, k);
+          switch (e->to - k) {
+            case 1: best1[q] = std::min(best1[q], c); break;
+            case 2: best2[q] = std::min(best2[q], c); break;
+            case 3: best3[q] = std::min(best3[q], c); break;
+            default: far[(i + e->to - k) * kWalks + q] = std::min(far[(i + e->to - k) * kWalks + q], c);
+          }
+        }
     }
   };
-  const TCutStep* const steps = w.steps.data();
-  const TCutEdge* word = w.words.data();
-  const TCutEdge* kana = w.kana.data();
-  for (int32_t k = 0; k < len; ++k) {
-    const TCutStep& s = steps[k];
-    best1 = std::min(best1, here + s.one);
-    best2 = std::min(best2, here + s.two);
-    best3 = std::min(best3, here + s.three);
-    for (; word->at == k; ++word) [[unlikely]] relaxEdge(k, *word);
-    for (; kana->at == k; ++kana) [[unlikely]] relaxEdge(k, *kana);
-    from[k + 1] = FromOf(best1);
-    here = best1 & kCostBits;
-    best1 = best2, best2 = best3, best3 = far[k + 4];
+  const TPathEnd* const steps = w.steps.data();
+#if defined(__x86_64__) && defined(__GNUC__)
+  if (Global_UseWideVectors && Global_UseVectors512) {
+    WalkLanes512(steps, far, from, edges, laneSteps, relax);
+  } else {
+    WalkLanesPlain(steps, far, from, edges, laneSteps, relax);
   }
+#else
+  WalkLanesPlain(steps, far, from, edges, laneSteps, relax);
+#endif
   // Words begin where the path's words do, but for the units whose place is -1: the first letter of a
   // piece (a start of its own or of its run), the second half of a surrogate pair (a letter of no cost:
   // a character beyond the first plane costs its first half's, as an unknown letter, and is no word's
-  // letter) and the 0. (Written without branches: a piece's first letter comes every few words.)
+  // letter) and the 0. (Written without branches: a piece's first letter comes every few words.) Each
+  // lane is walked back from its end to its beginning, the four side by side (each step waits on a
+  // load); the walk from a lane's end never passes its beginning, the unit before which is a 0.
   const int32_t* const at = w.at.data();
   const size_t mark = starts.size();
   starts.resize(mark + static_cast<size_t>(len));
   int32_t* const out = starts.data() + mark;
   size_t count = 0;
-  // The walk back from each word to the one before waits on each load; the pieces' paths are apart, so
-  // the walk is split at 0s into four walked side by side. The path runs through every 0 and the unit
-  // after it, so the walk from each part's end reaches its beginning, stop[q], without passing it
-  // (stop[0], 1: the 0 at 0 is no start).
-  const char16_t* const u = w.units.data();
-  int32_t stop[kWalks + 1];
-  stop[0] = 1, stop[kWalks] = len;
-  for (int32_t q = 1; q < kWalks; ++q) {
-    int32_t z = std::max(stop[q - 1] - 1, len * q / kWalks);
-    while (u[z] != 0) ++z;  // (units[len - 1] is a 0)
-    stop[q] = z + 1;
-  }
+  for (int32_t q = 0; q < kWalks; ++q) from[q] = stop[q] - 1;  // (the path to a lane's first letter)
   int32_t k[kWalks];
-  for (int32_t q = 0; q < kWalks; ++q) k[q] = from[stop[q + 1]];
+  for (int32_t q = 0; q < kWalks; ++q) k[q] = from[(stop[q + 1] - stop[q]) * kWalks + q];
   auto step = [&](int32_t q) {
     out[count] = at[k[q]];
     count += at[k[q]] >= 0;
-    k[q] = from[k[q]];
+    k[q] = from[(k[q] - stop[q]) * kWalks + q];
   };
   while (k[0] >= stop[0] && k[1] >= stop[1] && k[2] >= stop[2] && k[3] >= stop[3])
     for (int32_t q = 0; q < kWalks; ++q) step(q);
