@@ -238,10 +238,11 @@ constexpr size_t kFirstKatakanaRange = 2;
 
 #if defined(__SSE2__)
 // Whether the len (1 to 16) units of text from from are all in kShortRunRanges; if so they are written
-// to units (with 16 - len units of the text after them) and their places to at (the first as -1), and
-// katakana tells whether any is Katakana. The 16 units from from must be readable.
+// to units (with 16 - len units of the text after them), their places to at (the first as -1) and the
+// units left in the run from each to room, and katakana tells whether any is Katakana. The 16 units
+// from from must be readable.
 inline bool TakeShortRun(const char16_t* text, int32_t from, int32_t len, char16_t* units, int32_t* at,
-                         bool& katakana) {
+                         uint16_t* room, bool& katakana) {
   const __m128i flip = _mm_set1_epi16(static_cast<int16_t>(0x8000));
   __m128i x[2];
   for (int half = 0; half < 2; ++half) {
@@ -277,6 +278,11 @@ inline bool TakeShortRun(const char16_t* text, int32_t from, int32_t len, char16
   for (int k = 0; k < 16; k += 4)
     _mm_storeu_si128(reinterpret_cast<__m128i*>(at + k), _mm_add_epi32(place, _mm_set1_epi32(k)));
   at[0] = -1;
+  const __m128i left = _mm_set1_epi16(static_cast<int16_t>(len)), three = _mm_set1_epi16(3);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(room),
+                   _mm_min_epi16(_mm_sub_epi16(left, _mm_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7)), three));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(room + 8),
+                   _mm_min_epi16(_mm_sub_epi16(left, _mm_setr_epi16(8, 9, 10, 11, 12, 13, 14, 15)), three));
   return true;
 }
 #endif
@@ -350,18 +356,24 @@ KX8_PLAIN_RUNS_TARGET void PlainMasks512(const char16_t* text, int32_t n, TPlain
   }
 }
 
-// Appends the units of the word of masks j whose bits take holds (those in zero as a 0) to units from
-// used, and their places to at (those in noPlace as -1); returns how many.
+// Appends the units of the word of masks j whose bits take holds to units from used, their places to at
+// (those in noPlace as -1) and the units left in their pieces to room (1 for those in ends, 2 for those
+// in beforeEnds, else 3); returns how many.
 KX8_PLAIN_RUNS_TARGET size_t TakePlainUnits512(const char16_t* text, int32_t n, int32_t j, uint64_t take,
-                                              uint64_t zero, uint64_t noPlace, char16_t* units, int32_t* at) {
+                                              uint64_t noPlace, uint64_t ends, uint64_t beforeEnds,
+                                              char16_t* units, int32_t* at, uint16_t* room) {
   size_t used = 0;
   for (int32_t half = 0; half < 2; ++half) {
     const auto m = static_cast<__mmask32>(take >> (32 * half));
     if (m == 0) continue;
     const int32_t from = j * 64 + half * 32;
     const __mmask32 lanes = n - from >= 32 ? ~__mmask32{0} : n > from ? (__mmask32{1} << (n - from)) - 1 : 0;
-    __m512i v = _mm512_maskz_loadu_epi16(lanes & ~static_cast<__mmask32>(zero >> (32 * half)), text + from);
+    const __m512i v = _mm512_maskz_loadu_epi16(lanes, text + from);
     _mm512_storeu_si512(units + used, _mm512_maskz_compress_epi16(m, v));
+    __m512i left = _mm512_set1_epi16(3);
+    left = _mm512_mask_mov_epi16(left, static_cast<__mmask32>(beforeEnds >> (32 * half)), _mm512_set1_epi16(2));
+    left = _mm512_mask_mov_epi16(left, static_cast<__mmask32>(ends >> (32 * half)), _mm512_set1_epi16(1));
+    _mm512_storeu_si512(room + used, _mm512_maskz_compress_epi16(m, left));
     const auto none = static_cast<__mmask32>(noPlace >> (32 * half));
     const __m512i ramp = _mm512_add_epi32(_mm512_set1_epi32(from),
                                           _mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15));
@@ -384,14 +396,26 @@ enum class TPiece : uint8_t { none, han_kana, ascii };
 
 }  // namespace
 
-// The pieces waiting to be cut, one after another in units[0, used), each followed by a 0 (no word's
-// letter: no word runs past the end of a piece, and the path's cost stays where it was), with the
-// position in the text of each unit in at; whether any has Katakana; and the arrays a cut works in,
-// kept from cut to cut.
+// The pieces waiting to be cut, one after another in units[0, used), with the position in the text of
+// each unit in at and in room how many units of its piece are left from it, at most 3 (no word of two
+// or three letters runs past the end of a piece, and longer words and Katakana runs stop where room is
+// 1); whether any has Katakana; and the arrays a cut works in, kept from cut to cut.
 struct THanKanaCutter::TCutWork {
   std::vector<char16_t> units = std::vector<char16_t>(kCutBatchUnits + 64);
   std::vector<int32_t> at = std::vector<int32_t>(kCutBatchUnits + 64);
-  size_t used = 1;  // (units[0] is a 0 before the first piece)
+  std::vector<uint16_t> room = std::vector<uint16_t>(kCutBatchUnits + 64);
+  size_t used = 0;
+  // Grows the units' arrays to hold at least size.
+  void Reserve(size_t size) {
+    if (units.size() >= size) return;
+    units.resize(size);
+    at.resize(size);
+    room.resize(size);
+  }
+  // Marks units[from, to) a piece.
+  void SetRoom(size_t from, size_t to) {
+    for (size_t i = from; i < to; ++i) room[i] = static_cast<uint16_t>(std::min<size_t>(3, to - i));
+  }
   bool katakana = false;
   // The pieces of two letters, settled apart (the commonest piece, and no path is needed for one): the
   // pair of each, and the place of its second letter.
@@ -404,7 +428,7 @@ struct THanKanaCutter::TCutWork {
   int32_t laneSteps = 0;
   std::vector<TPathEnd> steps;  // kStepStride a step of the lanes
   std::vector<TLink> twos;
-  std::vector<uint32_t> pairSlots;
+  std::vector<uint32_t> letterPairs, pairSlots;  // each letter's pair, and its slot
   std::vector<int32_t> longer;
   std::vector<TPathEnd> far;    // kWalks a step
   std::vector<int32_t> from;    // kWalks a step
@@ -464,7 +488,7 @@ class THanKanaDictionary {
     // The second half of a surrogate pair is a letter of no cost (the pair costs that of an unknown
     // letter, its first half's), so that the cut steps over it.
     for (char32_t c = 0xDC00; c < 0xE000; ++c) ownLetters_[c] &= 0xFF00;
-    ownLetters_[0] &= 0xFF00;  // and so is the 0 after each piece waiting to be cut
+    ownLetters_[0] &= 0xFF00;  // and so is the 0 that stands for no letter after a piece's last
     letters_ = ownLetters_.data(), units_ = ownUnits_.data(), links_ = ownLinks_.data();
     pairs_.slots = ownPairs_.data(), pairs_.shifts = ownPairShifts_.data();
     slotCount_ = ownLinks_.size();
@@ -891,9 +915,10 @@ void THanKanaDictionary::LookUp(TCutWork& w, int32_t len) const {
   // or that of an unknown letter) and of the words of two and three letters from it (kNoPath: none),
   // written for the path's lanes (see Cut). The letters whose pairs begin longer words are listed, and
   // their third letters looked up after; the longer words and the Katakana runs, rare, are edges of
-  // their own. The look-ups of the second and third letters run past a piece's last letter into its 0,
-  // which no word has.
+  // their own. No word runs past a piece's end: a letter with no room for a second has the second unit
+  // of its pair taken as a 0, which no word has, and one with no room for a third has none looked up.
   const char16_t* const u = w.units.data();
+  const uint16_t* const room = w.room.data();
   const TLetter* const letters = letters_;
   TPathEnd* const steps = w.steps.data();
   TLink* const twos = w.twos.data();
@@ -904,8 +929,10 @@ void THanKanaDictionary::LookUp(TCutWork& w, int32_t len) const {
   // The pairs' slots first, each asked for from memory at once: the table is too large for the nearer
   // caches, and the look-ups below then seldom wait.
   uint32_t* const slots = w.pairSlots.data();
+  uint32_t* const keys = w.letterPairs.data();
   for (int32_t k = 0; k < len; ++k) {
-    slots[k] = pairs.SlotOf(PairAt(u + k));
+    keys[k] = PairAt(u + k) & (0xFFFFu | (0u - static_cast<uint32_t>(room[k] > 1)) << 16);
+    slots[k] = pairs.SlotOf(keys[k]);
     __builtin_prefetch(pairs.slots + slots[k]);
   }
   const int32_t* const stop = w.stop;
@@ -914,22 +941,22 @@ void THanKanaDictionary::LookUp(TCutWork& w, int32_t len) const {
     TPathEnd* step = steps + q;
     for (int32_t k = stop[q]; k < stop[q + 1]; ++k, step += kStepStride) {
       const TLetter letter = letters[u[k]];
-      const TLink two = TPairTable::LinkIn(pairs.slots[slots[k]], PairAt(u + k));
+      const TLink two = TPairTable::LinkIn(pairs.slots[slots[k]], keys[k]);
       const auto at = static_cast<uint32_t>(k);
       step[0] = PathEnd(Value(letter), 0) | at;
       step[kWalks] = PathEnd(kWordCost[Value(two)], 0) | at;
       step[2 * kWalks] = PathEnd(kNoPath, 0) | at;
       twos[k] = two;
       longer[longers] = k;
-      longers += Shape(two) != 0;
+      longers += (Shape(two) != 0) & (room[k] > 2);
       if constexpr (kAnyKatakana) {
         const bool katakana = (KindOf(letter) & kKatakana) != 0;
         if (katakana && !prevKatakana) {
           int32_t j = k + 1;
-          while (j - k < kMaxKatakanaRun && (KindOf(letters[u[j]]) & kKatakana)) ++j;
+          while (j - k < kMaxKatakanaRun && room[j - 1] > 1 && (KindOf(letters[u[j]]) & kKatakana)) ++j;
           if (j - k < kMaxKatakanaRun) w.kana.push_back({k, j, KatakanaRunCost(j - k)});
         }
-        prevKatakana = katakana;
+        prevKatakana = katakana && room[k] > 1;  // (a piece's next begins anew)
       }
     }
     // A lane shorter than the longest is padded with steps of no cost, which no walk reads.
@@ -954,7 +981,7 @@ void THanKanaDictionary::LookUp(TCutWork& w, int32_t len) const {
     steps[(k - stop[q]) * kStepStride + 2 * kWalks + q] = PathEnd(kWordCost[Value(three)], k);
     if (Shape(three) != 0) [[unlikely]] {
       TLink e = three;
-      for (int32_t j = k + 3, end = std::min(len, k + kMaxWordUnits); j < end && Shape(e) != 0; ++j)
+      for (int32_t j = k + 3, end = std::min(len, k + kMaxWordUnits); j < end && room[j - 1] > 1 && Shape(e) != 0; ++j)
         if (Value(e = FindIn(units, links, e, u[j])) != kNoWord) w.words.push_back({k, j + 1, Value(e)});
     }
   }
@@ -1026,27 +1053,27 @@ __attribute__((target("avx512f,avx512vl"))) void WalkLanes512(const TPathEnd* st
 void THanKanaDictionary::Cut(TCutWork& w, std::vector<int32_t>& starts) const {
   const auto len = static_cast<int32_t>(w.used);
   w.units[w.used] = w.units[w.used + 1] = 0;
-  // The pieces' paths are apart (a piece's 0 is a letter of no cost that no word crosses), so the path
-  // is found in four lanes side by side, each a part of the pieces split at a 0, and walked back so:
-  // lane q takes the letters [stop[q], stop[q + 1]) (stop[0], 1: the 0 at 0 is no letter of a piece),
-  // the unit before stop[q] a 0.
-  const char16_t* const u = w.units.data();
+  // The pieces' paths are apart (no word crosses from one piece to the next), so the path is found in
+  // four lanes side by side, each a part of the pieces, and walked back so: lane q takes the letters
+  // [stop[q], stop[q + 1]), stop[q] the first of a piece.
+  const uint16_t* const room = w.room.data();
   int32_t* const stop = w.stop;
-  stop[0] = 1, stop[kWalks] = len;
+  stop[0] = 0, stop[kWalks] = len;
   for (int32_t q = 1; q < kWalks; ++q) {
-    int32_t z = std::max(stop[q - 1] - 1, len * q / kWalks);
-    while (u[z] != 0) ++z;  // (units[len - 1] is a 0)
-    stop[q] = z + 1;
+    int32_t z = std::max(stop[q - 1], len * q / kWalks);
+    while (z < len && z > 0 && room[z - 1] != 1) ++z;  // (the last piece ends at len)
+    stop[q] = z;
   }
   int32_t laneSteps = 0;
   for (int32_t q = 0; q < kWalks; ++q) laneSteps = std::max(laneSteps, stop[q + 1] - stop[q]);
   w.laneSteps = laneSteps;
-  const auto room = static_cast<size_t>(len) + 4;
+  const auto letters = static_cast<size_t>(len) + 4;
   const auto laneRoom = static_cast<size_t>(laneSteps) + 8;
-  if (w.twos.size() < room) {
-    w.twos.resize(room);
-    w.pairSlots.resize(room);
-    w.longer.resize(room);
+  if (w.twos.size() < letters) {
+    w.twos.resize(letters);
+    w.pairSlots.resize(letters);
+    w.letterPairs.resize(letters);
+    w.longer.resize(letters);
   }
   if (w.steps.size() < laneRoom * kStepStride) {
     w.steps.resize(laneRoom * kStepStride);
@@ -1113,9 +1140,9 @@ void THanKanaDictionary::Cut(TCutWork& w, std::vector<int32_t>& starts) const {
   // Words begin where the path's words do, but for the units whose place is -1: the first letter of a
   // piece (a start of its own or of its run), the second half of a surrogate pair (a letter of no cost:
   // a character beyond the first plane costs its first half's, as an unknown letter, and is no word's
-  // letter) and the 0. (Written without branches: a piece's first letter comes every few words.) Each
-  // lane is walked back from its end to its beginning, the four side by side (each step waits on a
-  // load); the walk from a lane's end never passes its beginning, the unit before which is a 0.
+  // letter). (Written without branches: a piece's first letter comes every few words.) Each lane is
+  // walked back from its end to its beginning, the four side by side (each step waits on a load); the
+  // path to a lane's first letter is taken to come from the unit before it, where the walk stops.
   const int32_t* const at = w.at.data();
   const size_t mark = starts.size();
   starts.resize(mark + static_cast<size_t>(len));
@@ -1134,7 +1161,7 @@ void THanKanaDictionary::Cut(TCutWork& w, std::vector<int32_t>& starts) const {
   for (int32_t q = 0; q < kWalks; ++q)
     while (k[q] >= stop[q]) step(q);
   starts.resize(mark + count);
-  w.used = 1;
+  w.used = 0;
   w.katakana = false;
 }
 
@@ -1180,16 +1207,13 @@ bool THanKanaCutter::Add(const char16_t* text, int32_t n, int32_t from, int32_t 
   if (from > 0 && d.InSet(CharBefore(text, from))) return false;
   if (to < n && d.InSet(CharAt(text, to, n))) return false;
   // The run in pieces: every change between Han or kana and ASCII letters or digits begins a word, and
-  // each Han and kana piece is cut by the dictionary on its own (it waits, with a 0 after it, if it has
-  // two units or more). A unit where no word the cut finds can begin has the place -1: the first of a
-  // piece (a start already, or its run's), the second half of a surrogate pair, the 0.
+  // each Han and kana piece is cut by the dictionary on its own (it waits if it has more than two
+  // units; two letters are a pair to settle). A unit where no word the cut finds can begin has the
+  // place -1: the first of a piece (a start already, or its run's), the second half of a surrogate pair.
   TCutWork& w = *work_;
   const auto len = static_cast<size_t>(to - from);
   // (Room for the sixteen units a short run writes, too.)
-  if (w.units.size() < w.used + len + len / 2 + 20) {
-    w.units.resize(2 * (w.used + len) + 20);
-    w.at.resize(w.units.size());
-  }
+  if (w.units.size() < w.used + len + 20) w.Reserve(2 * (w.used + len) + 20);
   char16_t* const units = w.units.data();
   int32_t* const at = w.at.data();
   size_t used = w.used;
@@ -1197,15 +1221,14 @@ bool THanKanaCutter::Add(const char16_t* text, int32_t n, int32_t from, int32_t 
   // Most runs are a few Han or kana letters: taken in one vector, without a branch on their length.
   bool katakana = false;
   if (len <= 16 && from + 16 <= n && d.shortRunRanges() &&
-      TakeShortRun(text, from, static_cast<int32_t>(len), units + used, at + used, katakana)) {
-    // A run of two letters is a pair to settle, a longer one a piece (its 0 after it); both are
-    // written, and only the one that the length picks is kept (which it is, is as good as random).
+      TakeShortRun(text, from, static_cast<int32_t>(len), units + used, at + used, w.room.data() + used, katakana)) {
+    // A run of two letters is a pair to settle, a longer one a piece; both are written, and only the
+    // one that the length picks is kept (which it is, is as good as random).
     const size_t two = len == 2, longer = len > 2;
     w.pairKeys[w.pairs] = PairAt(units + used);
     w.pairAt[w.pairs] = from + 1;
     w.pairs += two;
-    units[used + len] = 0, at[used + len] = -1;
-    w.used = used + ((len + 1) & (0 - longer));
+    w.used = used + (len & (0 - longer));
     w.katakana |= katakana & (longer != 0);
     if (w.pairs == TCutWork::kMaxPairs) d.CutPairs(w, starts);
     if (w.used > kCutBatchUnits) Cut(starts);
@@ -1230,7 +1253,7 @@ bool THanKanaCutter::Add(const char16_t* text, int32_t n, int32_t from, int32_t 
         w.pairAt[w.pairs] = at[used + 1];
         if (++w.pairs == TCutWork::kMaxPairs) d.CutPairs(w, starts);
       } else if (end - used > 2) {
-        units[end] = 0, at[end++] = -1;
+        w.SetRoom(used, end);
         w.used = used = end;
         w.katakana |= (KindOf(static_cast<TLetter>(any)) & kKatakana) != 0;
         if (used > kCutBatchUnits) Cut(starts);
@@ -1286,7 +1309,7 @@ bool THanKanaCutter::Add(const char16_t* text, int32_t n, int32_t from, int32_t 
       if (++w.pairs == TCutWork::kMaxPairs) d.CutPairs(w, starts);
       used = first;
     } else if (used - first > 1) {
-      units[used] = 0, at[used++] = -1;
+      w.SetRoom(first, used);
     } else {
       used = first;
     }
@@ -1338,29 +1361,26 @@ void THanKanaCutter::AddPlainRuns(const char16_t* text, int32_t n, const uint64_
     declined[j] = FillDown(declined[j] | (carried & word[j]), word[j]);
     plain[j] = word[j] & ~declined[j];
   }
-  // The plain runs: one unit, nothing to cut; two, a pair to settle; three or more, a piece, its units
-  // written with a 0 after it (in place of the unit after the run, which is none of its), its first
-  // unit and the 0 placed at -1.
+  // The plain runs: one unit, nothing to cut; two, a pair to settle; three or more, a piece, its first
+  // unit placed at -1.
   uint64_t lastUnits = 0, lastEnds = 0;  // of the word before: the pieces' units, and of them their ends
   for (size_t j = 0; j < words; ++j) {
     const uint64_t p = plain[j];
     if (p == 0 && (lastUnits >> 63) == 0) continue;
-    if (w.units.size() < w.used + 160) {
-      w.units.resize(2 * w.units.size() + 160);
-      w.at.resize(w.units.size());
-    }
+    if (w.units.size() < w.used + 160) w.Reserve(2 * w.units.size() + 160);
     if (w.pairs + 33 > TCutWork::kMaxPairs) d.CutPairs(w, starts);
-    if (w.used > kCutBatchUnits && (lastUnits >> 63) == 0) Cut(starts);
+    // (A piece is cut whole: not while one runs on from the word before.)
+    if (w.used > kCutBatchUnits && (lastUnits & ~lastEnds) >> 63 == 0) Cut(starts);
     const uint64_t after = j + 1 < words ? plain[j + 1] : 0;
     const uint64_t next1 = Down1(p, after), next2 = Down2(p, after);
     const uint64_t first = p & ~Up1(p, j > 0 ? plain[j - 1] : 0), last = p & ~next1;
     const uint64_t three = first & next1 & next2;
     const uint64_t units = FillUp(three | (lastUnits >> 63 & p), p);
-    const uint64_t zeros = Up1(units & last, lastEnds);
-    const size_t taken =
-        TakePlainUnits512(text, n, static_cast<int32_t>(j), units | zeros, zeros, three | zeros,
-                          w.units.data() + w.used, w.at.data() + w.used);
-    w.used += taken;
+    const uint64_t ends = units & last;
+    // (The units before the pieces' ends: the next word's first unit may be one's end.)
+    const uint64_t beforeEnds = units & Down1(ends, after & ~(after >> 1) & 1);
+    w.used += TakePlainUnits512(text, n, static_cast<int32_t>(j), units, three, ends, beforeEnds,
+                                w.units.data() + w.used, w.at.data() + w.used, w.room.data() + w.used);
     w.katakana |= (units & masks[j].katakana) != 0;
     for (uint64_t two = first & next1 & ~next2; two != 0; two &= two - 1) {
       const int32_t k = static_cast<int32_t>(j * 64) + __builtin_ctzll(two);
@@ -1368,12 +1388,7 @@ void THanKanaCutter::AddPlainRuns(const char16_t* text, int32_t n, const uint64_
       w.pairAt[w.pairs++] = k + 1;
     }
     high[j] &= ~p;
-    lastUnits = units, lastEnds = units & last;
-  }
-  // A piece that ends the window, a whole number of words long, has its 0 still to come.
-  if (lastEnds >> 63) {
-    w.units[w.used] = 0;
-    w.at[w.used++] = -1;
+    lastUnits = units, lastEnds = ends;
   }
   if (w.used > kCutBatchUnits) Cut(starts);
 #else
@@ -1383,7 +1398,7 @@ void THanKanaCutter::AddPlainRuns(const char16_t* text, int32_t n, const uint64_
 
 void THanKanaCutter::Cut(std::vector<int32_t>& starts) {
   if (work_->pairs > 0) dictionary_->CutPairs(*work_, starts);
-  if (work_->used > 1) dictionary_->Cut(*work_, starts);
+  if (work_->used > 0) dictionary_->Cut(*work_, starts);
 }
 
 bool THanKanaCutter::WordStarts(const char16_t* text, int32_t n, int32_t from, int32_t to,
