@@ -1,8 +1,8 @@
 // Word segmentation's cost: a concordance of a common word over a Chinese text of at least 20 MB (the
-// translated messages of the installed packages' Chinese catalogues, repeated) and over an English one
-// of the same size, with segmentation on (auto) and off, in characters per second of CPU time. Text
-// without Chinese, Japanese, Thai, Lao, Khmer or Myanmar letters must cost the same either way; a
-// fully Chinese text should keep at least half its speed.
+// translated messages of the installed packages' Chinese catalogues, repeated), a Japanese one made the
+// same way, and an English one of the same size, with segmentation on (auto) and off, in characters per
+// second of CPU time. Text without Chinese, Japanese, Thai, Lao, Khmer or Myanmar letters must cost the
+// same either way; a fully Chinese text should keep at least half its speed.
 #include <sys/resource.h>
 
 #include <algorithm>
@@ -17,6 +17,7 @@
 
 #include "bench_texts.h"
 #include "kx8rt/corpus/concordance.h"
+#include "kx8rt/text_primitives/utf8_unit.h"
 
 namespace {
 
@@ -38,7 +39,8 @@ uint32_t Le32(const std::string& b, size_t at) {
   return v;
 }
 
-// The translated strings of the compiled message catalogues in a folder.
+// The translated strings of the compiled message catalogues in a folder (those in UTF-8: a few
+// catalogues are in other encodings).
 std::string CatalogueText(const fs::path& folder) {
   std::string out;
   std::error_code ec;
@@ -51,6 +53,7 @@ std::string CatalogueText(const fs::path& folder) {
       const uint32_t len = Le32(b, table + 8 * i), at = Le32(b, table + 8 * i + 4);
       if (at + len > b.size() || len == 0) continue;
       std::string s = b.substr(at, len);
+      if (!kx8::IsValidUTF8(reinterpret_cast<const uint8_t*>(s.data()), s.size())) continue;
       std::replace(s.begin(), s.end(), '\0', '\n');
       out += s;
       out += '\n';
@@ -75,27 +78,40 @@ double Rate(const std::string& file, const char16_t* word, bool segment, int64_t
   return best;
 }
 
+// The spaces that fill label out to width columns of a terminal (a Chinese or Japanese letter, three
+// bytes of UTF-8, takes two).
+int Pad(const char* label, int width) {
+  int columns = 0;
+  for (const char* p = label; *p; ++p) {
+    const auto b = static_cast<unsigned char>(*p);
+    if ((b & 0xC0) != 0x80) columns += b >= 0xE0 ? 2 : 1;
+  }
+  return std::max(0, width - columns);
+}
+
 }  // namespace
 
 int main() {
   const fs::path dir = fs::temp_directory_path() / "kx8_segmentation_bench";
   fs::create_directories(dir);
-  const fs::path zhFile = dir / "zh.txt", enFile = dir / "en.txt";
+  const fs::path zhFile = dir / "zh.txt", jaFile = dir / "ja.txt", enFile = dir / "en.txt";
   constexpr size_t kBytes = 24u << 20;
-  if (!fs::exists(zhFile)) {
-    const std::string zh = CatalogueText("/usr/share/locale/zh_CN/LC_MESSAGES");
-    if (zh.size() < 1000) {
-      std::printf("segmentation_bench: no Chinese message catalogues installed; skipped\n");
-      return 0;
-    }
+  // A text of at least kBytes, written once, from its source repeated; false if the source is (nearly)
+  // empty.
+  auto make = [&](const fs::path& file, const std::string& source) {
+    if (fs::exists(file)) return true;
+    if (source.size() < 1000) return false;
     std::string text;
-    while (text.size() < kBytes) text += zh;
-    std::ofstream(zhFile, std::ios::binary) << text;
-    const std::string licences = kx8bench::LicenceTexts();
-    std::string en;
-    while (en.size() < kBytes) en += licences;
-    std::ofstream(enFile, std::ios::binary) << en;
+    while (text.size() < kBytes) text += source;
+    std::ofstream(file, std::ios::binary) << text;
+    return true;
+  };
+  if (!make(zhFile, CatalogueText("/usr/share/locale/zh_CN/LC_MESSAGES"))) {
+    std::printf("segmentation_bench: no Chinese message catalogues installed; skipped\n");
+    return 0;
   }
+  const bool japanese = make(jaFile, CatalogueText("/usr/share/locale/ja/LC_MESSAGES"));
+  make(enFile, kx8bench::LicenceTexts());
   std::printf("concordance of a common word, one worker, characters per CPU second (best of 3)\n");
   std::printf("%-26s %14s %14s %8s\n", "text", "segment auto", "segment off", "auto/off");
   struct Row {
@@ -103,11 +119,14 @@ int main() {
     fs::path file;
     const char16_t* word;
   };
-  for (const Row& r : {Row{"Chinese (\xE6\x96\x87\xE4\xBB\xB6)", zhFile, u"文件"}, Row{"English (the)", enFile, u"the"}}) {
+  std::vector<Row> rows{Row{"Chinese (\xE6\x96\x87\xE4\xBB\xB6)", zhFile, u"文件"}};
+  if (japanese) rows.push_back(Row{"Japanese (\xE3\x83\x95\xE3\x82\xA1\xE3\x82\xA4\xE3\x83\xAB)", jaFile, u"ファイル"});
+  rows.push_back(Row{"English (the)", enFile, u"the"});
+  for (const Row& r : rows) {
     int64_t chars = 0;
     const double on = Rate(r.file.string(), r.word, true, chars);
     const double off = Rate(r.file.string(), r.word, false, chars);
-    std::printf("%-26s %10.1f M/s %10.1f M/s %8.2f   (%lld characters)\n", r.label, on / 1e6, off / 1e6, on / off,
+    std::printf("%s%*s %10.1f M/s %10.1f M/s %8.2f   (%lld characters)\n", r.label, Pad(r.label, 26), "", on / 1e6, off / 1e6, on / off,
                 static_cast<long long>(chars));
   }
   return 0;
