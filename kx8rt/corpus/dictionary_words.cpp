@@ -333,7 +333,6 @@ KX8_PLAIN_RUNS_TARGET inline uint32_t In512(__m512i v, TUnitRange r) {
 
 // The plain masks of the n units of text (bits past n clear), into masks[0, (n + 63) / 64).
 KX8_PLAIN_RUNS_TARGET void PlainMasks512(const char16_t* text, int32_t n, TPlainMasks* masks) {
-  const auto in = In512;
   const __m512i first = _mm512_set1_epi16(static_cast<int16_t>(0x2E80));
   for (int32_t j = 0; j * 64 < n; ++j) {
     uint64_t plain = 0, katakana = 0, maybe = 0;
@@ -344,10 +343,10 @@ KX8_PLAIN_RUNS_TARGET void PlainMasks512(const char16_t* text, int32_t n, TPlain
       const __m512i v = _mm512_maskz_loadu_epi16(lanes, text + at);
       // Most blocks of most texts have no unit from U+2E80 up (and the masked-off lanes are 0).
       if (_mm512_cmpge_epu16_mask(v, first) == 0) continue;
-      const uint32_t kana = in(v, kShortRunRanges[2]) | in(v, kShortRunRanges[3]);
-      const uint32_t p = in(v, kShortRunRanges[0]) | in(v, kShortRunRanges[1]) | kana;
+      const uint32_t kana = In512(v, kShortRunRanges[2]) | In512(v, kShortRunRanges[3]);
+      const uint32_t p = In512(v, kShortRunRanges[0]) | In512(v, kShortRunRanges[1]) | kana;
       uint32_t m = 0;
-      for (const TUnitRange& r : kMaybeInSetRanges) m |= in(v, r);
+      for (const TUnitRange& r : kMaybeInSetRanges) m |= In512(v, r);
       plain |= uint64_t{p} << (32 * half);
       katakana |= uint64_t{kana} << (32 * half);
       maybe |= uint64_t{m} << (32 * half);
@@ -488,7 +487,6 @@ class THanKanaDictionary {
     // The second half of a surrogate pair is a letter of no cost (the pair costs that of an unknown
     // letter, its first half's), so that the cut steps over it.
     for (char32_t c = 0xDC00; c < 0xE000; ++c) ownLetters_[c] &= 0xFF00;
-    ownLetters_[0] &= 0xFF00;  // and so is the 0 that stands for no letter after a piece's last
     letters_ = ownLetters_.data(), units_ = ownUnits_.data(), links_ = ownLinks_.data();
     pairs_.slots = ownPairs_.data(), pairs_.shifts = ownPairShifts_.data();
     slotCount_ = ownLinks_.size();
@@ -993,25 +991,24 @@ namespace {
 // kStepStride path ends (the four lanes' letters alone, then words of two, then of three), far the
 // best path ends known beyond the next three letters (~0: none), from is written. Edges are relaxed
 // by relax(i, lanes, here, best1..3) at the steps whose bit is set in edges.
-constexpr uint64_t kLaneCostMask = ~uint64_t{0} << 32;
 
 template <class Relax>
 void WalkLanesPlain(const TPathEnd* steps, TPathEnd* far, int32_t* from, const uint8_t* edges, int32_t laneSteps,
                     Relax&& relax) {
-  TPathEnd here[4] = {}, best1[4], best2[4], best3[4];
-  for (int q = 0; q < 4; ++q) best1[q] = best2[q] = best3[q] = ~TPathEnd{0};
+  TPathEnd here[kWalks] = {}, best1[kWalks], best2[kWalks], best3[kWalks];
+  for (int q = 0; q < kWalks; ++q) best1[q] = best2[q] = best3[q] = ~TPathEnd{0};
   for (int32_t i = 0; i < laneSteps; ++i) {
-    const TPathEnd* s = steps + i * 12;
-    for (int q = 0; q < 4; ++q) {
+    const TPathEnd* s = steps + i * kStepStride;
+    for (int q = 0; q < kWalks; ++q) {
       best1[q] = std::min(best1[q], here[q] + s[q]);
-      best2[q] = std::min(best2[q], here[q] + s[4 + q]);
-      best3[q] = std::min(best3[q], here[q] + s[8 + q]);
+      best2[q] = std::min(best2[q], here[q] + s[kWalks + q]);
+      best3[q] = std::min(best3[q], here[q] + s[2 * kWalks + q]);
     }
     if (edges[i] != 0) [[unlikely]] relax(i, edges[i], here, best1, best2, best3);
-    for (int q = 0; q < 4; ++q) {
-      from[(i + 1) * 4 + q] = FromOf(best1[q]);
-      here[q] = best1[q] & kLaneCostMask;
-      best1[q] = best2[q], best2[q] = best3[q], best3[q] = far[(i + 4) * 4 + q];
+    for (int q = 0; q < kWalks; ++q) {
+      from[(i + 1) * kWalks + q] = FromOf(best1[q]);
+      here[q] = best1[q] & kCostBits;
+      best1[q] = best2[q], best2[q] = best3[q], best3[q] = far[(i + 4) * kWalks + q];
     }
   }
 }
@@ -1019,16 +1016,17 @@ void WalkLanesPlain(const TPathEnd* steps, TPathEnd* far, int32_t* from, const u
 #if defined(__x86_64__) && defined(__GNUC__)
 // The same with the four lanes in one vector: one step's additions and comparisons at once, so that
 // the path waits on one chain of them instead of four.
+static_assert(kWalks == 4, "a 256-bit vector holds the four lanes' path ends");
 template <class Relax>
 __attribute__((target("avx512f,avx512vl"))) void WalkLanes512(const TPathEnd* steps, TPathEnd* far, int32_t* from,
                                                             const uint8_t* edges, int32_t laneSteps, Relax&& relax) {
   __m256i here = _mm256_setzero_si256(), best1 = _mm256_set1_epi64x(-1), best2 = best1, best3 = best1;
-  const __m256i costs = _mm256_set1_epi64x(static_cast<int64_t>(kLaneCostMask));
+  const __m256i costs = _mm256_set1_epi64x(static_cast<int64_t>(kCostBits));
   for (int32_t i = 0; i < laneSteps; ++i) {
-    const TPathEnd* s = steps + i * 12;
+    const TPathEnd* s = steps + i * kStepStride;
     best1 = _mm256_min_epu64(best1, _mm256_add_epi64(here, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s))));
-    best2 = _mm256_min_epu64(best2, _mm256_add_epi64(here, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + 4))));
-    best3 = _mm256_min_epu64(best3, _mm256_add_epi64(here, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + 8))));
+    best2 = _mm256_min_epu64(best2, _mm256_add_epi64(here, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + kWalks))));
+    best3 = _mm256_min_epu64(best3, _mm256_add_epi64(here, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + 2 * kWalks))));
     if (edges[i] != 0) [[unlikely]] {
       alignas(32) TPathEnd h[4], b1[4], b2[4], b3[4];
       _mm256_store_si256(reinterpret_cast<__m256i*>(h), here);
@@ -1040,10 +1038,10 @@ __attribute__((target("avx512f,avx512vl"))) void WalkLanes512(const TPathEnd* st
       best2 = _mm256_load_si256(reinterpret_cast<const __m256i*>(b2));
       best3 = _mm256_load_si256(reinterpret_cast<const __m256i*>(b3));
     }
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(from + (i + 1) * 4), _mm256_maskz_cvtepi64_epi32(0xF, best1));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(from + (i + 1) * kWalks), _mm256_maskz_cvtepi64_epi32(0xF, best1));
     here = _mm256_and_si256(best1, costs);
     best1 = best2, best2 = best3;
-    best3 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(far + (i + 4) * 4));
+    best3 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(far + (i + 4) * kWalks));
   }
 }
 #endif
@@ -1052,7 +1050,7 @@ __attribute__((target("avx512f,avx512vl"))) void WalkLanes512(const TPathEnd* st
 
 void THanKanaDictionary::Cut(TCutWork& w, std::vector<int32_t>& starts) const {
   const auto len = static_cast<int32_t>(w.used);
-  w.units[w.used] = w.units[w.used + 1] = 0;
+  // (A piece's last letter reads the unit after it as the second of a pair that is never looked for.)
   // The pieces' paths are apart (no word crosses from one piece to the next), so the path is found in
   // four lanes side by side, each a part of the pieces, and walked back so: lane q takes the letters
   // [stop[q], stop[q + 1]), stop[q] the first of a piece.
@@ -1094,7 +1092,7 @@ void THanKanaDictionary::Cut(TCutWork& w, std::vector<int32_t>& starts) const {
   // Then the path, a letter of each lane at a time: here is the least cost of the words that fill the
   // lane's letters so far (in the high half, as the path ends of the steps are added to it), best1..3
   // the best path ends known so far to the next three letters, and far those beyond (by edges);
-  // from[(i + 1) * 4 + q] is where the last word of the best path to lane q's letter i + 1 begins. A
+  // from[(i + 1) * kWalks + q] is where the last word of the best path to lane q's letter i + 1 begins. A
   // path through no word costs kNoPath or more and is always beaten, by the path through the letter
   // before at least. (No branches but for the edges: whether a path is better is as good as random.)
   TPathEnd* const far = w.far.data();
