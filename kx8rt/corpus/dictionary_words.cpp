@@ -296,9 +296,9 @@ constexpr TUnitRange kMaybeInSetRanges[] = {{0x2E80, 0x2FFF}, {0x3005, 0x3007}, 
                                             {0xD800, 0xDFFF}, {0xF900, 0xFAFF}, {0xFF66, 0xFF9F}};
 
 // The masks a window's plain runs are found from, 64 units a word: the units in kShortRunRanges, those
-// of them that are Katakana, and those in kMaybeInSetRanges.
+// of them that are Katakana, those in kMaybeInSetRanges, and the ASCII letters and digits.
 struct TPlainMasks {
-  uint64_t plain, katakana, maybe;
+  uint64_t plain, katakana, maybe, ascii;
 };
 
 // The bits of a word of masks one place up (towards later units), the last of the word before coming
@@ -334,13 +334,17 @@ KX8_PLAIN_RUNS_TARGET inline uint32_t In512(__m512i v, TUnitRange r) {
 // The plain masks of the n units of text (bits past n clear), into masks[0, (n + 63) / 64).
 KX8_PLAIN_RUNS_TARGET void PlainMasks512(const char16_t* text, int32_t n, TPlainMasks* masks) {
   const __m512i first = _mm512_set1_epi16(static_cast<int16_t>(0x2E80));
+  constexpr TUnitRange kDigits{u'0', u'9'}, kLowerCase{u'a', u'z'};
   for (int32_t j = 0; j * 64 < n; ++j) {
-    uint64_t plain = 0, katakana = 0, maybe = 0;
+    uint64_t plain = 0, katakana = 0, maybe = 0, ascii = 0;
     for (int32_t half = 0; half < 2; ++half) {
       const int32_t at = j * 64 + half * 32;
       if (at >= n) break;
       const __mmask32 lanes = n - at >= 32 ? ~__mmask32{0} : (__mmask32{1} << (n - at)) - 1;
       const __m512i v = _mm512_maskz_loadu_epi16(lanes, text + at);
+      // (A letter with 0x20 set is the lower-case one.)
+      const uint32_t a = In512(v, kDigits) | In512(_mm512_or_si512(v, _mm512_set1_epi16(0x20)), kLowerCase);
+      ascii |= uint64_t{a} << (32 * half);
       // Most blocks of most texts have no unit from U+2E80 up (and the masked-off lanes are 0).
       if (_mm512_cmpge_epu16_mask(v, first) == 0) continue;
       const uint32_t kana = In512(v, kShortRunRanges[2]) | In512(v, kShortRunRanges[3]);
@@ -351,7 +355,7 @@ KX8_PLAIN_RUNS_TARGET void PlainMasks512(const char16_t* text, int32_t n, TPlain
       katakana |= uint64_t{kana} << (32 * half);
       maybe |= uint64_t{m} << (32 * half);
     }
-    masks[j] = {plain, katakana, maybe};
+    masks[j] = {plain, katakana, maybe, ascii};
   }
 }
 
@@ -433,10 +437,9 @@ struct THanKanaCutter::TCutWork {
   std::vector<int32_t> from;    // kWalks a step
   std::vector<uint8_t> edges;   // a step's lanes with edges
   std::vector<TCutEdge> words, kana;
-  // A window's plain masks, and its runs' units that any letter makes the cutter decline, then those
-  // of the plain runs.
+  // A window's plain masks, and the units of its plain runs, then those of them that are Han or kana.
   std::vector<TPlainMasks> plainMasks;
-  std::vector<uint64_t> declined, plain;
+  std::vector<uint64_t> taken, plain;
 };
 using TCutWork = THanKanaCutter::TCutWork;
 
@@ -1330,48 +1333,54 @@ void THanKanaCutter::AddPlainRuns(const char16_t* text, int32_t n, const uint64_
 #if defined(__x86_64__) && defined(__GNUC__)
   const THanKanaDictionary& d = *dictionary_;
   if (n <= 0 || !d.ok() || !d.plainRuns() || !Global_UseWideVectors || !Global_UseVectors512) return;
-  // A run of word characters is plain when all its units are in kShortRunRanges and no unit next to it
-  // is in kMaybeInSetRanges: Add would take it whole. Most runs of Chinese and Japanese text are
-  // plain; finding them from masks, and writing their units out by vectors, costs a few instructions
-  // for every 64 units instead of some dozens for every run (whose lengths a branch cannot guess).
+  // A run of word characters is plain when all its units are in kShortRunRanges or are ASCII letters
+  // and digits, and no unit next to it is in kMaybeInSetRanges: Add would take it whole. Most runs of
+  // Chinese and Japanese text are plain; finding them from masks, and writing their units out by
+  // vectors, costs a few instructions for every 64 units instead of some dozens for every run (whose
+  // lengths a branch cannot guess).
   TCutWork& w = *work_;
   const auto words = static_cast<size_t>((n + 63) / 64);
   if (w.plainMasks.size() < words) {
     w.plainMasks.resize(words);
-    w.declined.resize(words);
+    w.taken.resize(words);
     w.plain.resize(words);
   }
   TPlainMasks* const masks = w.plainMasks.data();
-  uint64_t* const declined = w.declined.data();
+  uint64_t* const taken = w.taken.data();
   uint64_t* const plain = w.plain.data();
   PlainMasks512(text, n, masks);
   auto outside = [&](size_t j) { return j < words ? masks[j].maybe & ~word[j] : 0; };
-  // Units that make their run's not plain: a word character outside the ranges, or one next to a unit
-  // in kMaybeInSetRanges outside the run; spread up through their runs here, down below.
+  // Units that make their run's not plain: a word character of neither kind, or one next to a unit in
+  // kMaybeInSetRanges outside the run; spread up through their runs here (the declined units), down
+  // below (leaving the taken ones).
   for (size_t j = 0; j < words; ++j) {
-    const uint64_t bad = word[j] & (~masks[j].plain | Up1(outside(j), j > 0 ? outside(j - 1) : 0) |
+    const uint64_t bad = word[j] & (~(masks[j].plain | masks[j].ascii) | Up1(outside(j), j > 0 ? outside(j - 1) : 0) |
                                     Down1(outside(j), outside(j + 1)));
-    const uint64_t carried = j > 0 ? declined[j - 1] >> 63 : 0;
-    declined[j] = FillUp(bad | (carried & word[j]), word[j]);
+    const uint64_t carried = j > 0 ? taken[j - 1] >> 63 : 0;
+    taken[j] = FillUp(bad | (carried & word[j]), word[j]);
   }
-  for (size_t j = words; j-- > 0;) {
-    const uint64_t carried = j + 1 < words ? (declined[j + 1] & 1) << 63 : 0;
-    declined[j] = FillDown(declined[j] | (carried & word[j]), word[j]);
-    plain[j] = word[j] & ~declined[j];
+  for (size_t j = words, declinedAfter = 0; j-- > 0;) {
+    const uint64_t declined = FillDown(taken[j] | ((declinedAfter & 1) << 63 & word[j]), word[j]);
+    taken[j] = word[j] & ~declined;
+    plain[j] = taken[j] & masks[j].plain;
+    declinedAfter = declined;
   }
-  // The plain runs: one unit, nothing to cut; two, a pair to settle; three or more, a piece, its first
-  // unit placed at -1.
+  // The plain runs, their Han and kana pieces apart from their ASCII ones (each change between the two
+  // begins a word): a piece of one unit, nothing to cut; two, a pair to settle; three or more, a piece
+  // to cut, its first unit placed at -1.
   uint64_t lastUnits = 0, lastEnds = 0;  // of the word before: the pieces' units, and of them their ends
   for (size_t j = 0; j < words; ++j) {
-    const uint64_t p = plain[j];
-    if (p == 0 && (lastUnits >> 63) == 0) continue;
+    const uint64_t t = taken[j], p = plain[j];
+    if (t == 0 && (lastUnits >> 63) == 0) continue;
     if (w.units.size() < w.used + 160) w.Reserve(2 * w.units.size() + 160);
     if (w.pairs + 33 > TCutWork::kMaxPairs) d.CutPairs(w, starts);
     // (A piece is cut whole: not while one runs on from the word before.)
     if (w.used > kCutBatchUnits && (lastUnits & ~lastEnds) >> 63 == 0) Cut(starts);
-    const uint64_t after = j + 1 < words ? plain[j + 1] : 0;
+    const uint64_t before = j > 0 ? plain[j - 1] : 0, after = j + 1 < words ? plain[j + 1] : 0;
+    for (uint64_t change = t & Up1(t, j > 0 ? taken[j - 1] : 0) & (p ^ Up1(p, before)); change != 0; change &= change - 1)
+      starts.push_back(static_cast<int32_t>(j * 64) + __builtin_ctzll(change));
     const uint64_t next1 = Down1(p, after), next2 = Down2(p, after);
-    const uint64_t first = p & ~Up1(p, j > 0 ? plain[j - 1] : 0), last = p & ~next1;
+    const uint64_t first = p & ~Up1(p, before), last = p & ~next1;
     const uint64_t three = first & next1 & next2;
     const uint64_t units = FillUp(three | (lastUnits >> 63 & p), p);
     const uint64_t ends = units & last;
@@ -1385,7 +1394,7 @@ void THanKanaCutter::AddPlainRuns(const char16_t* text, int32_t n, const uint64_
       w.pairKeys[w.pairs] = PairAt(text + k);
       w.pairAt[w.pairs++] = k + 1;
     }
-    high[j] &= ~p;
+    high[j] &= ~t;
     lastUnits = units, lastEnds = ends;
   }
   if (w.used > kCutBatchUnits) Cut(starts);

@@ -51,9 +51,9 @@ class THanKanaCutter {
   bool Add(const char16_t* text, int32_t n, int32_t from, int32_t to, std::vector<int32_t>& starts);
   // Takes at once, as Add would take each, the plain runs of the window text[0, n): runs of word
   // characters (word, a bit for each unit, 64 a word: (n + 63) / 64 words, the bits past n clear) whose
-  // units are all unified ideographs, Hiragana, Katakana or the prolonged sound mark, next to no unit of
-  // the ranges such letters lie in. Clears the bits of the runs it took in high (as many words). Takes
-  // nothing where the processor lacks the vectors it needs.
+  // units are all unified ideographs, Hiragana, Katakana, the prolonged sound mark or ASCII letters and
+  // digits, next to no unit of the ranges such letters lie in. Clears the bits of the runs it took in
+  // high (as many words). Takes nothing where the processor lacks the vectors it needs.
   void AddPlainRuns(const char16_t* text, int32_t n, const uint64_t* word, uint64_t* high,
                     std::vector<int32_t>& starts);
   // Appends to starts the positions in the text where words begin inside the pieces taken since the

@@ -285,6 +285,36 @@ TEST(DictionaryWords, RunsAtTheEdgesOfTheWindowsMasksAreCutAsIcuCutsThem) {
   EXPECT_EQ(Show(text, st.ours), Show(text, st.icu));
 }
 
+TEST(DictionaryWords, RunsOfHanAndAsciiAreCutAsIcuCutsThem) {
+  ASSERT_TRUE(THanKanaCutter().available());
+  // Runs that mix Han or kana letters with ASCII letters and digits are taken from the masks too, a
+  // word beginning at each change between the two. Pieces of one to five units of each kind, in
+  // turn, so that changes and pieces fall at every place of the masks' words and pieces run across
+  // them; then such runs beside a symbol of the dictionary's scripts, and with a character of neither
+  // kind inside, which send them the longer way.
+  const std::u16string han = Utf8ToUtf16("软件包管理器安装了新的软件パッケージを確認中华人民共和国");
+  const std::u16string ascii = u"GstPreset42abcXYZ0";
+  for (int32_t shift = 0; shift < 64; shift += 7) {
+    std::u16string text(static_cast<size_t>(shift), u' ');
+    size_t h = 0, a = 0;
+    for (int32_t round = 0; round < 60; ++round) {
+      const int32_t hanUnits = 1 + round % 5, asciiUnits = 1 + (round / 5) % 5;
+      for (int32_t k = 0; k < hanUnits; ++k) text += han[h++ % han.size()];
+      for (int32_t k = 0; k < asciiUnits; ++k) text += ascii[a++ % ascii.size()];
+      if (round % 7 == 6) text += round % 2 ? u" " : u"、";
+    }
+    const TStarts st = Starts(text);
+    EXPECT_EQ(Show(text, st.ours), Show(text, st.icu)) << shift;
+    EXPECT_EQ(st.cut, st.runs) << shift;
+  }
+  const std::u16string odd[] = {u"\u2F08", u"\u3005", u"\u00E9", u"\uFF21", u"_"};
+  for (const std::u16string& c : odd) {
+    const std::u16string text = u"abc软件包" + c + u"管理器2 " + c + u"GNU文件x " + u"文件abc" + c + u" 3个文件";
+    const TStarts st = Starts(text);
+    EXPECT_EQ(Show(text, st.ours), Show(text, st.icu)) << Utf16ToUtf8(c);
+  }
+}
+
 TEST(DictionaryWords, ShortRunsOfEveryLengthAreCutAsIcuCutsThem) {
   ASSERT_TRUE(THanKanaCutter().available());
   // Runs of up to sixteen letters are queued from vectors when all their letters are unified
