@@ -215,11 +215,19 @@ constexpr TPathEnd PathEnd(uint32_t cost, int32_t from) {
 constexpr int32_t FromOf(TPathEnd p) { return static_cast<int32_t>(static_cast<uint32_t>(p)); }
 constexpr TPathEnd kCostBits = ~TPathEnd{0} << 32;
 
-// A step of the path's lanes: for each lane, the words from its letter as path ends from there: the
-// letter alone, then for each the words of two letters that begin there, then of three (a cost of
-// kNoPath or more: none), each with the letter's place in its low half, so that the cost of the path
-// to it added gives the path's end.
-constexpr int32_t kStepStride = 3 * kWalks;
+// A step of the path's lanes: for each lane, the values of the words from its letter, 16 bits each:
+// the letter alone (its cost), the word of two letters that begins there and the word of three
+// (kNoWord: none, which the walk makes kNoStep, a cost that always loses to the letters alone).
+using TStep = uint64_t;
+constexpr uint32_t kNoStep = 0x4000;
+static_assert(kNoStep > 3 * kUnknownLetterCost, "a step's none never wins");
+constexpr TStep Step(uint32_t alone, uint32_t two, uint32_t three) {
+  return TStep{alone} | TStep{two} << 16 | TStep{three} << 32;
+}
+// The cost of a word of a value as a step's, kNoStep for none.
+constexpr uint32_t StepCost(uint32_t value) { return value == kNoWord ? kNoStep : value; }
+// What a unit's pair key is masked with, by the units left in its piece (with 1, no second letter).
+constexpr uint32_t kRoomKeyMask[4] = {0xFFFF, 0xFFFF, ~0u, ~0u};
 
 // A word of four letters or more, or a run of Katakana, from at to to, of a cost.
 struct TCutEdge {
@@ -429,10 +437,13 @@ struct THanKanaCutter::TCutWork {
   // The lanes of a cut's path (see Cut): where each begins, and the steps of the longest.
   int32_t stop[kWalks + 1] = {};
   int32_t laneSteps = 0;
-  std::vector<TPathEnd> steps;  // kStepStride a step of the lanes
-  std::vector<TLink> twos;
-  std::vector<uint32_t> letterPairs, pairSlots;  // each letter's pair, and its slot
-  std::vector<int32_t> longer;
+  std::vector<TStep> steps;  // kWalks a step: the lanes' letters
+  std::vector<uint32_t> pairSlots;  // each letter's pair's slot
+  struct TLonger {
+    int32_t at;
+    TLink two;  // the node of the pair from at
+  };
+  std::vector<TLonger> longer;
   std::vector<TPathEnd> far;    // kWalks a step
   std::vector<int32_t> from;    // kWalks a step
   std::vector<uint8_t> edges;   // a step's lanes with edges
@@ -914,42 +925,41 @@ void THanKanaDictionary::LookUp(TCutWork& w, int32_t len) const {
   // First the words that begin at each letter, all letters at once: the look-ups of one letter wait
   // neither on another's nor on the path so far. A step holds the costs of the letter alone (its word's,
   // or that of an unknown letter) and of the words of two and three letters from it (kNoPath: none),
-  // written for the path's lanes (see Cut). The letters whose pairs begin longer words are listed, and
-  // their third letters looked up after; the longer words and the Katakana runs, rare, are edges of
-  // their own. No word runs past a piece's end: a letter with no room for a second has the second unit
-  // of its pair taken as a 0, which no word has, and one with no room for a third has none looked up.
+  // written for the path's lanes (see Cut), the letter's place left for the path to add. The letters
+  // whose pairs begin longer words are listed, and their third letters looked up after; the longer
+  // words and the Katakana runs, rare, are edges of their own. No word runs past a piece's end: a letter
+  // with no room for a second has its pair taken as no word's, and one with no room for a third has
+  // none looked up. (The loops keep their loads and stores few: they, not the arithmetic, are the cost.)
   const char16_t* const u = w.units.data();
   const uint16_t* const room = w.room.data();
   const TLetter* const letters = letters_;
-  TPathEnd* const steps = w.steps.data();
-  TLink* const twos = w.twos.data();
-  int32_t* const longer = w.longer.data();
+  TStep* const steps = w.steps.data();
+  TCutWork::TLonger* const longer = w.longer.data();
   // (A copy of the table's fields: the stores below could otherwise be taken to change them.)
   const TPairTable pairs = pairs_;
   int32_t longers = 0;
   // The pairs' slots first, each asked for from memory at once: the table is too large for the nearer
-  // caches, and the look-ups below then seldom wait.
+  // caches, and the look-ups below then seldom wait. (The pair of a piece's last letter and the next
+  // piece's first is asked for too, and passed over below.)
   uint32_t* const slots = w.pairSlots.data();
-  uint32_t* const keys = w.letterPairs.data();
   for (int32_t k = 0; k < len; ++k) {
-    keys[k] = PairAt(u + k) & (0xFFFFu | (0u - static_cast<uint32_t>(room[k] > 1)) << 16);
-    slots[k] = pairs.SlotOf(keys[k]);
+    slots[k] = pairs.SlotOf(PairAt(u + k));
     __builtin_prefetch(pairs.slots + slots[k]);
   }
-  const int32_t* const stop = w.stop;
   for (int32_t q = 0; q < kWalks; ++q) {
     bool prevKatakana = false;
-    TPathEnd* step = steps + q;
-    for (int32_t k = stop[q]; k < stop[q + 1]; ++k, step += kStepStride) {
-      const TLetter letter = letters[u[k]];
-      const TLink two = TPairTable::LinkIn(pairs.slots[slots[k]], keys[k]);
-      const auto at = static_cast<uint32_t>(k);
-      step[0] = PathEnd(Value(letter), 0) | at;
-      step[kWalks] = PathEnd(kWordCost[Value(two)], 0) | at;
-      step[2 * kWalks] = PathEnd(kNoPath, 0) | at;
-      twos[k] = two;
-      longer[longers] = k;
-      longers += (Shape(two) != 0) & (room[k] > 2);
+    TStep* step = steps + q;
+    const int32_t end = w.stop[q + 1];
+    for (int32_t k = w.stop[q]; k < end; ++k, step += kWalks) {
+      // (A letter with no room for a second: its pair's key with a 0 for the second, which no pair has.)
+      const uint32_t left = room[k];
+      const uint32_t key = PairAt(u + k) & kRoomKeyMask[left];
+      const TLetter letter = letters[key & 0xFFFF];
+      const TLink two = TPairTable::LinkIn(pairs.slots[slots[k]], key);
+      // (The walk takes a value of kNoWord as none.)
+      *step = Step(Value(letter), Value(two), kNoWord);
+      longer[longers] = {k, two};
+      longers += Shape(two) != 0;
       if constexpr (kAnyKatakana) {
         const bool katakana = (KindOf(letter) & kKatakana) != 0;
         if (katakana && !prevKatakana) {
@@ -957,29 +967,35 @@ void THanKanaDictionary::LookUp(TCutWork& w, int32_t len) const {
           while (j - k < kMaxKatakanaRun && room[j - 1] > 1 && (KindOf(letters[u[j]]) & kKatakana)) ++j;
           if (j - k < kMaxKatakanaRun) w.kana.push_back({k, j, KatakanaRunCost(j - k)});
         }
-        prevKatakana = katakana && room[k] > 1;  // (a piece's next begins anew)
+        prevKatakana = katakana && left > 1;  // (a piece's next begins anew)
       }
     }
     // A lane shorter than the longest is padded with steps of no cost, which no walk reads.
-    for (int32_t i = stop[q + 1] - stop[q]; i < w.laneSteps; ++i, step += kStepStride) {
-      step[0] = 0;
-      step[kWalks] = step[2 * kWalks] = PathEnd(kNoPath, 0);
-    }
+    for (int32_t i = end - w.stop[q]; i < w.laneSteps; ++i, step += kWalks) *step = Step(0, kNoWord, kNoWord);
   }
   const char16_t* const units = units_;
   const TLink* const links = links_;
   // (The blocks of the third letters asked for first as well.)
+  // (Those with no room for a third letter are passed over.)
+  int32_t kept = 0;
   for (int32_t i = 0; i < longers; ++i) {
-    const int32_t k = longer[i];
-    const uint32_t block = BlockOf(twos[k]) + BucketOf(u[k + 2], Shape(twos[k])) * kBucketSlots;
+    longer[kept] = longer[i];
+    kept += room[longer[i].at] > 2;
+  }
+  longers = kept;
+  for (int32_t i = 0; i < longers; ++i) {
+    const TCutWork::TLonger l = longer[i];
+    const uint32_t block = BlockOf(l.two) + BucketOf(u[l.at + 2], Shape(l.two)) * kBucketSlots;
     __builtin_prefetch(units + block);
     __builtin_prefetch(links + block);
   }
+  const int32_t* const stop = w.stop;
   for (int32_t i = 0, q = 0; i < longers; ++i) {
-    const int32_t k = longer[i];
+    const int32_t k = longer[i].at;
     while (k >= stop[q + 1]) ++q;
-    const TLink three = FindIn(units, links, twos[k], u[k + 2]);
-    steps[(k - stop[q]) * kStepStride + 2 * kWalks + q] = PathEnd(kWordCost[Value(three)], k);
+    const TLink three = FindIn(units, links, longer[i].two, u[k + 2]);
+    TStep& step = steps[(k - stop[q]) * kWalks + q];
+    step = (step & 0xFFFFFFFF) | TStep{Value(three)} << 32;
     if (Shape(three) != 0) [[unlikely]] {
       TLink e = three;
       for (int32_t j = k + 3, end = std::min(len, k + kMaxWordUnits); j < end && room[j - 1] > 1 && Shape(e) != 0; ++j)
@@ -991,26 +1007,29 @@ void THanKanaDictionary::LookUp(TCutWork& w, int32_t len) const {
 namespace {
 
 // The path through a cut's pieces, four lanes side by side (see Cut): steps holds laneSteps steps of
-// kStepStride path ends (the four lanes' letters alone, then words of two, then of three), far the
-// best path ends known beyond the next three letters (~0: none), from is written. Edges are relaxed
-// by relax(i, lanes, here, best1..3) at the steps whose bit is set in edges.
+// kWalks steps (the four lanes' letters'), stop where each lane begins, far the best path ends known
+// beyond the next three letters (~0: none), from is written. Edges are relaxed by relax(i, lanes,
+// here, best1..3) at the steps whose bit is set in edges, here holding the letters' places.
 
 template <class Relax>
-void WalkLanesPlain(const TPathEnd* steps, TPathEnd* far, int32_t* from, const uint8_t* edges, int32_t laneSteps,
-                    Relax&& relax) {
-  TPathEnd here[kWalks] = {}, best1[kWalks], best2[kWalks], best3[kWalks];
-  for (int q = 0; q < kWalks; ++q) best1[q] = best2[q] = best3[q] = ~TPathEnd{0};
+void WalkLanesPlain(const TStep* steps, const int32_t* stop, TPathEnd* far, int32_t* from, const uint8_t* edges,
+                    int32_t laneSteps, Relax&& relax) {
+  TPathEnd here[kWalks], best1[kWalks], best2[kWalks], best3[kWalks];
+  for (int q = 0; q < kWalks; ++q) {
+    here[q] = static_cast<uint32_t>(stop[q]);
+    best1[q] = best2[q] = best3[q] = ~TPathEnd{0};
+  }
   for (int32_t i = 0; i < laneSteps; ++i) {
-    const TPathEnd* s = steps + i * kStepStride;
+    const TStep* s = steps + i * kWalks;
     for (int q = 0; q < kWalks; ++q) {
-      best1[q] = std::min(best1[q], here[q] + s[q]);
-      best2[q] = std::min(best2[q], here[q] + s[kWalks + q]);
-      best3[q] = std::min(best3[q], here[q] + s[2 * kWalks + q]);
+      best1[q] = std::min(best1[q], here[q] + PathEnd(s[q] & 0xFFFF, 0));
+      best2[q] = std::min(best2[q], here[q] + PathEnd(StepCost((s[q] >> 16) & 0xFFFF), 0));
+      best3[q] = std::min(best3[q], here[q] + PathEnd(StepCost(static_cast<uint32_t>(s[q] >> 32)), 0));
     }
     if (edges[i] != 0) [[unlikely]] relax(i, edges[i], here, best1, best2, best3);
     for (int q = 0; q < kWalks; ++q) {
       from[(i + 1) * kWalks + q] = FromOf(best1[q]);
-      here[q] = best1[q] & kCostBits;
+      here[q] = (best1[q] & kCostBits) | static_cast<uint32_t>(stop[q] + i + 1);
       best1[q] = best2[q], best2[q] = best3[q], best3[q] = far[(i + 4) * kWalks + q];
     }
   }
@@ -1021,15 +1040,22 @@ void WalkLanesPlain(const TPathEnd* steps, TPathEnd* far, int32_t* from, const u
 // the path waits on one chain of them instead of four.
 static_assert(kWalks == 4, "a 256-bit vector holds the four lanes' path ends");
 template <class Relax>
-__attribute__((target("avx512f,avx512vl"))) void WalkLanes512(const TPathEnd* steps, TPathEnd* far, int32_t* from,
-                                                            const uint8_t* edges, int32_t laneSteps, Relax&& relax) {
-  __m256i here = _mm256_setzero_si256(), best1 = _mm256_set1_epi64x(-1), best2 = best1, best3 = best1;
-  const __m256i costs = _mm256_set1_epi64x(static_cast<int64_t>(kCostBits));
+__attribute__((target("avx512f,avx512vl"))) void WalkLanes512(const TStep* steps, const int32_t* stop, TPathEnd* far,
+                                                            int32_t* from, const uint8_t* edges, int32_t laneSteps,
+                                                            Relax&& relax) {
+  __m256i place = _mm256_cvtepu32_epi64(_mm_loadu_si128(reinterpret_cast<const __m128i*>(stop)));
+  __m256i here = place, best1 = _mm256_set1_epi64x(-1), best2 = best1, best3 = best1;
+  const __m256i costs = _mm256_set1_epi64x(static_cast<int64_t>(kCostBits)), one = _mm256_set1_epi64x(1);
+  const __m256i low16 = _mm256_set1_epi64x(0xFFFF), second16 = _mm256_set1_epi64x(int64_t{0xFFFF} << 32);
+  const __m256i none = _mm256_set1_epi64x(static_cast<int64_t>(PathEnd(kNoWord, 0)));
+  const __m256i noStep = _mm256_set1_epi64x(static_cast<int64_t>(PathEnd(kNoStep, 0)));
   for (int32_t i = 0; i < laneSteps; ++i) {
-    const TPathEnd* s = steps + i * kStepStride;
-    best1 = _mm256_min_epu64(best1, _mm256_add_epi64(here, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s))));
-    best2 = _mm256_min_epu64(best2, _mm256_add_epi64(here, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + kWalks))));
-    best3 = _mm256_min_epu64(best3, _mm256_add_epi64(here, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + 2 * kWalks))));
+    // (Each cost moved to the high half, where a path end holds it.)
+    const __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(steps + i * kWalks));
+    const __m256i two = _mm256_and_si256(_mm256_slli_epi64(s, 16), second16), three = _mm256_and_si256(s, costs);
+    best1 = _mm256_min_epu64(best1, _mm256_add_epi64(here, _mm256_slli_epi64(_mm256_and_si256(s, low16), 32)));
+    best2 = _mm256_min_epu64(best2, _mm256_add_epi64(here, _mm256_mask_mov_epi64(two, _mm256_cmpeq_epi64_mask(two, none), noStep)));
+    best3 = _mm256_min_epu64(best3, _mm256_add_epi64(here, _mm256_mask_mov_epi64(three, _mm256_cmpeq_epi64_mask(three, none), noStep)));
     if (edges[i] != 0) [[unlikely]] {
       alignas(32) TPathEnd h[4], b1[4], b2[4], b3[4];
       _mm256_store_si256(reinterpret_cast<__m256i*>(h), here);
@@ -1042,7 +1068,8 @@ __attribute__((target("avx512f,avx512vl"))) void WalkLanes512(const TPathEnd* st
       best3 = _mm256_load_si256(reinterpret_cast<const __m256i*>(b3));
     }
     _mm_storeu_si128(reinterpret_cast<__m128i*>(from + (i + 1) * kWalks), _mm256_maskz_cvtepi64_epi32(0xF, best1));
-    here = _mm256_and_si256(best1, costs);
+    place = _mm256_add_epi64(place, one);
+    here = _mm256_or_si256(_mm256_and_si256(best1, costs), place);
     best1 = best2, best2 = best3;
     best3 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(far + (i + 4) * kWalks));
   }
@@ -1070,14 +1097,12 @@ void THanKanaDictionary::Cut(TCutWork& w, std::vector<int32_t>& starts) const {
   w.laneSteps = laneSteps;
   const auto letters = static_cast<size_t>(len) + 4;
   const auto laneRoom = static_cast<size_t>(laneSteps) + 8;
-  if (w.twos.size() < letters) {
-    w.twos.resize(letters);
+  if (w.pairSlots.size() < letters) {
     w.pairSlots.resize(letters);
-    w.letterPairs.resize(letters);
     w.longer.resize(letters);
   }
-  if (w.steps.size() < laneRoom * kStepStride) {
-    w.steps.resize(laneRoom * kStepStride);
+  if (w.steps.size() < laneRoom * kWalks) {
+    w.steps.resize(laneRoom * kWalks);
     w.far.resize(laneRoom * kWalks);
     w.from.resize(laneRoom * kWalks);
     w.edges.resize(laneRoom);
@@ -1118,7 +1143,7 @@ void THanKanaDictionary::Cut(TCutWork& w, std::vector<int32_t>& starts) const {
       const int32_t q = __builtin_ctz(lanes), k = stop[q] + i;
       for (int32_t list = 0; list < 2; ++list)
         for (const TCutEdge*& e = lane[list][q]; e->at == k; ++e) {
-          const TPathEnd c = here[q] + PathEnd(e->cost, k);
+          const TPathEnd c = here[q] + PathEnd(e->cost, 0);  // (here holds k, the place)
           switch (e->to - k) {
             case 1: best1[q] = std::min(best1[q], c); break;
             case 2: best2[q] = std::min(best2[q], c); break;
@@ -1128,15 +1153,15 @@ void THanKanaDictionary::Cut(TCutWork& w, std::vector<int32_t>& starts) const {
         }
     }
   };
-  const TPathEnd* const steps = w.steps.data();
+  const TStep* const steps = w.steps.data();
 #if defined(__x86_64__) && defined(__GNUC__)
   if (Global_UseWideVectors && Global_UseVectors512) {
-    WalkLanes512(steps, far, from, edges, laneSteps, relax);
+    WalkLanes512(steps, stop, far, from, edges, laneSteps, relax);
   } else {
-    WalkLanesPlain(steps, far, from, edges, laneSteps, relax);
+    WalkLanesPlain(steps, stop, far, from, edges, laneSteps, relax);
   }
 #else
-  WalkLanesPlain(steps, far, from, edges, laneSteps, relax);
+  WalkLanesPlain(steps, stop, far, from, edges, laneSteps, relax);
 #endif
   // Words begin where the path's words do, but for the units whose place is -1: the first letter of a
   // piece (a start of its own or of its run), the second half of a surrogate pair (a letter of no cost:
