@@ -314,14 +314,12 @@ struct TPlainMasks {
 constexpr uint64_t Up1(uint64_t x, uint64_t before) { return x << 1 | before >> 63; }
 constexpr uint64_t Down1(uint64_t x, uint64_t after) { return x >> 1 | after << 63; }
 constexpr uint64_t Down2(uint64_t x, uint64_t after) { return x >> 2 | after << 62; }
-// gen spread up (or down) through the runs of pro it touches (gen within pro).
-constexpr uint64_t FillUp(uint64_t gen, uint64_t pro) {
-  for (int s = 1; s < 64; s *= 2) {
-    gen |= pro & (gen << s);
-    pro &= pro << s;
-  }
-  return gen;
-}
+// gen spread up (or down) through the runs of pro it touches (gen within pro). Up, by a carry: adding
+// gen to pro clears each run from its lowest bit of gen up (and sets the bit past it), but for the other
+// bits of gen, which stay set.
+constexpr uint64_t FillUp(uint64_t gen, uint64_t pro) { return (pro & ~(pro + gen)) | gen; }
+static_assert(FillUp(0b0011000, 0b1110111100) == 0b0111000 && FillUp(0b1000000001, 0b1110000011) == 0b1000000011,
+              "FillUp");
 constexpr uint64_t FillDown(uint64_t gen, uint64_t pro) {
   for (int s = 1; s < 64; s *= 2) {
     gen |= pro & (gen >> s);
@@ -1385,7 +1383,9 @@ void THanKanaCutter::AddPlainRuns(const char16_t* text, int32_t n, const uint64_
     taken[j] = FillUp(bad | (carried & word[j]), word[j]);
   }
   for (size_t j = words, declinedAfter = 0; j-- > 0;) {
-    const uint64_t declined = FillDown(taken[j] | ((declinedAfter & 1) << 63 & word[j]), word[j]);
+    // (Most words of masks have no declined unit.)
+    const uint64_t seed = taken[j] | ((declinedAfter & 1) << 63 & word[j]);
+    const uint64_t declined = seed != 0 ? FillDown(seed, word[j]) : 0;
     taken[j] = word[j] & ~declined;
     plain[j] = taken[j] & masks[j].plain;
     declinedAfter = declined;
