@@ -5,6 +5,7 @@
 
 #include <unicode/brkiter.h>
 #include <unicode/unistr.h>
+#include <unicode/utext.h>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -223,6 +224,30 @@ bool IsUnspacedScriptChar(char32_t c) {
 
 namespace {
 
+#if defined(__x86_64__) && defined(__GNUC__)
+// RunMasks' words of 64 units that fit, where the processor has 512-bit vectors; returns how many units.
+__attribute__((target("avx512f,avx512bw"))) int32_t RunMasks512(const char16_t* text, const uint16_t* types, int32_t n,
+                                                               uint64_t* word, uint64_t* high) {
+  const __m512i letter = _mm512_set1_epi16(0x0104), outside = _mm512_set1_epi16(static_cast<int16_t>(0x8800));
+  const __m512i limit = _mm512_set1_epi16(0x0DFF);
+  int32_t i = 0;
+  for (; i + 64 <= n; i += 64) {
+    uint64_t w = 0, h = 0;
+    for (int32_t half = 0; half < 2; ++half) {
+      const __m512i t = _mm512_loadu_si512(types + i + 32 * half);
+      const __m512i c = _mm512_loadu_si512(text + i + 32 * half);
+      const __mmask32 isWord = _mm512_test_epi16_mask(t, letter) & _mm512_testn_epi16_mask(t, outside);
+      w |= uint64_t{isWord} << (32 * half);
+      h |= uint64_t{isWord & _mm512_cmpgt_epu16_mask(c, limit)} << (32 * half);
+    }
+    word[i >> 6] = w;
+    high[i >> 6] = h;
+  }
+  return i;
+}
+
+#endif
+
 // The masks of a window's units, 64 units a word (the bits past n clear, and one more word of word
 // characters, clear, after the last): which are word characters under the rule, and which of those are
 // at or above U+0E00.
@@ -231,6 +256,9 @@ void RunMasks(const char16_t* text, const uint16_t* types, int32_t n, uint64_t* 
   std::fill_n(word, words + 1, 0);
   std::fill_n(high, words, 0);
   int32_t i = 0;
+#if defined(__x86_64__) && defined(__GNUC__)
+  if (Global_UseWideVectors && Global_UseVectors512) i = RunMasks512(text, types, n, word, high);
+#endif
 #if defined(__SSE2__)
   const __m128i flip = _mm_set1_epi16(static_cast<int16_t>(0x8000));
   const __m128i limit = _mm_set1_epi16(static_cast<int16_t>(0x0DFF ^ 0x8000));
@@ -263,7 +291,7 @@ void RunMasks(const char16_t* text, const uint16_t* types, int32_t n, uint64_t* 
 int32_t SegmentRuns(const char16_t* text, uint16_t* types, int32_t n) {
   icu::BreakIterator* breaker = nullptr;
   int32_t runs = 0;
-  icu::UnicodeString whole;
+  UText whole = UTEXT_INITIALIZER;
   // Taken once a chunk: each use of a thread-local in a shared library is a call.
   thread_local THanKanaCutter threadCutter;
   thread_local std::vector<int32_t> threadStarts;
@@ -320,10 +348,13 @@ int32_t SegmentRuns(const char16_t* text, uint16_t* types, int32_t n) {
     if (!unspaced) continue;
     if (!breaker) {
       if (!(breaker = ThreadWordBreaker())) break;
-      // The whole chunk is handed over once (a read-only view, not a copy): setting the text for each
-      // short run costs more than finding its words.
-      whole.setTo(false, text, n);
-      breaker->setText(whole);
+      // The whole chunk is handed over once, as a UText over it: setting the text for each short run
+      // costs more than finding its words, and a UnicodeString, even one that only aliases the chunk,
+      // is copied whole by the break iterator.
+      UErrorCode status = U_ZERO_ERROR;
+      utext_openUChars(&whole, text, n, &status);
+      breaker->setText(&whole, status);
+      if (U_FAILURE(status)) break;
     }
     for (int32_t b = breaker->following(start); b != icu::BreakIterator::DONE && b < i; b = breaker->next()) {
       // No word starts on the second half of a surrogate pair or on a mark that belongs to the letter before.
@@ -331,6 +362,7 @@ int32_t SegmentRuns(const char16_t* text, uint16_t* types, int32_t n) {
     }
     ++runs;
   }
+  utext_close(&whole);  // (the break iterator keeps a shallow copy, set anew before each use)
   cutter.Cut(starts);
   for (const int32_t b : starts)
     if (IsCorpusWordChar(types[b])) types[b] |= word_start_flag;
