@@ -137,7 +137,7 @@ inline uint32_t PairAt(const char16_t* u) {
 #endif
 }
 struct TPairTable {
-  static constexpr uint32_t kBucketLog = 2;  // about four slots for each bucket
+  static constexpr uint32_t kBucketLog = 3;  // about eight slots for each bucket
   const uint64_t* slots = nullptr;
   const uint16_t* shifts = nullptr;  // the buckets' displacements
   uint64_t multiplier = 0, mask = 0;
@@ -591,8 +591,8 @@ class THanKanaDictionary {
     char magic[8];
     uint64_t key, slotCount, contentHash, pairBits, pairMultiplier, reserved[2];
   };
-  static constexpr char kCacheMagic[8] = {'K', 'X', '8', 'H', 'K', 'D', 'T', '4'};
-  static constexpr const char* kCacheVersion = "kx8 han-kana trie 4 " U_ICU_VERSION " " U_UNICODE_VERSION;
+  static constexpr char kCacheMagic[8] = {'K', 'X', '8', 'H', 'K', 'D', 'T', '5'};
+  static constexpr const char* kCacheVersion = "kx8 han-kana trie 5 " U_ICU_VERSION " " U_UNICODE_VERSION;
   static size_t CacheBytes(size_t slots, uint32_t pairBits) {
     return 0x10000 * sizeof(TLetter) + slots * (sizeof(char16_t) + sizeof(TLink)) +
            (size_t{1} << pairBits) * sizeof(uint64_t) +
