@@ -62,13 +62,30 @@ constexpr bool IsLeadSurrogate(char16_t c) { return (c & 0xFC00) == 0xD800; }
 constexpr bool IsTrailSurrogate(char16_t c) { return (c & 0xFC00) == 0xDC00; }
 constexpr bool IsSurrogate(char16_t c) { return (c & 0xF800) == 0xD800; }
 
-// The middle characters a run may hold that the cut knows ICU's rules for: ' and ’. ICU keeps one
-// inside a word only between letters of the Latin kind (ASCII here) or between digits.
-constexpr bool IsApostrophe(char16_t c) { return c == u'\'' || c == u'\u2019'; }
+// The middle characters a run may hold that the cut knows ICU's rules for: apostrophes, full stops and
+// the like (word break classes Single_Quote and MidNumLet), which ICU keeps inside a word only between
+// letters of the Latin kind (ASCII here) or between digits, and commas and semicolons (MidNum), only
+// between digits; elsewhere each is a word of its own. (Colons are left to ICU, whose rules take them
+// apart from their Unicode class.)
+enum class TMiddle : uint8_t { none, letters_or_digits, digits };
+TMiddle MiddleKind(char16_t c) {
+  if (c == u'\'' || c == u'.' || c == u'\u2019') return TMiddle::letters_or_digits;  // (the common ones)
+  if (c == u',' || c == u';') return TMiddle::digits;
+  if (c < 0x80 || IsSurrogate(c)) return TMiddle::none;
+  switch (u_getIntPropertyValue(c, UCHAR_WORD_BREAK)) {
+    case U_WB_SINGLE_QUOTE:
+    case U_WB_MIDNUMLET: return TMiddle::letters_or_digits;
+    case U_WB_MIDNUM: return TMiddle::digits;
+    default: return TMiddle::none;
+  }
+}
 constexpr bool IsAsciiLetter(char16_t c) { return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z'); }
 constexpr bool IsAsciiDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
-constexpr bool JoinedByApostrophe(char16_t before, char16_t after) {
-  return (IsAsciiLetter(before) && IsAsciiLetter(after)) || (IsAsciiDigit(before) && IsAsciiDigit(after));
+// Whether the middle character c keeps before and after in one word.
+bool JoinedByMiddle(char16_t c, char16_t before, char16_t after) {
+  const TMiddle kind = MiddleKind(c);
+  return (kind == TMiddle::letters_or_digits && IsAsciiLetter(before) && IsAsciiLetter(after)) ||
+         (kind != TMiddle::none && IsAsciiDigit(before) && IsAsciiDigit(after));
 }
 
 // The character of text that ends just before at, or that begins at at.
@@ -1293,7 +1310,7 @@ bool THanKanaCutter::Add(const char16_t* text, int32_t n, int32_t from, int32_t 
     if (piece == TPiece::none) {
       // An apostrophe inside the run (a middle character) is a word of its own (ICU's rules keep it
       // only between letters of the Latin kind or between digits, which the ASCII pieces take).
-      if (!IsApostrophe(text[k]) || k == from || k + 1 >= to) {
+      if (MiddleKind(text[k]) == TMiddle::none || k == from || k + 1 >= to) {
         starts.resize(startsMark);
         return false;
       }
@@ -1305,7 +1322,7 @@ bool THanKanaCutter::Add(const char16_t* text, int32_t n, int32_t from, int32_t 
       for (k += width; k < to;) {
         if (d.PieceOf(text, k, to, width, kinds) == TPiece::ascii) {
           k += width;
-        } else if (IsApostrophe(text[k]) && k + 1 < to && JoinedByApostrophe(text[k - 1], text[k + 1])) {
+        } else if (k + 1 < to && JoinedByMiddle(text[k], text[k - 1], text[k + 1])) {
           ++k;
         } else {
           break;

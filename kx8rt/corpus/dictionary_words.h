@@ -39,9 +39,10 @@ class THanKanaCutter {
   bool available() const;
 
   // Takes a run [from, to) of the n characters of text made of Han, Hiragana and Katakana letters and
-  // ASCII letters and digits (with apostrophes, ' or ’, between them), to be cut into words: each change
-  // between the two kinds begins a word, and so does an apostrophe and what follows it unless it stands
-  // between two ASCII letters or two digits, appended to starts at once; the Han and kana pieces are cut
+  // ASCII letters and digits (with apostrophes, full stops, commas and their like between them), to be
+  // cut into words: each change between the two kinds begins a word, and so does such a middle
+  // character and what follows it unless it stands between two ASCII letters (an apostrophe or a full
+  // stop) or two digits, appended to starts at once; the Han and kana pieces are cut
   // into the dictionary's words by the next Cut. Returns false, taking nothing, when the run has no Han
   // or kana letter, or when it cannot give ICU's answer itself: the dictionary is missing, the run holds
   // any other character or one that NFKC would change (halfwidth Katakana, compatibility ideographs,

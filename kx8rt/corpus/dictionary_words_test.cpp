@@ -33,12 +33,13 @@ struct TStarts {
   int32_t runs = 0, cut = 0;  // runs with a Han or kana letter; those the dictionary cutter took
 };
 
-// Word starts inside the runs of word characters of text, found by ICU's word break iterator alone and
-// by SegmentUnspacedRuns.
-TStarts Starts(const std::u16string& text) {
+// Word starts inside the runs of word characters of text (under the word rule's middle characters),
+// found by ICU's word break iterator alone and by SegmentUnspacedRuns.
+TStarts Starts(const std::u16string& text, const UnicodeString& middleChars = kCorpusDefaultMiddleChars) {
   TStarts s;
   const auto n = static_cast<int32_t>(text.size());
   TCorpusWordRule plain;
+  plain.middle_chars = middleChars;
   plain.segment = false;
   std::vector<uint16_t> types;
   ClassifyCorpusWindow(text.c_str(), n, types, plain);
@@ -127,6 +128,34 @@ TEST(DictionaryWords, SentencesAreCutAsIcuCutsThem) {
     const TStarts st = Starts(text);
     EXPECT_EQ(Show(text, st.ours), Show(text, st.icu));
     EXPECT_EQ(st.cut, st.runs) << s;  // every run here is one the cutter takes
+  }
+}
+
+TEST(DictionaryWords, MiddleCharactersInsideRunsAreCutAsIcuCutsThem) {
+  ASSERT_TRUE(THanKanaCutter().available());
+  // Full stops, apostrophes and their like are kept inside a word between ASCII letters or between
+  // digits, commas and semicolons between digits only; elsewhere each is a word of its own. Numbers and
+  // words with such characters in Chinese and Japanese sentences, under a rule that makes them middle
+  // characters (a colon among them: ICU's rules take it apart from its Unicode class, so such runs go
+  // to ICU, as do runs with fullwidth digits).
+  const char* const kSentences[] = {
+      "为了与9.0版本之前的系统相兼容，请使用介于0.0和1.0之间的值",
+      "共有1,000个文件和2;3个目录，a,b与x;y不是数字",
+      "文件.命令和a.b.c以及1.a与a.1还有版本1.0.2的软件包",
+      "引号‘文件’和它的’s与don't删除以及3'5号",
+      "全角．句号和全角，逗号与全角．１２",
+      "文件:命令和a:b与1:2",
+      "パッケージ.テスト,インストール;確認.しました",
+      "1.文件和.5与a.和,b",
+  };
+  const UnicodeString middles = u".,;\u2018\u2019'\uFF0E\uFF0C:";
+  for (const char* sentence : kSentences) {
+    const std::u16string text = Utf8ToUtf16(sentence);
+    const TStarts st = Starts(text, middles);
+    EXPECT_EQ(Show(text, st.ours), Show(text, st.icu)) << sentence;
+    if (text.find(u':') == std::u16string::npos && text.find(u'\uFF11') == std::u16string::npos) {
+      EXPECT_EQ(st.cut, st.runs) << sentence;  // the cutter took them all
+    }
   }
 }
 
@@ -363,6 +392,10 @@ TEST(DictionaryWords, RunsThatIcuMustCutAreDeclined) {
       {u"'文件", 0, 3, false},                    // an apostrophe at an end of the run
       {u"文件’", 0, 3, false},
       {u"文件-命令", 0, 5, false},                // another middle character
+      {u"文件.命令", 0, 5, true},                 // a full stop: a word of its own, as an apostrophe
+      {u"版本9.1之前", 0, 7, true},               // and kept between digits
+      {u"共1,000个", 0, 7, true},                 // as is a comma
+      {u"文件:命令", 0, 5, false},                // a colon is left to ICU
       {u"ＡＢＣ文件", 0, 5, false},               // fullwidth letters
       {u"abc文件", 0, 5, true},
       {u"\U0002000B\u4EBA", 0, 3, true},          // a Han letter beyond the first plane
