@@ -232,15 +232,18 @@ constexpr TPathEnd PathEnd(uint32_t cost, int32_t from) {
 constexpr int32_t FromOf(TPathEnd p) { return static_cast<int32_t>(static_cast<uint32_t>(p)); }
 constexpr TPathEnd kCostBits = ~TPathEnd{0} << 32;
 
-// A step of the path's lanes: for each lane, the values of the words from its letter, 16 bits each:
-// the letter alone (its cost), the word of two letters that begins there and the word of three
-// (kNoWord: none, which the walk makes kNoStep, a cost that always loses to the letters alone).
-using TStep = uint64_t;
+// A step of the path's lanes: for each lane, the values of the words from its letter: the letter alone
+// (its cost), the word of three letters that begins there and the node of the pair from there (its
+// value that of the word of two). A value of kNoWord is none, which the walk makes kNoStep, a cost that
+// always loses to the letters alone. (Laid out so that loading each takes one store, and the walk
+// moves each value to its place in a path end with a mask and at most one shift.)
+struct TStep {
+  uint16_t alone, three;
+  TLink two;
+};
+static_assert(sizeof(TStep) == 8, "a step of a lane is one 64-bit word");
 constexpr uint32_t kNoStep = 0x4000;
 static_assert(kNoStep > 3 * kUnknownLetterCost, "a step's none never wins");
-constexpr TStep Step(uint32_t alone, uint32_t two, uint32_t three) {
-  return TStep{alone} | TStep{two} << 16 | TStep{three} << 32;
-}
 // The cost of a word of a value as a step's, kNoStep for none.
 constexpr uint32_t StepCost(uint32_t value) { return value == kNoWord ? kNoStep : value; }
 // What a unit's pair key is masked with, by the units left in its piece (with 1, no second letter).
@@ -454,11 +457,7 @@ struct THanKanaCutter::TCutWork {
   int32_t laneSteps = 0;
   std::vector<TStep> steps;  // kWalks a step: the lanes' letters
   std::vector<uint32_t> pairSlots;  // each letter's pair's slot
-  struct TLonger {
-    int32_t at;
-    TLink two;  // the node of the pair from at
-  };
-  std::vector<TLonger> longer;
+  std::vector<int32_t> longer;  // steps (their places in steps) whose pairs begin longer words
   std::vector<TPathEnd> far;    // kWalks a step
   std::vector<int32_t> from;    // kWalks a step
   std::vector<uint8_t> edges;   // a step's lanes with edges
@@ -949,7 +948,7 @@ void THanKanaDictionary::LookUp(TCutWork& w, int32_t len) const {
   const uint16_t* const room = w.room.data();
   const TLetter* const letters = letters_;
   TStep* const steps = w.steps.data();
-  TCutWork::TLonger* const longer = w.longer.data();
+  int32_t* const longer = w.longer.data();
   // (A copy of the table's fields: the stores below could otherwise be taken to change them.)
   const TPairTable pairs = pairs_;
   int32_t longers = 0;
@@ -963,17 +962,16 @@ void THanKanaDictionary::LookUp(TCutWork& w, int32_t len) const {
   }
   for (int32_t q = 0; q < kWalks; ++q) {
     bool prevKatakana = false;
-    TStep* step = steps + q;
+    int32_t at = q;  // (the step's place)
     const int32_t end = w.stop[q + 1];
-    for (int32_t k = w.stop[q]; k < end; ++k, step += kWalks) {
+    for (int32_t k = w.stop[q]; k < end; ++k, at += kWalks) {
       // (A letter with no room for a second: its pair's key with a 0 for the second, which no pair has.)
       const uint32_t left = room[k];
       const uint32_t key = PairAt(u + k) & kRoomKeyMask[left];
       const TLetter letter = letters[key & 0xFFFF];
       const TLink two = TPairTable::LinkIn(pairs.slots[slots[k]], key);
-      // (The walk takes a value of kNoWord as none.)
-      *step = Step(Value(letter), Value(two), kNoWord);
-      longer[longers] = {k, two};
+      steps[at] = {static_cast<uint16_t>(Value(letter)), static_cast<uint16_t>(kNoWord), two};
+      longer[longers] = at;
       longers += Shape(two) != 0;
       if constexpr (kAnyKatakana) {
         const bool katakana = (KindOf(letter) & kKatakana) != 0;
@@ -986,31 +984,32 @@ void THanKanaDictionary::LookUp(TCutWork& w, int32_t len) const {
       }
     }
     // A lane shorter than the longest is padded with steps of no cost, which no walk reads.
-    for (int32_t i = end - w.stop[q]; i < w.laneSteps; ++i, step += kWalks) *step = Step(0, kNoWord, kNoWord);
+    for (; at < w.laneSteps * kWalks; at += kWalks) steps[at] = {0, static_cast<uint16_t>(kNoWord), kNoNode};
   }
   const char16_t* const units = units_;
   const TLink* const links = links_;
-  // (The blocks of the third letters asked for first as well.)
-  // (Those with no room for a third letter are passed over.)
+  // The letter of the step at a place.
+  const int32_t* const stop = w.stop;
+  auto letterOf = [stop](int32_t at) { return stop[at % kWalks] + at / kWalks; };
+  // (Those with no room for a third letter are passed over; the blocks of the others' third letters
+  // are asked for first as well.)
   int32_t kept = 0;
   for (int32_t i = 0; i < longers; ++i) {
     longer[kept] = longer[i];
-    kept += room[longer[i].at] > 2;
+    kept += room[letterOf(longer[i])] > 2;
   }
   longers = kept;
   for (int32_t i = 0; i < longers; ++i) {
-    const TCutWork::TLonger l = longer[i];
-    const uint32_t block = BlockOf(l.two) + BucketOf(u[l.at + 2], Shape(l.two)) * kBucketSlots;
+    const TLink two = steps[longer[i]].two;
+    const uint32_t block = BlockOf(two) + BucketOf(u[letterOf(longer[i]) + 2], Shape(two)) * kBucketSlots;
     __builtin_prefetch(units + block);
     __builtin_prefetch(links + block);
   }
-  const int32_t* const stop = w.stop;
-  for (int32_t i = 0, q = 0; i < longers; ++i) {
-    const int32_t k = longer[i].at;
-    while (k >= stop[q + 1]) ++q;
-    const TLink three = FindIn(units, links, longer[i].two, u[k + 2]);
-    TStep& step = steps[(k - stop[q]) * kWalks + q];
-    step = (step & 0xFFFFFFFF) | TStep{Value(three)} << 32;
+  for (int32_t i = 0; i < longers; ++i) {
+    TStep& step = steps[longer[i]];
+    const int32_t k = letterOf(longer[i]);
+    const TLink three = FindIn(units, links, step.two, u[k + 2]);
+    step.three = static_cast<uint16_t>(Value(three));
     if (Shape(three) != 0) [[unlikely]] {
       TLink e = three;
       for (int32_t j = k + 3, end = std::min(len, k + kMaxWordUnits); j < end && room[j - 1] > 1 && Shape(e) != 0; ++j)
@@ -1037,9 +1036,9 @@ void WalkLanesPlain(const TStep* steps, const int32_t* stop, TPathEnd* far, int3
   for (int32_t i = 0; i < laneSteps; ++i) {
     const TStep* s = steps + i * kWalks;
     for (int q = 0; q < kWalks; ++q) {
-      best1[q] = std::min(best1[q], here[q] + PathEnd(s[q] & 0xFFFF, 0));
-      best2[q] = std::min(best2[q], here[q] + PathEnd(StepCost((s[q] >> 16) & 0xFFFF), 0));
-      best3[q] = std::min(best3[q], here[q] + PathEnd(StepCost(static_cast<uint32_t>(s[q] >> 32)), 0));
+      best1[q] = std::min(best1[q], here[q] + PathEnd(s[q].alone, 0));
+      best2[q] = std::min(best2[q], here[q] + PathEnd(StepCost(Value(s[q].two)), 0));
+      best3[q] = std::min(best3[q], here[q] + PathEnd(StepCost(s[q].three), 0));
     }
     if (edges[i] != 0) [[unlikely]] relax(i, edges[i], here, best1, best2, best3);
     for (int q = 0; q < kWalks; ++q) {
@@ -1061,14 +1060,14 @@ __attribute__((target("avx512f,avx512vl"))) void WalkLanes512(const TStep* steps
   __m256i place = _mm256_cvtepu32_epi64(_mm_loadu_si128(reinterpret_cast<const __m128i*>(stop)));
   __m256i here = place, best1 = _mm256_set1_epi64x(-1), best2 = best1, best3 = best1;
   const __m256i costs = _mm256_set1_epi64x(static_cast<int64_t>(kCostBits)), one = _mm256_set1_epi64x(1);
-  const __m256i low16 = _mm256_set1_epi64x(0xFFFF), second16 = _mm256_set1_epi64x(int64_t{0xFFFF} << 32);
+  // (Each value moved to the high half, where a path end holds its cost.)
+  const __m256i value = _mm256_set1_epi64x(int64_t{0xFF} << 32);
   const __m256i none = _mm256_set1_epi64x(static_cast<int64_t>(PathEnd(kNoWord, 0)));
   const __m256i noStep = _mm256_set1_epi64x(static_cast<int64_t>(PathEnd(kNoStep, 0)));
   for (int32_t i = 0; i < laneSteps; ++i) {
-    // (Each cost moved to the high half, where a path end holds it.)
     const __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(steps + i * kWalks));
-    const __m256i two = _mm256_and_si256(_mm256_slli_epi64(s, 16), second16), three = _mm256_and_si256(s, costs);
-    best1 = _mm256_min_epu64(best1, _mm256_add_epi64(here, _mm256_slli_epi64(_mm256_and_si256(s, low16), 32)));
+    const __m256i two = _mm256_and_si256(s, value), three = _mm256_and_si256(_mm256_slli_epi64(s, 16), value);
+    best1 = _mm256_min_epu64(best1, _mm256_add_epi64(here, _mm256_and_si256(_mm256_slli_epi64(s, 32), value)));
     best2 = _mm256_min_epu64(best2, _mm256_add_epi64(here, _mm256_mask_mov_epi64(two, _mm256_cmpeq_epi64_mask(two, none), noStep)));
     best3 = _mm256_min_epu64(best3, _mm256_add_epi64(here, _mm256_mask_mov_epi64(three, _mm256_cmpeq_epi64_mask(three, none), noStep)));
     if (edges[i] != 0) [[unlikely]] {
