@@ -364,8 +364,8 @@ int32_t SegmentRuns(const char16_t* text, uint16_t* types, int32_t n) {
   }
   utext_close(&whole);  // (the break iterator keeps a shallow copy, set anew before each use)
   cutter.Cut(starts);
-  for (const int32_t b : starts)
-    if (IsCorpusWordChar(types[b])) types[b] |= word_start_flag;
+  // (Every start the cutter finds lies inside a run of word characters.)
+  for (const int32_t b : starts) types[b] |= word_start_flag;
   return runs;
 }
 
