@@ -349,7 +349,7 @@ constexpr uint64_t FillDown(uint64_t gen, uint64_t pro) {
 }
 
 #if defined(__x86_64__) && defined(__GNUC__)
-#define KX8_PLAIN_RUNS_TARGET __attribute__((target("avx512f,avx512bw,avx512vbmi2,bmi,popcnt")))
+#define KX8_PLAIN_RUNS_TARGET __attribute__((target("avx512f,avx512bw,avx512vbmi,avx512vbmi2,bmi,popcnt")))
 
 // Which of the 32 units in v are in r.
 KX8_PLAIN_RUNS_TARGET inline uint32_t In512(__m512i v, TUnitRange r) {
@@ -358,9 +358,73 @@ KX8_PLAIN_RUNS_TARGET inline uint32_t In512(__m512i v, TUnitRange r) {
 }
 
 // The plain masks of the n units of text (bits past n clear), into masks[0, (n + 63) / 64).
+// The plain masks' classes of units, looked up by a unit's high byte and by its low one: a unit's
+// class is kClassOfHigh[high] & (kClassOfLow[low] | kFull). Of the bits, kFull (the first two) say the
+// whole block of 256 units is plain or maybe; each of the others says one class of the units of one
+// block that only in part is (the high byte picks the block, the low byte the units).
+struct TClassTables {
+  uint8_t high[256] = {}, low[256] = {};
+};
+constexpr uint8_t kPlainAll = 1, kMaybeAll = 2, kAsciiOf00 = 4, kMaybeOf2E = 8, kPlainOf30 = 16, kKanaOf30 = 32,
+                  kMaybeOf30 = 64, kMaybeOfFF = 128;
+constexpr uint8_t kFull = kPlainAll | kMaybeAll;
+constexpr uint8_t kPlainBits = kPlainAll | kPlainOf30, kKanaBits = kKanaOf30, kAsciiBits = kAsciiOf00,
+                  kMaybeBits = kMaybeAll | kMaybeOf2E | kMaybeOf30 | kMaybeOfFF;
+constexpr bool InRanges(const TUnitRange* ranges, size_t n, uint32_t c) {
+  for (size_t r = 0; r < n; ++r)
+    if (c >= ranges[r].lo && c <= ranges[r].hi) return true;
+  return false;
+}
+constexpr bool IsPlainUnit(uint32_t c) { return InRanges(kShortRunRanges, std::size(kShortRunRanges), c); }
+constexpr bool IsKanaUnit(uint32_t c) {
+  return InRanges(kShortRunRanges + kFirstKatakanaRange, std::size(kShortRunRanges) - kFirstKatakanaRange, c);
+}
+constexpr bool IsMaybeUnit(uint32_t c) { return InRanges(kMaybeInSetRanges, std::size(kMaybeInSetRanges), c); }
+constexpr bool IsAsciiWordUnit(uint32_t c) {
+  return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+constexpr TClassTables kClassTables = [] {
+  TClassTables t;
+  for (uint32_t h = 0; h < 256; ++h) {
+    uint32_t plain = 0, maybe = 0;
+    for (uint32_t l = 0; l < 256; ++l) plain += IsPlainUnit(h << 8 | l), maybe += IsMaybeUnit(h << 8 | l);
+    t.high[h] = static_cast<uint8_t>((plain == 256 ? kPlainAll : 0) | (maybe == 256 ? kMaybeAll : 0));
+  }
+  t.high[0x00] |= kAsciiOf00;
+  t.high[0x2E] |= kMaybeOf2E;
+  t.high[0x30] |= kPlainOf30 | kKanaOf30 | kMaybeOf30;
+  t.high[0xFF] |= kMaybeOfFF;
+  for (uint32_t l = 0; l < 256; ++l)
+    t.low[l] = static_cast<uint8_t>((IsAsciiWordUnit(l) ? kAsciiOf00 : 0) | (IsMaybeUnit(0x2E00 | l) ? kMaybeOf2E : 0) |
+                                    (IsPlainUnit(0x3000 | l) ? kPlainOf30 : 0) | (IsKanaUnit(0x3000 | l) ? kKanaOf30 : 0) |
+                                    (IsMaybeUnit(0x3000 | l) ? kMaybeOf30 : 0) | (IsMaybeUnit(0xFF00 | l) ? kMaybeOfFF : 0));
+  return t;
+}();
+// Whether the tables give every unit its classes: the blocks that only in part are plain, Katakana,
+// maybe or ASCII letters and digits are the four the tables look into.
+constexpr bool ClassTablesHold() {
+  for (uint32_t c = 0; c < 0x10000; ++c) {
+    const uint32_t x = kClassTables.high[c >> 8] & (kClassTables.low[c & 0xFF] | kFull);
+    if (((x & kPlainBits) != 0) != IsPlainUnit(c) || ((x & kKanaBits) != 0) != IsKanaUnit(c) ||
+        ((x & kMaybeBits) != 0) != IsMaybeUnit(c) || ((x & kAsciiBits) != 0) != IsAsciiWordUnit(c))
+      return false;
+  }
+  return true;
+}
+static_assert(ClassTablesHold(), "the class tables give every unit its classes");
+
+// The plain masks of the n units of text (bits past n clear), into masks[0, (n + 63) / 64): each unit's
+// classes looked up by its two bytes, 32 units at a time.
 KX8_PLAIN_RUNS_TARGET void PlainMasks512(const char16_t* text, int32_t n, TPlainMasks* masks) {
-  const __m512i first = _mm512_set1_epi16(static_cast<int16_t>(0x2E80));
-  constexpr TUnitRange kDigits{u'0', u'9'}, kLowerCase{u'a', u'z'};
+  const uint8_t* const h = kClassTables.high;
+  const uint8_t* const l = kClassTables.low;
+  const __m512i high0 = _mm512_loadu_si512(h), high1 = _mm512_loadu_si512(h + 64);
+  const __m512i high2 = _mm512_loadu_si512(h + 128), high3 = _mm512_loadu_si512(h + 192);
+  const __m512i low0 = _mm512_loadu_si512(l), low1 = _mm512_loadu_si512(l + 64);
+  const __m512i low2 = _mm512_loadu_si512(l + 128), low3 = _mm512_loadu_si512(l + 192);
+  const __m512i full = _mm512_set1_epi16(kFull);
+  const __m512i plainBits = _mm512_set1_epi16(kPlainBits), kanaBits = _mm512_set1_epi16(kKanaBits);
+  const __m512i maybeBits = _mm512_set1_epi16(kMaybeBits), asciiBits = _mm512_set1_epi16(kAsciiBits);
   for (int32_t j = 0; j * 64 < n; ++j) {
     uint64_t plain = 0, katakana = 0, maybe = 0, ascii = 0;
     for (int32_t half = 0; half < 2; ++half) {
@@ -368,18 +432,20 @@ KX8_PLAIN_RUNS_TARGET void PlainMasks512(const char16_t* text, int32_t n, TPlain
       if (at >= n) break;
       const __mmask32 lanes = n - at >= 32 ? ~__mmask32{0} : (__mmask32{1} << (n - at)) - 1;
       const __m512i v = _mm512_maskz_loadu_epi16(lanes, text + at);
-      // (A letter with 0x20 set is the lower-case one.)
-      const uint32_t a = In512(v, kDigits) | In512(_mm512_or_si512(v, _mm512_set1_epi16(0x20)), kLowerCase);
-      ascii |= uint64_t{a} << (32 * half);
-      // Most blocks of most texts have no unit from U+2E80 up (and the masked-off lanes are 0).
-      if (_mm512_cmpge_epu16_mask(v, first) == 0) continue;
-      const uint32_t kana = In512(v, kShortRunRanges[2]) | In512(v, kShortRunRanges[3]);
-      const uint32_t p = In512(v, kShortRunRanges[0]) | In512(v, kShortRunRanges[1]) | kana;
-      uint32_t m = 0;
-      for (const TUnitRange& r : kMaybeInSetRanges) m |= In512(v, r);
-      plain |= uint64_t{p} << (32 * half);
-      katakana |= uint64_t{kana} << (32 * half);
-      maybe |= uint64_t{m} << (32 * half);
+      // Every byte looked up in both tables (128 entries at a time, picked by the byte's top bit); of a
+      // unit's, the high byte's in the one and the low byte's in the other are kept. (The masked-off
+      // lanes are 0: of no class.)
+      const __mmask64 top = _mm512_movepi8_mask(v);
+      const __m512i byHigh = _mm512_mask_blend_epi8(top, _mm512_permutex2var_epi8(high0, v, high1),
+                                                    _mm512_permutex2var_epi8(high2, v, high3));
+      const __m512i byLow = _mm512_mask_blend_epi8(top, _mm512_permutex2var_epi8(low0, v, low1),
+                                                   _mm512_permutex2var_epi8(low2, v, low3));
+      // x = high & (low | full), in each unit's low byte (0xE0: a & (b | c)).
+      const __m512i x = _mm512_ternarylogic_epi32(_mm512_srli_epi16(byHigh, 8), byLow, full, 0xE0);
+      plain |= uint64_t{_mm512_test_epi16_mask(x, plainBits)} << (32 * half);
+      katakana |= uint64_t{_mm512_test_epi16_mask(x, kanaBits)} << (32 * half);
+      maybe |= uint64_t{_mm512_test_epi16_mask(x, maybeBits)} << (32 * half);
+      ascii |= uint64_t{_mm512_test_epi16_mask(x, asciiBits)} << (32 * half);
     }
     masks[j] = {plain, katakana, maybe, ascii};
   }
