@@ -103,7 +103,7 @@ char32_t CharAt(const char16_t* text, int32_t at, int32_t n) {
 }
 
 // A trie node, as the link its parent holds to it: bits 0-7 the cost of the word that ends there (0xFF
-// for none), 8-11 the shape of its children's block, 12-31 half the slot where that block begins. A
+// for none), 8-27 half the slot where its children's block begins, 28-31 the block's shape. A
 // block is an array of units (the children's letters) beside an array of the children's links, slot for
 // slot.
 // A shape from 1 to 3 is a block of 1, 2 or 4 children in a row; a shape of 4 + b is 2^b buckets of 8
@@ -116,9 +116,12 @@ using TLink = uint32_t;
 constexpr uint32_t kNoWord = 0xFF;
 constexpr TLink kNoNode = kNoWord;
 constexpr uint32_t Value(TLink l) { return l & 0xFF; }
-constexpr uint32_t Shape(TLink l) { return (l >> 8) & 15; }
-constexpr uint32_t BlockOf(TLink l) { return (l >> 11) & ~1u; }  // (blocks begin at even slots)
+constexpr uint32_t Shape(TLink l) { return l >> 28; }
+constexpr uint32_t BlockOf(TLink l) { return (l >> 7) & 0x1FFFFE; }  // (blocks begin at even slots)
+// Whether the node of a link has children (its shape is not 0): one comparison.
+constexpr bool HasChildren(TLink l) { return l >= 1u << 28; }
 constexpr uint32_t kMaxSlots = 1u << 21;
+static_assert(BlockOf(~0u) == kMaxSlots - 2 && Shape(~0u) == 15 && Value(~0u) == 0xFF, "a link's fields");
 constexpr int32_t kBucketSlots = 8;
 constexpr uint32_t kMaxBucketBits = 11;
 constexpr uint32_t kLaneMask[16] = {0,      0xC,    0x3C,   0x3FC,  0xFFFC, 0xFFFC, 0xFFFC, 0xFFFC,
@@ -673,8 +676,8 @@ class THanKanaDictionary {
     char magic[8];
     uint64_t key, slotCount, contentHash, pairBits, pairMultiplier, reserved[2];
   };
-  static constexpr char kCacheMagic[8] = {'K', 'X', '8', 'H', 'K', 'D', 'T', '5'};
-  static constexpr const char* kCacheVersion = "kx8 han-kana trie 5 " U_ICU_VERSION " " U_UNICODE_VERSION;
+  static constexpr char kCacheMagic[8] = {'K', 'X', '8', 'H', 'K', 'D', 'T', '6'};
+  static constexpr const char* kCacheVersion = "kx8 han-kana trie 6 " U_ICU_VERSION " " U_UNICODE_VERSION;
   static size_t CacheBytes(size_t slots, uint32_t pairBits) {
     return 0x10000 * sizeof(TLetter) + slots * (sizeof(char16_t) + sizeof(TLink)) +
            (size_t{1} << pairBits) * sizeof(uint64_t) +
@@ -830,7 +833,7 @@ bool THanKanaDictionary::Build(const char16_t* trie) {
     if (size > kMaxSlots) return false;
   }
   size = (size + 2 * kBucketSlots - 1) / kBucketSlots * kBucketSlots;  // a bucket's worth past the last
-  auto link = [&](const TNode& nd) { return TLink{nd.value} | nd.shape << 8 | nd.block << 11; };
+  auto link = [&](const TNode& nd) { return TLink{nd.value} | nd.block << 7 | nd.shape << 28; };
   ownUnits_.assign(size, 0);
   ownLinks_.assign(size, kNoNode);
   for (uint32_t c = nodes[0].first; c < nodes[0].first + nodes[0].count; ++c)
@@ -1017,7 +1020,7 @@ void THanKanaDictionary::LookUp(TCutWork& w, int32_t len) const {
   int32_t* const longer = w.longer.data();
   // (A copy of the table's fields: the stores below could otherwise be taken to change them.)
   const TPairTable pairs = pairs_;
-  int32_t longers = 0;
+  ptrdiff_t longers = 0;
   // The pairs' slots first, each asked for from memory at once: the table is too large for the nearer
   // caches, and the look-ups below then seldom wait. (The pair of a piece's last letter and the next
   // piece's first is asked for too, and passed over below.)
@@ -1036,9 +1039,12 @@ void THanKanaDictionary::LookUp(TCutWork& w, int32_t len) const {
       const uint32_t key = PairAt(u + k) & kRoomKeyMask[left];
       const TLetter letter = letters[key & 0xFFFF];
       const TLink two = TPairTable::LinkIn(pairs.slots[slots[k]], key);
-      steps[at] = {static_cast<uint16_t>(Value(letter)), static_cast<uint16_t>(kNoWord), two};
+      // (The letter alone and no word of three as one 32-bit store.)
+      const uint32_t aloneAndThree = Value(letter) | kNoWord << 16;
+      std::memcpy(&steps[at], &aloneAndThree, sizeof aloneAndThree);
+      steps[at].two = two;
       longer[longers] = at;
-      longers += Shape(two) != 0;
+      longers += HasChildren(two);
       if constexpr (kAnyKatakana) {
         const bool katakana = (KindOf(letter) & kKatakana) != 0;
         if (katakana && !prevKatakana) {
@@ -1059,19 +1065,19 @@ void THanKanaDictionary::LookUp(TCutWork& w, int32_t len) const {
   auto letterOf = [stop](int32_t at) { return stop[at % kWalks] + at / kWalks; };
   // (Those with no room for a third letter are passed over; the blocks of the others' third letters
   // are asked for first as well.)
-  int32_t kept = 0;
-  for (int32_t i = 0; i < longers; ++i) {
+  ptrdiff_t kept = 0;
+  for (ptrdiff_t i = 0; i < longers; ++i) {
     longer[kept] = longer[i];
     kept += room[letterOf(longer[i])] > 2;
   }
   longers = kept;
-  for (int32_t i = 0; i < longers; ++i) {
+  for (ptrdiff_t i = 0; i < longers; ++i) {
     const TLink two = steps[longer[i]].two;
     const uint32_t block = BlockOf(two) + BucketOf(u[letterOf(longer[i]) + 2], Shape(two)) * kBucketSlots;
     __builtin_prefetch(units + block);
     __builtin_prefetch(links + block);
   }
-  for (int32_t i = 0; i < longers; ++i) {
+  for (ptrdiff_t i = 0; i < longers; ++i) {
     TStep& step = steps[longer[i]];
     const int32_t k = letterOf(longer[i]);
     const TLink three = FindIn(units, links, step.two, u[k + 2]);
