@@ -1373,7 +1373,15 @@ bool THanKanaCutter::Add(const char16_t* text, int32_t n, int32_t from, int32_t 
       return true;
     }
   }
-  const size_t startsMark = starts.size();
+  // What a run found to be ICU's leaves as it was: the starts and the pairs waiting (none is settled
+  // before the run is taken: settling them would give its words, and those of the runs before it, to
+  // the list that declining takes back).
+  const size_t startsMark = starts.size(), pairsMark = w.pairs;
+  auto decline = [&] {
+    starts.resize(startsMark);
+    w.pairs = pairsMark;
+    return false;
+  };
   uint32_t kinds = 0;
   bool hanKana = false;
   for (int32_t k = from, width = 0; k < to;) {
@@ -1381,10 +1389,7 @@ bool THanKanaCutter::Add(const char16_t* text, int32_t n, int32_t from, int32_t 
     if (piece == TPiece::none) {
       // An apostrophe inside the run (a middle character) is a word of its own (ICU's rules keep it
       // only between letters of the Latin kind or between digits, which the ASCII pieces take).
-      if (MiddleKind(text[k]) == TMiddle::none || k == from || k + 1 >= to) {
-        starts.resize(startsMark);
-        return false;
-      }
+      if (MiddleKind(text[k]) == TMiddle::none || k == from || k + 1 >= to) return decline();
       starts.push_back(k++);
       continue;
     }
@@ -1410,15 +1415,12 @@ bool THanKanaCutter::Add(const char16_t* text, int32_t n, int32_t from, int32_t 
       place = k;
     } while (k < to && (piece = d.PieceOf(text, k, to, width, kinds)) == TPiece::han_kana);
     // Pieces so long that their paths' costs could reach kNoPath are left to ICU.
-    if (used - first > static_cast<size_t>(kMaxPieceUnits)) {
-      starts.resize(startsMark);
-      return false;
-    }
-    if (used - first == 2 && !IsSurrogate(units[first])) {
-      // Two letters, the commonest piece, are settled at once.
+    if (used - first > static_cast<size_t>(kMaxPieceUnits)) return decline();
+    if (used - first == 2 && !IsSurrogate(units[first]) && w.pairs < TCutWork::kMaxPairs) {
+      // Two letters, the commonest piece, are settled apart (when there is room for them, else cut as
+      // any piece is).
       w.pairKeys[w.pairs] = PairKey(units[first], units[first + 1]);
-      w.pairAt[w.pairs] = at[first + 1];
-      if (++w.pairs == TCutWork::kMaxPairs) d.CutPairs(w, starts);
+      w.pairAt[w.pairs++] = at[first + 1];
       used = first;
     } else if (used - first > 1) {
       w.SetRoom(first, used);
@@ -1428,12 +1430,10 @@ bool THanKanaCutter::Add(const char16_t* text, int32_t n, int32_t from, int32_t 
   }
   // A run with no Han or kana letter (ASCII letters and digits joined by ’) is not one of these
   // scripts' runs, which alone are cut: it is declined, and its caller leaves it whole.
-  if (!hanKana) {
-    starts.resize(startsMark);
-    return false;
-  }
+  if (!hanKana) return decline();
   w.used = used;
   w.katakana |= (kinds & kKatakana) != 0;
+  if (w.pairs == TCutWork::kMaxPairs) d.CutPairs(w, starts);
   // Cut many pieces at a time, but not so many that their arrays leave the cache.
   if (used > kCutBatchUnits) Cut(starts);
   return true;

@@ -159,6 +159,21 @@ TEST(DictionaryWords, MiddleCharactersInsideRunsAreCutAsIcuCutsThem) {
   }
 }
 
+TEST(DictionaryWords, ARunDeclinedAfterManyPiecesLeavesTheOthersCut) {
+  ASSERT_TRUE(THanKanaCutter().available());
+  // Pieces of two letters wait to be settled many at a time. A run with hundreds of them that turns out
+  // to be ICU's (a Thai letter at its end) must neither settle its own nor lose those of the runs before
+  // it. (猫是: two words; 山水: one.)
+  std::u16string text;
+  for (int k = 0; k < 100; ++k) text += u"猫是 山水 ";
+  for (int k = 0; k < 300; ++k) text += k % 2 ? u"猫是a" : u"山水a";
+  text += u"\u0E20 ";
+  for (int k = 0; k < 100; ++k) text += u"猫是 ";
+  const TStarts st = Starts(text);
+  EXPECT_EQ(Show(text, st.ours), Show(text, st.icu));
+  EXPECT_EQ(st.cut, st.runs - 1);  // all but the one with the Thai letter
+}
+
 TEST(DictionaryWords, GeneratedRunsAreCutAsIcuCutsThem) {
   ASSERT_TRUE(THanKanaCutter().available());
   // Common letters in random order make words, near-words and non-words of every length; a few ASCII
