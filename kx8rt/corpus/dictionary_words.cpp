@@ -509,6 +509,7 @@ struct THanKanaCutter::TCutWork {
     units.resize(size);
     at.resize(size);
     room.resize(size);
+    pairSlots.resize(size);
   }
   // Marks units[from, to) a piece.
   void SetRoom(size_t from, size_t to) {
@@ -525,7 +526,10 @@ struct THanKanaCutter::TCutWork {
   int32_t stop[kWalks + 1] = {};
   int32_t laneSteps = 0;
   std::vector<TStep> steps;  // kWalks a step: the lanes' letters
-  std::vector<uint32_t> pairSlots;  // each letter's pair's slot
+  // Each letter's pair's slot, of the first slotted letters (found as the plain runs are taken, so that
+  // the table's lines are asked for while there is other work to do).
+  std::vector<uint32_t> pairSlots = std::vector<uint32_t>(kCutBatchUnits + 64);
+  size_t slotted = 0;
   std::vector<int32_t> longer;  // steps (their places in steps) whose pairs begin longer words
   std::vector<TPathEnd> far;    // kWalks a step
   std::vector<int32_t> from;    // kWalks a step
@@ -604,6 +608,7 @@ class THanKanaDictionary {
   // Whether plain runs may be taken from a window's masks: the short runs' ranges hold, and every
   // letter of the dictionary's scripts lies in kMaybeInSetRanges.
   bool plainRuns() const { return plainRuns_; }
+  const TPairTable& Pairs() const { return pairs_; }
   const TLetter* Letters() const { return letters_; }
   bool InSet(char32_t c) const {
     return c < 0x10000 ? (KindOf(letters_[c]) & kInSet) != 0 : set_.contains(static_cast<UChar32>(c));
@@ -1025,7 +1030,7 @@ void THanKanaDictionary::LookUp(TCutWork& w, int32_t len) const {
   // caches, and the look-ups below then seldom wait. (The pair of a piece's last letter and the next
   // piece's first is asked for too, and passed over below.)
   uint32_t* const slots = w.pairSlots.data();
-  for (int32_t k = 0; k < len; ++k) {
+  for (auto k = static_cast<int32_t>(w.slotted); k < len; ++k) {
     slots[k] = pairs.SlotOf(PairAt(u + k));
     __builtin_prefetch(pairs.slots + slots[k]);
   }
@@ -1183,10 +1188,8 @@ void THanKanaDictionary::Cut(TCutWork& w, std::vector<int32_t>& starts) const {
   w.laneSteps = laneSteps;
   const auto letters = static_cast<size_t>(len) + 4;
   const auto laneRoom = static_cast<size_t>(laneSteps) + 8;
-  if (w.pairSlots.size() < letters) {
-    w.pairSlots.resize(letters);
-    w.longer.resize(letters);
-  }
+  if (w.pairSlots.size() < letters) w.pairSlots.resize(letters);
+  if (w.longer.size() < letters) w.longer.resize(letters);
   if (w.steps.size() < laneRoom * kWalks) {
     w.steps.resize(laneRoom * kWalks);
     w.far.resize(laneRoom * kWalks);
@@ -1274,6 +1277,7 @@ void THanKanaDictionary::Cut(TCutWork& w, std::vector<int32_t>& starts) const {
     while (k[q] >= stop[q]) step(q);
   starts.resize(mark + count);
   w.used = 0;
+  w.slotted = 0;
   w.katakana = false;
 }
 
@@ -1501,6 +1505,11 @@ void THanKanaCutter::AddPlainRuns(const char16_t* text, int32_t n, const uint64_
     const uint64_t beforeEnds = units & Down1(ends, after & ~(after >> 1) & 1);
     w.used += TakePlainUnits512(text, n, static_cast<int32_t>(j), units, three, ends, beforeEnds,
                                 w.units.data() + w.used, w.at.data() + w.used, w.room.data() + w.used);
+    // The pairs' slots of the letters taken whose next unit is taken too (the last waits for it).
+    for (const TPairTable& pairs = d.Pairs(); w.slotted + 1 < w.used; ++w.slotted) {
+      w.pairSlots[w.slotted] = pairs.SlotOf(PairAt(w.units.data() + w.slotted));
+      __builtin_prefetch(pairs.slots + w.pairSlots[w.slotted]);
+    }
     w.katakana |= (units & masks[j].katakana) != 0;
     for (uint64_t two = first & next1 & ~next2; two != 0; two &= two - 1) {
       const int32_t k = static_cast<int32_t>(j * 64) + __builtin_ctzll(two);
