@@ -62,20 +62,27 @@ std::string CatalogueText(const fs::path& folder) {
   return out;
 }
 
+// One concordance's characters per CPU second.
 double Rate(const std::string& file, const char16_t* word, bool segment, int64_t& chars) {
   kx8::TConcordanceOptions o;
   o.search_word = word;
   o.word_rule.segment = segment;
   o.workers = 1;
-  double best = 0;
-  for (int run = 0; run < 3; ++run) {
-    const double t0 = CpuSeconds();
-    const auto totals = kx8::TConcordancer(o).Run({kx8::Utf8ToUtf16(file)}, [](const kx8::TConcordanceHit&) {}, nullptr, nullptr);
-    const double t = CpuSeconds() - t0;
-    chars = totals.characters;
-    best = std::max(best, static_cast<double>(chars) / std::max(t, 1e-9));
+  const double t0 = CpuSeconds();
+  const auto totals = kx8::TConcordancer(o).Run({kx8::Utf8ToUtf16(file)}, [](const kx8::TConcordanceHit&) {}, nullptr, nullptr);
+  const double t = CpuSeconds() - t0;
+  chars = totals.characters;
+  return static_cast<double>(chars) / std::max(t, 1e-9);
+}
+
+// The best rates of five runs with segmentation and five without, taken in turn, so that the machine's
+// speed drifting in between weighs on both alike.
+void Rates(const std::string& file, const char16_t* word, double& on, double& off, int64_t& chars) {
+  on = off = 0;
+  for (int run = 0; run < 5; ++run) {
+    on = std::max(on, Rate(file, word, true, chars));
+    off = std::max(off, Rate(file, word, false, chars));
   }
-  return best;
 }
 
 // The spaces that fill label out to width columns of a terminal (a Chinese or Japanese letter, three
@@ -112,7 +119,7 @@ int main() {
   }
   const bool japanese = make(jaFile, CatalogueText("/usr/share/locale/ja/LC_MESSAGES"));
   make(enFile, kx8bench::LicenceTexts());
-  std::printf("concordance of a common word, one worker, characters per CPU second (best of 3)\n");
+  std::printf("concordance of a common word, one worker, characters per CPU second (best of 5, in turn)\n");
   std::printf("%-26s %14s %14s %8s\n", "text", "segment auto", "segment off", "auto/off");
   struct Row {
     const char* label;
@@ -124,8 +131,8 @@ int main() {
   rows.push_back(Row{"English (the)", enFile, u"the"});
   for (const Row& r : rows) {
     int64_t chars = 0;
-    const double on = Rate(r.file.string(), r.word, true, chars);
-    const double off = Rate(r.file.string(), r.word, false, chars);
+    double on = 0, off = 0;
+    Rates(r.file.string(), r.word, on, off, chars);
     std::printf("%s%*s %10.1f M/s %10.1f M/s %8.2f   (%lld characters)\n", r.label, Pad(r.label, 26), "", on / 1e6, off / 1e6, on / off,
                 static_cast<long long>(chars));
   }
