@@ -1462,6 +1462,7 @@ void THanKanaCutter::AddPlainRuns(const char16_t* text, int32_t n, const uint64_
   }
   TPlainMasks* const masks = w.plainMasks.data();
   uint64_t* const taken = w.taken.data();
+  const TPairTable pairs = d.Pairs();
   uint64_t* const plain = w.plain.data();
   PlainMasks512(text, n, masks);
   auto outside = [&](size_t j) { return j < words ? masks[j].maybe & ~word[j] : 0; };
@@ -1506,10 +1507,15 @@ void THanKanaCutter::AddPlainRuns(const char16_t* text, int32_t n, const uint64_
     w.used += TakePlainUnits512(text, n, static_cast<int32_t>(j), units, three, ends, beforeEnds,
                                 w.units.data() + w.used, w.at.data() + w.used, w.room.data() + w.used);
     // The pairs' slots of the letters taken whose next unit is taken too (the last waits for it).
-    for (const TPairTable& pairs = d.Pairs(); w.slotted + 1 < w.used; ++w.slotted) {
-      w.pairSlots[w.slotted] = pairs.SlotOf(PairAt(w.units.data() + w.slotted));
-      __builtin_prefetch(pairs.slots + w.pairSlots[w.slotted]);
+    // (Locals throughout: the stores could otherwise be taken to change what they hold.)
+    const char16_t* const queued = w.units.data();
+    uint32_t* const slots = w.pairSlots.data();
+    size_t k = w.slotted;
+    for (; k + 1 < w.used; ++k) {
+      slots[k] = pairs.SlotOf(PairAt(queued + k));
+      __builtin_prefetch(pairs.slots + slots[k]);
     }
+    w.slotted = k;
     w.katakana |= (units & masks[j].katakana) != 0;
     for (uint64_t two = first & next1 & ~next2; two != 0; two &= two - 1) {
       const int32_t k = static_cast<int32_t>(j * 64) + __builtin_ctzll(two);
