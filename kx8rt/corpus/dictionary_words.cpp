@@ -362,7 +362,7 @@ KX8_PLAIN_RUNS_TARGET inline uint32_t In512(__m512i v, TUnitRange r) {
 
 // The plain masks of the n units of text (bits past n clear), into masks[0, (n + 63) / 64).
 // The plain masks' classes of units, looked up by a unit's high byte and by its low one: a unit's
-// class is kClassOfHigh[high] & (kClassOfLow[low] | kFull). Of the bits, kFull (the first two) say the
+// classes are kClassTables.high[high] & (kClassTables.low[low] | kFull). Of the bits, kFull (the first two) say the
 // whole block of 256 units is plain or maybe; each of the others says one class of the units of one
 // block that only in part is (the high byte picks the block, the low byte the units).
 struct TClassTables {
@@ -1011,13 +1011,13 @@ void THanKanaDictionary::RemoveStaleCacheFiles(const std::string& kept) {
 template <bool kAnyKatakana>
 void THanKanaDictionary::LookUp(TCutWork& w, int32_t len) const {
   // First the words that begin at each letter, all letters at once: the look-ups of one letter wait
-  // neither on another's nor on the path so far. A step holds the costs of the letter alone (its word's,
-  // or that of an unknown letter) and of the words of two and three letters from it (kNoPath: none),
-  // written for the path's lanes (see Cut), the letter's place left for the path to add. The letters
+  // neither on another's nor on the path so far. A step (see TStep) holds the cost of the letter alone
+  // (its word's, or that of an unknown letter) and the words of two and three letters from it, written
+  // for the path's lanes (see Cut), the letter's place left for the path to add. The letters
   // whose pairs begin longer words are listed, and their third letters looked up after; the longer
   // words and the Katakana runs, rare, are edges of their own. No word runs past a piece's end: a letter
   // with no room for a second has its pair taken as no word's, and one with no room for a third has
-  // none looked up. (The loops keep their loads and stores few: they, not the arithmetic, are the cost.)
+  // none looked up. (The loops keep their instructions few: those, more than memory, are their cost.)
   const char16_t* const u = w.units.data();
   const uint16_t* const room = w.room.data();
   const TLetter* const letters = letters_;
@@ -1098,7 +1098,7 @@ void THanKanaDictionary::LookUp(TCutWork& w, int32_t len) const {
 namespace {
 
 // The path through a cut's pieces, four lanes side by side (see Cut): steps holds laneSteps steps of
-// kWalks steps (the four lanes' letters'), stop where each lane begins, far the best path ends known
+// kWalks steps (a letter of each lane), stop where each lane begins, far the best path ends known
 // beyond the next three letters (~0: none), from is written. Edges are relaxed by relax(i, lanes,
 // here, best1..3) at the steps whose bit is set in edges, here holding the letters' places.
 
@@ -1210,8 +1210,8 @@ void THanKanaDictionary::Cut(TCutWork& w, std::vector<int32_t>& starts) const {
   // lane's letters so far (in the high half, as the path ends of the steps are added to it), best1..3
   // the best path ends known so far to the next three letters, and far those beyond (by edges);
   // from[(i + 1) * kWalks + q] is where the last word of the best path to lane q's letter i + 1 begins. A
-  // path through no word costs kNoPath or more and is always beaten, by the path through the letter
-  // before at least. (No branches but for the edges: whether a path is better is as good as random.)
+  // step's word that is none costs kNoStep and is always beaten, by the letters alone at least. (No
+  // branches but for the edges: whether a path is better is as good as random.)
   TPathEnd* const far = w.far.data();
   std::fill_n(far, laneRoom * kWalks, ~TPathEnd{0});
   int32_t* const from = w.from.data();
