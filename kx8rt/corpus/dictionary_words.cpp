@@ -131,12 +131,6 @@ constexpr uint32_t BucketOf(uint32_t unit, uint32_t shape) {
   return ((unit * 2654435761u) >> 20) & kBucketMask[shape];
 }
 static_assert(kUnknownLetterCost == kNoWord, "a letter's link gives the cost of the letter alone either way");
-// The cost of a word of a value, kNoPath for none.
-constexpr auto kWordCost = [] {
-  std::array<uint32_t, 256> cost{};
-  for (uint32_t v = 0; v < 256; ++v) cost[v] = v == kNoWord ? kNoPath : v;
-  return cost;
-}();
 
 // The nodes of the first two letters of words (their links), by the two letters as one number: the
 // second's unit above the first's. Each pair has exactly one slot (hash and displace): the pair's hash
@@ -351,28 +345,8 @@ constexpr uint64_t FillDown(uint64_t gen, uint64_t pro) {
   return gen;
 }
 
-#if defined(__x86_64__) && defined(__GNUC__)
-#define KX8_PLAIN_RUNS_TARGET __attribute__((target("avx512f,avx512bw,avx512vbmi,avx512vbmi2,bmi,popcnt")))
-
-// Which of the 32 units in v are in r.
-KX8_PLAIN_RUNS_TARGET inline uint32_t In512(__m512i v, TUnitRange r) {
-  return _mm512_cmple_epu16_mask(_mm512_sub_epi16(v, _mm512_set1_epi16(static_cast<int16_t>(r.lo))),
-                                 _mm512_set1_epi16(static_cast<int16_t>(r.hi - r.lo)));
-}
-
-// The plain masks of the n units of text (bits past n clear), into masks[0, (n + 63) / 64).
-// The plain masks' classes of units, looked up by a unit's high byte and by its low one: a unit's
-// classes are kClassTables.high[high] & (kClassTables.low[low] | kFull). Of the bits, kFull (the first two) say the
-// whole block of 256 units is plain or maybe; each of the others says one class of the units of one
-// block that only in part is (the high byte picks the block, the low byte the units).
-struct TClassTables {
-  uint8_t high[256] = {}, low[256] = {};
-};
-constexpr uint8_t kPlainAll = 1, kMaybeAll = 2, kAsciiOf00 = 4, kMaybeOf2E = 8, kPlainOf30 = 16, kKanaOf30 = 32,
-                  kMaybeOf30 = 64, kMaybeOfFF = 128;
-constexpr uint8_t kFull = kPlainAll | kMaybeAll;
-constexpr uint8_t kPlainBits = kPlainAll | kPlainOf30, kKanaBits = kKanaOf30, kAsciiBits = kAsciiOf00,
-                  kMaybeBits = kMaybeAll | kMaybeOf2E | kMaybeOf30 | kMaybeOfFF;
+// Which ranges a unit lies in: kShortRunRanges (of them the Katakana ones), kMaybeInSetRanges, and the
+// ASCII letters and digits.
 constexpr bool InRanges(const TUnitRange* ranges, size_t n, uint32_t c) {
   for (size_t r = 0; r < n; ++r)
     if (c >= ranges[r].lo && c <= ranges[r].hi) return true;
@@ -386,6 +360,22 @@ constexpr bool IsMaybeUnit(uint32_t c) { return InRanges(kMaybeInSetRanges, std:
 constexpr bool IsAsciiWordUnit(uint32_t c) {
   return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 }
+
+#if defined(__x86_64__) && defined(__GNUC__)
+#define KX8_PLAIN_RUNS_TARGET __attribute__((target("avx512f,avx512bw,avx512vbmi,avx512vbmi2,bmi,popcnt")))
+
+// The plain masks' classes of units, looked up by a unit's high byte and by its low one: a unit's
+// classes are kClassTables.high[high] & (kClassTables.low[low] | kFull). Of the bits, kFull (the first two) say the
+// whole block of 256 units is plain or maybe; each of the others says one class of the units of one
+// block that only in part is (the high byte picks the block, the low byte the units).
+struct TClassTables {
+  uint8_t high[256] = {}, low[256] = {};
+};
+constexpr uint8_t kPlainAll = 1, kMaybeAll = 2, kAsciiOf00 = 4, kMaybeOf2E = 8, kPlainOf30 = 16, kKanaOf30 = 32,
+                  kMaybeOf30 = 64, kMaybeOfFF = 128;
+constexpr uint8_t kFull = kPlainAll | kMaybeAll;
+constexpr uint8_t kPlainBits = kPlainAll | kPlainOf30, kKanaBits = kKanaOf30, kAsciiBits = kAsciiOf00,
+                  kMaybeBits = kMaybeAll | kMaybeOf2E | kMaybeOf30 | kMaybeOfFF;
 constexpr TClassTables kClassTables = [] {
   TClassTables t;
   for (uint32_t h = 0; h < 256; ++h) {
@@ -510,6 +500,19 @@ struct THanKanaCutter::TCutWork {
     at.resize(size);
     room.resize(size);
     pairSlots.resize(size);
+  }
+  // Finds the pairs' slots of units[slotted, upTo), each asked for from memory at once.
+  void SlotPairs(const TPairTable& table, size_t upTo) {
+    // (Locals throughout: the stores could otherwise be taken to change what they hold.)
+    const TPairTable pairs = table;
+    const char16_t* const u = units.data();
+    uint32_t* const slots = pairSlots.data();
+    size_t k = slotted;
+    for (; k < upTo; ++k) {
+      slots[k] = pairs.SlotOf(PairAt(u + k));
+      __builtin_prefetch(pairs.slots + slots[k]);
+    }
+    slotted = std::max(slotted, upTo);
   }
   // Marks units[from, to) a piece.
   void SetRoom(size_t from, size_t to) {
@@ -646,7 +649,7 @@ class THanKanaDictionary {
     for (size_t i = 0; i < n; ++i) {
       const uint32_t key = w.pairKeys[i];
       const TLetter first = letters_[key & 0xFFFF], second = letters_[key >> 16];
-      const uint32_t word = kWordCost[Value(TPairTable::LinkIn(pairs_.slots[w.pairKeySlots[i]], key))];
+      const uint32_t word = StepCost(Value(TPairTable::LinkIn(pairs_.slots[w.pairKeySlots[i]], key)));
       const uint32_t kana = (KindOf(first) & KindOf(second) & kKatakana) ? KatakanaRunCost(2) : kNoPath;
       out[count] = w.pairAt[i];
       count += Value(first) + Value(second) < std::min(word, kana);
@@ -718,18 +721,14 @@ class THanKanaDictionary {
 
   bool LettersInMaybeInSetRanges() const {
     for (char32_t c = 0; c < 0x10000; ++c)
-      if ((KindOf(letters_[c]) & kInSet) &&
-          std::none_of(std::begin(kMaybeInSetRanges), std::end(kMaybeInSetRanges),
-                       [c](const TUnitRange& r) { return c >= r.lo && c <= r.hi; }))
-        return false;
+      if ((KindOf(letters_[c]) & kInSet) && !IsMaybeUnit(c)) return false;
     return true;
   }
   bool LettersFitShortRunRanges() const {
-    for (size_t r = 0; r < std::size(kShortRunRanges); ++r)
-      for (char32_t c = kShortRunRanges[r].lo; c <= kShortRunRanges[r].hi; ++c) {
-        const uint32_t kind = KindOf(letters_[c]);
-        if (!(kind & kCut) || ((kind & kKatakana) != 0) != (r >= kFirstKatakanaRange)) return false;
-      }
+    for (char32_t c = 0; c < 0x10000; ++c) {
+      const uint32_t kind = KindOf(letters_[c]);
+      if (IsPlainUnit(c) && (!(kind & kCut) || ((kind & kKatakana) != 0) != IsKanaUnit(c))) return false;
+    }
     return true;
   }
 
@@ -1029,11 +1028,8 @@ void THanKanaDictionary::LookUp(TCutWork& w, int32_t len) const {
   // The pairs' slots first, each asked for from memory at once: the table is too large for the nearer
   // caches, and the look-ups below then seldom wait. (The pair of a piece's last letter and the next
   // piece's first is asked for too, and passed over below.)
-  uint32_t* const slots = w.pairSlots.data();
-  for (auto k = static_cast<int32_t>(w.slotted); k < len; ++k) {
-    slots[k] = pairs.SlotOf(PairAt(u + k));
-    __builtin_prefetch(pairs.slots + slots[k]);
-  }
+  w.SlotPairs(pairs, static_cast<size_t>(len));
+  const uint32_t* const slots = w.pairSlots.data();
   for (int32_t q = 0; q < kWalks; ++q) {
     bool prevKatakana = false;
     int32_t at = q;  // (the step's place)
@@ -1462,7 +1458,6 @@ void THanKanaCutter::AddPlainRuns(const char16_t* text, int32_t n, const uint64_
   }
   TPlainMasks* const masks = w.plainMasks.data();
   uint64_t* const taken = w.taken.data();
-  const TPairTable pairs = d.Pairs();
   uint64_t* const plain = w.plain.data();
   PlainMasks512(text, n, masks);
   auto outside = [&](size_t j) { return j < words ? masks[j].maybe & ~word[j] : 0; };
@@ -1507,15 +1502,7 @@ void THanKanaCutter::AddPlainRuns(const char16_t* text, int32_t n, const uint64_
     w.used += TakePlainUnits512(text, n, static_cast<int32_t>(j), units, three, ends, beforeEnds,
                                 w.units.data() + w.used, w.at.data() + w.used, w.room.data() + w.used);
     // The pairs' slots of the letters taken whose next unit is taken too (the last waits for it).
-    // (Locals throughout: the stores could otherwise be taken to change what they hold.)
-    const char16_t* const queued = w.units.data();
-    uint32_t* const slots = w.pairSlots.data();
-    size_t k = w.slotted;
-    for (; k + 1 < w.used; ++k) {
-      slots[k] = pairs.SlotOf(PairAt(queued + k));
-      __builtin_prefetch(pairs.slots + slots[k]);
-    }
-    w.slotted = k;
+    if (w.used > 0) w.SlotPairs(d.Pairs(), w.used - 1);
     w.katakana |= (units & masks[j].katakana) != 0;
     for (uint64_t two = first & next1 & ~next2; two != 0; two &= two - 1) {
       const int32_t k = static_cast<int32_t>(j * 64) + __builtin_ctzll(two);

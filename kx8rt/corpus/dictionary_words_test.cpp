@@ -94,6 +94,17 @@ std::string Show(const std::u16string& text, const std::vector<int32_t>& starts)
   return Utf16ToUtf8(out + text.substr(from));
 }
 
+// A sentence's words under the word rule's middle characters, ours as ICU's; and, when allTaken, every
+// run with a Han or kana letter one the cutter takes.
+void ExpectCutAsIcu(const char* sentence, bool allTaken, const UnicodeString& middleChars = kCorpusDefaultMiddleChars) {
+  const std::u16string text = Utf8ToUtf16(sentence);
+  const TStarts st = Starts(text, middleChars);
+  EXPECT_EQ(Show(text, st.ours), Show(text, st.icu)) << sentence;
+  if (allTaken) {
+    EXPECT_EQ(st.cut, st.runs) << sentence;
+  }
+}
+
 TEST(DictionaryWords, SentencesAreCutAsIcuCutsThem) {
   ASSERT_TRUE(THanKanaCutter().available());
   // Sentences of our own, Chinese and Japanese, with Katakana runs of many lengths, ASCII letters and
@@ -123,12 +134,7 @@ TEST(DictionaryWords, SentencesAreCutAsIcuCutsThem) {
       "パッケージ'テスト'を’インストール’しました",
       "文件’命令'a'b'c'中文'1'2'3'测试",
   };
-  for (const char* s : kSentences) {
-    const std::u16string text = Utf8ToUtf16(s);
-    const TStarts st = Starts(text);
-    EXPECT_EQ(Show(text, st.ours), Show(text, st.icu));
-    EXPECT_EQ(st.cut, st.runs) << s;  // every run here is one the cutter takes
-  }
+  for (const char* s : kSentences) ExpectCutAsIcu(s, true);  // (every run here is one the cutter takes)
 }
 
 TEST(DictionaryWords, MiddleCharactersInsideRunsAreCutAsIcuCutsThem) {
@@ -151,11 +157,8 @@ TEST(DictionaryWords, MiddleCharactersInsideRunsAreCutAsIcuCutsThem) {
   const UnicodeString middles = u".,;\u2018\u2019'\uFF0E\uFF0C:";
   for (const char* sentence : kSentences) {
     const std::u16string text = Utf8ToUtf16(sentence);
-    const TStarts st = Starts(text, middles);
-    EXPECT_EQ(Show(text, st.ours), Show(text, st.icu)) << sentence;
-    if (text.find(u':') == std::u16string::npos && text.find(u'\uFF11') == std::u16string::npos) {
-      EXPECT_EQ(st.cut, st.runs) << sentence;  // the cutter took them all
-    }
+    ExpectCutAsIcu(sentence, text.find(u':') == std::u16string::npos && text.find(u'\uFF11') == std::u16string::npos,
+                   middles);
   }
 }
 
