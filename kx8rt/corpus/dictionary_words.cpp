@@ -245,6 +245,10 @@ static_assert(kNoStep > 3 * kUnknownLetterCost, "a step's none never wins");
 constexpr uint32_t StepCost(uint32_t value) { return value == kNoWord ? kNoStep : value; }
 // What a unit's pair key is masked with, by the units left in its piece (with 1, no second letter).
 constexpr uint32_t kRoomKeyMask[4] = {0xFFFF, 0xFFFF, ~0u, ~0u};
+// What a pair's link must be above for its third letter to be looked up, by the units left in its piece:
+// with children (see HasChildren), and room for a third letter.
+constexpr TLink kLongerAbove[4] = {~0u, ~0u, ~0u, (1u << 28) - 1};
+static_assert(kLongerAbove[3] + 1 == 1u << 28, "a pair with children has a link above kLongerAbove[3]");
 
 // A word of four letters or more, or a run of Katakana, from at to to, of a cost.
 struct TCutEdge {
@@ -1045,7 +1049,7 @@ void THanKanaDictionary::LookUp(TCutWork& w, int32_t len) const {
       std::memcpy(&steps[at], &aloneAndThree, sizeof aloneAndThree);
       steps[at].two = two;
       longer[longers] = at;
-      longers += HasChildren(two);
+      longers += two > kLongerAbove[left];
       if constexpr (kAnyKatakana) {
         const bool katakana = (KindOf(letter) & kKatakana) != 0;
         if (katakana && !prevKatakana) {
@@ -1061,17 +1065,13 @@ void THanKanaDictionary::LookUp(TCutWork& w, int32_t len) const {
   }
   const char16_t* const units = units_;
   const TLink* const links = links_;
-  // The letter of the step at a place.
+  // The letter of the step at a place (places are never negative).
   const int32_t* const stop = w.stop;
-  auto letterOf = [stop](int32_t at) { return stop[at % kWalks] + at / kWalks; };
-  // (Those with no room for a third letter are passed over; the blocks of the others' third letters
-  // are asked for first as well.)
-  ptrdiff_t kept = 0;
-  for (ptrdiff_t i = 0; i < longers; ++i) {
-    longer[kept] = longer[i];
-    kept += room[letterOf(longer[i])] > 2;
-  }
-  longers = kept;
+  auto letterOf = [stop](int32_t at) {
+    const auto place = static_cast<uint32_t>(at);
+    return stop[place % kWalks] + static_cast<int32_t>(place / kWalks);
+  };
+  // (The blocks of the third letters are asked for first as well.)
   for (ptrdiff_t i = 0; i < longers; ++i) {
     const TLink two = steps[longer[i]].two;
     const uint32_t block = BlockOf(two) + BucketOf(u[letterOf(longer[i]) + 2], Shape(two)) * kBucketSlots;
