@@ -529,8 +529,10 @@ class Worker {
       maskCounts = sparse;
       if (sparse) fAscii.Take(text, n, fRule.middle_chars);
     }
+    // (The type array is readable to its end, past the window's spare entry.)
+    int32_t readable = 0;
     auto countTo = [&](CountedSoFar& c, int32_t to) {
-      c.counts += maskCounts ? fAscii.Count(c.to, to) : CountCorpusUnits(types, c.to, to);
+      c.counts += maskCounts ? fAscii.Count(c.to, to) : CountCorpusUnits(types, c.to, to, readable);
       c.to = to;
     };
     auto found = [&](TSearchAndDoEngine& e, const TSearchFound_Rec& f) {
@@ -576,6 +578,7 @@ class Worker {
                                       found, {});
       t = fEngine.BufferDetails.data();
       types = t;
+      readable = static_cast<int32_t>(fEngine.BufferDetails.size());
       if (bytes && !sparse) WidenAndTypeSevenBit(bytes, n, const_cast<char16_t*>(text), t);  // the reader's buffer
       TCorpusMarks marks;
       if (sparse) {
@@ -640,7 +643,7 @@ class Worker {
       countTo(counted[0], own1);
       counts = counted[0].counts;
     } else {
-      counts = maskCounts ? fAscii.Count(own0, own1) : CountCorpusUnits(t, own0, own1);
+      counts = maskCounts ? fAscii.Count(own0, own1) : CountCorpusUnits(t, own0, own1, readable);
     }
     fPiece.units = own1 - own0;
     fPiece.breaks = counts.break_starts;

@@ -1,6 +1,7 @@
 #include "kx8rt/corpus/corpus_words.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <memory>
 
 #include <unicode/brkiter.h>
@@ -455,16 +456,27 @@ TCorpusMarks ClassifyCorpusWindow(const char16_t* text, int32_t n, std::vector<u
 #define KX8_CORPUS_AVX2 1
 namespace {
 
-__attribute__((target("avx2"))) int64_t Sum16Lanes(__m256i v) {
-  const __m256i pairs = _mm256_madd_epi16(v, _mm256_set1_epi16(1));
-  const __m128i four = _mm_add_epi32(_mm256_castsi256_si128(pairs), _mm256_extracti128_si256(pairs, 1));
-  const __m128i two = _mm_add_epi32(four, _mm_shuffle_epi32(four, _MM_SHUFFLE(1, 0, 3, 2)));
-  return _mm_cvtsi128_si32(_mm_add_epi32(two, _mm_shuffle_epi32(two, _MM_SHUFFLE(2, 3, 0, 1))));
+// Adds the sums of the four counters' 16-bit lanes to c's four counts, in their order, at once.
+__attribute__((target("avx2"))) void AddLaneSums(__m256i breaks, __m256i words, __m256i sentences,
+                                                 __m256i paragraphs, TCorpusCounts& c) {
+  static_assert(offsetof(TCorpusCounts, words) == 8 && offsetof(TCorpusCounts, sentence_ends) == 16 &&
+                    offsetof(TCorpusCounts, paragraph_ends) == 24 && sizeof(TCorpusCounts) == 32,
+                "the four counts in a row, as the lanes' sums are laid out");
+  const __m256i one = _mm256_set1_epi16(1);
+  const __m256i bw = _mm256_hadd_epi32(_mm256_madd_epi16(breaks, one), _mm256_madd_epi16(words, one));
+  const __m256i sp = _mm256_hadd_epi32(_mm256_madd_epi16(sentences, one), _mm256_madd_epi16(paragraphs, one));
+  const __m256i all = _mm256_hadd_epi32(bw, sp);  // each half: the four counters' sums of its lanes
+  const __m128i four = _mm_add_epi32(_mm256_castsi256_si128(all), _mm256_extracti128_si256(all, 1));
+  auto* counts = reinterpret_cast<__m256i*>(&c);
+  _mm256_storeu_si256(counts, _mm256_add_epi64(_mm256_loadu_si256(counts), _mm256_cvtepi32_epi64(four)));
 }
 
 // CountCorpusUnits' blocks sixteen type words at a time, on processors with 256-bit vectors. Counts the
-// blocks of [i, to) that fit, adding to c, and returns where it stopped.
-__attribute__((target("avx2"))) int32_t CountBlocks16(const uint16_t* t, int32_t i, int32_t to, TCorpusCounts& c) {
+// blocks of [i, to) that fit, adding to c, and returns where it stopped. The units left after the last
+// whole block are counted as one more block, its lanes from to on masked off, when the entries it reads
+// are below readable (a count up to each hit, a few hundred units, then costs no loop over single units).
+__attribute__((target("avx2"))) int32_t CountBlocks16(const uint16_t* t, int32_t i, int32_t to, int32_t readable,
+                                                      TCorpusCounts& c) {
   constexpr uint16_t kBreak = whitespace_mask | tag_char_flag | segment_marker_flag;
   const __m256i brkBits = _mm256_set1_epi16(static_cast<int16_t>(kBreak));
   const __m256i tagMarker = _mm256_set1_epi16(static_cast<int16_t>(tag_or_marker_mask));
@@ -473,10 +485,19 @@ __attribute__((target("avx2"))) int32_t CountBlocks16(const uint16_t* t, int32_t
   const __m256i pe = _mm256_set1_epi16(static_cast<int16_t>(SegmentMarkerType(ts_paragraph_end)));
   const __m256i startBit = _mm256_set1_epi16(static_cast<int16_t>(word_start_flag));
   const __m256i zero = _mm256_setzero_si256(), ones = _mm256_set1_epi16(-1);
-  while (i + 16 <= to) {
+  // Of a last block of to - i units, the lanes kept: kLanes from 16 - (to - i) on.
+  static constexpr int16_t kLanes[32] = {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1,
+                                         0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0};
+  while (i + 16 <= to || (i < to && i + 16 < readable)) {
     __m256i nb = zero, nw = zero, ns = zero, np = zero;
+    // (Lane counters of 16 bits gain at most one a block: summed before they can overflow, and madd
+    // reads them as signed.)
     const int32_t blocks = std::min<int32_t>((to - i) / 16, 16383);
-    for (int32_t k = 0; k < blocks; ++k, i += 16) {
+    const int32_t last = i + 16 * blocks;
+    const int32_t partial = last < to && to - last < 16 && last + 16 < readable ? 1 : 0;
+    for (int32_t k = 0; k < blocks + partial; ++k, i += 16) {
+      const __m256i keep =
+          k < blocks ? ones : _mm256_loadu_si256(reinterpret_cast<const __m256i*>(kLanes + 16 - (to - i)));
       const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(t + i));
       const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(t + i + 1));
       const __m256i p = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(t + i - 1));
@@ -484,20 +505,21 @@ __attribute__((target("avx2"))) int32_t CountBlocks16(const uint16_t* t, int32_t
       const __m256i notBrkB = _mm256_cmpeq_epi16(_mm256_and_si256(b, brkBits), zero);
       const __m256i startA = _mm256_cmpeq_epi16(_mm256_and_si256(a, startBit), startBit);
       const __m256i startB = _mm256_cmpeq_epi16(_mm256_and_si256(b, startBit), startBit);
-      nb = _mm256_sub_epi16(nb, _mm256_and_si256(notBrkB, _mm256_or_si256(_mm256_xor_si256(notBrkA, ones), startB)));
+      const __m256i breakStart =
+          _mm256_and_si256(notBrkB, _mm256_or_si256(_mm256_xor_si256(notBrkA, ones), startB));
       // A word character: a letter or digit outside tags and markers.
       const __m256i wordA = _mm256_andnot_si256(_mm256_cmpeq_epi16(_mm256_and_si256(a, wordBits), zero),
                                                 _mm256_cmpeq_epi16(_mm256_and_si256(a, tagMarker), zero));
       const __m256i wordP = _mm256_andnot_si256(_mm256_cmpeq_epi16(_mm256_and_si256(p, wordBits), zero),
                                                 _mm256_cmpeq_epi16(_mm256_and_si256(p, tagMarker), zero));
-      nw = _mm256_sub_epi16(nw, _mm256_and_si256(wordA, _mm256_or_si256(_mm256_xor_si256(wordP, ones), startA)));
-      ns = _mm256_sub_epi16(ns, _mm256_cmpeq_epi16(a, se));
-      np = _mm256_sub_epi16(np, _mm256_cmpeq_epi16(a, pe));
+      const __m256i wordStart = _mm256_and_si256(wordA, _mm256_or_si256(_mm256_xor_si256(wordP, ones), startA));
+      nb = _mm256_sub_epi16(nb, _mm256_and_si256(breakStart, keep));
+      nw = _mm256_sub_epi16(nw, _mm256_and_si256(wordStart, keep));
+      ns = _mm256_sub_epi16(ns, _mm256_and_si256(_mm256_cmpeq_epi16(a, se), keep));
+      np = _mm256_sub_epi16(np, _mm256_and_si256(_mm256_cmpeq_epi16(a, pe), keep));
     }
-    c.break_starts += Sum16Lanes(nb);
-    c.words += Sum16Lanes(nw);
-    c.sentence_ends += Sum16Lanes(ns);
-    c.paragraph_ends += Sum16Lanes(np);
+    if (partial) i = to;
+    AddLaneSums(nb, nw, ns, np, c);
   }
   return i;
 }
@@ -505,7 +527,7 @@ __attribute__((target("avx2"))) int32_t CountBlocks16(const uint16_t* t, int32_t
 }  // namespace
 #endif
 
-TCorpusCounts CountCorpusUnits(const uint16_t* t, int32_t from, int32_t to) {
+TCorpusCounts CountCorpusUnits(const uint16_t* t, int32_t from, int32_t to, int32_t readable) {
   TCorpusCounts c;
   if (to <= from) return c;
   constexpr uint16_t kBreak = whitespace_mask | tag_char_flag | segment_marker_flag;
@@ -523,7 +545,7 @@ TCorpusCounts CountCorpusUnits(const uint16_t* t, int32_t from, int32_t to) {
   int32_t i = from;
   if (i == 0) one(i++);
 #if defined(KX8_CORPUS_AVX2)
-  if (Global_UseWideVectors) i = CountBlocks16(t, i, to, c);
+  if (Global_UseWideVectors) i = CountBlocks16(t, i, to, readable, c);
 #endif
 #if defined(__SSE2__)
   const __m128i brkBits = _mm_set1_epi16(static_cast<int16_t>(kBreak));

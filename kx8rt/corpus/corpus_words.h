@@ -96,7 +96,8 @@ inline TCorpusCounts& operator+=(TCorpusCounts& a, const TCorpusCounts& b) {
   a.paragraph_ends += b.paragraph_ends;
   return a;
 }
-// types[to] must be readable (the spare entry at a chunk's end will do).
-TCorpusCounts CountCorpusUnits(const uint16_t* types, int32_t from, int32_t to);
+// types[to] must be readable (the spare entry at a chunk's end will do); so must every entry below
+// readable when it is given (beyond to + 1), which lets the count read whole blocks past to.
+TCorpusCounts CountCorpusUnits(const uint16_t* types, int32_t from, int32_t to, int32_t readable = 0);
 
 }  // namespace kx8

@@ -42,16 +42,22 @@ TEST(CountCorpusUnits, VectorPathsCountWhatAPlainLoopCounts) {
   for (auto& x : t) x = kinds[rng() % std::size(kinds)];
   t.back() = 0;  // the spare entry after the last character
   const int32_t n = static_cast<int32_t>(t.size()) - 1;
+  // Long ranges, and short ones (as between two hits) ending at every place of a block, near the end
+  // too, where a last block read past the end would leave what may be read.
+  std::vector<std::pair<int32_t, int32_t>> ranges{{0, n}, {1, n}, {0, 15}, {3, 40}, {17, 17}, {5, 66000}, {9, n - 3}};
+  for (int32_t from : {1, 100, n - 40})
+    for (int32_t len = 1; len <= 40; ++len) ranges.emplace_back(from, std::min(n, from + len));
   for (const bool wide : {false, true}) {
     TWideVectorsSetting setting(wide);
-    for (const auto& [from, to] : std::vector<std::pair<int32_t, int32_t>>{
-             {0, n}, {1, n}, {0, 15}, {3, 40}, {17, 17}, {5, 66000}, {9, n - 3}}) {
-      const TCorpusCounts want = PlainCount(t, from, to), got = CountCorpusUnits(t.data(), from, to);
-      EXPECT_EQ(got.break_starts, want.break_starts) << from << ".." << to << " wide " << wide;
-      EXPECT_EQ(got.words, want.words) << from << ".." << to << " wide " << wide;
-      EXPECT_EQ(got.sentence_ends, want.sentence_ends) << from << ".." << to;
-      EXPECT_EQ(got.paragraph_ends, want.paragraph_ends) << from << ".." << to;
-    }
+    for (const int32_t readable : {0, n + 1})
+      for (const auto& [from, to] : ranges) {
+        const TCorpusCounts want = PlainCount(t, from, to), got = CountCorpusUnits(t.data(), from, to, readable);
+        const auto where = ::testing::Message() << from << ".." << to << " wide " << wide << " readable " << readable;
+        EXPECT_EQ(got.break_starts, want.break_starts) << where;
+        EXPECT_EQ(got.words, want.words) << where;
+        EXPECT_EQ(got.sentence_ends, want.sentence_ends) << where;
+        EXPECT_EQ(got.paragraph_ends, want.paragraph_ends) << where;
+      }
   }
 }
 
