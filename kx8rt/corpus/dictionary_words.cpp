@@ -248,7 +248,7 @@ constexpr uint32_t kRoomKeyMask[4] = {0xFFFF, 0xFFFF, ~0u, ~0u};
 // What a pair's link must be above for its third letter to be looked up, by the units left in its piece:
 // with children (see HasChildren), and room for a third letter.
 constexpr TLink kLongerAbove[4] = {~0u, ~0u, ~0u, (1u << 28) - 1};
-static_assert(kLongerAbove[3] + 1 == 1u << 28, "a pair with children has a link above kLongerAbove[3]");
+static_assert(HasChildren(kLongerAbove[3] + 1) && !HasChildren(kLongerAbove[3]), "links above the bound have children");
 
 // A word of four letters or more, or a run of Katakana, from at to to, of a cost.
 struct TCutEdge {
