@@ -173,6 +173,13 @@ struct TPairTable {
     const uint64_t h = Hash(key);
     return SlotIn(h, shifts[h >> bucketShift], mask);
   }
+  // The same, its line asked for from memory at once (the table is too large for the nearer caches:
+  // slots are found well before they are read).
+  uint32_t SlotAskedFor(uint32_t key) const {
+    const uint32_t slot = SlotOf(key);
+    __builtin_prefetch(slots + slot);
+    return slot;
+  }
   // The link in a slot if it holds key, else the link of no node (without a branch: whether a pair
   // begins a word is as good as random in running text).
   static TLink LinkIn(uint64_t slot, uint32_t key) {
@@ -497,13 +504,14 @@ struct THanKanaCutter::TCutWork {
   std::vector<int32_t> at = std::vector<int32_t>(kCutBatchUnits + 64);
   std::vector<uint16_t> room = std::vector<uint16_t>(kCutBatchUnits + 64);
   size_t used = 0;
-  // Grows the units' arrays to hold at least size.
+  // Grows the arrays of a unit each to hold at least size.
   void Reserve(size_t size) {
     if (units.size() >= size) return;
     units.resize(size);
     at.resize(size);
     room.resize(size);
     pairSlots.resize(size);
+    longer.resize(size);
   }
   // Finds the pairs' slots of units[slotted, upTo), each asked for from memory at once.
   void SlotPairs(const TPairTable& table, size_t upTo) {
@@ -511,11 +519,7 @@ struct THanKanaCutter::TCutWork {
     const TPairTable pairs = table;
     const char16_t* const u = units.data();
     uint32_t* const slots = pairSlots.data();
-    size_t k = slotted;
-    for (; k < upTo; ++k) {
-      slots[k] = pairs.SlotOf(PairAt(u + k));
-      __builtin_prefetch(pairs.slots + slots[k]);
-    }
+    for (size_t k = slotted; k < upTo; ++k) slots[k] = pairs.SlotAskedFor(PairAt(u + k));
     slotted = std::max(slotted, upTo);
   }
   // Marks units[from, to) a piece.
@@ -537,7 +541,8 @@ struct THanKanaCutter::TCutWork {
   // the table's lines are asked for while there is other work to do).
   std::vector<uint32_t> pairSlots = std::vector<uint32_t>(kCutBatchUnits + 64);
   size_t slotted = 0;
-  std::vector<int32_t> longer;  // steps (their places in steps) whose pairs begin longer words
+  // Steps (their places in steps) whose pairs begin longer words.
+  std::vector<int32_t> longer = std::vector<int32_t>(kCutBatchUnits + 64);
   std::vector<TPathEnd> far;    // kWalks a step
   std::vector<int32_t> from;    // kWalks a step
   std::vector<uint8_t> edges;   // a step's lanes with edges
@@ -642,10 +647,7 @@ class THanKanaDictionary {
   // The pairs' slots are all asked for first, as Cut's are.
   void CutPairs(TCutWork& w, std::vector<int32_t>& starts) const {
     const size_t n = w.pairs;
-    for (size_t i = 0; i < n; ++i) {
-      w.pairKeySlots[i] = pairs_.SlotOf(w.pairKeys[i]);
-      __builtin_prefetch(pairs_.slots + w.pairKeySlots[i]);
-    }
+    for (size_t i = 0; i < n; ++i) w.pairKeySlots[i] = pairs_.SlotAskedFor(w.pairKeys[i]);
     const size_t mark = starts.size();
     starts.resize(mark + n);
     int32_t* const out = starts.data() + mark;
@@ -1182,10 +1184,8 @@ void THanKanaDictionary::Cut(TCutWork& w, std::vector<int32_t>& starts) const {
   int32_t laneSteps = 0;
   for (int32_t q = 0; q < kWalks; ++q) laneSteps = std::max(laneSteps, stop[q + 1] - stop[q]);
   w.laneSteps = laneSteps;
-  const auto letters = static_cast<size_t>(len) + 4;
+  // (The arrays of a unit each are as long as the units': see Reserve.)
   const auto laneRoom = static_cast<size_t>(laneSteps) + 8;
-  if (w.pairSlots.size() < letters) w.pairSlots.resize(letters);
-  if (w.longer.size() < letters) w.longer.resize(letters);
   if (w.steps.size() < laneRoom * kWalks) {
     w.steps.resize(laneRoom * kWalks);
     w.far.resize(laneRoom * kWalks);
