@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <functional>
 #include <memory>
+#include <string_view>
 
 #include <unicode/brkiter.h>
 #include <unicode/unistr.h>
@@ -14,6 +16,7 @@
 #endif
 
 #include "kx8rt/corpus/dictionary_words.h"
+#include "kx8rt/corpus/word_start_cache.h"
 #include "kx8rt/platform/char_classes.h"
 #include "kx8rt/platform/cpu_features.h"
 #include "kx8rt/strings/sentences.h"
@@ -228,9 +231,10 @@ namespace {
 #if defined(__x86_64__) && defined(__GNUC__)
 // RunMasks' words of 64 units that fit, where the processor has 512-bit vectors; returns how many units.
 __attribute__((target("avx512f,avx512bw"))) int32_t RunMasks512(const char16_t* text, const uint16_t* types, int32_t n,
-                                                               uint64_t* word, uint64_t* high) {
+                                                               uint64_t* word, uint64_t* high, bool& starts) {
   const __m512i letter = _mm512_set1_epi16(0x0104), outside = _mm512_set1_epi16(static_cast<int16_t>(0x8800));
   const __m512i limit = _mm512_set1_epi16(0x0DFF);
+  __m512i all = _mm512_setzero_si512();
   int32_t i = 0;
   for (; i + 64 <= n; i += 64) {
     uint64_t w = 0, h = 0;
@@ -240,10 +244,12 @@ __attribute__((target("avx512f,avx512bw"))) int32_t RunMasks512(const char16_t* 
       const __mmask32 isWord = _mm512_test_epi16_mask(t, letter) & _mm512_testn_epi16_mask(t, outside);
       w |= uint64_t{isWord} << (32 * half);
       h |= uint64_t{isWord & _mm512_cmpgt_epu16_mask(c, limit)} << (32 * half);
+      all = _mm512_or_si512(all, t);
     }
     word[i >> 6] = w;
     high[i >> 6] = h;
   }
+  starts = _mm512_test_epi16_mask(all, _mm512_set1_epi16(static_cast<int16_t>(word_start_flag))) != 0;
   return i;
 }
 
@@ -251,15 +257,17 @@ __attribute__((target("avx512f,avx512bw"))) int32_t RunMasks512(const char16_t* 
 
 // The masks of a window's units, 64 units a word (the bits past n clear, and one more word of word
 // characters, clear, after the last): which are word characters under the rule, and which of those are
-// at or above U+0E00.
-void RunMasks(const char16_t* text, const uint16_t* types, int32_t n, uint64_t* word, uint64_t* high) {
+// at or above U+0E00. Returns whether any of the types has word_start_flag already.
+bool RunMasks(const char16_t* text, const uint16_t* types, int32_t n, uint64_t* word, uint64_t* high) {
   const int32_t words = (n + 63) / 64;
   std::fill_n(word, words + 1, 0);
   std::fill_n(high, words, 0);
   int32_t i = 0;
+  bool starts = false;
 #if defined(__x86_64__) && defined(__GNUC__)
-  if (Global_UseWideVectors && Global_UseVectors512) i = RunMasks512(text, types, n, word, high);
+  if (Global_UseWideVectors && Global_UseVectors512) i = RunMasks512(text, types, n, word, high, starts);
 #endif
+  const int32_t looked = i;  // (the types looked at for starts)
 #if defined(__SSE2__)
   const __m128i flip = _mm_set1_epi16(static_cast<int16_t>(0x8000));
   const __m128i limit = _mm_set1_epi16(static_cast<int16_t>(0x0DFF ^ 0x8000));
@@ -286,10 +294,49 @@ void RunMasks(const char16_t* text, const uint16_t* types, int32_t n, uint64_t* 
     word[i >> 6] |= uint64_t{w} << (i & 63);
     high[i >> 6] |= uint64_t{w && text[i] >= 0x0E00} << (i & 63);
   }
+  if (!starts) {
+    uint16_t all = 0;
+    for (int32_t k = looked; k < n; ++k) all |= types[k];
+    starts = (all & word_start_flag) != 0;
+  }
+  return starts;
+}
+
+#if defined(__x86_64__) && defined(__GNUC__)
+__attribute__((target("avx512f,avx512bw"))) bool WordStartBits512(const uint16_t* types, int32_t n, uint64_t* bits) {
+  const __m512i flag = _mm512_set1_epi16(static_cast<int16_t>(word_start_flag));
+  uint64_t any = 0;
+  for (int32_t i = 0; i < n; i += 64) {
+    uint64_t b = 0;
+    for (int32_t half = 0; half < 2 && i + 32 * half < n; ++half) {
+      const int32_t at = i + 32 * half;
+      const __mmask32 lanes = n - at >= 32 ? ~__mmask32{0} : (__mmask32{1} << (n - at)) - 1;
+      b |= uint64_t{_mm512_mask_test_epi16_mask(lanes, _mm512_maskz_loadu_epi16(lanes, types + at), flag)} << (32 * half);
+    }
+    bits[i >> 6] = b;
+    any |= b;
+  }
+  return any != 0;
+}
+#endif
+
+// Writes into bits ((n + 63) / 64 words) which of the n types have word_start_flag; whether any has.
+bool WordStartBits(const uint16_t* types, int32_t n, uint64_t* bits) {
+#if defined(__x86_64__) && defined(__GNUC__)
+  if (Global_UseWideVectors && Global_UseVectors512) return WordStartBits512(types, n, bits);
+#endif
+  std::fill_n(bits, (n + 63) / 64, 0);
+  uint64_t any = 0;
+  for (int32_t i = 0; i < n; ++i) {
+    const uint64_t b = (types[i] & word_start_flag) != 0;
+    bits[i >> 6] |= b << (i & 63);
+    any |= b;
+  }
+  return any != 0;
 }
 
 // SegmentUnspacedRuns once a unit at or above U+0E00 is known to be there.
-int32_t SegmentRuns(const char16_t* text, uint16_t* types, int32_t n) {
+int32_t SegmentRuns(const char16_t* text, uint16_t* types, int32_t n, TWordStartCache& cache) {
   icu::BreakIterator* breaker = nullptr;
   int32_t runs = 0;
   UText whole = UTEXT_INITIALIZER;
@@ -309,7 +356,31 @@ int32_t SegmentRuns(const char16_t* text, uint16_t* types, int32_t n) {
   if (masks.size() < 2 * static_cast<size_t>(words) + 1) masks.resize(2 * static_cast<size_t>(words) + 1);
   uint64_t* const word = masks.data();
   uint64_t* const high = word + words + 1;
-  RunMasks(text, types, n, word, high);
+  const bool startsBefore = RunMasks(text, types, n, word, high);
+  // A window with much to cut that was cut before (the same units, the same word characters, the same
+  // dictionary and build) takes its word starts from the cache.
+  int64_t highUnits = 0;
+  for (int32_t j = 0; j < words; ++j) highUnits += __builtin_popcountll(high[j]);
+  const bool kept = cache.Wanted(n, highUnits);
+  TWordStartKey key;
+  uint64_t quick = 0;
+  bool keyed = false;
+  thread_local std::vector<uint64_t> threadBits;
+  uint64_t* bits = nullptr;  // where the starts found are written, to keep
+  if (kept) {
+    quick = TWordStartCache::QuickKeyOf(text, n, word, WordCutMake());
+    if (cache.MayHave(quick)) {
+      key = TWordStartCache::KeyOf(text, n, word, WordCutMake());
+      keyed = true;
+      if (cache.Apply(key, n, types, runs)) return runs;
+    }
+    // The starts kept are the flags set after the cut, which sets all there are: a window with some set
+    // already (cut before in the same types) is not kept.
+    if (!startsBefore) {
+      threadBits.resize(static_cast<size_t>(words));
+      bits = threadBits.data();
+    }
+  }
   // Most runs are plain Han or kana: taken from the masks at once, their bits cleared in high.
   cutter.AddPlainRuns(text, n, word, high, starts);
   for (int32_t j = 0; j < words;) {
@@ -367,15 +438,32 @@ int32_t SegmentRuns(const char16_t* text, uint16_t* types, int32_t n) {
   cutter.Cut(starts);
   // (Every start the cutter finds lies inside a run of word characters.)
   for (const int32_t b : starts) types[b] |= word_start_flag;
+  if (bits) {
+    // (The whole window hashed now: before the cut it would push the dictionary out of the caches.)
+    if (!keyed) key = TWordStartCache::KeyOf(text, n, word, WordCutMake());
+    WordStartBits(types, n, bits);
+    cache.Keep(key, quick, n, bits, runs);
+  }
   return runs;
 }
 
 }  // namespace
 
+uint64_t WordCutMake() {
+  // This build of the runs' cut, beside the dictionary's cutter's (see HanKanaCutMake).
+  static const uint64_t make =
+      HanKanaCutMake() * 0x9E3779B97F4A7C15u + std::hash<std::string_view>{}("corpus words " __DATE__ " " __TIME__);
+  return make;
+}
+
 int32_t SegmentUnspacedRuns(const char16_t* text, uint16_t* types, int32_t n) {
+  return SegmentUnspacedRuns(text, types, n, TWordStartCache::Process());
+}
+
+int32_t SegmentUnspacedRuns(const char16_t* text, uint16_t* types, int32_t n, TWordStartCache& cache) {
   // Most texts have no character at or above U+0E00 at all; they cost one quick look.
   if (n <= 0 || !HasUnitsFrom0E00(text, n)) return 0;
-  return SegmentRuns(text, types, n);
+  return SegmentRuns(text, types, n, cache);
 }
 
 TCorpusMarks ApplyCorpusWordRule(const char16_t* text, uint16_t* types, int32_t n, const TCorpusWordRule& rule) {
@@ -405,7 +493,7 @@ TCorpusMarks ApplyCorpusWordRule(const char16_t* text, uint16_t* types, int32_t 
         if (text[found[f]] == rule.middle_chars[k]) HandleMiddleCharAt(types, found[f], n, false, false);
   }
   HandleMiddleCharsInNumbers(true, false, text, types, n);
-  if (rule.segment && high) SegmentRuns(text, types, n);  // the scan above has looked for such units
+  if (rule.segment && high) SegmentRuns(text, types, n, TWordStartCache::Process());  // the scan above has looked for such units
 
   // One forward pass over the terminators and line breaks only.
   const uint16_t sentenceEnd = SegmentMarkerType(ts_sentence_end);

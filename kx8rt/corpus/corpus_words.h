@@ -36,9 +36,17 @@ bool IsSevenBitText(const char16_t* text, int32_t n);
 // Whether a character belongs to a script written without spaces between words.
 bool IsUnspacedScriptChar(char32_t c);
 
+class TWordStartCache;
+
 // Marks, with word_start_flag, where dictionary words begin inside the runs of letters that hold
-// characters of scripts written without spaces. Returns the number of runs cut.
+// characters of scripts written without spaces. Returns the number of runs cut. A window with much to
+// cut is looked up in the process's cache of cut windows first, and kept there after (see
+// word_start_cache.h); the second form uses the cache given.
 int32_t SegmentUnspacedRuns(const char16_t* text, uint16_t* types, int32_t n);
+int32_t SegmentUnspacedRuns(const char16_t* text, uint16_t* types, int32_t n, TWordStartCache& cache);
+// What the cut's results depend on beyond the window: the dictionary, ICU and this build of the cut
+// (the salt of the cache's keys).
+uint64_t WordCutMake();
 
 // Applies the word rule to n characters whose type words (one per character, plus two spare) hold their
 // plain classification: joiners, middle characters, number separators, then sentence ends (the first

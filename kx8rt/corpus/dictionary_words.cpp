@@ -571,6 +571,7 @@ class THanKanaDictionary {
     // The trie made from this dictionary by this ICU (its properties decide the letters) in this layout.
     const uint64_t key = Hash64(indexes, static_cast<size_t>(indexes[3]),
                                 Hash64(kCacheVersion, std::strlen(kCacheVersion), 0));
+    key_ = key;
     std::string path;
     if (!cacheDir.empty()) {
       char name[40];
@@ -615,6 +616,9 @@ class THanKanaDictionary {
 
   bool fromCache() const { return fromCache_; }
   bool ok() const { return ok_; }
+  // The trie's key (a hash of the dictionary's data, ICU's version and the trie's layout); 0 without
+  // the dictionary.
+  uint64_t key() const { return key_; }
   // Whether the letters' table agrees with TakeShortRun's ranges (see there).
   bool shortRunRanges() const { return shortRunRanges_; }
   // Whether plain runs may be taken from a window's masks: the short runs' ranges hold, and every
@@ -739,6 +743,7 @@ class THanKanaDictionary {
   }
 
   bool ok_ = false, fromCache_ = false, shortRunRanges_ = false, plainRuns_ = false;
+  uint64_t key_ = 0;
   icu::UnicodeSet set_;
   // What the lookups read: built here (the own arrays) or mapped from the cache.
   const TLetter* letters_ = nullptr;   // of each unit: its kinds and its cost alone
@@ -1279,21 +1284,27 @@ void THanKanaDictionary::Cut(TCutWork& w, std::vector<int32_t>& starts) const {
 
 namespace {
 
-// Where the trie is kept between processes: KX8_CACHE_DIR (empty: nowhere), else the user's cache
-// folder.
-std::string CacheDir() {
+const THanKanaDictionary& Dictionary() {
+  static const std::unique_ptr<THanKanaDictionary> dictionary = std::make_unique<THanKanaDictionary>(UserCacheDir());
+  return *dictionary;
+}
+
+}  // namespace
+
+std::string UserCacheDir() {
   if (const char* dir = std::getenv("KX8_CACHE_DIR")) return dir;
   if (const char* xdg = std::getenv("XDG_CACHE_HOME"); xdg && *xdg == '/') return std::string(xdg) + "/kx8";
   if (const char* home = std::getenv("HOME"); home && *home) return std::string(home) + "/.cache/kx8";
   return {};
 }
 
-const THanKanaDictionary& Dictionary() {
-  static const std::unique_ptr<THanKanaDictionary> dictionary = std::make_unique<THanKanaDictionary>(CacheDir());
-  return *dictionary;
+uint64_t HanKanaCutMake() {
+  // The build's date and time stand for the cutter's code: cuts kept by one build are never taken for
+  // another's, however the code changed in between.
+  static constexpr char kBuild[] = "kx8 han-kana cut " U_ICU_VERSION " " __DATE__ " " __TIME__;
+  static const uint64_t make = Hash64(kBuild, sizeof kBuild - 1, Dictionary().key());
+  return make;
 }
-
-}  // namespace
 
 bool IsHanKanaChar(char32_t c) { return Dictionary().InSet(c); }
 

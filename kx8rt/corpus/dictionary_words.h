@@ -14,6 +14,13 @@
 
 namespace kx8 {
 
+// The library's cache folder: KX8_CACHE_DIR (empty: none), else $XDG_CACHE_HOME/kx8, else ~/.cache/kx8.
+std::string UserCacheDir();
+
+// What the cuts of this process depend on beyond the text: the dictionary's data, ICU's version and this
+// build of the cutter, as one number (for keys of kept cuts).
+uint64_t HanKanaCutMake();
+
 // Whether c is a letter the Chinese-Japanese dictionary cuts: Han, Hiragana, Katakana, the prolonged
 // sound marks and the halfwidth voicing marks (letters that ICU's dictionary break engine takes).
 bool IsHanKanaChar(char32_t c);

@@ -1,0 +1,432 @@
+#include "kx8rt/corpus/word_start_cache.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/uio.h>
+#include <unistd.h>
+
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#endif
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+
+#include "kx8rt/corpus/dictionary_words.h"
+#include "kx8rt/platform/cpu_features.h"
+#include "kx8rt/text_primitives/char_types.h"
+
+namespace kx8 {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr uint64_t kMul = 0x9E3779B97F4A7C15u;
+
+constexpr uint64_t Mix(uint64_t h) {
+  h ^= h >> 33;
+  h *= 0xFF51AFD7ED558CCDu;
+  h ^= h >> 33;
+  h *= 0xC4CEB9FE1A85EC53u;
+  return h ^ (h >> 33);
+}
+
+// A hash of byte strings in eight 64-bit lanes, 64 bytes a step, each lane adding the product of the
+// two halves of its word (mixed with a secret) and its neighbour's word, and every 1 KB scrambled; taken
+// by 256-bit vectors where the processor has them (some 20 bytes a cycle: hashing a window costs about
+// a hundredth of cutting it), by the same arithmetic one lane at a time elsewhere.
+class TLaneHash {
+ public:
+  explicit TLaneHash(uint64_t seed) {
+    for (int j = 0; j < 8; ++j) {
+      secret_[j] = Mix(seed + static_cast<uint64_t>(j + 1) * kMul);
+      scramble_[j] = Mix(secret_[j] ^ seed);
+      lane_[j] = Mix(scramble_[j] + static_cast<uint64_t>(j));
+    }
+  }
+  void Add(const void* data, size_t n) {
+    const auto* b = static_cast<const uint8_t*>(data);
+    size_t i = 0;
+#if defined(__x86_64__) && defined(__GNUC__)
+    if (Global_UseWideVectors) i = Stripes256(b, n);
+#endif
+    for (; i + 64 <= n; i += 64) Stripe(b + i);
+    uint8_t tail[64] = {};
+    std::memcpy(tail, b + i, n - i);
+    tail[63] = static_cast<uint8_t>(n - i);
+    Stripe(tail);
+    length_ += n;
+  }
+  TWordStartKey Key() const {
+    // (Each half from every lane.)
+    uint64_t low = Mix(length_), high = Mix(~length_ ^ kMul);
+    for (int j = 0; j < 8; ++j) low = Mix(low ^ lane_[j]), high = Mix(high + lane_[7 - j]);
+    return {low, high};
+  }
+
+ private:
+  static constexpr uint64_t kPrime32 = 0x9E3779B1u;
+  static constexpr int kStripesPerScramble = 16;
+  void Stripe(const uint8_t* p) {
+    for (int j = 0; j < 8; ++j) {
+      uint64_t d;
+      std::memcpy(&d, p + 8 * j, 8);
+      const uint64_t dk = d ^ secret_[j];
+      lane_[j ^ 1] += d;
+      lane_[j] += (dk & 0xFFFFFFFFu) * (dk >> 32);
+    }
+    if (++stripes_ % kStripesPerScramble == 0)
+      for (int j = 0; j < 8; ++j) lane_[j] = ((lane_[j] ^ (lane_[j] >> 47)) ^ scramble_[j]) * kPrime32;
+  }
+#if defined(__x86_64__) && defined(__GNUC__)
+  // The whole stripes of n bytes, as Stripe takes them; returns how many bytes.
+  __attribute__((target("avx2"))) size_t Stripes256(const uint8_t* p, size_t n) {
+    __m256i acc[2], secret[2], scramble[2];
+    for (int h = 0; h < 2; ++h) {
+      acc[h] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(lane_ + 4 * h));
+      secret[h] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(secret_ + 4 * h));
+      scramble[h] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(scramble_ + 4 * h));
+    }
+    const __m256i prime = _mm256_set1_epi64x(static_cast<int64_t>(kPrime32));
+    size_t i = 0;
+    for (; i + 64 <= n; i += 64) {
+      for (int h = 0; h < 2; ++h) {
+        const __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i + 32 * h));
+        const __m256i dk = _mm256_xor_si256(d, secret[h]);
+        // (Lane j takes lane j ^ 1's word: the two 64-bit halves of each 128 bits swapped.)
+        acc[h] = _mm256_add_epi64(acc[h], _mm256_shuffle_epi32(d, _MM_SHUFFLE(1, 0, 3, 2)));
+        acc[h] = _mm256_add_epi64(acc[h], _mm256_mul_epu32(dk, _mm256_srli_epi64(dk, 32)));
+      }
+      if (++stripes_ % kStripesPerScramble == 0)
+        for (int h = 0; h < 2; ++h) {
+          const __m256i x = _mm256_xor_si256(_mm256_xor_si256(acc[h], _mm256_srli_epi64(acc[h], 47)), scramble[h]);
+          acc[h] = _mm256_add_epi64(_mm256_mul_epu32(x, prime),
+                                    _mm256_slli_epi64(_mm256_mul_epu32(_mm256_srli_epi64(x, 32), prime), 32));
+        }
+    }
+    for (int h = 0; h < 2; ++h) _mm256_storeu_si256(reinterpret_cast<__m256i*>(lane_ + 4 * h), acc[h]);
+    return i;
+  }
+#endif
+
+  uint64_t lane_[8], secret_[8], scramble_[8];
+  uint64_t stripes_ = 0, length_ = 0;
+};
+
+// An entry's file: this header, then a bit for each unit of the window, 64 a word.
+struct TEntryHeader {
+  char magic[8];
+  uint64_t keyLow, keyHigh, units, runs, contentHash;
+};
+constexpr char kMagic[8] = {'K', 'X', '8', 'W', 'S', 'T', '0', '1'};
+constexpr const char* kPackSuffix = ".kwp";
+constexpr const char* kIndexSuffix = ".kwi";
+// How many records of a pack's index wait before they are written (each write is a call).
+constexpr size_t kBatchRecords = 64;
+
+uint64_t ContentHash(const uint64_t* bits, size_t words, const TWordStartKey& key) {
+  TLaneHash h(key.low ^ key.high);
+  h.Add(bits, words * sizeof(uint64_t));
+  return h.Key().low;
+}
+
+size_t WordsOf(int32_t n) { return static_cast<size_t>(n + 63) / 64; }
+
+#if defined(__x86_64__) && defined(__GNUC__)
+// Sets word_start_flag in the types whose bits are set, 32 units at a time (only those lanes are read
+// and written: no bit is set past the window's end).
+__attribute__((target("avx512f,avx512bw"))) void SetStarts512(uint16_t* types, int32_t n, const uint64_t* bits) {
+  const __m512i flag = _mm512_set1_epi16(static_cast<int16_t>(word_start_flag));
+  for (int32_t i = 0; i < n; i += 32) {
+    const auto m = static_cast<__mmask32>(bits[i >> 6] >> (i & 63));
+    if (m == 0) continue;
+    const __m512i v = _mm512_maskz_loadu_epi16(m, types + i);
+    _mm512_mask_storeu_epi16(types + i, m, _mm512_or_si512(v, flag));
+  }
+}
+#endif
+
+void SetStarts(uint16_t* types, int32_t n, const uint64_t* bits) {
+#if defined(__x86_64__) && defined(__GNUC__)
+  if (Global_UseWideVectors && Global_UseVectors512) {
+    SetStarts512(types, n, bits);
+    return;
+  }
+#endif
+  const size_t words = WordsOf(n);
+  for (size_t j = 0; j < words; ++j)
+    for (uint64_t b = bits[j]; b != 0; b &= b - 1) types[j * 64 + static_cast<size_t>(__builtin_ctzll(b))] |= word_start_flag;
+}
+
+}  // namespace
+
+TWordStartCache::TWordStartCache(std::string folder, uint64_t capBytes, int64_t minUnits)
+    : folder_(std::move(folder)), capBytes_(capBytes), minUnits_(minUnits) {}
+
+TWordStartCache::~TWordStartCache() {
+  Flush();
+  for (const TPack& p : packs_)
+    if (p.fd >= 0) ::close(p.fd);
+  if (ownIndex_ >= 0) ::close(ownIndex_);
+}
+
+TWordStartCache& TWordStartCache::Process() {
+  static TWordStartCache cache = [] {
+    std::string folder = UserCacheDir();
+    if (!folder.empty()) folder += "/words";
+    uint64_t capMB = 512;
+    if (const char* cap = std::getenv("KX8_WORD_CACHE_MB"); cap && *cap) {
+      char* end = nullptr;
+      const unsigned long long v = std::strtoull(cap, &end, 10);
+      if (end && *end == '\0') capMB = v;
+    }
+    // A window with fewer letters to cut than this is cut again: its entry would cost about as much
+    // to find and read as the cut.
+    constexpr int64_t kMinUnits = 16384;
+    return TWordStartCache(capMB == 0 ? std::string() : folder, capMB << 20, kMinUnits);
+  }();
+  return cache;
+}
+
+bool TWordStartCache::Wanted(int32_t n, int64_t units) const {
+  // The hash reads the whole window at about 0.1 ns a unit; the cut costs some 5-7 ns a letter. A
+  // window with one letter to cut in 32 units or more gains.
+  return !folder_.empty() && capBytes_ > 0 && units >= minUnits_ && units * 32 >= n;
+}
+
+TWordStartKey TWordStartCache::KeyOf(const char16_t* text, int32_t n, const uint64_t* word, uint64_t salt) {
+  TLaneHash h(salt ^ static_cast<uint64_t>(n));
+  h.Add(text, static_cast<size_t>(n) * sizeof(char16_t));
+  h.Add(word, WordsOf(n) * sizeof(uint64_t));
+  return h.Key();
+}
+
+uint64_t TWordStartCache::QuickKeyOf(const char16_t* text, int32_t n, const uint64_t* word, uint64_t salt) {
+  TLaneHash h(salt ^ static_cast<uint64_t>(n) ^ kMul);
+  h.Add(word, WordsOf(n) * sizeof(uint64_t));
+  char16_t units[64];
+  for (int32_t k = 0; k < 64; ++k) units[k] = n > 0 ? text[static_cast<int64_t>(n) * k / 64] : 0;
+  h.Add(units, sizeof units);
+  return h.Key().low;
+}
+
+bool TWordStartCache::MayHave(uint64_t quick) {
+  if (folder_.empty()) return false;
+  std::lock_guard<std::mutex> g(mutex_);
+  if (!loaded_) LoadIndexes();
+  return quick_.count(quick) != 0;
+}
+
+void TWordStartCache::LoadIndexes() {
+  loaded_ = true;
+  std::error_code ec;
+  for (fs::directory_iterator it(folder_, ec), end; !ec && it != end; it.increment(ec)) {
+    const fs::path& p = it->path();
+    if (p.extension() != kIndexSuffix) continue;
+    std::error_code e;
+    const uint64_t bytes = it->file_size(e);
+    // (A record half-appended by a writer at work is passed over.)
+    if (e || bytes < sizeof(TIndexRecord)) continue;
+    const int fd = ::open(p.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) continue;
+    std::vector<TIndexRecord> records(bytes / sizeof(TIndexRecord));
+    const size_t whole = records.size() * sizeof(TIndexRecord);
+    const bool read = ::pread(fd, records.data(), whole, 0) == static_cast<ssize_t>(whole);
+    ::close(fd);
+    if (!read) continue;
+    const auto pack = static_cast<uint32_t>(packs_.size());
+    packs_.push_back({p.stem().string()});
+    for (const TIndexRecord& r : records) {
+      places_.insert({{r.keyLow, r.keyHigh}, {pack, r.offset}});
+      quick_.insert(r.quick);
+    }
+  }
+}
+
+bool TWordStartCache::StartOwnPack() {
+  std::error_code ec;
+  fs::create_directories(folder_, ec);
+  if (ec) return false;
+  // A name no other process or earlier pack of this one has.
+  static uint32_t serial = 0;
+  char name[64];
+  std::snprintf(name, sizeof name, "%08x-%016llx-%u", static_cast<unsigned>(::getpid()),
+                static_cast<unsigned long long>(std::chrono::system_clock::now().time_since_epoch().count()), serial++);
+  const std::string base = folder_ + "/" + name;
+  const int pack = ::open((base + kPackSuffix).c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  if (pack < 0) return false;
+  const int index = ::open((base + kIndexSuffix).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC, 0644);
+  if (index < 0) {
+    ::close(pack);
+    ::unlink((base + kPackSuffix).c_str());
+    return false;
+  }
+  Flush();
+  if (ownIndex_ >= 0) ::close(ownIndex_);  // (the pack before stays readable, and may now be let go)
+  ownIndex_ = index;
+  ownPack_ = static_cast<int64_t>(packs_.size());
+  packs_.push_back({name, pack, true});
+  ownBytes_ = 0;
+  return true;
+}
+
+bool TWordStartCache::Apply(const TWordStartKey& key, int32_t n, uint16_t* types, int32_t& runs) {
+  if (folder_.empty() || n <= 0) return false;
+  const size_t words = WordsOf(n);
+  const size_t bytes = sizeof(TEntryHeader) + words * sizeof(uint64_t);
+  thread_local std::vector<uint64_t> buffer;
+  buffer.resize(bytes / 8);
+  static_assert(sizeof(TEntryHeader) % 8 == 0, "the bits follow the header word-aligned");
+  {
+    std::lock_guard<std::mutex> g(mutex_);
+    if (!loaded_) LoadIndexes();
+    const auto found = places_.find(key);
+    if (found == places_.end()) return false;
+    TPack& pack = packs_[found->second.pack];
+    if (pack.fd < 0) pack.fd = ::open((folder_ + "/" + pack.name + kPackSuffix).c_str(), O_RDONLY | O_CLOEXEC);
+    // (Read under the lock: a pack let go by Trim is closed under it.)
+    const bool read = pack.fd >= 0 && ::pread(pack.fd, buffer.data(), bytes, static_cast<off_t>(found->second.offset)) ==
+                                          static_cast<ssize_t>(bytes);
+    if (!read) {
+      places_.erase(found);  // (its pack was let go by another process, or cut short)
+      return false;
+    }
+    // Used now: among the last to be let go.
+    if (!pack.touched) {
+      ::futimens(pack.fd, nullptr);
+      pack.touched = true;
+    }
+  }
+  TEntryHeader h{};
+  std::memcpy(&h, buffer.data(), sizeof h);
+  const uint64_t* bits = buffer.data() + sizeof(TEntryHeader) / 8;
+  // (No bit past the window's end: SetStarts writes where bits are set.)
+  const uint64_t past = n % 64 == 0 ? 0 : ~uint64_t{0} << (n % 64);
+  if (std::memcmp(h.magic, kMagic, sizeof kMagic) != 0 || h.keyLow != key.low || h.keyHigh != key.high ||
+      h.units != static_cast<uint64_t>(n) || h.runs > static_cast<uint64_t>(n) || (bits[words - 1] & past) != 0 ||
+      ContentHash(bits, words, key) != h.contentHash)
+    return false;
+  SetStarts(types, n, bits);
+  runs = static_cast<int32_t>(h.runs);
+  return true;
+}
+
+void TWordStartCache::Keep(const TWordStartKey& key, uint64_t quick, int32_t n, const uint64_t* starts, int32_t runs) {
+  if (folder_.empty() || n <= 0) return;
+  const size_t words = WordsOf(n);
+  TEntryHeader h{};
+  std::memcpy(h.magic, kMagic, sizeof kMagic);
+  h.keyLow = key.low, h.keyHigh = key.high;
+  h.units = static_cast<uint64_t>(n);
+  h.runs = static_cast<uint64_t>(std::max(runs, 0));
+  h.contentHash = ContentHash(starts, words, key);
+  const uint64_t bytes = sizeof h + words * sizeof(uint64_t);
+  std::lock_guard<std::mutex> g(mutex_);
+  if (unwritable_) return;
+  if (!loaded_) LoadIndexes();
+  if (places_.count(key) != 0) return;
+  // A pack grown to an eighth of the cap is closed to more, so that it can be let go in time.
+  if (ownPack_ < 0 || ownBytes_ >= capBytes_ / 8) {
+    if (!StartOwnPack()) {
+      unwritable_ = true;
+      return;
+    }
+    if (!counted_) Trim();  // (counts what the folder holds)
+  }
+  // The entry written at once (the kernel's copy costs less than gathering entries here), its record
+  // when some have gathered: a record never points at less than a whole entry.
+  const TPack& pack = packs_[static_cast<size_t>(ownPack_)];
+  const iovec parts[2] = {{&h, sizeof h}, {const_cast<uint64_t*>(starts), words * sizeof(uint64_t)}};
+  if (::pwritev(pack.fd, parts, 2, static_cast<off_t>(ownBytes_)) != static_cast<ssize_t>(bytes)) {
+    unwritable_ = true;  // (a disk full: nothing more is kept)
+    return;
+  }
+  pendingIndex_.push_back({key.low, key.high, quick, ownBytes_});
+  places_.insert({key, {static_cast<uint32_t>(ownPack_), ownBytes_}});
+  quick_.insert(quick);
+  ownBytes_ += bytes;
+  total_ += bytes;
+  if (pendingIndex_.size() >= kBatchRecords) Flush();
+  if (total_ > capBytes_) Trim();
+}
+
+void TWordStartCache::Flush() {
+  if (pendingIndex_.empty() || ownIndex_ < 0) return;
+  const size_t bytes = pendingIndex_.size() * sizeof(TIndexRecord);
+  if (::write(ownIndex_, pendingIndex_.data(), bytes) != static_cast<ssize_t>(bytes)) unwritable_ = true;
+  pendingIndex_.clear();
+}
+
+void TWordStartCache::Clear() {
+  if (folder_.empty()) return;
+  std::lock_guard<std::mutex> g(mutex_);
+  for (uint32_t k = 0; k < packs_.size(); ++k) Forget(k);
+  if (ownIndex_ >= 0) ::close(ownIndex_);
+  ownIndex_ = -1, ownPack_ = -1, ownBytes_ = 0;
+  pendingIndex_.clear();
+  std::error_code ec;
+  for (fs::directory_iterator it(folder_, ec), end; !ec && it != end; it.increment(ec)) {
+    const fs::path& p = it->path();
+    std::error_code e;
+    if (p.extension() == kPackSuffix || p.extension() == kIndexSuffix) fs::remove(p, e);
+  }
+  total_ = 0;
+  quick_.clear();
+  loaded_ = true;  // (nothing left to read)
+}
+
+void TWordStartCache::Forget(uint32_t pack) {
+  TPack& p = packs_[pack];
+  if (p.fd >= 0) ::close(p.fd);
+  p.fd = -1;
+  p.name.clear();
+  std::erase_if(places_, [pack](const auto& e) { return e.second.pack == pack; });
+}
+
+void TWordStartCache::Trim() {
+  struct TFile {
+    fs::file_time_type used;
+    uint64_t bytes;
+    std::string name;
+  };
+  std::vector<TFile> files;
+  uint64_t total = 0;
+  const std::string own = ownPack_ >= 0 ? packs_[static_cast<size_t>(ownPack_)].name : std::string();
+  std::error_code ec;
+  for (fs::directory_iterator it(folder_, ec), end; !ec && it != end; it.increment(ec)) {
+    const fs::path& p = it->path();
+    std::error_code e;
+    const std::string name = p.stem().string();
+    if (p.extension() == kIndexSuffix) {
+      // An index whose pack is gone (let go by another process between its two removals).
+      if (!fs::exists(folder_ + "/" + name + kPackSuffix, e) && !e) fs::remove(p, e);
+      continue;
+    }
+    if (p.extension() != kPackSuffix) continue;
+    const auto used = fs::last_write_time(p, e);
+    const uint64_t bytes = e ? 0 : it->file_size(e);
+    if (e) continue;
+    total += bytes;
+    if (name != own) files.push_back({used, bytes, name});
+  }
+  if (total > capBytes_) {
+    std::sort(files.begin(), files.end(), [](const TFile& a, const TFile& b) { return a.used < b.used; });
+    for (const TFile& f : files) {
+      if (total <= capBytes_ / 4 * 3) break;
+      std::error_code e;
+      fs::remove(folder_ + "/" + f.name + kIndexSuffix, e);
+      if (fs::remove(folder_ + "/" + f.name + kPackSuffix, e)) total -= f.bytes;
+      for (uint32_t k = 0; k < packs_.size(); ++k)
+        if (packs_[k].name == f.name) Forget(k);
+    }
+  }
+  total_ = total;
+  counted_ = true;
+}
+
+}  // namespace kx8
