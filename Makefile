@@ -46,10 +46,12 @@ python: deps
 	cmake --build build/release -j $(JOBS) --target python
 	@echo "kx8 built: PYTHONPATH=$(CURDIR)/build/release/python $(PYTHON) -c 'import kx8'"
 
+# The tests keep the dictionary's trie and the cut windows in the build tree, not the user's cache folder.
 test: deps
 	cmake -S . -B build/debug -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=Debug -DKX8_SANITIZE=ON $(PYTHON_FLAGS)
 	cmake --build build/debug -j $(JOBS)
-	cd build/debug && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure -j $(JOBS)
+	cd build/debug && ASAN_OPTIONS=detect_leaks=1 KX8_CACHE_DIR=$(CURDIR)/build/debug/test-cache \
+	  ctest --output-on-failure -j $(JOBS)
 
 # kx8 serve's page in a real browser: Playwright (npm, into build/web-tests) drives Debian's chromium;
 # screenshots go to build/web-view*.png. Not part of make test: it needs npm's registry once.
