@@ -12,6 +12,7 @@
 #include <fstream>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "kx8rt/corpus/corpus_words.h"
@@ -245,6 +246,38 @@ TEST_F(WordStartCache, PacksPastTheCapGoLeastRecentlyUsedFirst) {
   EXPECT_FALSE(kept(2));
   EXPECT_TRUE(kept(3));
   EXPECT_TRUE(kept(4));
+}
+
+TEST_F(WordStartCache, SearchersShareOneCache) {
+  // Workers of one search cut, keep and take windows of their own and each other's at once.
+  std::vector<TWindow> windows;
+  std::vector<std::vector<uint16_t>> cuts;
+  for (const char16_t* extra : {u"a", u"b", u"c", u"d", u"e", u"f"}) {
+    windows.emplace_back(Sentences(40, extra));
+    cuts.push_back(windows.back().Cut());
+  }
+  std::vector<int> wrong(2, 0);
+  {
+    TWordStartCache cache(Folder(), 64 << 20, 1);
+    std::vector<std::thread> workers;
+    for (int t = 0; t < 2; ++t)
+      workers.emplace_back([&, t] {
+        for (int round = 0; round < 3; ++round)
+          for (size_t k = 0; k < windows.size(); ++k) {
+            const size_t which = (k + static_cast<size_t>(t) * 3) % windows.size();
+            wrong[static_cast<size_t>(t)] += windows[which].Cut(cache) != cuts[which];
+          }
+      });
+    for (std::thread& w : workers) w.join();
+  }  // (its records written as the process ends)
+  EXPECT_EQ(wrong, std::vector<int>(2, 0));
+  TWordStartCache later(Folder(), 64 << 20, 1);
+  for (size_t k = 0; k < windows.size(); ++k) {
+    std::vector<uint16_t> t = windows[k].types;
+    int32_t runs = 0;
+    EXPECT_TRUE(later.Apply(windows[k].Key(), windows[k].n(), t.data(), runs)) << k;
+    EXPECT_EQ(t, cuts[k]) << k;
+  }
 }
 
 TEST_F(WordStartCache, WhatIsKeptAndWhereNothingCanBe) {
