@@ -230,8 +230,9 @@ namespace {
 
 #if defined(__x86_64__) && defined(__GNUC__)
 // RunMasks' words of 64 units that fit, where the processor has 512-bit vectors; returns how many units.
-__attribute__((target("avx512f,avx512bw"))) int32_t RunMasks512(const char16_t* text, const uint16_t* types, int32_t n,
-                                                               uint64_t* word, uint64_t* high, bool& starts) {
+__attribute__((target("avx512f,avx512bw,popcnt"))) int32_t RunMasks512(const char16_t* text, const uint16_t* types,
+                                                                      int32_t n, uint64_t* word, uint64_t* high,
+                                                                      bool& starts, int64_t& highUnits) {
   const __m512i letter = _mm512_set1_epi16(0x0104), outside = _mm512_set1_epi16(static_cast<int16_t>(0x8800));
   const __m512i limit = _mm512_set1_epi16(0x0DFF);
   __m512i all = _mm512_setzero_si512();
@@ -248,6 +249,7 @@ __attribute__((target("avx512f,avx512bw"))) int32_t RunMasks512(const char16_t* 
     }
     word[i >> 6] = w;
     high[i >> 6] = h;
+    highUnits += __builtin_popcountll(h);
   }
   starts = _mm512_test_epi16_mask(all, _mm512_set1_epi16(static_cast<int16_t>(word_start_flag))) != 0;
   return i;
@@ -257,17 +259,20 @@ __attribute__((target("avx512f,avx512bw"))) int32_t RunMasks512(const char16_t* 
 
 // The masks of a window's units, 64 units a word (the bits past n clear, and one more word of word
 // characters, clear, after the last): which are word characters under the rule, and which of those are
-// at or above U+0E00. Returns whether any of the types has word_start_flag already.
-bool RunMasks(const char16_t* text, const uint16_t* types, int32_t n, uint64_t* word, uint64_t* high) {
+// at or above U+0E00, and how many of those there are in highUnits. Returns whether any of the types has
+// word_start_flag already.
+bool RunMasks(const char16_t* text, const uint16_t* types, int32_t n, uint64_t* word, uint64_t* high,
+              int64_t& highUnits) {
   const int32_t words = (n + 63) / 64;
   std::fill_n(word, words + 1, 0);
   std::fill_n(high, words, 0);
   int32_t i = 0;
   bool starts = false;
+  highUnits = 0;
 #if defined(__x86_64__) && defined(__GNUC__)
-  if (Global_UseWideVectors && Global_UseVectors512) i = RunMasks512(text, types, n, word, high, starts);
+  if (Global_UseWideVectors && Global_UseVectors512) i = RunMasks512(text, types, n, word, high, starts, highUnits);
 #endif
-  const int32_t looked = i;  // (the types looked at for starts)
+  const int32_t looked = i;  // (the types looked at for starts and counted)
 #if defined(__SSE2__)
   const __m128i flip = _mm_set1_epi16(static_cast<int16_t>(0x8000));
   const __m128i limit = _mm_set1_epi16(static_cast<int16_t>(0x0DFF ^ 0x8000));
@@ -294,6 +299,7 @@ bool RunMasks(const char16_t* text, const uint16_t* types, int32_t n, uint64_t* 
     word[i >> 6] |= uint64_t{w} << (i & 63);
     high[i >> 6] |= uint64_t{w && text[i] >= 0x0E00} << (i & 63);
   }
+  for (int32_t j = looked / 64; j < words; ++j) highUnits += __builtin_popcountll(high[j]);  // (whole words above)
   if (!starts) {
     uint16_t all = 0;
     for (int32_t k = looked; k < n; ++k) all |= types[k];
@@ -356,11 +362,10 @@ int32_t SegmentRuns(const char16_t* text, uint16_t* types, int32_t n, TWordStart
   if (masks.size() < 2 * static_cast<size_t>(words) + 1) masks.resize(2 * static_cast<size_t>(words) + 1);
   uint64_t* const word = masks.data();
   uint64_t* const high = word + words + 1;
-  const bool startsBefore = RunMasks(text, types, n, word, high);
+  int64_t highUnits = 0;
+  const bool startsBefore = RunMasks(text, types, n, word, high, highUnits);
   // A window with much to cut that was cut before (the same units, the same word characters, the same
   // dictionary and build) takes its word starts from the cache.
-  int64_t highUnits = 0;
-  for (int32_t j = 0; j < words; ++j) highUnits += __builtin_popcountll(high[j]);
   const bool kept = cache.Wanted(n, highUnits);
   TWordStartKey key;
   uint64_t quick = 0;

@@ -104,6 +104,36 @@ TEST_F(WordStartCache, KeptWindowsGiveTheStartsOfTheCut) {
   EXPECT_EQ(w.Cut(other), cut);  // cut again, and kept anew
 }
 
+TEST_F(WordStartCache, EveryVectorWidthKeepsAndTakesTheSame) {
+  const TWindow w(Sentences(100));
+  const std::vector<uint16_t> cut = w.Cut();
+  for (const bool wide : {false, true}) {
+    fs::remove_all(Folder());
+    const TWideVectorsSetting setting(wide);
+    {
+      TWordStartCache writer(Folder(), 64 << 20, 1);
+      EXPECT_EQ(w.Cut(writer), cut) << wide;  // kept
+    }
+    EXPECT_EQ(Files(".kwp").size(), 1u) << wide;
+    // Taken by either width, and too few letters for the cache's least (counted by the masks) keeps
+    // nothing.
+    for (const bool readWide : {false, true}) {
+      const TWideVectorsSetting reading(readWide);
+      TWordStartCache reader(Folder(), 64 << 20, 1);
+      std::vector<uint16_t> t = w.types;
+      int32_t runs = 0;
+      EXPECT_TRUE(reader.Apply(w.Key(), w.n(), t.data(), runs)) << wide << readWide;
+      EXPECT_EQ(t, cut) << wide << readWide;
+    }
+    fs::remove_all(Folder());
+    {
+      TWordStartCache tooFew(Folder(), 64 << 20, w.n());
+      EXPECT_EQ(w.Cut(tooFew), cut) << wide;
+    }
+    EXPECT_FALSE(fs::exists(Folder())) << wide;
+  }
+}
+
 TEST_F(WordStartCache, KeysAreTheSameWithOrWithoutVectors) {
   const TWindow w(Sentences(30));
   std::vector<TWordStartKey> keys;
