@@ -182,6 +182,39 @@ TEST_F(Kx8Commands, TableColumnsLineUpInEveryScript) {
   EXPECT_EQ(freqColumns.size(), 1u) << o.out;
 }
 
+TEST_F(Kx8Commands, ConcordanceContextsFillTheirColumnsInEveryScript) {
+  // Each context takes --context terminal columns, the left one right-aligned: a wide Han or kana
+  // character takes two (one that does not fit leaves a space), a combining accent none (it stays with
+  // its letter), ASCII one. The lines as a terminal shows them, worked out by hand.
+  struct Case {
+    const char* text;
+    const char* word;
+    const char* line;  // after the tab
+  };
+  const Case cases[] = {
+      // Left of x, 好 and two spaces take 4 columns, 很 2 more, 包 would make 8: one space fills. Right,
+      // a space and 软件包 take all 7.
+      {"\xE8\xBD\xAF\xE4\xBB\xB6\xE5\x8C\x85\xE5\xBE\x88\xE5\xA5\xBD  x \xE8\xBD\xAF\xE4\xBB\xB6\xE5\x8C\x85"
+       "\xE5\xBE\x88\xE5\xA5\xBD xyz\n",
+       "x", " \xE5\xBE\x88\xE5\xA5\xBD  [x] \xE8\xBD\xAF\xE4\xBB\xB6\xE5\x8C\x85"},
+      // c a-acute f e: four columns for five units, the accent with its a; nothing on the left.
+      {"cafe ca\xCC\x81" "fe cafe\n", "cafe", "       [cafe] ca\xCC\x81" "fe "},
+      // Katakana on the left: キ would take the seventh and eighth columns, and is dropped whole.
+      {"\xE3\x83\x86\xE3\x82\xAD\xE3\x82\xB9\xE3\x83\x88  abc\n", "abc",
+       " \xE3\x82\xB9\xE3\x83\x88  [abc]  "},  // (the text's end gives two spaces, as before)
+      // Plain ASCII, as before: characters are columns.
+      {"one two three four five\n", "three", "ne two [three] four f"},
+  };
+  for (const Case& c : cases) {
+    Write("c.txt", c.text);
+    const Outcome o = Run(std::string("concord --context 7 --segment off ") + c.word + " c.txt");
+    ASSERT_EQ(o.status, 0) << o.err;
+    const size_t tab = o.out.find('\t');
+    ASSERT_NE(tab, std::string::npos) << o.out;
+    EXPECT_EQ(o.out.substr(tab + 1, o.out.find('\n', tab) - tab - 1), c.line) << c.text;
+  }
+}
+
 TEST_F(Kx8Commands, ServeListensOnLoopbackAndStopsOnASignal) {
   Write("t/a.txt", "a bank\n");
   // No path, or an address it cannot listen on, is an error before anything is served.

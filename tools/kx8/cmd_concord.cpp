@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "columns.h"
 #include "commands.h"
 #include "corpus_options.h"
 #include "output.h"
@@ -168,13 +169,17 @@ int ConcordMain(int argc, char** argv) {
       p = kx8tool::PutDecimal(p + 2, h.paragraph);
       *p++ = '\t';
       b.append(numbers, static_cast<size_t>(p - numbers));
-      // The left context right-aligned in its column, counted in characters.
-      if (static_cast<int>(h.left.size()) < context) b.append(static_cast<size_t>(context) - h.left.size(), ' ');
-      kx8tool::AppendFlatUtf8(b, h.left);
+      // Each context in a column of `context` terminal columns, the left one right-aligned, so that the
+      // hits line up in any script: a wide Han or kana character takes two, so a line of Chinese shows
+      // half the characters (--json keeps them all).
+      int leftColumns = 0;
+      const std::u16string_view left = kx8tool::TailInColumns(h.left, context, leftColumns);
+      if (leftColumns < context) b.append(static_cast<size_t>(context - leftColumns), ' ');
+      kx8tool::AppendFlatUtf8(b, left);
       b += '[';
       kx8tool::AppendFlatUtf8(b, h.node);
       b += ']';
-      kx8tool::AppendFlatUtf8(b, h.right);
+      kx8tool::AppendFlatUtf8(b, kx8tool::HeadInColumns(h.right, context));
       b += '\n';
     }
     if (!sorting) {

@@ -4,12 +4,13 @@
 
 #include <kx8rt/corpus/corpus_statistics.h>
 #include <kx8rt/platform/strings.h>
-#include <unicode/uchar.h>
 #include <unicode/utf16.h>
 
 #include <cmath>
 #include <cstdio>
 #include <string>
+
+#include "columns.h"
 
 namespace kx8tool {
 
@@ -52,17 +53,6 @@ inline std::string PValue(double p) {
   if (p >= 0.0001) std::snprintf(b, sizeof b, "%.4f", p);
   else std::snprintf(b, sizeof b, "%.2e", p);
   return b;
-}
-
-// Columns a character takes on a terminal: none for combining marks, format characters and the
-// conjoining vowels and finals of Hangul (each joins the character before), two for East Asian wide and
-// fullwidth characters, one for any other.
-inline int CharColumns(UChar32 c) {
-  const int8_t type = u_charType(c);
-  if (type == U_NON_SPACING_MARK || type == U_ENCLOSING_MARK || type == U_FORMAT_CHAR) return 0;
-  if (c >= 0x1160 && c <= 0x11FF) return 0;
-  const int32_t width = u_getIntPropertyValue(c, UCHAR_EAST_ASIAN_WIDTH);
-  return width == U_EA_WIDE || width == U_EA_FULLWIDTH ? 2 : 1;
 }
 
 // A word for a table column `width` columns wide, in UTF-8: cut to at most 400 bytes on a character's

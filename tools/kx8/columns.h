@@ -1,0 +1,109 @@
+// The columns a terminal gives characters, for lines that must line up in any script: the word column of
+// the tables and the contexts of concordance lines.
+#pragma once
+
+#include <unicode/uchar.h>
+#include <unicode/utf16.h>
+
+#include <array>
+#include <cstdint>
+#include <string_view>
+
+namespace kx8tool {
+
+// Columns a character takes on a terminal: none for combining marks, format characters and the
+// conjoining vowels and finals of Hangul (each joins the character before), two for East Asian wide and
+// fullwidth characters, one for any other.
+inline int CharColumns(UChar32 c) {
+  const int8_t type = u_charType(c);
+  if (type == U_NON_SPACING_MARK || type == U_ENCLOSING_MARK || type == U_FORMAT_CHAR) return 0;
+  if (c >= 0x1160 && c <= 0x11FF) return 0;
+  const int32_t width = u_getIntPropertyValue(c, UCHAR_EAST_ASIAN_WIDTH);
+  return width == U_EA_WIDE || width == U_EA_FULLWIDTH ? 2 : 1;
+}
+
+// CharColumns of every unit of the first plane, looked up once (a concordance prints many lines, and
+// ICU's look-ups cost some dozens of nanoseconds a character). Surrogates count 0 here: a pair is
+// measured whole by UnitsColumns.
+inline const std::array<uint8_t, 0x10000>& UnitColumnsTable() {
+  static const std::array<uint8_t, 0x10000> table = [] {
+    std::array<uint8_t, 0x10000> t{};
+    for (UChar32 c = 0; c < 0x10000; ++c) t[static_cast<size_t>(c)] = U16_IS_SURROGATE(c) ? 0 : static_cast<uint8_t>(CharColumns(c));
+    return t;
+  }();
+  return table;
+}
+
+// Whether every unit of s is below U+0300, where a character is one column (no wide characters and no
+// combining marks): most text's contexts, measured by their length.
+inline bool AllNarrow(std::u16string_view s) {
+  char16_t any = 0;
+  for (const char16_t c : s) any |= c >= 0x300 ? char16_t{1} : char16_t{0};
+  return any == 0;
+}
+
+// The columns of the character of s that ends at end (a surrogate pair whole), and its units in units.
+inline int ColumnsBefore(std::u16string_view s, size_t end, size_t& units) {
+  const char16_t c = s[end - 1];
+  if (U16_IS_TRAIL(c) && end >= 2 && U16_IS_LEAD(s[end - 2])) {
+    units = 2;
+    return CharColumns(U16_GET_SUPPLEMENTARY(s[end - 2], c));
+  }
+  units = 1;
+  return UnitColumnsTable()[c];
+}
+// The same for the character that begins at at.
+inline int ColumnsAt(std::u16string_view s, size_t at, size_t& units) {
+  const char16_t c = s[at];
+  if (U16_IS_LEAD(c) && at + 1 < s.size() && U16_IS_TRAIL(s[at + 1])) {
+    units = 2;
+    return CharColumns(U16_GET_SUPPLEMENTARY(c, s[at + 1]));
+  }
+  units = 1;
+  return UnitColumnsTable()[c];
+}
+
+// The end of s that fits in columns, and in used the columns it takes: as many whole characters from the
+// end as fit, without the marks of a character that did not (they belonged to it).
+inline std::u16string_view TailInColumns(std::u16string_view s, int columns, int& used) {
+  if (AllNarrow(s)) {
+    const size_t keep = std::min(s.size(), static_cast<size_t>(columns));
+    used = static_cast<int>(keep);
+    return s.substr(s.size() - keep);
+  }
+  used = 0;
+  size_t from = s.size();
+  while (from > 0) {
+    size_t units = 0;
+    const int w = ColumnsBefore(s, from, units);
+    if (used + w > columns) {
+      while (from < s.size()) {
+        size_t markUnits = 0;
+        if (ColumnsAt(s, from, markUnits) != 0) break;
+        from += markUnits;
+      }
+      break;
+    }
+    used += w;
+    from -= units;
+  }
+  return s.substr(from);
+}
+
+// The start of s that fits in columns: as many whole characters as fit, with the marks that follow the
+// last of them.
+inline std::u16string_view HeadInColumns(std::u16string_view s, int columns) {
+  if (AllNarrow(s)) return s.substr(0, std::min(s.size(), static_cast<size_t>(columns)));
+  int used = 0;
+  size_t to = 0;
+  while (to < s.size()) {
+    size_t units = 0;
+    const int w = ColumnsAt(s, to, units);
+    if (used + w > columns) break;
+    used += w;
+    to += units;
+  }
+  return s.substr(0, to);
+}
+
+}  // namespace kx8tool
