@@ -165,8 +165,8 @@ void SetStarts(uint16_t* types, int32_t n, const uint64_t* bits) {
 
 }  // namespace
 
-TWordStartCache::TWordStartCache(std::string folder, uint64_t capBytes, int64_t minUnits)
-    : folder_(std::move(folder)), capBytes_(capBytes), minUnits_(minUnits) {}
+TWordStartCache::TWordStartCache(std::string folder, uint64_t capBytes, int64_t minUnits, size_t maxPacks)
+    : folder_(std::move(folder)), capBytes_(capBytes), minUnits_(minUnits), maxPacks_(std::max<size_t>(maxPacks, 2)) {}
 
 TWordStartCache::~TWordStartCache() {
   Flush();
@@ -336,7 +336,8 @@ void TWordStartCache::Keep(const TWordStartKey& key, uint64_t quick, int32_t n, 
       unwritable_ = true;
       return;
     }
-    if (!counted_) Trim();  // (counts what the folder holds)
+    // (Counts what the folder holds the first time; lets old packs go past the number allowed.)
+    if (!counted_ || packs_.size() >= maxPacks_) Trim();
   }
   // The entry written at once (the kernel's copy costs less than gathering entries here), its record
   // when some have gathered: a record never points at less than a whole entry.
@@ -414,13 +415,14 @@ void TWordStartCache::Trim() {
     total += bytes;
     if (name != own) files.push_back({used, bytes, name});
   }
-  if (total > capBytes_) {
+  size_t packs = files.size() + (own.empty() ? 0 : 1);
+  if (total > capBytes_ || packs > maxPacks_) {
     std::sort(files.begin(), files.end(), [](const TFile& a, const TFile& b) { return a.used < b.used; });
     for (const TFile& f : files) {
-      if (total <= capBytes_ / 4 * 3) break;
+      if (total <= capBytes_ / 4 * 3 && packs <= maxPacks_ / 4 * 3) break;
       std::error_code e;
       fs::remove(folder_ + "/" + f.name + kIndexSuffix, e);
-      if (fs::remove(folder_ + "/" + f.name + kPackSuffix, e)) total -= f.bytes;
+      if (fs::remove(folder_ + "/" + f.name + kPackSuffix, e)) total -= f.bytes, --packs;
       for (uint32_t k = 0; k < packs_.size(); ++k)
         if (packs_[k].name == f.name) Forget(k);
     }

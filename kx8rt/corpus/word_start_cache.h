@@ -27,9 +27,10 @@ struct TWordStartKey {
 
 class TWordStartCache {
  public:
-  // Entries in folder (empty: none kept), at most capBytes of them, for windows with at least minUnits
-  // units of the scripts that are cut.
-  TWordStartCache(std::string folder, uint64_t capBytes, int64_t minUnits);
+  // Entries in folder (empty: none kept), at most capBytes of them in at most maxPacks packs (each
+  // pack's index is read when a process first looks), for windows with at least minUnits units of the
+  // scripts that are cut.
+  TWordStartCache(std::string folder, uint64_t capBytes, int64_t minUnits, size_t maxPacks = 256);
   ~TWordStartCache();
   TWordStartCache(const TWordStartCache&) = delete;
   TWordStartCache& operator=(const TWordStartCache&) = delete;
@@ -82,7 +83,7 @@ class TWordStartCache {
   // Starts a pack of this process's own; false when the folder cannot take one.
   bool StartOwnPack();
   // Lets the least recently used packs of other processes go until the folder holds at most three
-  // quarters of the cap.
+  // quarters of the cap and of the packs allowed.
   void Trim();
   void Forget(uint32_t pack);
   // Writes the own pack's records not yet written.
@@ -91,6 +92,7 @@ class TWordStartCache {
   std::string folder_;
   uint64_t capBytes_;
   int64_t minUnits_;
+  size_t maxPacks_;
   std::mutex mutex_;
   bool loaded_ = false, unwritable_ = false, counted_ = false;
   std::unordered_map<TWordStartKey, TPlace, TKeyHash> places_;

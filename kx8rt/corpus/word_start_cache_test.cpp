@@ -278,6 +278,33 @@ TEST_F(WordStartCache, PacksPastTheCapGoLeastRecentlyUsedFirst) {
   EXPECT_TRUE(kept(4));
 }
 
+TEST_F(WordStartCache, PacksPastTheirNumberGoOldestFirst) {
+  // Each process that keeps a window makes a pack; past four (the number allowed here), a new one lets
+  // the oldest go until three are left, its own among them.
+  std::vector<TWindow> windows;
+  for (const char16_t* extra : {u"a", u"b", u"c", u"d", u"e"}) windows.emplace_back(Sentences(30, extra));
+  const auto now = fs::file_time_type::clock::now();
+  std::vector<fs::path> made;
+  for (size_t k = 0; k < windows.size(); ++k) {
+    {
+      TWordStartCache process(Folder(), 64 << 20, 1, 4);
+      EXPECT_EQ(windows[k].Cut(process), windows[k].Cut()) << k;
+    }
+    for (const fs::path& p : Files(".kwp"))
+      if (std::find(made.begin(), made.end(), p) == made.end()) {
+        if (k + 1 < windows.size()) fs::last_write_time(p, now - std::chrono::minutes(10 - static_cast<int>(k)));
+        made.push_back(p);
+      }
+  }
+  ASSERT_EQ(made.size(), windows.size());
+  std::vector<fs::path> left = Files(".kwp");
+  std::sort(left.begin(), left.end());
+  std::vector<fs::path> newest(made.begin() + 2, made.end());
+  std::sort(newest.begin(), newest.end());
+  EXPECT_EQ(left, newest);
+  EXPECT_EQ(Files(".kwi").size(), 3u);
+}
+
 TEST_F(WordStartCache, SearchersShareOneCache) {
   // Workers of one search cut, keep and take windows of their own and each other's at once.
   std::vector<TWindow> windows;
