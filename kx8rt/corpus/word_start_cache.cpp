@@ -266,8 +266,10 @@ bool TWordStartCache::StartOwnPack() {
     ::unlink((base + kPackSuffix).c_str());
     return false;
   }
-  Flush();
+  if (ownerPid_ == ::getpid()) Flush();  // (a forked process leaves its parent's records to it)
+  else pendingIndex_.clear();
   if (ownIndex_ >= 0) ::close(ownIndex_);  // (the pack before stays readable, and may now be let go)
+  ownerPid_ = ::getpid();
   ownIndex_ = index;
   ownPack_ = static_cast<int64_t>(packs_.size());
   packs_.push_back({name, pack, true});
@@ -330,8 +332,9 @@ void TWordStartCache::Keep(const TWordStartKey& key, uint64_t quick, int32_t n, 
   if (unwritable_) return;
   if (!loaded_) LoadIndexes();
   if (places_.count(key) != 0) return;
-  // A pack grown to an eighth of the cap is closed to more, so that it can be let go in time.
-  if (ownPack_ < 0 || ownBytes_ >= capBytes_ / 8) {
+  // A pack grown to an eighth of the cap is closed to more, so that it can be let go in time; a process
+  // forked from the one that made it (Python's workers are) starts its own, or both would write at once.
+  if (ownPack_ < 0 || ownBytes_ >= capBytes_ / 8 || ownerPid_ != ::getpid()) {
     if (!StartOwnPack()) {
       unwritable_ = true;
       return;
@@ -357,7 +360,7 @@ void TWordStartCache::Keep(const TWordStartKey& key, uint64_t quick, int32_t n, 
 }
 
 void TWordStartCache::Flush() {
-  if (pendingIndex_.empty() || ownIndex_ < 0) return;
+  if (pendingIndex_.empty() || ownIndex_ < 0 || ownerPid_ != ::getpid()) return;
   const size_t bytes = pendingIndex_.size() * sizeof(TIndexRecord);
   if (::write(ownIndex_, pendingIndex_.data(), bytes) != static_cast<ssize_t>(bytes)) unwritable_ = true;
   pendingIndex_.clear();

@@ -99,6 +99,7 @@ class TWordStartCache {
   std::unordered_set<uint64_t> quick_;  // the entries' quick keys (of entries let go too)
   std::vector<TPack> packs_;
   int64_t ownPack_ = -1;    // in packs_
+  int ownerPid_ = 0;        // the process that made it
   int ownIndex_ = -1;       // the own pack's index, appended to
   uint64_t ownBytes_ = 0;   // the own pack's length
   std::vector<TIndexRecord> pendingIndex_;  // the records of the own pack's entries not yet written

@@ -4,6 +4,7 @@
 #include "kx8rt/corpus/word_start_cache.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -303,6 +304,41 @@ TEST_F(WordStartCache, PacksPastTheirNumberGoOldestFirst) {
   std::sort(newest.begin(), newest.end());
   EXPECT_EQ(left, newest);
   EXPECT_EQ(Files(".kwi").size(), 3u);
+}
+
+TEST_F(WordStartCache, AForkedProcessKeepsInAPackOfItsOwn) {
+  // A process keeps a window and forks (as Python's workers are made); the child keeps another, the
+  // parent a third. Neither writes over the other's entries, and each record is written once.
+  std::vector<TWindow> windows;
+  for (const char16_t* extra : {u"a", u"b", u"c"}) windows.emplace_back(Sentences(30, extra));
+  std::vector<std::vector<uint16_t>> cuts;
+  for (const TWindow& w : windows) cuts.push_back(w.Cut());
+  auto* cache = new TWordStartCache(Folder(), 64 << 20, 1);
+  EXPECT_EQ(windows[0].Cut(*cache), cuts[0]);
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    const bool same = windows[1].Cut(*cache) == cuts[1];
+    delete cache;  // (its records written)
+    _exit(same ? 0 : 1);
+  }
+  int status = -1;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_EQ(windows[2].Cut(*cache), cuts[2]);
+  delete cache;
+  EXPECT_EQ(Files(".kwp").size(), 2u);
+  TWordStartCache later(Folder(), 64 << 20, 1);
+  for (size_t k = 0; k < windows.size(); ++k) {
+    std::vector<uint16_t> t = windows[k].types;
+    int32_t runs = 0;
+    EXPECT_TRUE(later.Apply(windows[k].Key(), windows[k].n(), t.data(), runs)) << k;
+    EXPECT_EQ(t, cuts[k]) << k;
+  }
+  // Three records in all: the parent's first is not written by the child too.
+  uint64_t records = 0;
+  for (const fs::path& i : Files(".kwi")) records += fs::file_size(i);
+  EXPECT_EQ(records, 3 * 32u);
 }
 
 TEST_F(WordStartCache, SearchersShareOneCache) {
