@@ -183,7 +183,7 @@ TWordStartCache& TWordStartCache::Process() {
     if (const char* cap = std::getenv("KX8_WORD_CACHE_MB"); cap && *cap) {
       char* end = nullptr;
       const unsigned long long v = std::strtoull(cap, &end, 10);
-      if (end && *end == '\0') capMB = v;
+      if (end && *end == '\0') capMB = std::min<unsigned long long>(v, 1ull << 30);  // (a petabyte: no overflow)
     }
     // A window with fewer letters to cut than this is cut again: its entry would cost about as much
     // to find and read as the cut.
