@@ -364,7 +364,7 @@ int32_t SegmentRuns(const char16_t* text, uint16_t* types, int32_t n, TWordStart
   uint64_t* const high = word + words + 1;
   int64_t highUnits = 0;
   const bool startsBefore = RunMasks(text, types, n, word, high, highUnits);
-  // A window with much to cut that was cut before (the same units, the same word characters, the same
+  // A window with something to cut that was cut before (the same units, the same word characters, the same
   // dictionary and build) takes its word starts from the cache.
   const bool kept = cache.Wanted(n, highUnits);
   TWordStartKey key;

@@ -126,8 +126,10 @@ struct TEntryHeader {
 constexpr char kMagic[8] = {'K', 'X', '8', 'W', 'S', 'T', '0', '1'};
 constexpr const char* kPackSuffix = ".kwp";
 constexpr const char* kIndexSuffix = ".kwi";
-// How many records of a pack's index wait before they are written (each write is a call).
+// How many records of a pack's index wait before they are written (each write is a call), and the size
+// below which entries gather to be written together.
 constexpr size_t kBatchRecords = 64;
+constexpr size_t kGatherBelow = 64 << 10;
 
 uint64_t ContentHash(const uint64_t* bits, size_t words, const TWordStartKey& key) {
   TLaneHash h(key.low ^ key.high);
@@ -186,8 +188,9 @@ TWordStartCache& TWordStartCache::Process() {
       if (end && *end == '\0') capMB = std::min<unsigned long long>(v, 1ull << 30);  // (a petabyte: no overflow)
     }
     // A window with fewer letters to cut than this is cut again: its entry would cost about as much
-    // to find and read as the cut.
-    constexpr int64_t kMinUnits = 16384;
+    // to find and read as the cut (a call to read, some microseconds here; a thousand letters take
+    // about six to cut).
+    constexpr int64_t kMinUnits = 1024;
     return TWordStartCache(capMB == 0 ? std::string() : folder, capMB << 20, kMinUnits);
   }();
   return cache;
@@ -266,14 +269,18 @@ bool TWordStartCache::StartOwnPack() {
     ::unlink((base + kPackSuffix).c_str());
     return false;
   }
-  if (ownerPid_ == ::getpid()) Flush();  // (a forked process leaves its parent's records to it)
-  else pendingIndex_.clear();
+  if (ownerPid_ == ::getpid()) {
+    Flush();
+  } else {  // (a forked process leaves its parent's entries and records to it)
+    gathered_.clear();
+    pendingIndex_.clear();
+  }
   if (ownIndex_ >= 0) ::close(ownIndex_);  // (the pack before stays readable, and may now be let go)
   ownerPid_ = ::getpid();
   ownIndex_ = index;
   ownPack_ = static_cast<int64_t>(packs_.size());
   packs_.push_back({name, pack, true});
-  ownBytes_ = 0;
+  ownBytes_ = written_ = 0;
   return true;
 }
 
@@ -290,16 +297,24 @@ bool TWordStartCache::Apply(const TWordStartKey& key, int32_t n, uint16_t* types
     const auto found = places_.find(key);
     if (found == places_.end()) return false;
     TPack& pack = packs_[found->second.pack];
-    if (pack.fd < 0) pack.fd = ::open((folder_ + "/" + pack.name + kPackSuffix).c_str(), O_RDONLY | O_CLOEXEC);
-    // (Read under the lock: a pack let go by Trim is closed under it.)
-    const bool read = pack.fd >= 0 && ::pread(pack.fd, buffer.data(), bytes, static_cast<off_t>(found->second.offset)) ==
-                                          static_cast<ssize_t>(bytes);
+    const uint64_t offset = found->second.offset;
+    bool read = false;
+    if (static_cast<int64_t>(found->second.pack) == ownPack_ && offset >= written_) {
+      // (Kept by this process and gathered, not yet written.)
+      read = offset - written_ + bytes <= gathered_.size() * 8;
+      if (read) std::memcpy(buffer.data(), reinterpret_cast<const char*>(gathered_.data()) + (offset - written_), bytes);
+    } else {
+      if (pack.fd < 0) pack.fd = ::open((folder_ + "/" + pack.name + kPackSuffix).c_str(), O_RDONLY | O_CLOEXEC);
+      // (Read under the lock: a pack let go by Trim is closed under it.)
+      read = pack.fd >= 0 &&
+             ::pread(pack.fd, buffer.data(), bytes, static_cast<off_t>(offset)) == static_cast<ssize_t>(bytes);
+    }
     if (!read) {
       places_.erase(found);  // (its pack was let go by another process, or cut short)
       return false;
     }
     // Used now: among the last to be let go.
-    if (!pack.touched) {
+    if (!pack.touched && pack.fd >= 0) {
       ::futimens(pack.fd, nullptr);
       pack.touched = true;
     }
@@ -342,27 +357,47 @@ void TWordStartCache::Keep(const TWordStartKey& key, uint64_t quick, int32_t n, 
     // (Counts what the folder holds the first time; lets old packs go past the number allowed.)
     if (!counted_ || packs_.size() >= maxPacks_) Trim();
   }
-  // The entry written at once (the kernel's copy costs less than gathering entries here), its record
-  // when some have gathered: a record never points at less than a whole entry.
-  const TPack& pack = packs_[static_cast<size_t>(ownPack_)];
-  const iovec parts[2] = {{&h, sizeof h}, {const_cast<uint64_t*>(starts), words * sizeof(uint64_t)}};
-  if (::pwritev(pack.fd, parts, 2, static_cast<off_t>(ownBytes_)) != static_cast<ssize_t>(bytes)) {
-    unwritable_ = true;  // (a disk full: nothing more is kept)
-    return;
+  // A large entry is written at once (the kernel's copy costs less than gathering it here); small ones,
+  // of small texts, gather and are written together (a call a window would cost as much as cutting it).
+  // Records are written after their entries: a record never points at less than a whole entry.
+  const uint64_t at = ownBytes_;
+  if (bytes >= kGatherBelow) {
+    Flush();
+    const TPack& pack = packs_[static_cast<size_t>(ownPack_)];
+    const iovec parts[2] = {{&h, sizeof h}, {const_cast<uint64_t*>(starts), words * sizeof(uint64_t)}};
+    if (unwritable_ || ::pwritev(pack.fd, parts, 2, static_cast<off_t>(at)) != static_cast<ssize_t>(bytes)) {
+      unwritable_ = true;  // (a disk full: nothing more is kept)
+      return;
+    }
+    written_ = at + bytes;
+  } else {
+    const size_t end = gathered_.size();
+    gathered_.resize(end + bytes / 8);
+    std::memcpy(gathered_.data() + end, &h, sizeof h);
+    std::memcpy(gathered_.data() + end + sizeof h / 8, starts, words * sizeof(uint64_t));
   }
-  pendingIndex_.push_back({key.low, key.high, quick, ownBytes_});
-  places_.insert({key, {static_cast<uint32_t>(ownPack_), ownBytes_}});
+  pendingIndex_.push_back({key.low, key.high, quick, at});
+  places_.insert({key, {static_cast<uint32_t>(ownPack_), at}});
   quick_.insert(quick);
   ownBytes_ += bytes;
   total_ += bytes;
-  if (pendingIndex_.size() >= kBatchRecords) Flush();
+  if (pendingIndex_.size() >= kBatchRecords || gathered_.size() * 8 >= kGatherBelow) Flush();
   if (total_ > capBytes_) Trim();
 }
 
 void TWordStartCache::Flush() {
-  if (pendingIndex_.empty() || ownIndex_ < 0 || ownerPid_ != ::getpid()) return;
+  if (ownIndex_ < 0 || ownerPid_ != ::getpid()) return;
+  if (!gathered_.empty()) {
+    const size_t bytes = gathered_.size() * 8;
+    if (::pwrite(packs_[static_cast<size_t>(ownPack_)].fd, gathered_.data(), bytes, static_cast<off_t>(written_)) !=
+        static_cast<ssize_t>(bytes))
+      unwritable_ = true;  // (and the records of what was not written are not written either)
+    written_ += bytes;
+    gathered_.clear();
+  }
+  if (pendingIndex_.empty()) return;
   const size_t bytes = pendingIndex_.size() * sizeof(TIndexRecord);
-  if (::write(ownIndex_, pendingIndex_.data(), bytes) != static_cast<ssize_t>(bytes)) unwritable_ = true;
+  if (unwritable_ || ::write(ownIndex_, pendingIndex_.data(), bytes) != static_cast<ssize_t>(bytes)) unwritable_ = true;
   pendingIndex_.clear();
 }
 
@@ -371,7 +406,8 @@ void TWordStartCache::Clear() {
   std::lock_guard<std::mutex> g(mutex_);
   for (uint32_t k = 0; k < packs_.size(); ++k) Forget(k);
   if (ownIndex_ >= 0) ::close(ownIndex_);
-  ownIndex_ = -1, ownPack_ = -1, ownBytes_ = 0;
+  ownIndex_ = -1, ownPack_ = -1, ownBytes_ = written_ = 0;
+  gathered_.clear();
   pendingIndex_.clear();
   std::error_code ec;
   for (fs::directory_iterator it(folder_, ec), end; !ec && it != end; it.increment(ec)) {

@@ -86,7 +86,7 @@ class TWordStartCache {
   // quarters of the cap and of the packs allowed.
   void Trim();
   void Forget(uint32_t pack);
-  // Writes the own pack's records not yet written.
+  // Writes the own pack's gathered entries, then its records not yet written.
   void Flush();
 
   std::string folder_;
@@ -101,7 +101,9 @@ class TWordStartCache {
   int64_t ownPack_ = -1;    // in packs_
   int ownerPid_ = 0;        // the process that made it
   int ownIndex_ = -1;       // the own pack's index, appended to
-  uint64_t ownBytes_ = 0;   // the own pack's length
+  uint64_t ownBytes_ = 0;   // the own pack's length, with what is gathered
+  uint64_t written_ = 0;    // of it, written
+  std::vector<uint64_t> gathered_;  // small entries, to be written together
   std::vector<TIndexRecord> pendingIndex_;  // the records of the own pack's entries not yet written
   uint64_t total_ = 0;      // the packs' bytes, as far as this process knows
 };

@@ -135,6 +135,35 @@ TEST_F(WordStartCache, EveryVectorWidthKeepsAndTakesTheSame) {
   }
 }
 
+TEST_F(WordStartCache, LargeAndSmallEntriesShareAPack) {
+  // Small entries gather and are written together, a large one (a window of 512 K units or more) at
+  // once, after those gathered before it: all are found, by this process before anything is written
+  // and by the next after.
+  const std::vector<TWindow> windows{TWindow(Sentences(40, u"a")), TWindow(Sentences(6600, u"b")),
+                                     TWindow(Sentences(40, u"c"))};
+  ASSERT_GE(windows[1].n(), 1 << 19);
+  std::vector<std::vector<uint16_t>> cuts;
+  for (const TWindow& w : windows) cuts.push_back(w.Cut());
+  {
+    TWordStartCache cache(Folder(), 64 << 20, 1);
+    for (size_t k = 0; k < windows.size(); ++k) EXPECT_EQ(windows[k].Cut(cache), cuts[k]) << k;
+    for (size_t k = 0; k < windows.size(); ++k) {
+      std::vector<uint16_t> t = windows[k].types;
+      int32_t runs = 0;
+      EXPECT_TRUE(cache.Apply(windows[k].Key(), windows[k].n(), t.data(), runs)) << k;
+      EXPECT_EQ(t, cuts[k]) << k;
+    }
+  }
+  ASSERT_EQ(Files(".kwp").size(), 1u);
+  TWordStartCache later(Folder(), 64 << 20, 1);
+  for (size_t k = 0; k < windows.size(); ++k) {
+    std::vector<uint16_t> t = windows[k].types;
+    int32_t runs = 0;
+    EXPECT_TRUE(later.Apply(windows[k].Key(), windows[k].n(), t.data(), runs)) << k;
+    EXPECT_EQ(t, cuts[k]) << k;
+  }
+}
+
 TEST_F(WordStartCache, KeysAreTheSameWithOrWithoutVectors) {
   const TWindow w(Sentences(30));
   std::vector<TWordStartKey> keys;
