@@ -317,7 +317,8 @@ __attribute__((target("avx512f,avx512bw"))) bool WordStartBits512(const uint16_t
     for (int32_t half = 0; half < 2 && i + 32 * half < n; ++half) {
       const int32_t at = i + 32 * half;
       const __mmask32 lanes = n - at >= 32 ? ~__mmask32{0} : (__mmask32{1} << (n - at)) - 1;
-      b |= uint64_t{_mm512_mask_test_epi16_mask(lanes, _mm512_maskz_loadu_epi16(lanes, types + at), flag)} << (32 * half);
+      const __m512i t = _mm512_maskz_loadu_epi16(lanes, types + at);
+      b |= uint64_t{_mm512_mask_test_epi16_mask(lanes, t, flag)} << (32 * half);
     }
     bits[i >> 6] = b;
     any |= b;
@@ -498,7 +499,8 @@ TCorpusMarks ApplyCorpusWordRule(const char16_t* text, uint16_t* types, int32_t 
         if (text[found[f]] == rule.middle_chars[k]) HandleMiddleCharAt(types, found[f], n, false, false);
   }
   HandleMiddleCharsInNumbers(true, false, text, types, n);
-  if (rule.segment && high) SegmentRuns(text, types, n, TWordStartCache::Process());  // the scan above has looked for such units
+  // (The scan above has looked for units from U+0E00 up.)
+  if (rule.segment && high) SegmentRuns(text, types, n, TWordStartCache::Process());
 
   // One forward pass over the terminators and line breaks only.
   const uint16_t sentenceEnd = SegmentMarkerType(ts_sentence_end);

@@ -162,7 +162,8 @@ void SetStarts(uint16_t* types, int32_t n, const uint64_t* bits) {
 #endif
   const size_t words = WordsOf(n);
   for (size_t j = 0; j < words; ++j)
-    for (uint64_t b = bits[j]; b != 0; b &= b - 1) types[j * 64 + static_cast<size_t>(__builtin_ctzll(b))] |= word_start_flag;
+    for (uint64_t b = bits[j]; b != 0; b &= b - 1)
+      types[j * 64 + static_cast<size_t>(__builtin_ctzll(b))] |= word_start_flag;
 }
 
 }  // namespace
@@ -302,7 +303,8 @@ bool TWordStartCache::Apply(const TWordStartKey& key, int32_t n, uint16_t* types
     if (static_cast<int64_t>(found->second.pack) == ownPack_ && offset >= written_) {
       // (Kept by this process and gathered, not yet written.)
       read = offset - written_ + bytes <= gathered_.size() * 8;
-      if (read) std::memcpy(buffer.data(), reinterpret_cast<const char*>(gathered_.data()) + (offset - written_), bytes);
+      if (read)
+        std::memcpy(buffer.data(), reinterpret_cast<const char*>(gathered_.data()) + (offset - written_), bytes);
     } else {
       if (pack.fd < 0) pack.fd = ::open((folder_ + "/" + pack.name + kPackSuffix).c_str(), O_RDONLY | O_CLOEXEC);
       // (Read under the lock: a pack let go by Trim is closed under it.)

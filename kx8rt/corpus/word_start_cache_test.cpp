@@ -177,7 +177,8 @@ TEST_F(WordStartCache, KeysAreTheSameWithOrWithoutVectors) {
         if (at < 0 || at >= n) continue;
         std::u16string changed = w.text;
         changed[static_cast<size_t>(at)] ^= 1;
-        EXPECT_NE(TWordStartCache::KeyOf(changed.c_str(), n, std::vector<uint64_t>(64).data(), 1), keys.back()) << n << " " << at;
+        EXPECT_NE(TWordStartCache::KeyOf(changed.c_str(), n, std::vector<uint64_t>(64).data(), 1), keys.back())
+            << n << " " << at;
       }
     }
   }

@@ -28,7 +28,8 @@ inline int CharColumns(UChar32 c) {
 inline const std::array<uint8_t, 0x10000>& UnitColumnsTable() {
   static const std::array<uint8_t, 0x10000> table = [] {
     std::array<uint8_t, 0x10000> t{};
-    for (UChar32 c = 0; c < 0x10000; ++c) t[static_cast<size_t>(c)] = U16_IS_SURROGATE(c) ? 0 : static_cast<uint8_t>(CharColumns(c));
+    for (UChar32 c = 0; c < 0x10000; ++c)
+      t[static_cast<size_t>(c)] = U16_IS_SURROGATE(c) ? 0 : static_cast<uint8_t>(CharColumns(c));
     return t;
   }();
   return table;
