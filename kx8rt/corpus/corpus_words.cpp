@@ -309,9 +309,8 @@ bool RunMasks(const char16_t* text, const uint16_t* types, int32_t n, uint64_t* 
 }
 
 #if defined(__x86_64__) && defined(__GNUC__)
-__attribute__((target("avx512f,avx512bw"))) bool WordStartBits512(const uint16_t* types, int32_t n, uint64_t* bits) {
+__attribute__((target("avx512f,avx512bw"))) void WordStartBits512(const uint16_t* types, int32_t n, uint64_t* bits) {
   const __m512i flag = _mm512_set1_epi16(static_cast<int16_t>(word_start_flag));
-  uint64_t any = 0;
   for (int32_t i = 0; i < n; i += 64) {
     uint64_t b = 0;
     for (int32_t half = 0; half < 2 && i + 32 * half < n; ++half) {
@@ -321,25 +320,17 @@ __attribute__((target("avx512f,avx512bw"))) bool WordStartBits512(const uint16_t
       b |= uint64_t{_mm512_mask_test_epi16_mask(lanes, t, flag)} << (32 * half);
     }
     bits[i >> 6] = b;
-    any |= b;
   }
-  return any != 0;
 }
 #endif
 
-// Writes into bits ((n + 63) / 64 words) which of the n types have word_start_flag; whether any has.
-bool WordStartBits(const uint16_t* types, int32_t n, uint64_t* bits) {
+// Writes into bits ((n + 63) / 64 words) which of the n types have word_start_flag.
+void WordStartBits(const uint16_t* types, int32_t n, uint64_t* bits) {
 #if defined(__x86_64__) && defined(__GNUC__)
   if (Global_UseWideVectors && Global_UseVectors512) return WordStartBits512(types, n, bits);
 #endif
   std::fill_n(bits, (n + 63) / 64, 0);
-  uint64_t any = 0;
-  for (int32_t i = 0; i < n; ++i) {
-    const uint64_t b = (types[i] & word_start_flag) != 0;
-    bits[i >> 6] |= b << (i & 63);
-    any |= b;
-  }
-  return any != 0;
+  for (int32_t i = 0; i < n; ++i) bits[i >> 6] |= uint64_t{(types[i] & word_start_flag) != 0} << (i & 63);
 }
 
 // SegmentUnspacedRuns once a unit at or above U+0E00 is known to be there.
@@ -373,10 +364,11 @@ int32_t SegmentRuns(const char16_t* text, uint16_t* types, int32_t n, TWordStart
   bool keyed = false;
   thread_local std::vector<uint64_t> threadBits;
   uint64_t* bits = nullptr;  // where the starts found are written, to keep
+  const uint64_t make = kept ? WordCutMake() : 0;
   if (kept) {
-    quick = TWordStartCache::QuickKeyOf(text, n, word, WordCutMake());
+    quick = TWordStartCache::QuickKeyOf(text, n, word, make);
     if (cache.MayHave(quick)) {
-      key = TWordStartCache::KeyOf(text, n, word, WordCutMake());
+      key = TWordStartCache::KeyOf(text, n, word, make);
       keyed = true;
       if (cache.Apply(key, n, types, runs)) return runs;
     }
@@ -446,7 +438,7 @@ int32_t SegmentRuns(const char16_t* text, uint16_t* types, int32_t n, TWordStart
   for (const int32_t b : starts) types[b] |= word_start_flag;
   if (bits) {
     // (The whole window hashed now: before the cut it would push the dictionary out of the caches.)
-    if (!keyed) key = TWordStartCache::KeyOf(text, n, word, WordCutMake());
+    if (!keyed) key = TWordStartCache::KeyOf(text, n, word, make);
     WordStartBits(types, n, bits);
     cache.Keep(key, quick, n, bits, runs);
   }

@@ -411,15 +411,24 @@ void TWordStartCache::Clear() {
   ownIndex_ = -1, ownPack_ = -1, ownBytes_ = written_ = 0;
   gathered_.clear();
   pendingIndex_.clear();
+  std::vector<std::string> names;
   std::error_code ec;
-  for (fs::directory_iterator it(folder_, ec), end; !ec && it != end; it.increment(ec)) {
-    const fs::path& p = it->path();
-    std::error_code e;
-    if (p.extension() == kPackSuffix || p.extension() == kIndexSuffix) fs::remove(p, e);
-  }
+  for (fs::directory_iterator it(folder_, ec), end; !ec && it != end; it.increment(ec))
+    if (it->path().extension() == kPackSuffix || it->path().extension() == kIndexSuffix)
+      names.push_back(it->path().stem().string());
+  for (const std::string& name : names) RemovePack(name);
   total_ = 0;
   quick_.clear();
   loaded_ = true;  // (nothing left to read)
+}
+
+bool TWordStartCache::RemovePack(const std::string& name) {
+  std::error_code e;
+  fs::remove(folder_ + "/" + name + kIndexSuffix, e);
+  const bool removed = fs::remove(folder_ + "/" + name + kPackSuffix, e);
+  for (uint32_t k = 0; k < packs_.size(); ++k)
+    if (packs_[k].name == name) Forget(k);
+  return removed;
 }
 
 void TWordStartCache::Forget(uint32_t pack) {
@@ -461,11 +470,7 @@ void TWordStartCache::Trim() {
     std::sort(files.begin(), files.end(), [](const TFile& a, const TFile& b) { return a.used < b.used; });
     for (const TFile& f : files) {
       if (total <= capBytes_ / 4 * 3 && packs <= maxPacks_ / 4 * 3) break;
-      std::error_code e;
-      fs::remove(folder_ + "/" + f.name + kIndexSuffix, e);
-      if (fs::remove(folder_ + "/" + f.name + kPackSuffix, e)) total -= f.bytes, --packs;
-      for (uint32_t k = 0; k < packs_.size(); ++k)
-        if (packs_[k].name == f.name) Forget(k);
+      if (RemovePack(f.name)) total -= f.bytes, --packs;
     }
   }
   total_ = total;

@@ -59,8 +59,6 @@ class TWordStartCache {
   // Lets every pack in the folder go, this process's own too (the next window kept starts a new one).
   void Clear();
 
-  const std::string& folder() const { return folder_; }
-
  private:
   struct TKeyHash {
     size_t operator()(const TWordStartKey& k) const { return static_cast<size_t>(k.low); }
@@ -86,6 +84,9 @@ class TWordStartCache {
   // quarters of the cap and of the packs allowed.
   void Trim();
   void Forget(uint32_t pack);
+  // Removes the pack of that name and its index (index first: a record never outlives its entry), and
+  // forgets it; whether the pack was removed.
+  bool RemovePack(const std::string& name);
   // Writes the own pack's gathered entries, then its records not yet written.
   void Flush();
 

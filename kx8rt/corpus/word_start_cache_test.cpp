@@ -72,6 +72,16 @@ class WordStartCache : public ::testing::Test {
   void SetUp() override { fs::create_directories(dir); }
   void TearDown() override { fs::remove_all(dir); }
   std::string Folder() const { return (dir / "words").string(); }
+  // Every window is taken from cache, as its cut.
+  static void ExpectTaken(TWordStartCache& cache, const std::vector<TWindow>& windows,
+                          const std::vector<std::vector<uint16_t>>& cuts) {
+    for (size_t k = 0; k < windows.size(); ++k) {
+      std::vector<uint16_t> t = windows[k].types;
+      int32_t runs = 0;
+      EXPECT_TRUE(cache.Apply(windows[k].Key(), windows[k].n(), t.data(), runs)) << k;
+      EXPECT_EQ(t, cuts[k]) << k;
+    }
+  }
   std::vector<fs::path> Files(const char* extension) const {
     std::vector<fs::path> files;
     for (const auto& e : fs::directory_iterator(Folder()))
@@ -147,21 +157,11 @@ TEST_F(WordStartCache, LargeAndSmallEntriesShareAPack) {
   {
     TWordStartCache cache(Folder(), 64 << 20, 1);
     for (size_t k = 0; k < windows.size(); ++k) EXPECT_EQ(windows[k].Cut(cache), cuts[k]) << k;
-    for (size_t k = 0; k < windows.size(); ++k) {
-      std::vector<uint16_t> t = windows[k].types;
-      int32_t runs = 0;
-      EXPECT_TRUE(cache.Apply(windows[k].Key(), windows[k].n(), t.data(), runs)) << k;
-      EXPECT_EQ(t, cuts[k]) << k;
-    }
+    ExpectTaken(cache, windows, cuts);
   }
   ASSERT_EQ(Files(".kwp").size(), 1u);
   TWordStartCache later(Folder(), 64 << 20, 1);
-  for (size_t k = 0; k < windows.size(); ++k) {
-    std::vector<uint16_t> t = windows[k].types;
-    int32_t runs = 0;
-    EXPECT_TRUE(later.Apply(windows[k].Key(), windows[k].n(), t.data(), runs)) << k;
-    EXPECT_EQ(t, cuts[k]) << k;
-  }
+  ExpectTaken(later, windows, cuts);
 }
 
 TEST_F(WordStartCache, KeysAreTheSameWithOrWithoutVectors) {
@@ -359,12 +359,7 @@ TEST_F(WordStartCache, AForkedProcessKeepsInAPackOfItsOwn) {
   delete cache;
   EXPECT_EQ(Files(".kwp").size(), 2u);
   TWordStartCache later(Folder(), 64 << 20, 1);
-  for (size_t k = 0; k < windows.size(); ++k) {
-    std::vector<uint16_t> t = windows[k].types;
-    int32_t runs = 0;
-    EXPECT_TRUE(later.Apply(windows[k].Key(), windows[k].n(), t.data(), runs)) << k;
-    EXPECT_EQ(t, cuts[k]) << k;
-  }
+  ExpectTaken(later, windows, cuts);
   // Three records in all: the parent's first is not written by the child too.
   uint64_t records = 0;
   for (const fs::path& i : Files(".kwi")) records += fs::file_size(i);
@@ -395,12 +390,7 @@ TEST_F(WordStartCache, SearchersShareOneCache) {
   }  // (its records written as the process ends)
   EXPECT_EQ(wrong, std::vector<int>(2, 0));
   TWordStartCache later(Folder(), 64 << 20, 1);
-  for (size_t k = 0; k < windows.size(); ++k) {
-    std::vector<uint16_t> t = windows[k].types;
-    int32_t runs = 0;
-    EXPECT_TRUE(later.Apply(windows[k].Key(), windows[k].n(), t.data(), runs)) << k;
-    EXPECT_EQ(t, cuts[k]) << k;
-  }
+  ExpectTaken(later, windows, cuts);
 }
 
 TEST_F(WordStartCache, WhatIsKeptAndWhereNothingCanBe) {
