@@ -650,8 +650,13 @@ class Worker {
     fPiece.sentences = counts.sentence_ends;
     fPiece.paragraphs = counts.paragraph_ends;
     fPiece.words = counts.words;
-    // The texts of each hit, cut on whole characters.
+    // The texts of each hit, cut on whole characters. Room for them all is made at once: a piece is
+    // often new (the one before was handed on with its memory), and growing it hit by hit would copy
+    // its texts and touch twice the pages.
     const int32_t context = fO.context_chars;
+    size_t room = fPiece.arena.size();
+    for (const HitRec& h : hits) room += static_cast<size_t>(h.length) + 2 * static_cast<size_t>(context);
+    fPiece.arena.reserve(room);
     for (HitRec& h : hits) {
       const auto pos = static_cast<int32_t>(h.pos);
       if (sparse || maskMatch) w.Widen(pos - context - 1, pos + h.length + context + 1);
@@ -1120,7 +1125,10 @@ TConcordanceTotals TConcordancer::RunFeed(const TextFeed& feed, const TConcordan
     int64_t bytesTo = 0;  // the items' bytes up to and with this one (at least a page each)
     bool ready = false;
     TextFacts facts;
-    PieceResult piece;
+    // The item's windows' results, in order: the first `count` of `pieces` (the rest are kept for their
+    // memory). Each is moved here from the worker that filled it, never copied.
+    std::vector<PieceResult> pieces;
+    size_t count = 0;
   };
   // Both grow at the back and are let go at the front once handed on, on this thread under the lock; a
   // reference taken under the lock may be used outside it until then.
@@ -1168,7 +1176,7 @@ TConcordanceTotals TConcordancer::RunFeed(const TextFeed& feed, const TConcordan
   std::atomic<bool>& stop = fCancelled;
   // Results handed on go back to be filled again, so that their memory is allocated once for the run
   // rather than once an item (and freed on another thread than made it).
-  std::vector<PieceResult> spare;
+  std::vector<std::vector<PieceResult>> spare;
 
   // Takes the next items to search, under the lock: a few small ones at once (up to eight, or 128 KB), so
   // that the lock is taken once for them rather than once an item. False when there is none (or no room).
@@ -1185,28 +1193,24 @@ TConcordanceTotals TConcordancer::RunFeed(const TextFeed& feed, const TConcordan
       Slot& s = slots[next++];
       // A result handed on earlier is filled again.
       if (!spare.empty()) {
-        std::swap(s.piece, spare.back());
+        std::swap(s.pieces, spare.back());
         spare.pop_back();
       }
       mine.push_back(&s);
     }
     return !mine.empty();
   };
-  // Searches the items taken, each one's chunks gathered into its result, then marks them ready. Until
+  // Searches the items taken, each one's windows' results kept in its slot, then marks them ready. Until
   // then no other thread looks at them, so they are filled outside the lock.
   auto search = [&](Worker& worker, const std::vector<Slot*>& mine) {
     for (Slot* s : mine) {
       TextFacts facts;
-      PieceResult& collected = s->piece;
-      collected.Clear();
-      TextRun run;
+      s->count = 0;
       worker.Process(s->item, *s->text, facts, [&](PieceResult& piece) {
-        const int64_t units = piece.units, breaks = piece.breaks, sentences = piece.sentences;
-        const int64_t paragraphs = piece.paragraphs;
-        // The first piece is taken over whole (an item is mostly one window); later ones are added on.
-        if (run.units == 0 && collected.units == 0 && collected.hits.empty()) std::swap(collected, piece);
-        else collected.Append(piece, run.units, run.breaks, run.sentences, run.paragraphs);
-        run.units += units, run.breaks += breaks, run.sentences += sentences, run.paragraphs += paragraphs;
+        // The window's result is swapped for one handed on earlier (its memory grown, its content
+        // cleared by the worker's next window): pages are touched, and hits copied, once.
+        if (s->count == s->pieces.size()) s->pieces.emplace_back();
+        std::swap(s->pieces[s->count++], piece);
       });
       s->facts = std::move(facts);
     }
@@ -1289,7 +1293,7 @@ TConcordanceTotals TConcordancer::RunFeed(const TextFeed& feed, const TConcordan
     if (!stop.load() && textFacts.searched) {
       bool isHeld = false;
       if (textFacts.provisional) {
-        Hold(held, s.piece);
+        for (size_t k = 0; k < s.count; ++k) Hold(held, s.pieces[k]);
         isHeld = true;
         if (item.part + 1 == item.parts) {
           textFacts.provisional = false;  // every part was 7-bit
@@ -1309,7 +1313,8 @@ TConcordanceTotals TConcordancer::RunFeed(const TextFeed& feed, const TConcordan
           if (!emitter.Emit(textIndex, textFacts, run, held)) stop.store(true);
           held.Clear();
         }
-        if (!isHeld && !stop.load() && !emitter.Emit(textIndex, textFacts, run, s.piece)) stop.store(true);
+        for (size_t k = 0; !isHeld && k < s.count && !stop.load(); ++k)
+          if (!emitter.Emit(textIndex, textFacts, run, s.pieces[k])) stop.store(true);
       }
     }
     if (item.part + 1 == item.parts) {
@@ -1361,8 +1366,8 @@ TConcordanceTotals TConcordancer::RunFeed(const TextFeed& feed, const TConcordan
         std::lock_guard<std::mutex> g(lock);
         for (size_t k = 0; k < handed; ++k) {
           Slot& s = *ready[k];
-          s.piece.Clear();
-          spare.push_back(std::move(s.piece));
+          s.count = 0;
+          spare.push_back(std::move(s.pieces));
         }
         consumed += handed;
         // The last one handed on is kept: the bytes before the next are counted from it.
