@@ -1,5 +1,6 @@
 #include "kx8rt/corpus/dictionary_words.h"
 
+#include "kx8rt/corpus/lane_hash.h"
 #include "kx8rt/platform/cpu_features.h"
 
 #include <unicode/ucharstrie.h>
@@ -206,8 +207,8 @@ using TLetter = uint16_t;
 constexpr uint32_t kInSet = 1, kCut = 2, kAscii = 4, kKatakana = 8;
 constexpr uint32_t KindOf(TLetter letter) { return static_cast<uint32_t>(letter >> 8); }
 
-// A hash of n bytes, four lanes at a time (the cache's key is a hash of the 2 MB dictionary, and its
-// contents are checked by one when read).
+// A hash of n bytes, four lanes at a time, for short strings (the megabytes of the dictionary and of
+// the kept trie are hashed by LaneHash64, several times faster).
 uint64_t Hash64(const void* data, size_t n, uint64_t seed) {
   const auto* b = static_cast<const uint8_t*>(data);
   constexpr uint64_t kMul = 0x9E3779B97F4A7C15u;
@@ -569,8 +570,8 @@ class THanKanaDictionary {
     if (!indexes || (indexes[4] & 7) != 1 || !(indexes[4] & 8) || indexes[0] < 32 || indexes[3] < indexes[0]) return;
     const auto* trie = reinterpret_cast<const char16_t*>(reinterpret_cast<const char*>(indexes) + indexes[0]);
     // The trie made from this dictionary by this ICU (its properties decide the letters) in this layout.
-    const uint64_t key = Hash64(indexes, static_cast<size_t>(indexes[3]),
-                                Hash64(kCacheVersion, std::strlen(kCacheVersion), 0));
+    const uint64_t key = LaneHash64(indexes, static_cast<size_t>(indexes[3]),
+                                    Hash64(kCacheVersion, std::strlen(kCacheVersion), 0));
     key_ = key;
     std::string path;
     if (!cacheDir.empty()) {
@@ -694,8 +695,8 @@ class THanKanaDictionary {
     char magic[8];
     uint64_t key, slotCount, contentHash, pairBits, pairMultiplier, reserved[2];
   };
-  static constexpr char kCacheMagic[8] = {'K', 'X', '8', 'H', 'K', 'D', 'T', '6'};
-  static constexpr const char* kCacheVersion = "kx8 han-kana trie 6 " U_ICU_VERSION " " U_UNICODE_VERSION;
+  static constexpr char kCacheMagic[8] = {'K', 'X', '8', 'H', 'K', 'D', 'T', '7'};
+  static constexpr const char* kCacheVersion = "kx8 han-kana trie 7 " U_ICU_VERSION " " U_UNICODE_VERSION;
   static size_t CacheBytes(size_t slots, uint32_t pairBits) {
     return 0x10000 * sizeof(TLetter) + slots * (sizeof(char16_t) + sizeof(TLink)) +
            (size_t{1} << pairBits) * sizeof(uint64_t) +
@@ -942,7 +943,7 @@ bool THanKanaDictionary::Load(const std::string& path, uint64_t key) {
   ::close(fd);
   if (m == MAP_FAILED) return false;
   const auto* p = static_cast<const uint8_t*>(m) + sizeof h;
-  if (Hash64(p, bytes - sizeof h, ContentSeed(h)) != h.contentHash) {
+  if (LaneHash64(p, bytes - sizeof h, ContentSeed(h)) != h.contentHash) {
     ::munmap(m, bytes);
     return false;
   }
@@ -974,7 +975,7 @@ void THanKanaDictionary::Save(const std::string& path, uint64_t key) const {
   h.slotCount = slotCount_;
   h.pairBits = pairs_.bits;
   h.pairMultiplier = pairs_.multiplier;
-  h.contentHash = Hash64(content.data(), content.size(), ContentSeed(h));
+  h.contentHash = LaneHash64(content.data(), content.size(), ContentSeed(h));
   const std::string temp = path + ".new." + std::to_string(::getpid());
   const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd < 0) return;

@@ -18,12 +18,11 @@
 #include <unordered_set>
 #include <vector>
 
+#include "kx8rt/corpus/lane_hash.h"
+
 namespace kx8 {
 
-struct TWordStartKey {
-  uint64_t low = 0, high = 0;
-  bool operator==(const TWordStartKey&) const = default;
-};
+using TWordStartKey = THash128;
 
 class TWordStartCache {
  public:
