@@ -215,6 +215,33 @@ TEST_F(Kx8Commands, ConcordanceContextsFillTheirColumnsInEveryScript) {
   }
 }
 
+TEST_F(Kx8Commands, ContextsAreWrittenAsTheirOwnUtf8InEveryScript) {
+  // --json keeps each context whole, so its bytes are the file's own: runs of eight or more units of one
+  // kind are written eight at a time, the rest one by one, and the units at the edges of the kinds
+  // (U+07FF two bytes, U+0800 three, U+D7FF and U+E000 about the surrogates, a pair of them four) must
+  // come out the same either way. A tab becomes a space.
+  const std::string han = "\xE4\xB8\xAD\xE6\x96\x87\xE5\xAD\x97\xE7\xAC\xA6";  // four Han letters
+  const std::string edges = "\xDF\xBF\xE0\xA0\x80\xED\x9F\xBF\xEE\x80\x80";  // U+07FF U+0800 U+D7FF U+E000
+  const std::string emoji = "\xF0\x9F\x98\x80";                                     // U+1F600
+  const std::string left[] = {
+      han + han + han,                               // 12 three-byte units
+      han + han + edges + han + han,                 // the edges inside a run
+      han + han + emoji + han + han,                 // a pair inside a run
+      han + "\xC3\x9F\xD0\xB6" + han + han + "ab",  // two-byte letters, then ASCII
+      "abcdefgh" + han + han + "12345678",          // ASCII runs round a Han one
+  };
+  for (const std::string& l : left) {
+    const std::string right = han + "\t" + han + han + edges;
+    Write("u.txt", l + " xyz " + right + "\n");
+    const Outcome o = Run("concord --json --context 200 --segment off xyz u.txt");
+    ASSERT_EQ(o.status, 0) << o.err;
+    std::string flatRight = right;
+    flatRight[han.size()] = ' ';
+    EXPECT_NE(o.out.find("\"left\":\"" + l + " \""), std::string::npos) << o.out;
+    EXPECT_NE(o.out.find("\"right\":\" " + flatRight), std::string::npos) << o.out;
+  }
+}
+
 TEST_F(Kx8Commands, ServeListensOnLoopbackAndStopsOnASignal) {
   Write("t/a.txt", "a bank\n");
   // No path, or an address it cannot listen on, is an error before anything is served.

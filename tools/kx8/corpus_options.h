@@ -15,6 +15,9 @@
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
+#include <tmmintrin.h>
+
+#include <kx8rt/platform/cpu_features.h>
 #endif
 
 namespace kx8tool {
@@ -114,9 +117,42 @@ inline bool ParseSortKeys(const std::string& spec, std::vector<SortKey>& keys) {
   return !keys.empty() && keys.size() <= 3;
 }
 
+#if defined(__SSE2__) && defined(__GNUC__)
+// Eight units from U+0800 up that are not surrogates (the letters and punctuation of Chinese, Japanese
+// and Korean, Indic and Thai scripts), written as the 24 bytes of their UTF-8 at p; false, writing
+// nothing, if any is another unit.
+__attribute__((target("ssse3"))) inline bool ThreeByteUtf8(const char16_t* s, char* p) {
+  const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
+  // (Unsigned comparisons as signed ones of the units with their top bit turned over.)
+  const __m128i x = _mm_xor_si128(v, _mm_set1_epi16(static_cast<int16_t>(0x8000)));
+  const __m128i low = _mm_cmplt_epi16(x, _mm_set1_epi16(static_cast<int16_t>(0x0800 ^ 0x8000)));
+  const __m128i surrogate = _mm_and_si128(_mm_cmpgt_epi16(x, _mm_set1_epi16(static_cast<int16_t>(0xD7FF ^ 0x8000))),
+                                          _mm_cmplt_epi16(x, _mm_set1_epi16(static_cast<int16_t>(0xE000 ^ 0x8000))));
+  if (_mm_movemask_epi8(_mm_or_si128(low, surrogate)) != 0) return false;
+  const __m128i six = _mm_set1_epi16(0x3F), follow = _mm_set1_epi16(0x80);
+  const __m128i lead = _mm_or_si128(_mm_srli_epi16(v, 12), _mm_set1_epi16(0xE0));
+  const __m128i middle = _mm_or_si128(_mm_and_si128(_mm_srli_epi16(v, 6), six), follow);
+  const __m128i last = _mm_or_si128(_mm_and_si128(v, six), follow);
+  // a: the eight leads, then the eight middles; b: the eight lasts (twice). Byte k of the output is unit
+  // k / 3's lead, middle or last by k % 3.
+  const __m128i a = _mm_packus_epi16(lead, middle), b = _mm_packus_epi16(last, last);
+  const __m128i firstA = _mm_setr_epi8(0, 8, -1, 1, 9, -1, 2, 10, -1, 3, 11, -1, 4, 12, -1, 5);
+  const __m128i firstB = _mm_setr_epi8(-1, -1, 0, -1, -1, 1, -1, -1, 2, -1, -1, 3, -1, -1, 4, -1);
+  const __m128i restA = _mm_setr_epi8(13, -1, 6, 14, -1, 7, 15, -1, -1, -1, -1, -1, -1, -1, -1, -1);
+  const __m128i restB = _mm_setr_epi8(-1, 5, -1, -1, 6, -1, -1, 7, -1, -1, -1, -1, -1, -1, -1, -1);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(p), _mm_or_si128(_mm_shuffle_epi8(a, firstA), _mm_shuffle_epi8(b, firstB)));
+  _mm_storel_epi64(reinterpret_cast<__m128i*>(p + 16), _mm_or_si128(_mm_shuffle_epi8(a, restA), _mm_shuffle_epi8(b, restB)));
+  return true;
+}
+#endif
+
 // Text as one output line: control characters become spaces, so that each hit stays on its line.
 // Written through a pointer into room made at once (three bytes a unit at most), not byte by byte.
 inline void AppendFlatUtf8(std::string& out, std::u16string_view s) {
+#if defined(__SSE2__) && defined(__GNUC__)
+  // (The processors with 256-bit vectors all have the byte shuffles.)
+  const bool shuffles = kx8::Global_UseWideVectors;
+#endif
   const size_t n = s.size();
   const size_t old = out.size();
   out.resize(old + 3 * n);
@@ -134,6 +170,11 @@ inline void AppendFlatUtf8(std::string& out, std::u16string_view s) {
         const __m128i flat = _mm_or_si128(_mm_andnot_si128(control, v), _mm_and_si128(control, _mm_set1_epi16(0x20)));
         _mm_storel_epi64(reinterpret_cast<__m128i*>(p), _mm_packus_epi16(flat, flat));
         p += 8;
+        i += 8;
+        continue;
+      }
+      if (shuffles && ThreeByteUtf8(s.data() + i, p)) {
+        p += 24;
         i += 8;
         continue;
       }
