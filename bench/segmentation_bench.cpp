@@ -206,7 +206,8 @@ int main() {
     std::printf("kx8 not built beside the bench: end to end rows skipped\n");
     return 0;
   }
-  std::printf("\nkx8 concord end to end, lines to /dev/null, every core, characters per second of wall time (best of 5, in turn)\n");
+  std::printf("\nkx8 concord end to end, lines to /dev/null, every core, characters per second of wall time "
+              "(best of 5, in turn)\n");
   std::printf("%-26s %12s %12s %12s %7s %7s\n", "text", "auto, first", "auto, again", "off", "first", "again");
   for (size_t i = 0; i < rows.size(); ++i) {
     const Row& r = rows[i];
