@@ -43,25 +43,27 @@ inline bool AllNarrow(std::u16string_view s) {
   return any == 0;
 }
 
-// The columns of the character of s that ends at end (a surrogate pair whole), and its units in units.
-inline int ColumnsBefore(std::u16string_view s, size_t end, size_t& units) {
+// The columns of the character of s that ends at end (a surrogate pair whole), and its units in units;
+// table is UnitColumnsTable()'s (taken once by the callers: each use of the function-local table tests
+// whether it is made, and kept the loops' counts in memory).
+inline int ColumnsBefore(const uint8_t* table, std::u16string_view s, size_t end, size_t& units) {
   const char16_t c = s[end - 1];
   if (U16_IS_TRAIL(c) && end >= 2 && U16_IS_LEAD(s[end - 2])) {
     units = 2;
     return CharColumns(U16_GET_SUPPLEMENTARY(s[end - 2], c));
   }
   units = 1;
-  return UnitColumnsTable()[c];
+  return table[c];
 }
 // The same for the character that begins at at.
-inline int ColumnsAt(std::u16string_view s, size_t at, size_t& units) {
+inline int ColumnsAt(const uint8_t* table, std::u16string_view s, size_t at, size_t& units) {
   const char16_t c = s[at];
   if (U16_IS_LEAD(c) && at + 1 < s.size() && U16_IS_TRAIL(s[at + 1])) {
     units = 2;
     return CharColumns(U16_GET_SUPPLEMENTARY(c, s[at + 1]));
   }
   units = 1;
-  return UnitColumnsTable()[c];
+  return table[c];
 }
 
 // The end of s that fits in columns, and in used the columns it takes: as many whole characters from the
@@ -72,22 +74,24 @@ inline std::u16string_view TailInColumns(std::u16string_view s, int columns, int
     used = static_cast<int>(keep);
     return s.substr(s.size() - keep);
   }
-  used = 0;
+  const uint8_t* const table = UnitColumnsTable().data();
+  int taken = 0;
   size_t from = s.size();
   while (from > 0) {
     size_t units = 0;
-    const int w = ColumnsBefore(s, from, units);
-    if (used + w > columns) {
+    const int w = ColumnsBefore(table, s, from, units);
+    if (taken + w > columns) {
       while (from < s.size()) {
         size_t markUnits = 0;
-        if (ColumnsAt(s, from, markUnits) != 0) break;
+        if (ColumnsAt(table, s, from, markUnits) != 0) break;
         from += markUnits;
       }
       break;
     }
-    used += w;
+    taken += w;
     from -= units;
   }
+  used = taken;
   return s.substr(from);
 }
 
@@ -95,11 +99,12 @@ inline std::u16string_view TailInColumns(std::u16string_view s, int columns, int
 // last of them.
 inline std::u16string_view HeadInColumns(std::u16string_view s, int columns) {
   if (AllNarrow(s)) return s.substr(0, std::min(s.size(), static_cast<size_t>(columns)));
+  const uint8_t* const table = UnitColumnsTable().data();
   int used = 0;
   size_t to = 0;
   while (to < s.size()) {
     size_t units = 0;
-    const int w = ColumnsAt(s, to, units);
+    const int w = ColumnsAt(table, s, to, units);
     if (used + w > columns) break;
     used += w;
     to += units;
