@@ -632,7 +632,9 @@ bool TCorpusTextSource::Open(const TCorpusText& text, uint16_t codepage, Unicode
 TCorpusTextSource::TUtf8Measure TCorpusTextSource::MeasureUtf8Range(int64_t from, int64_t to, bool mustValidate,
                                                                     bool mapped) {
   TUtf8Measure m;
-  std::vector<uint8_t> buf;
+  // (A large buffer: its pages come in one call, and the block is kept for the next measure, where a
+  // fresh megabyte would be faulted in page by page, some microseconds each on a virtual machine.)
+  TLargeBuffer<uint8_t> buf;
   size_t carry = 0;
   for (int64_t at = from;;) {
     // A plain file is looked at where it lies (when this is the one thread reading it); pieces then
