@@ -43,9 +43,7 @@ constexpr size_t kBatchRecords = 64;
 constexpr size_t kGatherBelow = 64 << 10;
 
 uint64_t ContentHash(const uint64_t* bits, size_t words, const TWordStartKey& key) {
-  TLaneHash h(key.low ^ key.high);
-  h.Add(bits, words * sizeof(uint64_t));
-  return h.Key().low;
+  return LaneHash64(bits, words * sizeof(uint64_t), key.low ^ key.high);
 }
 
 size_t WordsOf(int32_t n) { return static_cast<size_t>(n + 63) / 64; }

@@ -22,14 +22,13 @@ inline int CharColumns(UChar32 c) {
   return width == U_EA_WIDE || width == U_EA_FULLWIDTH ? 2 : 1;
 }
 
-// CharColumns of every unit of the first plane, looked up once (a concordance prints many lines, and
-// ICU's look-ups cost some dozens of nanoseconds a character). Surrogates count 0 here: a pair is
-// measured whole by UnitsColumns.
+// CharColumns of every unit of the first plane, looked up once (a concordance or a word list prints
+// many lines, and ICU's look-ups cost some dozens of nanoseconds a character). A surrogate pair is
+// measured whole by ColumnsBefore and ColumnsAt; a lone surrogate, written as U+FFFD, takes one column.
 inline const std::array<uint8_t, 0x10000>& UnitColumnsTable() {
   static const std::array<uint8_t, 0x10000> table = [] {
     std::array<uint8_t, 0x10000> t{};
-    for (UChar32 c = 0; c < 0x10000; ++c)
-      t[static_cast<size_t>(c)] = U16_IS_SURROGATE(c) ? 0 : static_cast<uint8_t>(CharColumns(c));
+    for (UChar32 c = 0; c < 0x10000; ++c) t[static_cast<size_t>(c)] = static_cast<uint8_t>(CharColumns(c));
     return t;
   }();
   return table;

@@ -4,7 +4,6 @@
 
 #include <kx8rt/corpus/corpus_statistics.h>
 #include <kx8rt/platform/strings.h>
-#include <unicode/utf16.h>
 
 #include <cmath>
 #include <cstdio>
@@ -59,19 +58,18 @@ inline std::string PValue(double p) {
 // boundary (the JSON keeps it whole), then filled with spaces to the width by the columns its characters
 // take, so that the columns after it line up in any script. A wider word runs on, as printf's would.
 inline std::string Cell(const kx8::UnicodeString& w, int width) {
+  const std::u16string_view v = w;
+  const uint8_t* const table = UnitColumnsTable().data();
   size_t cut = 0, bytes = 0;
   int columns = 0;
-  while (cut < w.size()) {
-    UChar32 c = w[cut];
+  while (cut < v.size()) {
     size_t units = 1;
-    if (U16_IS_LEAD(c) && cut + 1 < w.size() && U16_IS_TRAIL(w[cut + 1])) {
-      c = U16_GET_SUPPLEMENTARY(c, w[cut + 1]);
-      units = 2;
-    }
-    const size_t need = c < 0x80 ? 1 : c < 0x800 ? 2 : c < 0x10000 ? 3 : 4;
+    const int width = ColumnsAt(table, v, cut, units);
+    const char16_t c = v[cut];
+    const size_t need = units == 2 ? 4 : c < 0x80 ? 1 : c < 0x800 ? 2 : 3;
     if (bytes + need > 400) break;
     bytes += need;
-    columns += CharColumns(c);
+    columns += width;
     cut += units;
   }
   std::string s = kx8::Utf16ToUtf8(cut == w.size() ? w : w.substr(0, cut));
