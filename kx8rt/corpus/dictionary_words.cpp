@@ -490,6 +490,57 @@ KX8_PLAIN_RUNS_TARGET size_t TakePlainUnits512(const char16_t* text, int32_t n, 
 }
 #endif
 
+#if defined(__x86_64__) && defined(__GNUC__)
+// Whether the processor has the vectors of LookUpSteps512 (and those of the plain runs).
+bool Vectors512Dq() {
+  static const bool dq = __builtin_cpu_supports("avx512dq") && __builtin_cpu_supports("avx512vl");
+  return Global_UseWideVectors && Global_UseVectors512 && dq;
+}
+
+// The steps of the len letters of units (see LookUp), eight at a time: each letter's pair's slot taken
+// from slots, its entry gathered from the table of pairs and its key compared, the letter's cost alone
+// gathered from its table. The letters whose pairs begin longer words are written to longer; returns
+// how many. Writes the steps of up to seven letters past len, and reads as far in units, room and slots
+// (and one more unit), all of which stay within the work's arrays.
+__attribute__((target("avx512f,avx512bw,avx512dq,avx512vl,popcnt"))) ptrdiff_t LookUpSteps512(
+    const char16_t* units, const uint16_t* room, const uint32_t* slots, const TLetter* letters, const uint64_t* pairSlots,
+    int32_t len, TStep* steps, int32_t* longer) {
+  ptrdiff_t longers = 0;
+  // (Zero-masked forms throughout: the plain ones start from undefined vectors, which GCC warns of.)
+  const __m512i noNode = _mm512_set1_epi64(kNoNode);
+  const __m256i one = _mm256_set1_epi32(1), three = _mm256_set1_epi32(3), costBits = _mm256_set1_epi32(0xFF);
+  const __m256i noThree = _mm256_set1_epi32(static_cast<int32_t>(kNoWord << 16));
+  const __m256i noNode32 = _mm256_set1_epi32(static_cast<int32_t>(kNoNode));
+  const __m256i lastChildless = _mm256_set1_epi32(static_cast<int32_t>(kLongerAbove[3]));
+  const __m256i ramp = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+  for (int32_t k = 0; k < len; k += 8) {
+    const __mmask8 in = len - k >= 8 ? __mmask8{0xFF} : static_cast<__mmask8>((1u << (len - k)) - 1);
+    const __m256i first = _mm256_cvtepu16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(units + k)));
+    const __m256i second = _mm256_cvtepu16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(units + k + 1)));
+    const __m256i left = _mm256_cvtepu16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(room + k)));
+    // (A letter with no room for a second: its pair's key with a 0 for the second, which no pair has.)
+    const __m256i key = _mm256_mask_or_epi32(first, _mm256_cmpgt_epu32_mask(left, one), first, _mm256_slli_epi32(second, 16));
+    const __m256i slot = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(slots + k));
+    // (Lanes past len gather nothing: their slots were never found.)
+    const __m512i entry = _mm512_mask_i32gather_epi64(noNode, in, slot, pairSlots, 8);
+    const __mmask8 match = _mm512_cmpeq_epi64_mask(_mm512_maskz_srli_epi64(0xFF, entry, 32), _mm512_maskz_cvtepu32_epi64(0xFF, key));
+    const __m256i two = _mm256_mask_mov_epi32(noNode32, match, _mm512_maskz_cvtepi64_epi32(0xFF, entry));
+    // (A letter's entry is the low half of the 32 bits from it; pieces hold no unit 0xFFFF, after which
+    // the table would end.)
+    const __m256i letter = _mm256_mmask_i32gather_epi32(_mm256_setzero_si256(), in, first, letters, 2);
+    const __m256i aloneAndThree = _mm256_or_si256(_mm256_and_si256(letter, costBits), noThree);
+    _mm512_storeu_si512(steps + k, _mm512_or_si512(_mm512_maskz_cvtepu32_epi64(0xFF, aloneAndThree),
+                                                   _mm512_maskz_slli_epi64(0xFF, _mm512_maskz_cvtepu32_epi64(0xFF, two), 32)));
+    const __mmask8 longerHere = _mm256_mask_cmpgt_epu32_mask(_mm256_mask_cmpeq_epi32_mask(in, left, three), two, lastChildless);
+    // (Compressed in a register and stored whole: the array has room past the letters.)
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(longer + longers),
+                        _mm256_maskz_compress_epi32(longerHere, _mm256_add_epi32(ramp, _mm256_set1_epi32(k))));
+    longers += __builtin_popcount(longerHere);
+  }
+  return longers;
+}
+#endif
+
 // What a piece of a run is: Han and kana letters cut by the dictionary, or ASCII letters and digits,
 // which ICU's rules keep together as one word.
 enum class TPiece : uint8_t { none, han_kana, ascii };
@@ -537,12 +588,12 @@ struct THanKanaCutter::TCutWork {
   // The lanes of a cut's path (see Cut): where each begins, and the steps of the longest.
   int32_t stop[kWalks + 1] = {};
   int32_t laneSteps = 0;
-  std::vector<TStep> steps;  // kWalks a step: the lanes' letters
+  std::vector<TStep> steps;  // a step for each letter
   // Each letter's pair's slot, of the first slotted letters (found as the plain runs are taken, so that
   // the table's lines are asked for while there is other work to do).
   std::vector<uint32_t> pairSlots = std::vector<uint32_t>(kCutBatchUnits + 64);
   size_t slotted = 0;
-  // Steps (their places in steps) whose pairs begin longer words.
+  // The letters whose pairs begin longer words.
   std::vector<int32_t> longer = std::vector<int32_t>(kCutBatchUnits + 64);
   std::vector<TPathEnd> far;    // kWalks a step
   std::vector<int32_t> from;    // kWalks a step
@@ -585,7 +636,7 @@ class THanKanaDictionary {
         return;
       }
     }
-    ownLetters_.assign(0x10000, kNoWord);
+    ownLetters_.assign(0x10000 + 2, kNoWord);  // (two past the last: see LookUpSteps512)
     for (char32_t c = 0; c < 0x10000; ++c) {
       uint32_t kind = 0;
       if (c < 0x80 && ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')))
@@ -1023,8 +1074,8 @@ template <bool kAnyKatakana>
 void THanKanaDictionary::LookUp(TCutWork& w, int32_t len) const {
   // First the words that begin at each letter, all letters at once: the look-ups of one letter wait
   // neither on another's nor on the path so far. A step (see TStep) holds the cost of the letter alone
-  // (its word's, or that of an unknown letter) and the words of two and three letters from it, written
-  // for the path's lanes (see Cut), the letter's place left for the path to add. The letters
+  // (its word's, or that of an unknown letter) and the words of two and three letters from it, one for
+  // each letter in the letters' order (the path's lanes read theirs from where they begin). The letters
   // whose pairs begin longer words are listed, and their third letters looked up after; the longer
   // words and the Katakana runs, rare, are edges of their own. No word runs past a piece's end: a letter
   // with no room for a second has its pair taken as no word's, and one with no room for a third has
@@ -1036,59 +1087,57 @@ void THanKanaDictionary::LookUp(TCutWork& w, int32_t len) const {
   int32_t* const longer = w.longer.data();
   // (A copy of the table's fields: the stores below could otherwise be taken to change them.)
   const TPairTable pairs = pairs_;
-  ptrdiff_t longers = 0;
   // The pairs' slots first, each asked for from memory at once: the table is too large for the nearer
   // caches, and the look-ups below then seldom wait. (The pair of a piece's last letter and the next
   // piece's first is asked for too, and passed over below.)
   w.SlotPairs(pairs, static_cast<size_t>(len));
   const uint32_t* const slots = w.pairSlots.data();
-  for (int32_t q = 0; q < kWalks; ++q) {
-    bool prevKatakana = false;
-    int32_t at = q;  // (the step's place)
-    const int32_t end = w.stop[q + 1];
-    for (int32_t k = w.stop[q]; k < end; ++k, at += kWalks) {
+  ptrdiff_t longers = 0;
+#if defined(__x86_64__) && defined(__GNUC__)
+  if (Vectors512Dq()) {
+    longers = LookUpSteps512(u, room, slots, letters, pairs.slots, len, steps, longer);
+  } else
+#endif
+  {
+    for (int32_t k = 0; k < len; ++k) {
       // (A letter with no room for a second: its pair's key with a 0 for the second, which no pair has.)
       const uint32_t left = room[k];
       const uint32_t key = PairAt(u + k) & kRoomKeyMask[left];
-      const TLetter letter = letters[key & 0xFFFF];
       const TLink two = TPairTable::LinkIn(pairs.slots[slots[k]], key);
       // (The letter alone and no word of three as one 32-bit store.)
-      const uint32_t aloneAndThree = Value(letter) | kNoWord << 16;
-      std::memcpy(&steps[at], &aloneAndThree, sizeof aloneAndThree);
-      steps[at].two = two;
-      longer[longers] = at;
+      const uint32_t aloneAndThree = Value(letters[key & 0xFFFF]) | kNoWord << 16;
+      std::memcpy(&steps[k], &aloneAndThree, sizeof aloneAndThree);
+      steps[k].two = two;
+      longer[longers] = k;
       longers += two > kLongerAbove[left];
-      if constexpr (kAnyKatakana) {
-        const bool katakana = (KindOf(letter) & kKatakana) != 0;
-        if (katakana && !prevKatakana) {
-          int32_t j = k + 1;
-          while (j - k < kMaxKatakanaRun && room[j - 1] > 1 && (KindOf(letters[u[j]]) & kKatakana)) ++j;
-          if (j - k < kMaxKatakanaRun) w.kana.push_back({k, j, KatakanaRunCost(j - k)});
-        }
-        prevKatakana = katakana && left > 1;  // (a piece's next begins anew)
-      }
     }
-    // A lane shorter than the longest is padded with steps of no cost, which no walk reads.
-    for (; at < w.laneSteps * kWalks; at += kWalks) steps[at] = {0, static_cast<uint16_t>(kNoWord), kNoNode};
+  }
+  if constexpr (kAnyKatakana) {
+    // (A piece's first letter follows a last one, whose room is 1: each piece begins anew.)
+    bool prevKatakana = false;
+    for (int32_t k = 0; k < len; ++k) {
+      const bool katakana = (KindOf(letters[u[k]]) & kKatakana) != 0;
+      if (katakana && !prevKatakana) {
+        int32_t j = k + 1;
+        while (j - k < kMaxKatakanaRun && room[j - 1] > 1 && (KindOf(letters[u[j]]) & kKatakana)) ++j;
+        if (j - k < kMaxKatakanaRun) w.kana.push_back({k, j, KatakanaRunCost(j - k)});
+      }
+      prevKatakana = katakana && room[k] > 1;
+    }
   }
   const char16_t* const units = units_;
   const TLink* const links = links_;
-  // The letter of the step at a place (places are never negative).
-  const int32_t* const stop = w.stop;
-  auto letterOf = [stop](int32_t at) {
-    const auto place = static_cast<uint32_t>(at);
-    return stop[place % kWalks] + static_cast<int32_t>(place / kWalks);
-  };
   // (The blocks of the third letters are asked for first as well.)
   for (ptrdiff_t i = 0; i < longers; ++i) {
-    const TLink two = steps[longer[i]].two;
-    const uint32_t block = BlockOf(two) + BucketOf(u[letterOf(longer[i]) + 2], Shape(two)) * kBucketSlots;
+    const int32_t k = longer[i];
+    const TLink two = steps[k].two;
+    const uint32_t block = BlockOf(two) + BucketOf(u[k + 2], Shape(two)) * kBucketSlots;
     __builtin_prefetch(units + block);
     __builtin_prefetch(links + block);
   }
   for (ptrdiff_t i = 0; i < longers; ++i) {
-    TStep& step = steps[longer[i]];
-    const int32_t k = letterOf(longer[i]);
+    const int32_t k = longer[i];
+    TStep& step = steps[k];
     const TLink three = FindIn(units, links, step.two, u[k + 2]);
     step.three = static_cast<uint16_t>(Value(three));
     if (Shape(three) != 0) [[unlikely]] {
@@ -1101,8 +1150,9 @@ void THanKanaDictionary::LookUp(TCutWork& w, int32_t len) const {
 
 namespace {
 
-// The path through a cut's pieces, four lanes side by side (see Cut): steps holds laneSteps steps of
-// kWalks steps (a letter of each lane), stop where each lane begins, far the best path ends known
+// The path through a cut's pieces, four lanes side by side (see Cut): steps holds a step for each
+// letter, lane q's from stop[q] on (laneSteps of each lane are read: a shorter lane's last ones are the
+// next lane's, or padding, and give path ends no walk back reads), far the best path ends known
 // beyond the next three letters (~0: none), from is written. Edges are relaxed by relax(i, lanes,
 // here, best1..3) at the steps whose bit is set in edges, here holding the letters' places.
 
@@ -1115,11 +1165,11 @@ void WalkLanesPlain(const TStep* steps, const int32_t* stop, TPathEnd* far, int3
     best1[q] = best2[q] = best3[q] = ~TPathEnd{0};
   }
   for (int32_t i = 0; i < laneSteps; ++i) {
-    const TStep* s = steps + i * kWalks;
     for (int q = 0; q < kWalks; ++q) {
-      best1[q] = std::min(best1[q], here[q] + PathEnd(s[q].alone, 0));
-      best2[q] = std::min(best2[q], here[q] + PathEnd(StepCost(Value(s[q].two)), 0));
-      best3[q] = std::min(best3[q], here[q] + PathEnd(StepCost(s[q].three), 0));
+      const TStep& s = steps[stop[q] + i];
+      best1[q] = std::min(best1[q], here[q] + PathEnd(s.alone, 0));
+      best2[q] = std::min(best2[q], here[q] + PathEnd(StepCost(Value(s.two)), 0));
+      best3[q] = std::min(best3[q], here[q] + PathEnd(StepCost(s.three), 0));
     }
     if (edges[i] != 0) [[unlikely]] relax(i, edges[i], here, best1, best2, best3);
     for (int q = 0; q < kWalks; ++q) {
@@ -1145,8 +1195,14 @@ __attribute__((target("avx512f,avx512vl"))) void WalkLanes512(const TStep* steps
   const __m256i value = _mm256_set1_epi64x(int64_t{0xFF} << 32);
   const __m256i none = _mm256_set1_epi64x(static_cast<int64_t>(PathEnd(kNoWord, 0)));
   const __m256i noStep = _mm256_set1_epi64x(static_cast<int64_t>(PathEnd(kNoStep, 0)));
+  // (The steps are no part of the chain the path waits on: four loads a step cost little.)
+  static_assert(sizeof(TStep) == sizeof(long long), "a step loads as one 64-bit word");
+  const auto* lane0 = reinterpret_cast<const long long*>(steps + stop[0]);
+  const auto* lane1 = reinterpret_cast<const long long*>(steps + stop[1]);
+  const auto* lane2 = reinterpret_cast<const long long*>(steps + stop[2]);
+  const auto* lane3 = reinterpret_cast<const long long*>(steps + stop[3]);
   for (int32_t i = 0; i < laneSteps; ++i) {
-    const __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(steps + i * kWalks));
+    const __m256i s = _mm256_set_epi64x(lane3[i], lane2[i], lane1[i], lane0[i]);
     const __m256i two = _mm256_and_si256(s, value), three = _mm256_and_si256(_mm256_slli_epi64(s, 16), value);
     best1 = _mm256_min_epu64(best1, _mm256_add_epi64(here, _mm256_and_si256(_mm256_slli_epi64(s, 32), value)));
     best2 = _mm256_min_epu64(best2, _mm256_add_epi64(here, _mm256_mask_mov_epi64(two, _mm256_cmpeq_epi64_mask(two, none), noStep)));
@@ -1192,12 +1248,15 @@ void THanKanaDictionary::Cut(TCutWork& w, std::vector<int32_t>& starts) const {
   w.laneSteps = laneSteps;
   // (The arrays of a unit each are as long as the units': see Reserve.)
   const auto laneRoom = static_cast<size_t>(laneSteps) + 8;
-  if (w.steps.size() < laneRoom * kWalks) {
-    w.steps.resize(laneRoom * kWalks);
+  if (w.far.size() < laneRoom * kWalks) {
     w.far.resize(laneRoom * kWalks);
     w.from.resize(laneRoom * kWalks);
     w.edges.resize(laneRoom);
   }
+  // A step for each letter (and the eight a look-up writes at once past the last), then the padding
+  // the last lane reads past the letters.
+  const int32_t stepsEnd = stop[kWalks - 1] + laneSteps;
+  if (w.steps.size() < static_cast<size_t>(std::max(len + 8, stepsEnd))) w.steps.resize(static_cast<size_t>(len + laneSteps) + 16);
   w.words.clear();
   w.kana.clear();
   if (w.katakana) {
@@ -1205,6 +1264,8 @@ void THanKanaDictionary::Cut(TCutWork& w, std::vector<int32_t>& starts) const {
   } else {
     LookUp<false>(w, len);
   }
+  std::fill(w.steps.begin() + len, w.steps.begin() + std::max(len, stepsEnd),
+            TStep{0, static_cast<uint16_t>(kNoWord), kNoNode});
   w.words.push_back({len, 0, 0});  // past the last letter: the lanes' edges need no test of the end
   w.kana.push_back({len, 0, 0});
 
