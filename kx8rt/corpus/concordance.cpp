@@ -164,10 +164,15 @@ struct HitRec {
   uint32_t keysAt = 0;                                // index of the first key's length in keyLens
 };
 
+// A window's hits and their texts, made and let go window after window on every thread: from the pool
+// of middling blocks, whose pages are present after the first windows.
+using THitList = std::vector<HitRec, TPooledBufferAllocator<HitRec>>;
+using THitTexts = std::basic_string<char16_t, std::char_traits<char16_t>, TPooledBufferAllocator<char16_t>>;
+
 // What a chunk (or a run of chunks) owned: its hits and its totals.
 struct PieceResult {
-  std::vector<HitRec> hits;
-  std::u16string arena;
+  THitList hits;
+  THitTexts arena;
   std::vector<uint32_t> keyLens;
   int64_t units = 0, breaks = 0, sentences = 0, paragraphs = 0, words = 0;
   bool Empty() const { return units == 0 && hits.empty(); }
@@ -489,7 +494,7 @@ class Worker {
     const int32_t n = w.length, own0 = w.own_from, own1 = w.own_to;
     const bool textStart = w.text_start;
     fEngine.BufferFormat = fc_UTF16;
-    std::vector<HitRec>& hits = fHits;
+    THitList& hits = fHits;
     hits.clear();
     const uint16_t* types = nullptr;
     int32_t acceptedThisSearch = 0;
@@ -918,7 +923,7 @@ class Worker {
   const TCorpusText* fCurrentText = nullptr;
   std::optional<TCorpusTextInfo> fSettled;  // the text presumed 7-bit, as measured once it was not
   TCorpusWindowReader fReader;
-  std::vector<HitRec> fHits;
+  THitList fHits;
   PieceResult fPiece;
 };
 

@@ -44,6 +44,8 @@ struct KeptBlocks {
         best = it;
     if (best == blocks.end()) return nullptr;
     void* block = best->block;
+    // (A larger block is cut to the size asked for: it is given back with that size.)
+    if (best->mapped > mapped) ::munmap(static_cast<char*>(block) + mapped, best->mapped - mapped);
     bytes -= best->mapped;
     blocks.erase(best);
     return block;
@@ -110,6 +112,98 @@ void* AllocateLargeBuffer(size_t Bytes) {
   ::madvise(block, mapped, MADV_HUGEPAGE);
 #endif
   return block;
+}
+
+namespace {
+
+// The pool of middling blocks: for each size from kPooledBufferMin to a huge page, the free blocks of
+// that size. A block's buddy (the other half of the block it was cut from) lies at its address with the
+// size's bit turned over, huge pages being aligned.
+constexpr size_t kPoolSizes = 6;
+static_assert((kPooledBufferMin << (kPoolSizes - 1)) == kHugePage, "the pool's sizes run up to a huge page");
+
+struct BufferPool {
+  std::mutex lock;
+  std::vector<uintptr_t> free[kPoolSizes];
+  size_t pages = 0;  // huge pages held, free or in use
+
+  static size_t SizeOf(size_t k) { return kPooledBufferMin << k; }
+  static size_t SizeClass(size_t bytes) {
+    size_t k = 0;
+    while (SizeOf(k) < bytes) ++k;
+    return k;
+  }
+  // (Under the lock.) A free block of size k, cut from a larger one if need be; 0 when there is none.
+  uintptr_t Take(size_t k) {
+    size_t j = k;
+    while (j < kPoolSizes && free[j].empty()) ++j;
+    if (j == kPoolSizes) return 0;
+    const uintptr_t block = free[j].back();
+    free[j].pop_back();
+    for (; j > k; --j) free[j - 1].push_back(block + SizeOf(j - 1));  // the upper halves stay free
+    return block;
+  }
+  // (Under the lock.) Frees a block of size k, joined with its buddy while that is free; returns a
+  // wholly free huge page to give back, or 0.
+  uintptr_t Give(uintptr_t block, size_t k) {
+    for (; k + 1 < kPoolSizes; ++k) {
+      std::vector<uintptr_t>& list = free[k];
+      const auto buddy = std::find(list.begin(), list.end(), block ^ SizeOf(k));
+      if (buddy == list.end()) break;
+      *buddy = list.back();
+      list.pop_back();
+      block &= ~SizeOf(k);
+    }
+    if (k + 1 == kPoolSizes && free[k].size() >= kPooledBufferKeptPages) {
+      --pages;
+      return block;
+    }
+    free[k].push_back(block);
+    return 0;
+  }
+};
+
+BufferPool& Pool() {
+  static BufferPool* pool = new BufferPool;  // never destroyed, as Kept()
+  return *pool;
+}
+
+}  // namespace
+
+void* AllocatePooledBuffer(size_t Bytes) {
+  if (Bytes < kPooledBufferMin || Bytes > kHugePage) return AllocateLargeBuffer(Bytes);
+  BufferPool& pool = Pool();
+  const size_t k = BufferPool::SizeClass(Bytes);
+  {
+    std::lock_guard<std::mutex> guard(pool.lock);
+    if (const uintptr_t block = pool.Take(k)) return reinterpret_cast<void*>(block);
+  }
+  void* page = AllocateLargeBuffer(kHugePage);  // (aligned to a huge page)
+  std::lock_guard<std::mutex> guard(pool.lock);
+  ++pool.pages;
+  pool.free[kPoolSizes - 1].push_back(reinterpret_cast<uintptr_t>(page));
+  return reinterpret_cast<void*>(pool.Take(k));
+}
+
+void FreePooledBuffer(void* Block, size_t Bytes) noexcept {
+  if (Block == nullptr) return;
+  if (Bytes < kPooledBufferMin || Bytes > kHugePage) {
+    FreeLargeBuffer(Block, Bytes);
+    return;
+  }
+  BufferPool& pool = Pool();
+  uintptr_t page;
+  {
+    std::lock_guard<std::mutex> guard(pool.lock);
+    page = pool.Give(reinterpret_cast<uintptr_t>(Block), BufferPool::SizeClass(Bytes));
+  }
+  if (page) FreeLargeBuffer(reinterpret_cast<void*>(page), kHugePage);
+}
+
+size_t PooledBufferBytes() noexcept {
+  BufferPool& pool = Pool();
+  std::lock_guard<std::mutex> guard(pool.lock);
+  return pool.pages * kHugePage;
 }
 
 void FreeLargeBuffer(void* Block, size_t Bytes) noexcept {

@@ -60,4 +60,36 @@ struct TLargeBufferAllocator {
 template <typename T>
 using TLargeBuffer = std::vector<T, TLargeBufferAllocator<T>>;
 
+// Blocks of a middling size, from kPooledBufferMin bytes up to a huge page (2 MB), for buffers that are
+// made and let go many times in a run and pass between threads (a window's hits and their texts): cut
+// from huge pages the process keeps, in sizes of powers of two, halves of a block joined again when
+// both are free. On a virtual machine a fresh small page can cost several times its filling, while a
+// huge page costs about as much for 512 of them. Smaller blocks come from the heap, larger ones are
+// large buffers. Bytes 0 gives a unique non-null pointer; raises std::bad_alloc when there is no memory.
+inline constexpr size_t kPooledBufferMin = size_t{64} << 10;
+void* AllocatePooledBuffer(size_t Bytes);
+// Gives back a block of AllocatePooledBuffer, with the same Bytes; a null pointer is ignored. Huge pages
+// wholly free beyond kPooledBufferKeptPages are given back as large buffers.
+inline constexpr size_t kPooledBufferKeptPages = 8;
+void FreePooledBuffer(void* Block, size_t Bytes) noexcept;
+// The bytes of the huge pages the pool holds (for tests).
+size_t PooledBufferBytes() noexcept;
+
+template <typename T>
+struct TPooledBufferAllocator {
+  using value_type = T;
+  TPooledBufferAllocator() = default;
+  template <typename U>
+  TPooledBufferAllocator(const TPooledBufferAllocator<U>&) noexcept {}
+  T* allocate(size_t n) {
+    if (n > static_cast<size_t>(-1) / sizeof(T)) throw std::bad_array_new_length();
+    return static_cast<T*>(AllocatePooledBuffer(n * sizeof(T)));
+  }
+  void deallocate(T* p, size_t n) noexcept { FreePooledBuffer(p, n * sizeof(T)); }
+  template <typename U>
+  bool operator==(const TPooledBufferAllocator<U>&) const noexcept {
+    return true;
+  }
+};
+
 }  // namespace kx8
