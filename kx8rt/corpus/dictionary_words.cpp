@@ -1249,7 +1249,7 @@ void THanKanaDictionary::Cut(TCutWork& w, std::vector<int32_t>& starts) const {
   // (The arrays of a unit each are as long as the units': see Reserve.)
   const auto laneRoom = static_cast<size_t>(laneSteps) + 8;
   if (w.far.size() < laneRoom * kWalks) {
-    w.far.resize(laneRoom * kWalks);
+    w.far.resize(laneRoom * kWalks, ~TPathEnd{0});  // (and so between cuts: see below)
     w.from.resize(laneRoom * kWalks);
     w.edges.resize(laneRoom);
   }
@@ -1276,7 +1276,6 @@ void THanKanaDictionary::Cut(TCutWork& w, std::vector<int32_t>& starts) const {
   // step's word that is none costs kNoStep and is always beaten, by the letters alone at least. (No
   // branches but for the edges: whether a path is better is as good as random.)
   TPathEnd* const far = w.far.data();
-  std::fill_n(far, laneRoom * kWalks, ~TPathEnd{0});
   int32_t* const from = w.from.data();
   uint8_t* const edges = w.edges.data();
   std::fill_n(edges, laneRoom, 0);
@@ -1315,6 +1314,16 @@ void THanKanaDictionary::Cut(TCutWork& w, std::vector<int32_t>& starts) const {
 #else
   WalkLanesPlain(steps, stop, far, from, edges, laneSteps, relax);
 #endif
+  // far holds no path end between cuts: those the edges of four letters or more wrote are cleared (few,
+  // where clearing it all would write as much as the steps).
+  for (const std::vector<TCutEdge>* list : {&w.words, &w.kana}) {
+    int32_t q = 0;
+    for (const TCutEdge& e : *list) {
+      if (e.at >= len) break;
+      while (e.at >= stop[q + 1]) ++q;
+      if (e.to - e.at > 3) far[(e.to - stop[q]) * kWalks + q] = ~TPathEnd{0};
+    }
+  }
   // Words begin where the path's words do, but for the units whose place is -1: the first letter of a
   // piece (a start of its own or of its run), the second half of a surrogate pair (a letter of no cost:
   // a character beyond the first plane costs its first half's, as an unknown letter, and is no word's
