@@ -9,6 +9,7 @@
 #include <unicode/uniset.h>
 #include <unicode/unorm2.h>
 
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -29,6 +30,7 @@
 #include <filesystem>
 #include <limits>
 #include <memory>
+#include <mutex>
 #include <string>
 
 namespace kx8 {
@@ -609,9 +611,6 @@ class THanKanaDictionary {
  public:
   explicit THanKanaDictionary(const std::string& cacheDir) {
     UErrorCode status = U_ZERO_ERROR;
-    set_.applyPattern(icu::UnicodeString(u"[[:Han:][:Hiragana:][:Katakana:]\\u30fc\\uff70\\uff9e\\uff9f]"), status);
-    if (U_FAILURE(status)) return;
-    set_.freeze();
     UDataMemory* file = udata_open(U_ICUDATA_NAME U_TREE_SEPARATOR_STRING "brkitr", "dict", "cjdict", &status);
     if (U_FAILURE(status) || !file) return;
     std::unique_ptr<UDataMemory, decltype(&udata_close)> closer(file, &udata_close);
@@ -621,8 +620,7 @@ class THanKanaDictionary {
     if (!indexes || (indexes[4] & 7) != 1 || !(indexes[4] & 8) || indexes[0] < 32 || indexes[3] < indexes[0]) return;
     const auto* trie = reinterpret_cast<const char16_t*>(reinterpret_cast<const char*>(indexes) + indexes[0]);
     // The trie made from this dictionary by this ICU (its properties decide the letters) in this layout.
-    const uint64_t key = LaneHash64(indexes, static_cast<size_t>(indexes[3]),
-                                    Hash64(kCacheVersion, std::strlen(kCacheVersion), 0));
+    const uint64_t key = DataKey(indexes, Hash64(kCacheVersion, std::strlen(kCacheVersion), 0));
     key_ = key;
     std::string path;
     if (!cacheDir.empty()) {
@@ -636,12 +634,13 @@ class THanKanaDictionary {
         return;
       }
     }
+    if (Set().isEmpty()) return;  // (ICU's properties missing)
     ownLetters_.assign(0x10000 + 2, kNoWord);  // (two past the last: see LookUpSteps512)
     for (char32_t c = 0; c < 0x10000; ++c) {
       uint32_t kind = 0;
       if (c < 0x80 && ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')))
         kind = kAscii;
-      if (set_.contains(static_cast<UChar32>(c))) {
+      if (Set().contains(static_cast<UChar32>(c))) {
         kind = kInSet;
         if (NfkcStable(c) && !IsSurrogate(static_cast<char16_t>(c))) kind |= kCut;
       }
@@ -679,7 +678,7 @@ class THanKanaDictionary {
   const TPairTable& Pairs() const { return pairs_; }
   const TLetter* Letters() const { return letters_; }
   bool InSet(char32_t c) const {
-    return c < 0x10000 ? (KindOf(letters_[c]) & kInSet) != 0 : set_.contains(static_cast<UChar32>(c));
+    return c < 0x10000 ? (KindOf(letters_[c]) & kInSet) != 0 : Set().contains(static_cast<UChar32>(c));
   }
   // The piece the character at run[k] belongs to, and in width its length in units; in kinds, the
   // kinds of its first unit added. (Halves of surrogate pairs have no kinds.)
@@ -693,7 +692,7 @@ class THanKanaDictionary {
     if (!IsLeadSurrogate(u) || k + 1 >= len || !IsTrailSurrogate(run[k + 1])) return TPiece::none;
     const char32_t c = 0x10000 + ((static_cast<char32_t>(u) - 0xD800) << 10) + (run[k + 1] - 0xDC00u);
     width = 2;
-    return set_.contains(static_cast<UChar32>(c)) && NfkcStable(c) ? TPiece::han_kana : TPiece::none;
+    return Set().contains(static_cast<UChar32>(c)) && NfkcStable(c) ? TPiece::han_kana : TPiece::none;
   }
 
   // Settles the pieces of two letters waiting in work, appending to starts the places of the second
@@ -737,6 +736,30 @@ class THanKanaDictionary {
            u_getCombiningClass(static_cast<UChar32>(c)) == 0;
   }
 
+  // A key of the dictionary's data (indexes[3] bytes from indexes). Data in a library file (ICU's data
+  // library) is known by the file: its path, device, inode, size and times, which any change to it or
+  // any other file changes, and the data's place and size in it. Hashing the data itself touches two
+  // megabytes for the first time in every process, which on a virtual machine costs a millisecond or
+  // more; that is left for data found elsewhere (a data file of ICU_DATA, or no file at all).
+  static uint64_t DataKey(const int32_t* indexes, uint64_t seed) {
+    Dl_info info{};
+    struct stat st {};
+    if (::dladdr(indexes, &info) != 0 && info.dli_fname && info.dli_fname[0] == '/' && info.dli_fbase &&
+        ::stat(info.dli_fname, &st) == 0) {
+      const uint64_t id[] = {static_cast<uint64_t>(st.st_dev),
+                             static_cast<uint64_t>(st.st_ino),
+                             static_cast<uint64_t>(st.st_size),
+                             static_cast<uint64_t>(st.st_mtim.tv_sec),
+                             static_cast<uint64_t>(st.st_mtim.tv_nsec),
+                             static_cast<uint64_t>(st.st_ctim.tv_sec),
+                             static_cast<uint64_t>(st.st_ctim.tv_nsec),
+                             static_cast<uint64_t>(reinterpret_cast<const char*>(indexes) -
+                                                   static_cast<const char*>(info.dli_fbase)),
+                             static_cast<uint64_t>(indexes[3])};
+      return Hash64(id, sizeof id, Hash64(info.dli_fname, std::strlen(info.dli_fname), seed));
+    }
+    return LaneHash64(indexes, static_cast<size_t>(indexes[3]), seed);
+  }
   bool Build(const char16_t* trie);
   // The trie as a file of the cache: a header, then the letters' table, the blocks' units and the
   // blocks' links, each as this process holds them. Load maps one made for key (checking its size and
@@ -796,7 +819,20 @@ class THanKanaDictionary {
 
   bool ok_ = false, fromCache_ = false, shortRunRanges_ = false, plainRuns_ = false;
   uint64_t key_ = 0;
-  icu::UnicodeSet set_;
+  // The letters of the dictionary's scripts, for those beyond the first plane (the letters' table has
+  // the others) and for making the table: made when first asked for, which a trie kept in the cache
+  // seldom needs (making it costs about a millisecond).
+  const icu::UnicodeSet& Set() const {
+    std::call_once(setOnce_, [this] {
+      UErrorCode status = U_ZERO_ERROR;
+      set_.applyPattern(icu::UnicodeString(u"[[:Han:][:Hiragana:][:Katakana:]\\u30fc\\uff70\\uff9e\\uff9f]"), status);
+      if (U_FAILURE(status)) set_.clear();
+      set_.freeze();
+    });
+    return set_;
+  }
+  mutable std::once_flag setOnce_;
+  mutable icu::UnicodeSet set_;
   // What the lookups read: built here (the own arrays) or mapped from the cache.
   const TLetter* letters_ = nullptr;   // of each unit: its kinds and its cost alone
   const char16_t* units_ = nullptr;    // the blocks of children of every node, their letters
