@@ -1,5 +1,6 @@
 #include "kx8rt/platform/large_buffers.h"
 
+#include <pthread.h>
 #include <sys/mman.h>
 
 #include <algorithm>
@@ -76,9 +77,12 @@ struct KeptBlocks {
   }
 };
 
+void HoldLocksAcrossFork();
+
 // Never destroyed: blocks may be given back by objects destroyed after this unit's statics.
 KeptBlocks& Kept() {
   static KeptBlocks* kept = new KeptBlocks;
+  HoldLocksAcrossFork();
   return *kept;
 }
 
@@ -165,7 +169,24 @@ struct BufferPool {
 
 BufferPool& Pool() {
   static BufferPool* pool = new BufferPool;  // never destroyed, as Kept()
+  HoldLocksAcrossFork();
   return *pool;
+}
+
+// A process forked while another thread holds a lock here would find it held for ever (Python's worker
+// processes are forked from a process that may be searching): both locks are taken before a fork and
+// let go after it, in the parent and in the child.
+void LockForFork() {
+  Kept().lock.lock();
+  Pool().lock.lock();
+}
+void UnlockAfterFork() {
+  Pool().lock.unlock();
+  Kept().lock.unlock();
+}
+void HoldLocksAcrossFork() {
+  static const bool registered = ::pthread_atfork(&LockForFork, &UnlockAfterFork, &UnlockAfterFork) == 0;
+  (void)registered;
 }
 
 }  // namespace

@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <sys/mman.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <mutex>
 #include <numeric>
@@ -178,6 +181,40 @@ TEST(PooledBuffers, BlocksPassBetweenThreads) {
   for (auto& list : handed)
     for (const TPooled& b : list) wrong += b.Wrong(), FreePooledBuffer(b.p, b.bytes);
   EXPECT_EQ(wrong, 0u);
+}
+
+TEST(PooledBuffers, AProcessForkedWhileAnotherThreadAllocatesCanAllocate) {
+  // Another thread takes and gives back blocks all the while (holding the pool's lock and the large
+  // blocks' much of the time); each child forked meanwhile takes and gives back both kinds, and must end
+  // before its alarm (two seconds) stops it.
+  std::atomic<bool> stop{false};
+  std::thread busy([&] {
+    while (!stop.load()) {
+      void* a = AllocatePooledBuffer(kPooledBufferMin);
+      void* b = AllocateLargeBuffer(kLargeBufferThreshold);
+      FreeLargeBuffer(b, kLargeBufferThreshold);
+      FreePooledBuffer(a, kPooledBufferMin);
+    }
+  });
+  int ended = 0;
+  for (int k = 0; k < 40; ++k) {
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      ::alarm(2);
+      void* a = AllocatePooledBuffer(3 * kPooledBufferMin);
+      void* b = AllocateLargeBuffer(kLargeBufferThreshold);
+      FreeLargeBuffer(b, kLargeBufferThreshold);
+      FreePooledBuffer(a, 3 * kPooledBufferMin);
+      ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ended += WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  }
+  stop.store(true);
+  busy.join();
+  EXPECT_EQ(ended, 40);
 }
 
 TEST(PooledBuffers, ContainersGrowAcrossTheSizesAndKeepTheirValues) {
