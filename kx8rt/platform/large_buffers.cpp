@@ -81,8 +81,7 @@ void HoldLocksAcrossFork();
 
 // Never destroyed: blocks may be given back by objects destroyed after this unit's statics.
 KeptBlocks& Kept() {
-  static KeptBlocks* kept = new KeptBlocks;
-  HoldLocksAcrossFork();
+  static KeptBlocks* kept = (HoldLocksAcrossFork(), new KeptBlocks);
   return *kept;
 }
 
@@ -168,8 +167,7 @@ struct BufferPool {
 };
 
 BufferPool& Pool() {
-  static BufferPool* pool = new BufferPool;  // never destroyed, as Kept()
-  HoldLocksAcrossFork();
+  static BufferPool* pool = (HoldLocksAcrossFork(), new BufferPool);  // never destroyed, as Kept()
   return *pool;
 }
 

@@ -25,21 +25,26 @@ void FreeLargeBuffer(void* Block, size_t Bytes) noexcept;
 // Returns the kept blocks to the system, for a tool that has finished with its texts.
 void ReleaseKeptLargeBuffers() noexcept;
 
-// An allocator for vectors of whole-text buffers. Elements that are made without a value (resize(n),
-// a vector of n) are left as they are rather than zero-filled, as the buffer is about to be written
-// anyway; an explicit value (assign(n, 0)) is stored as usual.
-template <typename T>
-struct TLargeBufferAllocator {
+// An allocator for containers whose storage comes from a pair of functions of this file (Allocate and
+// Free). Elements that are made without a value (resize(n), a vector of n) are left as they are rather
+// than zero-filled, as such buffers are about to be written anyway; an explicit value (assign(n, 0)) is
+// stored as usual.
+template <typename T, void* (*Allocate)(size_t), void (*Free)(void*, size_t) noexcept>
+struct TBlockAllocator {
   using value_type = T;
-  TLargeBufferAllocator() = default;
   template <typename U>
-  TLargeBufferAllocator(const TLargeBufferAllocator<U>&) noexcept {}
+  struct rebind {
+    using other = TBlockAllocator<U, Allocate, Free>;
+  };
+  TBlockAllocator() = default;
+  template <typename U>
+  TBlockAllocator(const TBlockAllocator<U, Allocate, Free>&) noexcept {}
 
   T* allocate(size_t n) {
     if (n > static_cast<size_t>(-1) / sizeof(T)) throw std::bad_array_new_length();
-    return static_cast<T*>(AllocateLargeBuffer(n * sizeof(T)));
+    return static_cast<T*>(Allocate(n * sizeof(T)));
   }
-  void deallocate(T* p, size_t n) noexcept { FreeLargeBuffer(p, n * sizeof(T)); }
+  void deallocate(T* p, size_t n) noexcept { Free(p, n * sizeof(T)); }
 
   template <typename U>
   void construct(U* p) noexcept(std::is_nothrow_default_constructible_v<U>) {
@@ -51,10 +56,14 @@ struct TLargeBufferAllocator {
   }
 
   template <typename U>
-  bool operator==(const TLargeBufferAllocator<U>&) const noexcept {
+  bool operator==(const TBlockAllocator<U, Allocate, Free>&) const noexcept {
     return true;
   }
 };
+
+// The allocator of whole-text buffers.
+template <typename T>
+using TLargeBufferAllocator = TBlockAllocator<T, &AllocateLargeBuffer, &FreeLargeBuffer>;
 
 // A vector of type words (or other plain values) for a whole text.
 template <typename T>
@@ -75,21 +84,8 @@ void FreePooledBuffer(void* Block, size_t Bytes) noexcept;
 // The bytes of the huge pages the pool holds (for tests).
 size_t PooledBufferBytes() noexcept;
 
+// The allocator of the pool's blocks.
 template <typename T>
-struct TPooledBufferAllocator {
-  using value_type = T;
-  TPooledBufferAllocator() = default;
-  template <typename U>
-  TPooledBufferAllocator(const TPooledBufferAllocator<U>&) noexcept {}
-  T* allocate(size_t n) {
-    if (n > static_cast<size_t>(-1) / sizeof(T)) throw std::bad_array_new_length();
-    return static_cast<T*>(AllocatePooledBuffer(n * sizeof(T)));
-  }
-  void deallocate(T* p, size_t n) noexcept { FreePooledBuffer(p, n * sizeof(T)); }
-  template <typename U>
-  bool operator==(const TPooledBufferAllocator<U>&) const noexcept {
-    return true;
-  }
-};
+using TPooledBufferAllocator = TBlockAllocator<T, &AllocatePooledBuffer, &FreePooledBuffer>;
 
 }  // namespace kx8
