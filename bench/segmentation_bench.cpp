@@ -237,11 +237,8 @@ int main() {
   }
   const bool sentences = make(sentenceFile, HanLines(chinese, 20, 0.6));
   const bool hanLines = make(hanFile, HanLines(chinese, 1, 0.75));
-  bool dictionaryWords = fs::exists(dictionaryFile);
-  if (!dictionaryWords) {
-    const std::string text = DictionaryWordsText(kBytes);
-    dictionaryWords = !text.empty() && (std::ofstream(dictionaryFile, std::ios::binary) << text).good();
-  }
+  // (Made only when missing: drawing the words takes a while.)
+  const bool dictionaryWords = fs::exists(dictionaryFile) || make(dictionaryFile, DictionaryWordsText(kBytes));
   const bool japanese = make(jaFile, CatalogueText("/usr/share/locale/ja/LC_MESSAGES"));
   make(enFile, kx8bench::LicenceTexts());
   std::printf("concordance of a common word, one worker, characters per CPU second (best of 5, in turn)\n");

@@ -85,13 +85,25 @@ __attribute__((target("avx512f,avx512bw"))) inline int SixteenColumns(const uint
 }
 #endif
 
-// Whether SixteenColumns may be used on this processor.
-inline bool SixteenColumnsAvailable() {
+// The units of s taken sixteen at a time from at, forward or (back) backward, while each sixteen holds
+// no surrogate and fits in the columns left beside used, which grows by theirs: taking them one by one
+// would take them all too, so the one-character loops of TailInColumns and HeadInColumns go on from
+// there. None where the processor has no 512-bit vectors.
+inline size_t WholeSixteensThatFit(const uint8_t* table, std::u16string_view s, size_t at, bool back, int columns,
+                                   int& used) {
+  size_t taken = 0;
 #if defined(__x86_64__) && defined(__GNUC__)
-  return kx8::Global_UseWideVectors && kx8::Global_UseVectors512;
+  if (!kx8::Global_UseWideVectors || !kx8::Global_UseVectors512) return 0;
+  while (back ? at - taken >= 16 : at + taken + 16 <= s.size()) {
+    const int w = SixteenColumns(table, s.data() + (back ? at - taken - 16 : at + taken));
+    if (w < 0 || used + w > columns) break;
+    used += w;
+    taken += 16;
+  }
 #else
-  return false;
+  (void)table, (void)s, (void)at, (void)back, (void)columns, (void)used;
 #endif
+  return taken;
 }
 
 // The end of s that fits in columns, and in used the columns it takes: as many whole characters from the
@@ -105,18 +117,7 @@ inline std::u16string_view TailInColumns(std::u16string_view s, int columns, int
   const uint8_t* const table = UnitColumnsTable().data();
   int taken = 0;
   size_t from = s.size();
-#if defined(__x86_64__) && defined(__GNUC__)
-  // Sixteen units at a time while all of them fit (then taking them one by one would take them all too);
-  // the rest, and units that hold a surrogate, one character at a time below.
-  if (SixteenColumnsAvailable()) {
-    while (from >= 16) {
-      const int w = SixteenColumns(table, s.data() + from - 16);
-      if (w < 0 || taken + w > columns) break;
-      taken += w;
-      from -= 16;
-    }
-  }
-#endif
+  from -= WholeSixteensThatFit(table, s, from, true, columns, taken);
   while (from > 0) {
     size_t units = 0;
     const int w = ColumnsBefore(table, s, from, units);
@@ -141,18 +142,7 @@ inline std::u16string_view HeadInColumns(std::u16string_view s, int columns) {
   if (AllNarrow(s)) return s.substr(0, std::min(s.size(), static_cast<size_t>(columns)));
   const uint8_t* const table = UnitColumnsTable().data();
   int used = 0;
-  size_t to = 0;
-#if defined(__x86_64__) && defined(__GNUC__)
-  // (As in TailInColumns.)
-  if (SixteenColumnsAvailable()) {
-    while (to + 16 <= s.size()) {
-      const int w = SixteenColumns(table, s.data() + to);
-      if (w < 0 || used + w > columns) break;
-      used += w;
-      to += 16;
-    }
-  }
-#endif
+  size_t to = WholeSixteensThatFit(table, s, 0, false, columns, used);
   while (to < s.size()) {
     size_t units = 0;
     const int w = ColumnsAt(table, s, to, units);
