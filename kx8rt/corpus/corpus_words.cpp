@@ -340,17 +340,18 @@ int32_t SegmentRuns(const char16_t* text, uint16_t* types, int32_t n, TWordStart
   UText whole = UTEXT_INITIALIZER;
   // Taken once a chunk: each use of a thread-local in a shared library is a call.
   thread_local THanKanaCutter threadCutter;
-  thread_local std::vector<int32_t> threadStarts;
-  thread_local std::vector<uint64_t> threadMasks;
+  // (The window-long arrays from the pool of huge pages: see TWordStartList.)
+  thread_local TWordStartList threadStarts;
+  thread_local std::vector<uint64_t, TPooledBufferAllocator<uint64_t>> threadMasks;
   THanKanaCutter& cutter = threadCutter;
-  std::vector<int32_t>& starts = threadStarts;
+  TWordStartList& starts = threadStarts;
   starts.clear();
   // Every script written without spaces lies from U+0E00 up, and a run of word characters with no such
   // unit is one word: the runs looked at are those round such units (about half the characters of
   // Chinese text in the wild are Latin letters, digits and punctuation), found from the window's masks
   // of word characters and of those among them from U+0E00 up, a run's ends a bit search each.
   const int32_t words = (n + 63) / 64;
-  std::vector<uint64_t>& masks = threadMasks;
+  auto& masks = threadMasks;
   if (masks.size() < 2 * static_cast<size_t>(words) + 1) masks.resize(2 * static_cast<size_t>(words) + 1);
   uint64_t* const word = masks.data();
   uint64_t* const high = word + words + 1;
@@ -362,7 +363,7 @@ int32_t SegmentRuns(const char16_t* text, uint16_t* types, int32_t n, TWordStart
   TWordStartKey key;
   uint64_t quick = 0;
   bool keyed = false;
-  thread_local std::vector<uint64_t> threadBits;
+  thread_local std::vector<uint64_t, TPooledBufferAllocator<uint64_t>> threadBits;
   uint64_t* bits = nullptr;  // where the starts found are written, to keep
   const uint64_t make = kept ? WordCutMake() : 0;
   if (kept) {

@@ -602,8 +602,9 @@ struct THanKanaCutter::TCutWork {
   std::vector<uint8_t> edges;   // a step's lanes with edges
   std::vector<TCutEdge> words, kana;
   // A window's plain masks, and the units of its plain runs, then those of them that are Han or kana.
-  std::vector<TPlainMasks> plainMasks;
-  std::vector<uint64_t> taken, plain;
+  // (As long as a window has words of 64 units: from the pool of huge pages, as the starts.)
+  std::vector<TPlainMasks, TPooledBufferAllocator<TPlainMasks>> plainMasks;
+  std::vector<uint64_t, TPooledBufferAllocator<uint64_t>> taken, plain;
 };
 using TCutWork = THanKanaCutter::TCutWork;
 
@@ -659,9 +660,7 @@ class THanKanaDictionary {
     plainRuns_ = shortRunRanges_ && LettersInMaybeInSetRanges();
     if (!path.empty()) Save(path, key);
   }
-  ~THanKanaDictionary() {
-    if (map_) ::munmap(map_, mapBytes_);
-  }
+  ~THanKanaDictionary() { LetGoOfMap(); }
   THanKanaDictionary(const THanKanaDictionary&) = delete;
   THanKanaDictionary& operator=(const THanKanaDictionary&) = delete;
 
@@ -700,7 +699,7 @@ class THanKanaDictionary {
   // (neither half of a surrogate pair) is cut when the letters alone cost less than the word of both,
   // and than the Katakana run of both (found first, they win a tie): no other path runs through them.
   // The pairs' slots are all asked for first, as Cut's are.
-  void CutPairs(TCutWork& w, std::vector<int32_t>& starts) const {
+  void CutPairs(TCutWork& w, TWordStartList& starts) const {
     const size_t n = w.pairs;
     for (size_t i = 0; i < n; ++i) w.pairKeySlots[i] = pairs_.SlotAskedFor(w.pairKeys[i]);
     const size_t mark = starts.size();
@@ -720,7 +719,7 @@ class THanKanaDictionary {
   }
   // Cuts the pieces waiting in work, appending the positions in the text where words begin inside them
   // to starts, and empties work.
-  void Cut(TCutWork& work, std::vector<int32_t>& starts) const;
+  void Cut(TCutWork& work, TWordStartList& starts) const;
 
  private:
   // Cut's look-ups (with the Katakana runs only where any piece has Katakana).
@@ -847,8 +846,14 @@ class THanKanaDictionary {
   std::vector<TLink> ownLinks_;
   std::vector<uint64_t> ownPairs_;
   std::vector<uint16_t> ownPairShifts_;
-  void* map_ = nullptr;
+  void* map_ = nullptr;  // the kept trie, mapped or read (read_) into a large buffer
   size_t mapBytes_ = 0;
+  bool read_ = false;
+  void LetGoOfMap() {
+    if (map_ && read_) FreeLargeBuffer(map_, mapBytes_);
+    if (map_ && !read_) ::munmap(map_, mapBytes_);
+    map_ = nullptr, read_ = false;
+  }
 };
 
 bool THanKanaDictionary::Build(const char16_t* trie) {
@@ -1029,15 +1034,37 @@ bool THanKanaDictionary::Load(const std::string& path, uint64_t key) {
     ::close(fd);
     return false;
   }
-  void* m = ::mmap(nullptr, bytes, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+  // Read into huge pages where the system gives them: the trie is looked up all over, and a file mapped
+  // a small page at a time pays a fault for each page's first touch in each process, which on some
+  // virtual machines costs more than the read and the hash that checks it together. Else mapped.
+  void* m = nullptr;
+  if (Global_ReadFilesIntoLargeBuffers) {
+    m = AllocateLargeBuffer(bytes);
+    size_t done = 0;
+    while (done < bytes) {
+      const ssize_t r = ::pread(fd, static_cast<char*>(m) + done, bytes - done, static_cast<off_t>(done));
+      if (r < 0 && errno == EINTR) continue;
+      if (r <= 0) break;
+      done += static_cast<size_t>(r);
+    }
+    if (done < bytes) {
+      FreeLargeBuffer(m, bytes);
+      ::close(fd);
+      return false;
+    }
+    read_ = true;
+  } else {
+    m = ::mmap(nullptr, bytes, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+    if (m == MAP_FAILED) m = nullptr;
+  }
   ::close(fd);
-  if (m == MAP_FAILED) return false;
+  if (!m) return false;
+  map_ = m, mapBytes_ = bytes;
   const auto* p = static_cast<const uint8_t*>(m) + sizeof h;
   if (LaneHash64(p, bytes - sizeof h, ContentSeed(h)) != h.contentHash) {
-    ::munmap(m, bytes);
+    LetGoOfMap();
     return false;
   }
-  map_ = m, mapBytes_ = bytes;
   letters_ = reinterpret_cast<const TLetter*>(p);
   units_ = reinterpret_cast<const char16_t*>(p + 0x10000 * sizeof(TLetter));
   links_ = reinterpret_cast<const TLink*>(p + 0x10000 * sizeof(TLetter) + h.slotCount * sizeof(char16_t));
@@ -1268,7 +1295,7 @@ __attribute__((target("avx512f,avx512vl"))) void WalkLanes512(const TStep* steps
 
 }  // namespace
 
-void THanKanaDictionary::Cut(TCutWork& w, std::vector<int32_t>& starts) const {
+void THanKanaDictionary::Cut(TCutWork& w, TWordStartList& starts) const {
   const auto len = static_cast<int32_t>(w.used);
   // (A piece's last letter reads the unit after it as the second of a pair that is never looked for.)
   // The pieces' paths are apart (no word crosses from one piece to the next), so the path is found in
@@ -1434,7 +1461,7 @@ THanKanaCutter::~THanKanaCutter() = default;
 bool THanKanaCutter::available() const { return dictionary_->ok(); }
 
 bool THanKanaCutter::Add(const char16_t* text, int32_t n, int32_t from, int32_t to,
-                         std::vector<int32_t>& starts) {
+                         TWordStartList& starts) {
   const THanKanaDictionary& d = *dictionary_;
   if (!d.ok() || from < 0 || to > n || to - from < 1) return false;
   if (from > 0 && d.InSet(CharBefore(text, from))) return false;
@@ -1561,7 +1588,7 @@ bool THanKanaCutter::Add(const char16_t* text, int32_t n, int32_t from, int32_t 
 }
 
 void THanKanaCutter::AddPlainRuns(const char16_t* text, int32_t n, const uint64_t* word, uint64_t* high,
-                                  std::vector<int32_t>& starts) {
+                                  TWordStartList& starts) {
 #if defined(__x86_64__) && defined(__GNUC__)
   const THanKanaDictionary& d = *dictionary_;
   if (n <= 0 || !d.ok() || !d.plainRuns() || !Global_UseWideVectors || !Global_UseVectors512) return;
@@ -1639,13 +1666,13 @@ void THanKanaCutter::AddPlainRuns(const char16_t* text, int32_t n, const uint64_
 #endif
 }
 
-void THanKanaCutter::Cut(std::vector<int32_t>& starts) {
+void THanKanaCutter::Cut(TWordStartList& starts) {
   if (work_->pairs > 0) dictionary_->CutPairs(*work_, starts);
   if (work_->used > 0) dictionary_->Cut(*work_, starts);
 }
 
 bool THanKanaCutter::WordStarts(const char16_t* text, int32_t n, int32_t from, int32_t to,
-                                std::vector<int32_t>& starts) {
+                                TWordStartList& starts) {
   const size_t mark = starts.size();
   if (!Add(text, n, from, to, starts)) return false;
   Cut(starts);

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "kx8rt/platform/large_buffers.h"
+
 namespace kx8 {
 
 // The library's cache folder: KX8_CACHE_DIR (empty: none), else $XDG_CACHE_HOME/kx8, else ~/.cache/kx8.
@@ -26,6 +28,10 @@ uint64_t HanKanaCutMake();
 bool IsHanKanaChar(char32_t c);
 
 class THanKanaDictionary;
+
+// The word starts a cutter appends to: as many as a window has words, from the pool of huge pages (on
+// some virtual machines the first touch of a fresh small page costs more than cutting its starts).
+using TWordStartList = std::vector<int32_t, TPooledBufferAllocator<int32_t>>;
 
 // A dictionary apart from the process's own, its trie kept in cacheDir (empty: not kept): mapped from
 // there when a good one is there (fromCache), else made and written there.
@@ -56,20 +62,20 @@ class THanKanaCutter {
   // voicing marks), or a character of the dictionary's scripts touches the run on either side (ICU
   // would cut the longer run). The caller then asks ICU's break iterator.
   // The runs taken until Cut must all be of the same text.
-  bool Add(const char16_t* text, int32_t n, int32_t from, int32_t to, std::vector<int32_t>& starts);
+  bool Add(const char16_t* text, int32_t n, int32_t from, int32_t to, TWordStartList& starts);
   // Takes at once, as Add would take each, the plain runs of the window text[0, n): runs of word
   // characters (word, a bit for each unit, 64 a word: (n + 63) / 64 words, the bits past n clear) whose
   // units are all unified ideographs, Hiragana, Katakana, the prolonged sound mark or ASCII letters and
   // digits, next to no unit of the ranges such letters lie in. Clears the bits of the runs it took in
   // high (as many words). Takes nothing where the processor lacks the vectors it needs.
   void AddPlainRuns(const char16_t* text, int32_t n, const uint64_t* word, uint64_t* high,
-                    std::vector<int32_t>& starts);
+                    TWordStartList& starts);
   // Appends to starts the positions in the text where words begin inside the pieces taken since the
   // last Cut, in no particular order. The pieces are cut many at a time (Add cuts them itself when
   // many wait): most are short, and the look-ups of many run together.
-  void Cut(std::vector<int32_t>& starts);
+  void Cut(TWordStartList& starts);
   // Add and Cut for one run (with nothing waiting from Add), its starts appended in ascending order.
-  bool WordStarts(const char16_t* text, int32_t n, int32_t from, int32_t to, std::vector<int32_t>& starts);
+  bool WordStarts(const char16_t* text, int32_t n, int32_t from, int32_t to, TWordStartList& starts);
 
   struct TCutWork;  // the pieces waiting and the arrays a cut works in
 

@@ -48,7 +48,7 @@ TStarts Starts(const std::u16string& text, const UnicodeString& middleChars = kC
   EXPECT_TRUE(U_SUCCESS(status));
   const icu::UnicodeString whole(false, text.c_str(), n);
   bi->setText(whole);
-  std::vector<int32_t> found;
+  TWordStartList found;
   THanKanaCutter cutter;
   for (int32_t i = 0; i < n;) {
     if (!IsCorpusWordChar(types[i])) {
@@ -422,12 +422,12 @@ TEST(DictionaryWords, RunsThatIcuMustCutAreDeclined) {
   THanKanaCutter cutter;
   for (const Case& c : cases) {
     const std::u16string& text = c.text;
-    std::vector<int32_t> starts{-1};
+    TWordStartList starts{-1};
     EXPECT_EQ(cutter.WordStarts(text.c_str(), static_cast<int32_t>(text.size()), c.from, c.to, starts), c.taken)
         << Utf16ToUtf8(text);
     // Declining leaves the list as it was; taking appends starts strictly inside the run, ascending.
     if (!c.taken) {
-      EXPECT_EQ(starts, std::vector<int32_t>{-1}) << Utf16ToUtf8(text);
+      EXPECT_EQ(starts, TWordStartList{-1}) << Utf16ToUtf8(text);
     }
     for (size_t k = 1; k < starts.size(); ++k) {
       EXPECT_GT(starts[k], std::max(c.from, starts[k - 1])) << Utf16ToUtf8(text);
@@ -516,7 +516,7 @@ TEST(DictionaryWords, TheTrieKeptInTheCacheCutsAsTheOneMade) {
       "第3章介绍了Linux内核的编译方法和2023年的新功能");
   auto cuts = [&](std::shared_ptr<const THanKanaDictionary> d) {
     THanKanaCutter cutter(std::move(d));
-    std::vector<int32_t> starts;
+    TWordStartList starts;
     const auto n = static_cast<int32_t>(text.size());
     for (int32_t i = 0; i < n;) {
       int32_t j = i;
@@ -528,7 +528,7 @@ TEST(DictionaryWords, TheTrieKeptInTheCacheCutsAsTheOneMade) {
     }
     return starts;
   };
-  std::vector<int32_t> want;
+  TWordStartList want;
   THanKanaCutter processOwn;
   for (int32_t i = 0, n = static_cast<int32_t>(text.size()); i < n;) {
     int32_t j = i;
@@ -557,6 +557,14 @@ TEST(DictionaryWords, TheTrieKeptInTheCacheCutsAsTheOneMade) {
     change(bytes);
     std::ofstream(files[0], std::ios::binary | std::ios::trunc) << bytes;
   };
+  // The kept trie is read into huge pages where the system gives them, else mapped: both ways must
+  // find it, and refuse a damaged one.
+  const bool readWhole = Global_ReadFilesIntoLargeBuffers;
+  for (const bool read : {true, false}) {
+    Global_ReadFilesIntoLargeBuffers = read;
+    EXPECT_EQ(cuts(LoadHanKanaDictionary(dir.string(), &fromCache)), want) << read;
+    EXPECT_TRUE(fromCache) << read;
+  }
   const std::vector<std::pair<const char*, std::function<void(std::string&)>>> damages = {
       {"a byte of the links", [](std::string& b) { b[b.size() - 1000] ^= 0x40; }},
       {"a byte of the letters' table", [](std::string& b) { b[64 + 2 * 0x4E00 + 1] ^= 1; }},
@@ -565,14 +573,18 @@ TEST(DictionaryWords, TheTrieKeptInTheCacheCutsAsTheOneMade) {
       {"cut short", [](std::string& b) { b.resize(b.size() / 2); }},
       {"another dictionary's", [](std::string& b) { b[8] ^= 1; }},
       {"empty", [](std::string& b) { b.clear(); }}};
-  for (const auto& [what, change] : damages) {
-    damage(change);
-    EXPECT_EQ(cuts(LoadHanKanaDictionary(dir.string(), &fromCache)), want) << what;
-    EXPECT_FALSE(fromCache) << what;
-    EXPECT_EQ(fs::file_size(files[0]), size) << what << ": made anew and rewritten";
-    EXPECT_EQ(cuts(LoadHanKanaDictionary(dir.string(), &fromCache)), want) << what;
-    EXPECT_TRUE(fromCache) << what;
+  for (const bool read : {true, false}) {
+    Global_ReadFilesIntoLargeBuffers = read;
+    for (const auto& [what, change] : damages) {
+      damage(change);
+      EXPECT_EQ(cuts(LoadHanKanaDictionary(dir.string(), &fromCache)), want) << what << read;
+      EXPECT_FALSE(fromCache) << what << read;
+      EXPECT_EQ(fs::file_size(files[0]), size) << what << read << ": made anew and rewritten";
+      EXPECT_EQ(cuts(LoadHanKanaDictionary(dir.string(), &fromCache)), want) << what << read;
+      EXPECT_TRUE(fromCache) << what << read;
+    }
   }
+  Global_ReadFilesIntoLargeBuffers = readWhole;
   fs::remove_all(dir);
   EXPECT_EQ(cuts(LoadHanKanaDictionary("", &fromCache)), want);
   EXPECT_FALSE(fromCache);

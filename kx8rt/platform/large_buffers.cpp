@@ -1,11 +1,14 @@
 #include "kx8rt/platform/large_buffers.h"
 
+#include <fcntl.h>
 #include <pthread.h>
 #include <sys/mman.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <mutex>
 #include <utility>
 #include <vector>
@@ -90,6 +93,20 @@ KeptBlocks& Kept() {
 void ReleaseKeptLargeBuffers() noexcept {
   for (const KeptBlock& k : Kept().TakeAll()) ::munmap(k.block, k.mapped);
 }
+
+bool HugePagesGiven() {
+  static const bool given = [] {
+    char mode[128] = {};
+    const int fd = ::open("/sys/kernel/mm/transparent_hugepage/enabled", O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    const ssize_t n = ::read(fd, mode, sizeof mode - 1);
+    ::close(fd);
+    return n > 0 && (std::strstr(mode, "[always]") || std::strstr(mode, "[madvise]"));
+  }();
+  return given;
+}
+
+bool Global_ReadFilesIntoLargeBuffers = HugePagesGiven();
 
 void* AllocateLargeBuffer(size_t Bytes) {
   if (Bytes < kLargeBufferThreshold) {

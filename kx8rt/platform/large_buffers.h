@@ -19,6 +19,12 @@ inline constexpr size_t kLargeBufferThreshold = size_t{1} << 20;
 // A block of Bytes bytes, its pages present; raises std::bad_alloc when there is no memory. The
 // contents are unspecified (zero for a mapped block). Bytes 0 gives a unique non-null pointer.
 void* AllocateLargeBuffer(size_t Bytes);
+// Whether the system backs large buffers with huge pages (transparent huge pages always, or on
+// asking): without them a large buffer is faulted in a small page at a time, like any mapping.
+bool HugePagesGiven();
+// Whether a file looked at all over (the dictionary's kept trie) is read whole into a large buffer
+// rather than mapped: set at start-up where HugePagesGiven(); tests turn it off to run the mapped path.
+extern bool Global_ReadFilesIntoLargeBuffers;
 // Gives back a block of AllocateLargeBuffer, with the same Bytes; a null pointer is ignored. The last
 // few large blocks given back (up to 512 MB) are kept for the next requests of a similar size.
 void FreeLargeBuffer(void* Block, size_t Bytes) noexcept;
