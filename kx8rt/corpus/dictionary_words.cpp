@@ -1038,7 +1038,7 @@ bool THanKanaDictionary::Load(const std::string& path, uint64_t key) {
   // a small page at a time pays a fault for each page's first touch in each process, which on some
   // virtual machines costs more than the read and the hash that checks it together. Else mapped.
   void* m = nullptr;
-  if (Global_ReadFilesIntoLargeBuffers) {
+  if (Global_ReadFilesIntoLargeBuffers && HugePagesGiven()) {
     m = AllocateLargeBuffer(bytes);
     size_t done = 0;
     while (done < bytes) {

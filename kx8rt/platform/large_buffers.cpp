@@ -106,7 +106,7 @@ bool HugePagesGiven() {
   return given;
 }
 
-bool Global_ReadFilesIntoLargeBuffers = HugePagesGiven();
+bool Global_ReadFilesIntoLargeBuffers = true;
 
 void* AllocateLargeBuffer(size_t Bytes) {
   if (Bytes < kLargeBufferThreshold) {

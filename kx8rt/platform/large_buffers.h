@@ -23,7 +23,8 @@ void* AllocateLargeBuffer(size_t Bytes);
 // asking): without them a large buffer is faulted in a small page at a time, like any mapping.
 bool HugePagesGiven();
 // Whether a file looked at all over (the dictionary's kept trie) is read whole into a large buffer
-// rather than mapped: set at start-up where HugePagesGiven(); tests turn it off to run the mapped path.
+// rather than mapped, where HugePagesGiven() (asked only then): on by default; tests turn it off to run
+// the mapped path.
 extern bool Global_ReadFilesIntoLargeBuffers;
 // Gives back a block of AllocateLargeBuffer, with the same Bytes; a null pointer is ignored. The last
 // few large blocks given back (up to 512 MB) are kept for the next requests of a similar size.
