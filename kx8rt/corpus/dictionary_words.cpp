@@ -1039,7 +1039,13 @@ bool THanKanaDictionary::Load(const std::string& path, uint64_t key) {
   // virtual machines costs more than the read and the hash that checks it together. Else mapped.
   void* m = nullptr;
   if (Global_ReadFilesIntoLargeBuffers && HugePagesGiven()) {
-    m = AllocateLargeBuffer(bytes);
+    try {
+      m = AllocateLargeBuffer(bytes);
+    } catch (const std::bad_alloc&) {
+      m = nullptr;  // (mapped below: the page cache holds the file already)
+    }
+  }
+  if (m) {
     size_t done = 0;
     while (done < bytes) {
       const ssize_t r = ::pread(fd, static_cast<char*>(m) + done, bytes - done, static_cast<off_t>(done));
