@@ -166,7 +166,7 @@ struct HitRec {
 
 // A window's hits and their texts, made and let go window after window on every thread: from the pool
 // of middling blocks, whose pages are present after the first windows.
-using THitList = std::vector<HitRec, TPooledBufferAllocator<HitRec>>;
+using THitList = TPooledBuffer<HitRec>;
 using THitTexts = std::basic_string<char16_t, std::char_traits<char16_t>, TPooledBufferAllocator<char16_t>>;
 
 // What a chunk (or a run of chunks) owned: its hits and its totals.

@@ -342,7 +342,7 @@ int32_t SegmentRuns(const char16_t* text, uint16_t* types, int32_t n, TWordStart
   thread_local THanKanaCutter threadCutter;
   // (The window-long arrays from the pool of huge pages: see TWordStartList.)
   thread_local TWordStartList threadStarts;
-  thread_local std::vector<uint64_t, TPooledBufferAllocator<uint64_t>> threadMasks;
+  thread_local TPooledBuffer<uint64_t> threadMasks;
   THanKanaCutter& cutter = threadCutter;
   TWordStartList& starts = threadStarts;
   starts.clear();
@@ -363,7 +363,7 @@ int32_t SegmentRuns(const char16_t* text, uint16_t* types, int32_t n, TWordStart
   TWordStartKey key;
   uint64_t quick = 0;
   bool keyed = false;
-  thread_local std::vector<uint64_t, TPooledBufferAllocator<uint64_t>> threadBits;
+  thread_local TPooledBuffer<uint64_t> threadBits;
   uint64_t* bits = nullptr;  // where the starts found are written, to keep
   const uint64_t make = kept ? WordCutMake() : 0;
   if (kept) {

@@ -603,8 +603,8 @@ struct THanKanaCutter::TCutWork {
   std::vector<TCutEdge> words, kana;
   // A window's plain masks, and the units of its plain runs, then those of them that are Han or kana.
   // (As long as a window has words of 64 units: from the pool of huge pages, as the starts.)
-  std::vector<TPlainMasks, TPooledBufferAllocator<TPlainMasks>> plainMasks;
-  std::vector<uint64_t, TPooledBufferAllocator<uint64_t>> taken, plain;
+  TPooledBuffer<TPlainMasks> plainMasks;
+  TPooledBuffer<uint64_t> taken, plain;
 };
 using TCutWork = THanKanaCutter::TCutWork;
 
@@ -1034,32 +1034,10 @@ bool THanKanaDictionary::Load(const std::string& path, uint64_t key) {
     ::close(fd);
     return false;
   }
-  // Read into huge pages where the system gives them: the trie is looked up all over, and a file mapped
-  // a small page at a time pays a fault for each page's first touch in each process, which on some
-  // virtual machines costs more than the read and the hash that checks it together. Else mapped.
-  void* m = nullptr;
-  if (Global_ReadFilesIntoLargeBuffers && HugePagesGiven()) {
-    try {
-      m = AllocateLargeBuffer(bytes);
-    } catch (const std::bad_alloc&) {
-      m = nullptr;  // (mapped below: the page cache holds the file already)
-    }
-  }
-  if (m) {
-    size_t done = 0;
-    while (done < bytes) {
-      const ssize_t r = ::pread(fd, static_cast<char*>(m) + done, bytes - done, static_cast<off_t>(done));
-      if (r < 0 && errno == EINTR) continue;
-      if (r <= 0) break;
-      done += static_cast<size_t>(r);
-    }
-    if (done < bytes) {
-      FreeLargeBuffer(m, bytes);
-      ::close(fd);
-      return false;
-    }
-    read_ = true;
-  } else {
+  // Read into huge pages where the system gives them (the trie is looked up all over), else mapped.
+  void* m = ReadIntoLargeBuffer(fd, bytes);
+  read_ = m != nullptr;
+  if (!m) {
     m = ::mmap(nullptr, bytes, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
     if (m == MAP_FAILED) m = nullptr;
   }

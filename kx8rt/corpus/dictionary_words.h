@@ -31,7 +31,7 @@ class THanKanaDictionary;
 
 // The word starts a cutter appends to: as many as a window has words, from the pool of huge pages (on
 // some virtual machines the first touch of a fresh small page costs more than cutting its starts).
-using TWordStartList = std::vector<int32_t, TPooledBufferAllocator<int32_t>>;
+using TWordStartList = TPooledBuffer<int32_t>;
 
 // A dictionary apart from the process's own, its trie kept in cacheDir (empty: not kept): mapped from
 // there when a good one is there (fromCache), else made and written there.

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -94,6 +95,9 @@ void ReleaseKeptLargeBuffers() noexcept {
   for (const KeptBlock& k : Kept().TakeAll()) ::munmap(k.block, k.mapped);
 }
 
+namespace {
+
+// Whether the system backs large buffers with huge pages (transparent huge pages always, or on asking).
 bool HugePagesGiven() {
   static const bool given = [] {
     char mode[128] = {};
@@ -106,7 +110,29 @@ bool HugePagesGiven() {
   return given;
 }
 
+}  // namespace
+
 bool Global_ReadFilesIntoLargeBuffers = true;
+
+void* ReadIntoLargeBuffer(int fd, size_t bytes) noexcept {
+  if (!Global_ReadFilesIntoLargeBuffers || !HugePagesGiven()) return nullptr;
+  void* block = nullptr;
+  try {
+    block = AllocateLargeBuffer(bytes);
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+  size_t done = 0;
+  while (done < bytes) {
+    const ssize_t r = ::pread(fd, static_cast<char*>(block) + done, bytes - done, static_cast<off_t>(done));
+    if (r < 0 && errno == EINTR) continue;
+    if (r <= 0) break;
+    done += static_cast<size_t>(r);
+  }
+  if (done == bytes) return block;
+  FreeLargeBuffer(block, bytes);
+  return nullptr;
+}
 
 void* AllocateLargeBuffer(size_t Bytes) {
   if (Bytes < kLargeBufferThreshold) {

@@ -19,12 +19,15 @@ inline constexpr size_t kLargeBufferThreshold = size_t{1} << 20;
 // A block of Bytes bytes, its pages present; raises std::bad_alloc when there is no memory. The
 // contents are unspecified (zero for a mapped block). Bytes 0 gives a unique non-null pointer.
 void* AllocateLargeBuffer(size_t Bytes);
-// Whether the system backs large buffers with huge pages (transparent huge pages always, or on
-// asking): without them a large buffer is faulted in a small page at a time, like any mapping.
-bool HugePagesGiven();
-// Whether a file looked at all over (the dictionary's kept trie) is read whole into a large buffer
-// rather than mapped, where HugePagesGiven() (asked only then): on by default; tests turn it off to run
-// the mapped path.
+// The first bytes of the file fd read into a large buffer (given back by FreeLargeBuffer with bytes),
+// for a file that is looked at all over (the dictionary's kept trie): a file mapped a small page at a
+// time pays a fault for each page's first touch in each process, which on some virtual machines costs
+// more than reading it. Null, the caller to map the file instead, where the system gives no huge pages
+// (transparent huge pages neither always nor on asking: the buffer would be faulted in small pages as
+// well), where Global_ReadFilesIntoLargeBuffers is off, when there is no memory, or when the read
+// fails or comes short.
+void* ReadIntoLargeBuffer(int fd, size_t bytes) noexcept;
+// Whether ReadIntoLargeBuffer reads at all: on by default; tests turn it off to run the mapped path.
 extern bool Global_ReadFilesIntoLargeBuffers;
 // Gives back a block of AllocateLargeBuffer, with the same Bytes; a null pointer is ignored. The last
 // few large blocks given back (up to 512 MB) are kept for the next requests of a similar size.
@@ -94,5 +97,9 @@ size_t PooledBufferBytes() noexcept;
 // The allocator of the pool's blocks.
 template <typename T>
 using TPooledBufferAllocator = TBlockAllocator<T, &AllocatePooledBuffer, &FreePooledBuffer>;
+
+// A vector of plain values from the pool (the window-long arrays a thread keeps from window to window).
+template <typename T>
+using TPooledBuffer = std::vector<T, TPooledBufferAllocator<T>>;
 
 }  // namespace kx8
