@@ -261,7 +261,9 @@ class TCorpusWindowReader {
                       const std::function<void(const TCorpusWindow&)>& onWindow);
 
  private:
-  const uint8_t* ReadBytes(TCorpusTextSource& source, int64_t W0, int64_t W1);
+  // The bytes [W0, W1) of the text: where the source holds them (a small file read whole, or a large
+  // one mapped, when mapLarge), else read into fBytes.
+  const uint8_t* ReadBytes(TCorpusTextSource& source, int64_t W0, int64_t W1, bool mapLarge);
   void Reserve(size_t units);
   std::vector<char16_t> fWindow;
   std::vector<uint8_t> fBytes;

@@ -270,6 +270,58 @@ TEST_F(MeasureText, UndecodedSevenBitWindowsHoldTheDecodedUnits) {
   }
 }
 
+TEST_F(MeasureText, LargeWindowsOfTextDecodedWholeHoldTheTextWithTheirMargins) {
+  // Windows too large to be read a page or two at a time, of text that is not mostly 7-bit (read into
+  // the reader's buffer, not mapped) and of text that is (mapped): what each owns follows on from the
+  // last, the margins hold the text on either side, and all of it is the decoded text. (The part asked
+  // for runs past the end of the shortest file, as when a file shrank after its parts were made.)
+  const std::vector<std::string> chinese = {"\xE6\x96\x87\xE4\xBB\xB6", "\xE8\xBD\xAF\xE4\xBB\xB6\xE5\x8C\x85",
+                                            "\xE3\x80\x82\n", "a ", "\xF0\x9D\x84\x9E"};
+  const std::string utf8 = Mixed(chinese, (3 << 20) + 5, 14);
+  const std::string latin = Mixed({"the ", "Licence. ", "Gr\xC3\xBC\xC3\x9F" "e ", "\n"}, 1 << 20, 15);
+  const std::u16string wide = Utf8ToUtf16(utf8);
+  std::string utf16 = "\xFF\xFE";
+  for (const char16_t c : wide) utf16 += {static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
+  const std::pair<const char*, const std::string*> cases[] = {
+      {"chinese.txt", &utf8}, {"latin.txt", &latin}, {"utf16.txt", &utf16}};
+  for (const auto& [name, bytes] : cases) {
+    const TCorpusText t = WriteText(name, *bytes);
+    TCorpusTextSource source;
+    UnicodeString note;
+    ASSERT_TRUE(source.Open(t, 1252, note)) << Utf16ToUtf8(note);
+    source.Measure();
+    const TCorpusTextInfo info = source.Info();
+    const std::u16string want = bytes == &utf16 ? wide : Utf8ToUtf16(*bytes);
+    ASSERT_EQ(info.units, static_cast<int64_t>(want.size())) << name;
+    for (const auto& [from, to] : {std::pair<int64_t, int64_t>{-1, 0}, {700001, 1900000}}) {
+      const std::vector<SeenWindow> seen = Windows(source, info, from, to, 150000, false);
+      ASSERT_GT(seen.size(), 2u) << name;
+      // Where the part's first window begins in the text: its owned units found there.
+      std::u16string owned;
+      for (const SeenWindow& w : seen) owned += w.units.substr(static_cast<size_t>(w.own_from), static_cast<size_t>(w.own_to - w.own_from));
+      const size_t at = from < 0 ? 0 : want.find(owned.substr(0, 64));
+      ASSERT_NE(at, std::u16string::npos) << name;
+      if (from < 0) {
+        // The whole text (and perhaps the line break a text's end is given).
+        EXPECT_TRUE(owned == want || owned == want + u"\n") << name << " " << owned.size() << " " << want.size();
+      } else {
+        EXPECT_TRUE(owned == want.substr(at, owned.size())) << name;
+        EXPECT_GT(owned.size(), 200000u) << name;
+      }
+      // Each window's margins are the text before and after what it owns.
+      size_t own = at;
+      for (size_t k = 0; k < seen.size(); ++k) {
+        const SeenWindow& w = seen[k];
+        const size_t first = own - static_cast<size_t>(w.own_from);
+        // (The text's last window holds the line break its end is given too.)
+        const size_t held = std::min(w.units.size(), want.size() - first);
+        EXPECT_TRUE(w.units.substr(0, held) == want.substr(first, held)) << name << " window " << k;
+        own += static_cast<size_t>(w.own_to - w.own_from);
+      }
+    }
+  }
+}
+
 
 TEST_F(MeasureText, ASmallFileIsReadAsItIsNowWhateverSizeTheWalkSaw) {
   // A small file is read whole at once by the size its walk gave: when the file has grown or shrunk since,
