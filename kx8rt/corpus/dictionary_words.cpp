@@ -601,12 +601,6 @@ struct THanKanaCutter::TCutWork {
   std::vector<int32_t> from;    // kWalks a step
   std::vector<uint8_t> edges;   // a step's lanes with edges
   std::vector<TCutEdge> words, kana;
-  // Walks to words of four letters or more: from the letter from, at the node of its first three.
-  struct TWalk {
-    int32_t from;
-    TLink node;
-  };
-  std::vector<TWalk> deeper;
   // A window's plain masks, and the units of its plain runs, then those of them that are Han or kana.
   // (As long as a window has words of 64 units: from the pool of huge pages, as the starts.)
   TPooledBuffer<TPlainMasks> plainMasks;
@@ -1191,29 +1185,16 @@ void THanKanaDictionary::LookUp(TCutWork& w, int32_t len) const {
     __builtin_prefetch(units + block);
     __builtin_prefetch(links + block);
   }
-  // The walks on to words of four letters or more wait for all third letters to be looked up, and each
-  // fourth letter's block is asked for as soon as it is known: in text that draws on the whole dictionary
-  // the nodes below a pair are seldom in the nearer caches, and a walk's steps each wait on the one
-  // before. (Longer words are fewer: their walks go on from there a letter at a time, so that the words
-  // stay in the order of their first letters, as the path takes them.)
-  auto& deeper = w.deeper;
-  deeper.clear();
   for (ptrdiff_t i = 0; i < longers; ++i) {
     const int32_t k = longer[i];
     TStep& step = steps[k];
     const TLink three = FindIn(units, links, step.two, u[k + 2]);
     step.three = static_cast<uint16_t>(Value(three));
-    if (Shape(three) != 0 && k + 3 < std::min(len, k + kMaxWordUnits) && room[k + 2] > 1) [[unlikely]] {
-      const uint32_t block = BlockOf(three) + BucketOf(u[k + 3], Shape(three)) * kBucketSlots;
-      __builtin_prefetch(units + block);
-      __builtin_prefetch(links + block);
-      deeper.push_back({k, three});
+    if (Shape(three) != 0) [[unlikely]] {
+      TLink e = three;
+      for (int32_t j = k + 3, end = std::min(len, k + kMaxWordUnits); j < end && room[j - 1] > 1 && Shape(e) != 0; ++j)
+        if (Value(e = FindIn(units, links, e, u[j])) != kNoWord) w.words.push_back({k, j + 1, Value(e)});
     }
-  }
-  for (const TCutWork::TWalk d : deeper) {
-    TLink e = d.node;
-    for (int32_t j = d.from + 3, end = std::min(len, d.from + kMaxWordUnits); j < end && room[j - 1] > 1 && Shape(e) != 0; ++j)
-      if (Value(e = FindIn(units, links, e, u[j])) != kNoWord) w.words.push_back({d.from, j + 1, Value(e)});
   }
 }
 
