@@ -1000,9 +1000,8 @@ void TCorpusWindowReader::ForEach(TCorpusTextSource& source, const TCorpusTextIn
     // undecoded, and a copy would cost more than the look. Others are decoded whole, and are read into
     // the reader's own buffer, which stays in the caches from window to window: the first look at a
     // mapped page costs a fault in the page tables (on virtual machines that shadow them, several
-    // microseconds), where a read copies from the kernel's own mapping of the file. (Measured on a
-    // fully Chinese text: 12% of a search that cuts the text into words, as much as a copy of it costs
-    // a search that does not.)
+    // microseconds), where a read copies from the kernel's own mapping of the file. (A fully Chinese
+    // text is searched by one worker in two thirds of the time so.)
     const bool mostlySevenBit = info.encoding == ce_utf8 &&
                                 (info.format == fc_ASCII || info.units < 0 || info.units * 8 >= (size - sig) * 7);
     const uint8_t* bytes = ReadBytes(source, W0, W1, mostlySevenBit);

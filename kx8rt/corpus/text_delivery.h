@@ -15,6 +15,7 @@
 #include "kx8rt/corpus/corpus_texts.h"
 #include "kx8rt/files/file_utils.h"
 #include "kx8rt/platform/code_pages.h"
+#include "kx8rt/platform/large_buffers.h"
 #include "kx8rt/platform/strings.h"
 #include "kx8rt/platform/zip.h"
 
@@ -265,8 +266,10 @@ class TCorpusWindowReader {
   // one mapped, when mapLarge), else read into fBytes.
   const uint8_t* ReadBytes(TCorpusTextSource& source, int64_t W0, int64_t W1, bool mapLarge);
   void Reserve(size_t units);
-  std::vector<char16_t> fWindow;
-  std::vector<uint8_t> fBytes;
+  // (From the pool of huge pages: on some virtual machines the first touch of a fresh small page costs
+  // more than decoding the units it holds.)
+  TPooledBuffer<char16_t> fWindow;
+  TPooledBuffer<uint8_t> fBytes;
   std::vector<uint8_t> fLastBytes;  // an undecoded last window, with its closing line break
   bool fUndecoded = false;
   std::function<TCorpusTextInfo(int64_t)> fSettle;
