@@ -19,6 +19,7 @@
 #include "kx8rt/corpus/word_start_cache.h"
 #include "kx8rt/platform/char_classes.h"
 #include "kx8rt/platform/cpu_features.h"
+#include "kx8rt/platform/large_buffers.h"
 #include "kx8rt/strings/sentences.h"
 #include "kx8rt/text_primitives/char_types.h"
 
@@ -473,8 +474,13 @@ TCorpusMarks ApplyCorpusWordRule(const char16_t* text, uint16_t* types, int32_t 
   const auto middles = static_cast<int32_t>(std::min<size_t>(rule.middle_chars.size(), 10));
   const char16_t m0 = middles > 0 && middles <= 2 ? rule.middle_chars[0] : u'.';
   const char16_t m1 = middles == 2 ? rule.middle_chars[1] : m0;
-  thread_local std::vector<int32_t> foundUnits;
-  if (foundUnits.size() < static_cast<size_t>(n)) foundUnits.resize(static_cast<size_t>(n));
+  // (From the pool of huge pages, and grown without copying or clearing: on some virtual machines the
+  // first touch of a fresh small page costs more than finding the units it holds.)
+  thread_local TPooledBuffer<int32_t> foundUnits;
+  if (foundUnits.size() < static_cast<size_t>(n)) {
+    foundUnits.clear();
+    foundUnits.resize(static_cast<size_t>(n));
+  }
   bool high = false;
   const int32_t* found = foundUnits.data();
   const int32_t founds = FindRuleUnits(text, n, m0, m1, foundUnits.data(), high);

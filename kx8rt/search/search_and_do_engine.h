@@ -148,7 +148,10 @@ class TSearchAndDoEngine {
   // The buffer is a UTF-16 conversion of an 8-bit file: percentages are halved.
   bool BufferGotConverted = false;
   // Character-type words: one per character and two spare; callers may add tag and marker flags.
-  TLargeBuffer<uint16_t> BufferDetails;
+  // (From the pool of huge pages, which gives a whole text's array as a large buffer and a window's from
+  // huge pages the process keeps: on some virtual machines the first touch of a fresh small page costs
+  // more than classifying the units it holds.)
+  TPooledBuffer<uint16_t> BufferDetails;
   TKXFileFormat BufferFormat = fc_Unknown;
   // Running statistics of this chunk.
   TSearchStatsRec ThisFileChunk_Stats;
