@@ -31,8 +31,11 @@ namespace {
 
 constexpr size_t kHeadBytes = 64 * 1024;
 constexpr size_t kMeasurePiece = 1 << 20;
-// Windows of at least this many bytes are mapped rather than read.
+// Windows of at least this many bytes are mapped rather than read (of text that is mostly 7-bit).
 constexpr size_t kMapAtLeast = 128 * 1024;
+// Whether UTF-8 text of these many bytes and UTF-16 units is mostly 7-bit: most of its windows are then
+// handed on undecoded, and are looked at where the file is mapped (see ReadBytes' callers).
+constexpr bool MostlySevenBit(int64_t units, int64_t bytes) { return units * 8 >= bytes * 7; }
 constexpr int64_t kMapRegion = 8 << 20;
 // The span of a file's mapping whose pages, passed over, are let go at once.
 constexpr int64_t kLetGoSpan = 16 << 20;
@@ -662,7 +665,7 @@ TCorpusTextSource::TUtf8Measure TCorpusTextSource::MeasureUtf8Range(int64_t from
       if (at >= to) break;
       // Text that is not mostly 7-bit is read, not mapped, when its windows are (see ReadBytes): the rest
       // is measured by reads too, so that its pages are not faulted in through the mapping for nothing.
-      if (m.units * 8 < (at - from) * 7) mapped = false;
+      if (!MostlySevenBit(m.units, at - from)) mapped = false;
       continue;
     }
     carry = n - complete;
@@ -1003,7 +1006,7 @@ void TCorpusWindowReader::ForEach(TCorpusTextSource& source, const TCorpusTextIn
     // microseconds), where a read copies from the kernel's own mapping of the file. (A fully Chinese
     // text is searched by one worker in two thirds of the time so.)
     const bool mostlySevenBit = info.encoding == ce_utf8 &&
-                                (info.format == fc_ASCII || info.units < 0 || info.units * 8 >= (size - sig) * 7);
+                                (info.format == fc_ASCII || info.units < 0 || MostlySevenBit(info.units, size - sig));
     const uint8_t* bytes = ReadBytes(source, W0, W1, mostlySevenBit);
     const int64_t w1 = std::min(W1, fBytesTo);  // shorter when the file shrank meanwhile
     if (settle && fSettledInfo) {
