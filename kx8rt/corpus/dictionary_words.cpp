@@ -543,6 +543,72 @@ __attribute__((target("avx512f,avx512bw,avx512dq,avx512vl,popcnt"))) ptrdiff_t L
 }
 #endif
 
+// A walk along the trie from a letter: where it began and the node it has come to.
+struct TDeepWalk {
+  int32_t at;
+  TLink node;
+};
+
+#if defined(__x86_64__) && defined(__GNUC__)
+// Appends to edges the Katakana runs of the len letters of units (those IsKatakana takes), each from its
+// first letter to its end, of a cost by its length, but for runs of kMaxKatakanaRun letters or more,
+// which ICU takes for no word; a run ends where its piece does (room 1). The masks of 64 letters at a
+// time: a Japanese text has a Katakana run every few letters, which a loop of letters guesses badly.
+__attribute__((target("avx512f,avx512bw,bmi,bmi2,popcnt"))) void AddKatakanaRuns512(const char16_t* units,
+                                                                                  const uint16_t* room, int32_t len,
+                                                                                  std::vector<TCutEdge>& edges) {
+  const int32_t words = (len + 63) / 64;
+  // (Two words more, cleared: a run's end is looked for in the word after its start's.)
+  uint64_t kana[(kCutBatchUnits + 64) / 64 + 2], joins[(kCutBatchUnits + 64) / 64 + 2];
+  std::vector<uint64_t> large;
+  uint64_t* kanaBits = kana;
+  uint64_t* joinBits = joins;
+  if (static_cast<size_t>(words) + 2 > std::size(kana)) {
+    large.assign(2 * (static_cast<size_t>(words) + 2), 0);
+    kanaBits = large.data(), joinBits = large.data() + words + 2;
+  }
+  const __m512i first = _mm512_set1_epi16(static_cast<int16_t>(0x30A1)), middle = _mm512_set1_epi16(0x30FB);
+  const __m512i firstHalf = _mm512_set1_epi16(static_cast<int16_t>(0xFF66));
+  const __m512i span = _mm512_set1_epi16(0x30FE - 0x30A1), halfSpan = _mm512_set1_epi16(0xFF9F - 0xFF66);
+  const __m512i one = _mm512_set1_epi16(1);
+  uint64_t carry = 0;  // whether the last letter of the word before is Katakana and its run goes on
+  for (int32_t j = 0; j < words; ++j) {
+    uint64_t k = 0, on = 0;
+    for (int32_t half = 0; half < 2; ++half) {
+      const int32_t at = j * 64 + half * 32;
+      if (at >= len) break;
+      const __mmask32 lanes = len - at >= 32 ? ~__mmask32{0} : (__mmask32{1} << (len - at)) - 1;
+      const __m512i v = _mm512_maskz_loadu_epi16(lanes, units + at);
+      const __mmask32 katakana =
+          (_mm512_cmple_epu16_mask(_mm512_sub_epi16(v, first), span) & _mm512_cmpneq_epi16_mask(v, middle)) |
+          _mm512_cmple_epu16_mask(_mm512_sub_epi16(v, firstHalf), halfSpan);
+      const __mmask32 goesOn = _mm512_cmpgt_epu16_mask(_mm512_maskz_loadu_epi16(lanes, room + at), one);
+      k |= uint64_t{katakana & lanes} << (32 * half);
+      on |= uint64_t{goesOn & lanes} << (32 * half);
+    }
+    // A letter joins the one before when both are Katakana and the one before is no piece's last.
+    const uint64_t goesOnKana = k & on;
+    joinBits[j] = k & (goesOnKana << 1 | carry);
+    kanaBits[j] = k;
+    carry = goesOnKana >> 63;
+  }
+  for (int32_t j = words; j < words + 2; ++j) kanaBits[j] = joinBits[j] = 0;
+  for (int32_t j = 0; j < words; ++j)
+    for (uint64_t starts = kanaBits[j] & ~joinBits[j]; starts != 0; starts &= starts - 1) {
+      const int32_t b = __builtin_ctzll(starts);
+      // The joins after the start, 64 of them from the next letter on: the run ends at the first letter
+      // that does not join.
+      const unsigned __int128 pair = static_cast<unsigned __int128>(joinBits[j + 1]) << 64 | joinBits[j];
+      const auto after = static_cast<uint64_t>(pair >> (b + 1));
+      const int32_t length = 1 + static_cast<int32_t>(_tzcnt_u64(~after));
+      if (length < kMaxKatakanaRun) {
+        const int32_t at = j * 64 + b;
+        edges.push_back({at, at + length, KatakanaRunCost(length)});
+      }
+    }
+}
+#endif
+
 // What a piece of a run is: Han and kana letters cut by the dictionary, or ASCII letters and digits,
 // which ICU's rules keep together as one word.
 enum class TPiece : uint8_t { none, han_kana, ascii };
@@ -566,6 +632,8 @@ struct THanKanaCutter::TCutWork {
     room.resize(size);
     pairSlots.resize(size);
     longer.resize(size);
+    firstEdge.resize(size, -1);
+    deep.resize(size);
   }
   // Finds the pairs' slots of units[slotted, upTo), each asked for from memory at once.
   void SlotPairs(const TPairTable& table, size_t upTo) {
@@ -600,7 +668,12 @@ struct THanKanaCutter::TCutWork {
   std::vector<TPathEnd> far;    // kWalks a step
   std::vector<int32_t> from;    // kWalks a step
   std::vector<uint8_t> edges;   // a step's lanes with edges
-  std::vector<TCutEdge> words, kana;
+  // The longer words and the Katakana runs, in no order, and the edges of each letter linked: the first
+  // at each letter (-1: none; all -1 between cuts) and the next at the same letter.
+  std::vector<TCutEdge> words;
+  std::vector<int32_t> firstEdge = std::vector<int32_t>(kCutBatchUnits + 64, -1), nextEdge;
+  // The walks to words of four letters or more, a letter at a time: where each began, and its node.
+  std::vector<TDeepWalk> deep = std::vector<TDeepWalk>(kCutBatchUnits + 64);
   // A window's plain masks, and the units of its plain runs, then those of them that are Han or kana.
   // (As long as a window has words of 64 units: from the pool of huge pages, as the starts.)
   TPooledBuffer<TPlainMasks> plainMasks;
@@ -630,8 +703,7 @@ class THanKanaDictionary {
       path = cacheDir + "/" + name;
       if (Load(path, key)) {
         ok_ = fromCache_ = true;
-        shortRunRanges_ = LettersFitShortRunRanges();
-        plainRuns_ = shortRunRanges_ && LettersInMaybeInSetRanges();
+        CheckLetters();
         return;
       }
     }
@@ -656,8 +728,7 @@ class THanKanaDictionary {
     letters_ = ownLetters_.data(), units_ = ownUnits_.data(), links_ = ownLinks_.data();
     pairs_.slots = ownPairs_.data(), pairs_.shifts = ownPairShifts_.data();
     slotCount_ = ownLinks_.size();
-    shortRunRanges_ = LettersFitShortRunRanges();
-    plainRuns_ = shortRunRanges_ && LettersInMaybeInSetRanges();
+    CheckLetters();
     if (!path.empty()) Save(path, key);
   }
   ~THanKanaDictionary() { LetGoOfMap(); }
@@ -788,6 +859,12 @@ class THanKanaDictionary {
 
   // Makes the table of pairs; false if no multiplier of the few tried separates them.
   bool BuildPairs(const std::vector<uint32_t>& keys, const std::vector<TLink>& links);
+  // Asks for the lines FindIn reads to find u among node's children.
+  static void AskForBlock(const char16_t* units, const TLink* links, TLink node, char16_t u) {
+    const uint32_t at = BlockOf(node) + BucketOf(u, Shape(node)) * kBucketSlots;
+    __builtin_prefetch(units + at);
+    __builtin_prefetch(links + at);
+  }
   static TLink FindIn(const char16_t* units, const TLink* links, TLink node, char16_t u) {
     const uint32_t shape = Shape(node);
     const uint32_t at = BlockOf(node) + BucketOf(u, shape) * kBucketSlots;
@@ -806,20 +883,23 @@ class THanKanaDictionary {
 #endif
   }
 
-  bool LettersInMaybeInSetRanges() const {
-    for (char32_t c = 0; c < 0x10000; ++c)
-      if ((KindOf(letters_[c]) & kInSet) && !IsMaybeUnit(c)) return false;
-    return true;
-  }
-  bool LettersFitShortRunRanges() const {
+  // Whether the letters' table agrees with the ranges the vector loops test units against: the short
+  // runs' (TakeShortRun), kMaybeInSetRanges (every letter of the dictionary's scripts lies there) and
+  // IsKatakana's (the Katakana runs). One pass over the table, once a process.
+  void CheckLetters() {
+    bool shortRuns = true, maybe = true, katakana = true;
     for (char32_t c = 0; c < 0x10000; ++c) {
       const uint32_t kind = KindOf(letters_[c]);
-      if (IsPlainUnit(c) && (!(kind & kCut) || ((kind & kKatakana) != 0) != IsKanaUnit(c))) return false;
+      shortRuns &= !IsPlainUnit(c) || ((kind & kCut) && ((kind & kKatakana) != 0) == IsKanaUnit(c));
+      maybe &= !(kind & kInSet) || IsMaybeUnit(c);
+      katakana &= ((kind & kKatakana) != 0) == IsKatakana(static_cast<char16_t>(c));
     }
-    return true;
+    shortRunRanges_ = shortRuns;
+    plainRuns_ = shortRuns && maybe;
+    katakanaRanges_ = katakana;
   }
 
-  bool ok_ = false, fromCache_ = false, shortRunRanges_ = false, plainRuns_ = false;
+  bool ok_ = false, fromCache_ = false, shortRunRanges_ = false, plainRuns_ = false, katakanaRanges_ = false;
   uint64_t key_ = 0;
   // The letters of the dictionary's scripts, for those beyond the first plane (the letters' table has
   // the others) and for making the table: made when first asked for, which a trie kept in the cache
@@ -1163,6 +1243,12 @@ void THanKanaDictionary::LookUp(TCutWork& w, int32_t len) const {
     }
   }
   if constexpr (kAnyKatakana) {
+#if defined(__x86_64__) && defined(__GNUC__)
+    if (katakanaRanges_ && Vectors512Dq()) {
+      AddKatakanaRuns512(u, room, len, w.words);
+    } else
+#endif
+    {
     // (A piece's first letter follows a last one, whose room is 1: each piece begins anew.)
     bool prevKatakana = false;
     for (int32_t k = 0; k < len; ++k) {
@@ -1170,9 +1256,10 @@ void THanKanaDictionary::LookUp(TCutWork& w, int32_t len) const {
       if (katakana && !prevKatakana) {
         int32_t j = k + 1;
         while (j - k < kMaxKatakanaRun && room[j - 1] > 1 && (KindOf(letters[u[j]]) & kKatakana)) ++j;
-        if (j - k < kMaxKatakanaRun) w.kana.push_back({k, j, KatakanaRunCost(j - k)});
+        if (j - k < kMaxKatakanaRun) w.words.push_back({k, j, KatakanaRunCost(j - k)});
       }
       prevKatakana = katakana && room[k] > 1;
+    }
     }
   }
   const char16_t* const units = units_;
@@ -1185,16 +1272,34 @@ void THanKanaDictionary::LookUp(TCutWork& w, int32_t len) const {
     __builtin_prefetch(units + block);
     __builtin_prefetch(links + block);
   }
+  // The words of four letters or more are walked a letter at a time, all walks at once, each next block
+  // asked for as soon as its node is known: a walk's steps would otherwise each wait on memory, one
+  // after the other. (The edges need no order: the path finds them by their letters.)
+  TDeepWalk* const deep = w.deep.data();
+  size_t walks = 0;
   for (ptrdiff_t i = 0; i < longers; ++i) {
     const int32_t k = longer[i];
     TStep& step = steps[k];
     const TLink three = FindIn(units, links, step.two, u[k + 2]);
     step.three = static_cast<uint16_t>(Value(three));
-    if (Shape(three) != 0) [[unlikely]] {
-      TLink e = three;
-      for (int32_t j = k + 3, end = std::min(len, k + kMaxWordUnits); j < end && room[j - 1] > 1 && Shape(e) != 0; ++j)
-        if (Value(e = FindIn(units, links, e, u[j])) != kNoWord) w.words.push_back({k, j + 1, Value(e)});
+    // (Room after the third letter: the fourth is within the piece.)
+    const bool on = Shape(three) != 0 && room[k + 2] > 1;
+    if (on) [[unlikely]] AskForBlock(units, links, three, u[k + 3]);
+    deep[walks] = {k, three};
+    walks += on;
+  }
+  for (int32_t depth = 3; walks > 0; ++depth) {
+    size_t kept = 0;
+    for (size_t i = 0; i < walks; ++i) {
+      const int32_t k = deep[i].at, j = k + depth;  // (the letter looked for)
+      const TLink e = FindIn(units, links, deep[i].node, u[j]);
+      if (Value(e) != kNoWord) w.words.push_back({k, j + 1, Value(e)});
+      const bool on = Shape(e) != 0 && room[j] > 1 && depth + 1 < kMaxWordUnits;
+      if (on) AskForBlock(units, links, e, u[j + 1]);
+      deep[kept] = {k, e};
+      kept += on;
     }
+    walks = kept;
   }
 }
 
@@ -1308,7 +1413,6 @@ void THanKanaDictionary::Cut(TCutWork& w, TWordStartList& starts) const {
   const int32_t stepsEnd = stop[kWalks - 1] + laneSteps;
   if (w.steps.size() < static_cast<size_t>(std::max(len + 8, stepsEnd))) w.steps.resize(static_cast<size_t>(len + laneSteps) + 16);
   w.words.clear();
-  w.kana.clear();
   if (w.katakana) {
     LookUp<true>(w, len);
   } else {
@@ -1316,8 +1420,6 @@ void THanKanaDictionary::Cut(TCutWork& w, TWordStartList& starts) const {
   }
   std::fill(w.steps.begin() + len, w.steps.begin() + std::max(len, stepsEnd),
             TStep{0, static_cast<uint16_t>(kNoWord), kNoNode});
-  w.words.push_back({len, 0, 0});  // past the last letter: the lanes' edges need no test of the end
-  w.kana.push_back({len, 0, 0});
 
   // Then the path, a letter of each lane at a time: here is the least cost of the words that fill the
   // lane's letters so far (in the high half, as the path ends of the steps are added to it), best1..3
@@ -1329,29 +1431,33 @@ void THanKanaDictionary::Cut(TCutWork& w, TWordStartList& starts) const {
   int32_t* const from = w.from.data();
   uint8_t* const edges = w.edges.data();
   std::fill_n(edges, laneRoom, 0);
-  const TCutEdge* lane[2][kWalks];  // each lane's first word and Katakana run
-  for (int32_t list = 0; list < 2; ++list) {
-    const TCutEdge* e = list == 0 ? w.words.data() : w.kana.data();
-    for (int32_t q = 0; q < kWalks; ++q) {
-      while (e->at < stop[q]) ++e;
-      lane[list][q] = e;
-      for (const TCutEdge* x = e; x->at < stop[q + 1]; ++x) edges[x->at - stop[q]] |= static_cast<uint8_t>(1u << q);
-    }
+  // Each edge linked at its letter, and marked at its lane's step.
+  const TCutEdge* const edge = w.words.data();
+  const auto edgeCount = static_cast<int32_t>(w.words.size());
+  int32_t* const firstEdge = w.firstEdge.data();
+  if (w.nextEdge.size() < w.words.size()) w.nextEdge.resize(w.words.capacity());
+  int32_t* const nextEdge = w.nextEdge.data();
+  auto laneOf = [stop](int32_t at) { return (at >= stop[1]) + (at >= stop[2]) + (at >= stop[3]); };
+  for (int32_t x = 0; x < edgeCount; ++x) {
+    const int32_t at = edge[x].at, q = laneOf(at);
+    edges[at - stop[q]] |= static_cast<uint8_t>(1u << q);
+    nextEdge[x] = firstEdge[at];
+    firstEdge[at] = x;
   }
   auto relax = [&](int32_t i, uint32_t lanes, const TPathEnd* here, TPathEnd* best1, TPathEnd* best2,
                    TPathEnd* best3) {
     for (; lanes != 0; lanes &= lanes - 1) {
       const int32_t q = __builtin_ctz(lanes), k = stop[q] + i;
-      for (int32_t list = 0; list < 2; ++list)
-        for (const TCutEdge*& e = lane[list][q]; e->at == k; ++e) {
-          const TPathEnd c = here[q] + PathEnd(e->cost, 0);  // (here holds k, the place)
-          switch (e->to - k) {
-            case 1: best1[q] = std::min(best1[q], c); break;
-            case 2: best2[q] = std::min(best2[q], c); break;
-            case 3: best3[q] = std::min(best3[q], c); break;
-            default: far[(i + e->to - k) * kWalks + q] = std::min(far[(i + e->to - k) * kWalks + q], c);
-          }
+      for (int32_t x = firstEdge[k]; x >= 0; x = nextEdge[x]) {
+        const TCutEdge* const e = edge + x;
+        const TPathEnd c = here[q] + PathEnd(e->cost, 0);  // (here holds k, the place)
+        switch (e->to - k) {
+          case 1: best1[q] = std::min(best1[q], c); break;
+          case 2: best2[q] = std::min(best2[q], c); break;
+          case 3: best3[q] = std::min(best3[q], c); break;
+          default: far[(i + e->to - k) * kWalks + q] = std::min(far[(i + e->to - k) * kWalks + q], c);
         }
+      }
     }
   };
   const TStep* const steps = w.steps.data();
@@ -1364,15 +1470,12 @@ void THanKanaDictionary::Cut(TCutWork& w, TWordStartList& starts) const {
 #else
   WalkLanesPlain(steps, stop, far, from, edges, laneSteps, relax);
 #endif
-  // far holds no path end between cuts: those the edges of four letters or more wrote are cleared (few,
+  // far holds no path end between cuts, nor firstEdge an edge: those the edges wrote are cleared (few,
   // where clearing it all would write as much as the steps).
-  for (const std::vector<TCutEdge>* list : {&w.words, &w.kana}) {
-    int32_t q = 0;
-    for (const TCutEdge& e : *list) {
-      if (e.at >= len) break;
-      while (e.at >= stop[q + 1]) ++q;
-      if (e.to - e.at > 3) far[(e.to - stop[q]) * kWalks + q] = ~TPathEnd{0};
-    }
+  for (int32_t x = 0; x < edgeCount; ++x) {
+    const TCutEdge& e = edge[x];
+    if (e.to - e.at > 3) far[(e.to - stop[laneOf(e.at)]) * kWalks + laneOf(e.at)] = ~TPathEnd{0};
+    firstEdge[e.at] = -1;
   }
   // Words begin where the path's words do, but for the units whose place is -1: the first letter of a
   // piece (a start of its own or of its run), the second half of a surrogate pair (a letter of no cost:

@@ -390,6 +390,33 @@ TEST(DictionaryWords, ShortRunsOfEveryLengthAreCutAsIcuCutsThem) {
   }
 }
 
+TEST(DictionaryWords, KatakanaRunsOfEveryLengthAndPlaceAreCutAsIcuCutsThem) {
+  ASSERT_TRUE(THanKanaCutter().available());
+  // A run of Katakana is a word of its own up to 19 letters (20 and more are none); runs are found
+  // from masks of 64 letters, so each length from 1 to 24 stands at every place of a word of masks,
+  // after kanji and before Hiragana. Then one run of thousands of letters (more than a cut takes at
+  // once) with such runs all along it, some running on into the next piece's ASCII letters.
+  const std::u16string katakana = Utf8ToUtf16("コンピュータインストールファイルシステムデータベースサーバー");
+  const std::u16string kanji = Utf8ToUtf16("確認管理器软件包文件系统");
+  const std::u16string hiragana = Utf8ToUtf16("しましたのを");
+  auto run = [&](int32_t before, int32_t length, int32_t seed) {
+    std::u16string r;
+    for (int32_t k = 0; k < before; ++k) r += kanji[static_cast<size_t>(k + seed) % kanji.size()];
+    for (int32_t k = 0; k < length; ++k) r += katakana[static_cast<size_t>(k * 5 + seed) % katakana.size()];
+    return r + hiragana.substr(static_cast<size_t>(seed) % 3, 2);
+  };
+  std::u16string text;
+  for (int32_t length = 1; length <= 24; ++length)
+    for (int32_t before = 0; before < 64; before += 3) text += run(before, length, length + before) + u"。";
+  std::u16string longRun;
+  for (int32_t k = 0; longRun.size() < 3000; ++k) longRun += run(k % 7, k % 23 + 1, k) + (k % 9 == 0 ? u"abc" : u"");
+  text += longRun + u"。";
+  const TStarts st = Starts(text);
+  EXPECT_EQ(Show(text, st.ours), Show(text, st.icu));
+  EXPECT_EQ(st.cut, st.runs);
+  EXPECT_GT(st.runs, 500);
+}
+
 TEST(DictionaryWords, RunsThatIcuMustCutAreDeclined) {
   ASSERT_TRUE(THanKanaCutter().available());
   struct Case {
