@@ -1289,16 +1289,22 @@ void THanKanaDictionary::LookUp(TCutWork& w, int32_t len) const {
     walks += on;
   }
   for (int32_t depth = 3; walks > 0; ++depth) {
-    size_t kept = 0;
+    size_t kept = 0, found = w.words.size();
+    w.words.resize(found + walks);  // (room for a word from each walk, written without a branch)
+    TCutEdge* const out = w.words.data();
     for (size_t i = 0; i < walks; ++i) {
       const int32_t k = deep[i].at, j = k + depth;  // (the letter looked for)
       const TLink e = FindIn(units, links, deep[i].node, u[j]);
-      if (Value(e) != kNoWord) w.words.push_back({k, j + 1, Value(e)});
+      out[found] = {k, j + 1, Value(e)};
+      found += Value(e) != kNoWord;
+      // (Without a branch, whether a walk goes on being as good as random: one that does not asks for
+      // the first block's lines, at hand.)
       const bool on = Shape(e) != 0 && room[j] > 1 && depth + 1 < kMaxWordUnits;
-      if (on) AskForBlock(units, links, e, u[j + 1]);
+      AskForBlock(units, links, e & (0u - TLink{on}), u[j + 1]);
       deep[kept] = {k, e};
       kept += on;
     }
+    w.words.resize(found);
     walks = kept;
   }
 }
