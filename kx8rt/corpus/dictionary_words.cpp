@@ -52,8 +52,8 @@ constexpr uint32_t kNoPath = 1u << 30;
 // How many parts of a cut's path are walked back side by side.
 constexpr int32_t kWalks = 4;  // (Cut's loop below names all four)
 
-uint32_t KatakanaRunCost(int32_t length) {
-  static constexpr uint32_t kCost[] = {8192, 984, 408, 240, 204, 252, 300, 372, 480};
+constexpr uint32_t KatakanaRunCost(int32_t length) {
+  constexpr uint32_t kCost[] = {8192, 984, 408, 240, 204, 252, 300, 372, 480};
   return length > 8 ? 8192 : kCost[length];
 }
 
@@ -239,20 +239,24 @@ constexpr TPathEnd PathEnd(uint32_t cost, int32_t from) {
 constexpr int32_t FromOf(TPathEnd p) { return static_cast<int32_t>(static_cast<uint32_t>(p)); }
 constexpr TPathEnd kCostBits = ~TPathEnd{0} << 32;
 
-// A step of the path's lanes: for each lane, the values of the words from its letter: the letter alone
-// (its cost), the word of three letters that begins there and the node of the pair from there (its
-// value that of the word of two). A value of kNoWord is none, which the walk makes kNoStep, a cost that
-// always loses to the letters alone. (Laid out so that loading each takes one store, and the walk
-// moves each value to its place in a path end with a mask and at most one shift.)
+// A step of the path's lanes: for each lane, the costs of the words from its letter: the letter alone,
+// the word of two letters and that of three (a dictionary word's, or a Katakana run's where that costs
+// less), kNoStep for none, a cost that always loses to the letters alone. (One 64-bit word, so that
+// the walk moves each cost to its place in a path end with a shift and a mask.)
 struct TStep {
-  uint16_t alone, three;
-  TLink two;
+  uint16_t alone, two, three, unused;
 };
 static_assert(sizeof(TStep) == 8, "a step of a lane is one 64-bit word");
 constexpr uint32_t kNoStep = 0x4000;
 static_assert(kNoStep > 3 * kUnknownLetterCost, "a step's none never wins");
 // The cost of a word of a value as a step's, kNoStep for none.
 constexpr uint32_t StepCost(uint32_t value) { return value == kNoWord ? kNoStep : value; }
+// A Katakana run that can be a word of the path: of two letters or more (one letter alone costs less
+// than a run of one), and of at most eight (longer ones cost more than unknown letters alone).
+constexpr bool KatakanaRunCanWin(int32_t length) { return length >= 2 && length <= 8; }
+static_assert(KatakanaRunCost(1) > kUnknownLetterCost && KatakanaRunCost(9) > kMaxKatakanaRun * kUnknownLetterCost &&
+                  KatakanaRunCost(8) < 8 * kUnknownLetterCost,
+              "which Katakana runs can win");
 // What a unit's pair key is masked with, by the units left in its piece (with 1, no second letter).
 constexpr uint32_t kRoomKeyMask[4] = {0xFFFF, 0xFFFF, ~0u, ~0u};
 // What a pair's link must be above for its third letter to be looked up, by the units left in its piece:
@@ -501,17 +505,19 @@ bool Vectors512Dq() {
 
 // The steps of the len letters of units (see LookUp), eight at a time: each letter's pair's slot taken
 // from slots, its entry gathered from the table of pairs and its key compared, the letter's cost alone
-// gathered from its table. The letters whose pairs begin longer words are written to longer; returns
-// how many. Writes the steps of up to seven letters past len, and reads as far in units, room and slots
-// (and one more unit), all of which stay within the work's arrays.
+// gathered from its table, no word of three yet. The letters whose pairs begin longer words are written
+// to longer, their pairs' links to longerLink; returns how many. Writes the steps of up to seven letters
+// past len, and reads as far in units, room and slots (and one more unit), all of which stay within
+// the work's arrays.
 __attribute__((target("avx512f,avx512bw,avx512dq,avx512vl,popcnt"))) ptrdiff_t LookUpSteps512(
     const char16_t* units, const uint16_t* room, const uint32_t* slots, const TLetter* letters, const uint64_t* pairSlots,
-    int32_t len, TStep* steps, int32_t* longer) {
+    int32_t len, TStep* steps, int32_t* longer, TLink* longerLink) {
   ptrdiff_t longers = 0;
   // (Zero-masked forms throughout: the plain ones start from undefined vectors, which GCC warns of.)
   const __m512i noNode = _mm512_set1_epi64(kNoNode);
   const __m256i one = _mm256_set1_epi32(1), three = _mm256_set1_epi32(3), costBits = _mm256_set1_epi32(0xFF);
-  const __m256i noThree = _mm256_set1_epi32(static_cast<int32_t>(kNoWord << 16));
+  const __m256i noWord = _mm256_set1_epi32(static_cast<int32_t>(kNoWord)), noStep = _mm256_set1_epi32(kNoStep);
+  const __m512i noThree = _mm512_set1_epi64(static_cast<int64_t>(uint64_t{kNoStep} << 32));
   const __m256i noNode32 = _mm256_set1_epi32(static_cast<int32_t>(kNoNode));
   const __m256i lastChildless = _mm256_set1_epi32(static_cast<int32_t>(kLongerAbove[3]));
   const __m256i ramp = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
@@ -530,13 +536,16 @@ __attribute__((target("avx512f,avx512bw,avx512dq,avx512vl,popcnt"))) ptrdiff_t L
     // (A letter's entry is the low half of the 32 bits from it; pieces hold no unit 0xFFFF, after which
     // the table would end.)
     const __m256i letter = _mm256_mmask_i32gather_epi32(_mm256_setzero_si256(), in, first, letters, 2);
-    const __m256i aloneAndThree = _mm256_or_si256(_mm256_and_si256(letter, costBits), noThree);
-    _mm512_storeu_si512(steps + k, _mm512_or_si512(_mm512_maskz_cvtepu32_epi64(0xFF, aloneAndThree),
-                                                   _mm512_maskz_slli_epi64(0xFF, _mm512_maskz_cvtepu32_epi64(0xFF, two), 32)));
+    // The letter alone, and the word of two (the pair's value; none, kNoStep) above it.
+    const __m256i twoValue = _mm256_and_si256(two, costBits);
+    const __m256i twoCost = _mm256_mask_mov_epi32(twoValue, _mm256_cmpeq_epi32_mask(twoValue, noWord), noStep);
+    const __m256i aloneAndTwo = _mm256_or_si256(_mm256_and_si256(letter, costBits), _mm256_slli_epi32(twoCost, 16));
+    _mm512_storeu_si512(steps + k, _mm512_or_si512(_mm512_maskz_cvtepu32_epi64(0xFF, aloneAndTwo), noThree));
     const __mmask8 longerHere = _mm256_mask_cmpgt_epu32_mask(_mm256_mask_cmpeq_epi32_mask(in, left, three), two, lastChildless);
-    // (Compressed in a register and stored whole: the array has room past the letters.)
+    // (Compressed in a register and stored whole: the arrays have room past the letters.)
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(longer + longers),
                         _mm256_maskz_compress_epi32(longerHere, _mm256_add_epi32(ramp, _mm256_set1_epi32(k))));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(longerLink + longers), _mm256_maskz_compress_epi32(longerHere, two));
     longers += __builtin_popcount(longerHere);
   }
   return longers;
@@ -549,13 +558,29 @@ struct TDeepWalk {
   TLink node;
 };
 
+// Takes a Katakana run that can win, of length letters from at: a word of two or three letters in its
+// first letter's step where it costs less than the dictionary's (of equal costs, the same path), a
+// longer one an edge.
+inline void TakeKatakanaRun(int32_t at, int32_t length, TStep* steps, std::vector<TCutEdge>& edges) {
+  const auto cost = static_cast<uint16_t>(KatakanaRunCost(length));
+  if (length == 2) {
+    steps[at].two = std::min(steps[at].two, cost);
+  } else if (length == 3) {
+    steps[at].three = std::min(steps[at].three, cost);
+  } else {
+    edges.push_back({at, at + length, cost});
+  }
+}
+
 #if defined(__x86_64__) && defined(__GNUC__)
-// Appends to edges the Katakana runs of the len letters of units (those IsKatakana takes), each from its
-// first letter to its end, of a cost by its length, but for runs of kMaxKatakanaRun letters or more,
-// which ICU takes for no word; a run ends where its piece does (room 1). The masks of 64 letters at a
-// time: a Japanese text has a Katakana run every few letters, which a loop of letters guesses badly.
+// The Katakana runs of the len letters of units (those IsKatakana takes), each from its first letter to
+// its end, a word of a cost by its length (a run ends where its piece does, room 1): those that can
+// win (KatakanaRunCanWin) put in the steps when of two or three letters (TakeKatakanaRun), appended
+// to edges when longer. The masks of 64 letters at a time: a Japanese text has a Katakana run every few
+// letters, which a loop of letters guesses badly.
 __attribute__((target("avx512f,avx512bw,bmi,bmi2,popcnt"))) void AddKatakanaRuns512(const char16_t* units,
                                                                                   const uint16_t* room, int32_t len,
+                                                                                  TStep* steps,
                                                                                   std::vector<TCutEdge>& edges) {
   const int32_t words = (len + 63) / 64;
   // (Two words more, cleared: a run's end is looked for in the word after its start's.)
@@ -601,10 +626,7 @@ __attribute__((target("avx512f,avx512bw,bmi,bmi2,popcnt"))) void AddKatakanaRuns
       const unsigned __int128 pair = static_cast<unsigned __int128>(joinBits[j + 1]) << 64 | joinBits[j];
       const auto after = static_cast<uint64_t>(pair >> (b + 1));
       const int32_t length = 1 + static_cast<int32_t>(_tzcnt_u64(~after));
-      if (length < kMaxKatakanaRun) {
-        const int32_t at = j * 64 + b;
-        edges.push_back({at, at + length, KatakanaRunCost(length)});
-      }
+      if (KatakanaRunCanWin(length)) TakeKatakanaRun(j * 64 + b, length, steps, edges);
     }
 }
 #endif
@@ -632,6 +654,7 @@ struct THanKanaCutter::TCutWork {
     room.resize(size);
     pairSlots.resize(size);
     longer.resize(size);
+    longerLink.resize(size);
     firstEdge.resize(size, -1);
     deep.resize(size);
   }
@@ -665,6 +688,7 @@ struct THanKanaCutter::TCutWork {
   size_t slotted = 0;
   // The letters whose pairs begin longer words.
   std::vector<int32_t> longer = std::vector<int32_t>(kCutBatchUnits + 64);
+  std::vector<TLink> longerLink = std::vector<TLink>(kCutBatchUnits + 64);  // and their pairs' links
   std::vector<TPathEnd> far;    // kWalks a step
   std::vector<int32_t> from;    // kWalks a step
   std::vector<uint8_t> edges;   // a step's lanes with edges
@@ -1215,6 +1239,7 @@ void THanKanaDictionary::LookUp(TCutWork& w, int32_t len) const {
   const TLetter* const letters = letters_;
   TStep* const steps = w.steps.data();
   int32_t* const longer = w.longer.data();
+  TLink* const longerLink = w.longerLink.data();
   // (A copy of the table's fields: the stores below could otherwise be taken to change them.)
   const TPairTable pairs = pairs_;
   // The pairs' slots first, each asked for from memory at once: the table is too large for the nearer
@@ -1225,7 +1250,7 @@ void THanKanaDictionary::LookUp(TCutWork& w, int32_t len) const {
   ptrdiff_t longers = 0;
 #if defined(__x86_64__) && defined(__GNUC__)
   if (Vectors512Dq()) {
-    longers = LookUpSteps512(u, room, slots, letters, pairs.slots, len, steps, longer);
+    longers = LookUpSteps512(u, room, slots, letters, pairs.slots, len, steps, longer, longerLink);
   } else
 #endif
   {
@@ -1234,44 +1259,17 @@ void THanKanaDictionary::LookUp(TCutWork& w, int32_t len) const {
       const uint32_t left = room[k];
       const uint32_t key = PairAt(u + k) & kRoomKeyMask[left];
       const TLink two = TPairTable::LinkIn(pairs.slots[slots[k]], key);
-      // (The letter alone and no word of three as one 32-bit store.)
-      const uint32_t aloneAndThree = Value(letters[key & 0xFFFF]) | kNoWord << 16;
-      std::memcpy(&steps[k], &aloneAndThree, sizeof aloneAndThree);
-      steps[k].two = two;
+      steps[k] = {static_cast<uint16_t>(Value(letters[key & 0xFFFF])), static_cast<uint16_t>(StepCost(Value(two))),
+                  static_cast<uint16_t>(kNoStep), 0};
       longer[longers] = k;
+      longerLink[longers] = two;
       longers += two > kLongerAbove[left];
-    }
-  }
-  if constexpr (kAnyKatakana) {
-#if defined(__x86_64__) && defined(__GNUC__)
-    if (katakanaRanges_ && Vectors512Dq()) {
-      AddKatakanaRuns512(u, room, len, w.words);
-    } else
-#endif
-    {
-    // (A piece's first letter follows a last one, whose room is 1: each piece begins anew.)
-    bool prevKatakana = false;
-    for (int32_t k = 0; k < len; ++k) {
-      const bool katakana = (KindOf(letters[u[k]]) & kKatakana) != 0;
-      if (katakana && !prevKatakana) {
-        int32_t j = k + 1;
-        while (j - k < kMaxKatakanaRun && room[j - 1] > 1 && (KindOf(letters[u[j]]) & kKatakana)) ++j;
-        if (j - k < kMaxKatakanaRun) w.words.push_back({k, j, KatakanaRunCost(j - k)});
-      }
-      prevKatakana = katakana && room[k] > 1;
-    }
     }
   }
   const char16_t* const units = units_;
   const TLink* const links = links_;
   // (The blocks of the third letters are asked for first as well.)
-  for (ptrdiff_t i = 0; i < longers; ++i) {
-    const int32_t k = longer[i];
-    const TLink two = steps[k].two;
-    const uint32_t block = BlockOf(two) + BucketOf(u[k + 2], Shape(two)) * kBucketSlots;
-    __builtin_prefetch(units + block);
-    __builtin_prefetch(links + block);
-  }
+  for (ptrdiff_t i = 0; i < longers; ++i) AskForBlock(units, links, longerLink[i], u[longer[i] + 2]);
   // The words of four letters or more are walked a letter at a time, all walks at once, each next block
   // asked for as soon as its node is known: a walk's steps would otherwise each wait on memory, one
   // after the other. (The edges need no order: the path finds them by their letters.)
@@ -1279,9 +1277,8 @@ void THanKanaDictionary::LookUp(TCutWork& w, int32_t len) const {
   size_t walks = 0;
   for (ptrdiff_t i = 0; i < longers; ++i) {
     const int32_t k = longer[i];
-    TStep& step = steps[k];
-    const TLink three = FindIn(units, links, step.two, u[k + 2]);
-    step.three = static_cast<uint16_t>(Value(three));
+    const TLink three = FindIn(units, links, longerLink[i], u[k + 2]);
+    steps[k].three = static_cast<uint16_t>(StepCost(Value(three)));
     // (Room after the third letter: the fourth is within the piece.)
     const bool on = Shape(three) != 0 && room[k + 2] > 1;
     if (on) [[unlikely]] AskForBlock(units, links, three, u[k + 3]);
@@ -1307,6 +1304,27 @@ void THanKanaDictionary::LookUp(TCutWork& w, int32_t len) const {
     w.words.resize(found);
     walks = kept;
   }
+  // The Katakana runs last: the short ones take the steps' words of two and three where they cost less.
+  if constexpr (kAnyKatakana) {
+#if defined(__x86_64__) && defined(__GNUC__)
+    if (katakanaRanges_ && Vectors512Dq()) {
+      AddKatakanaRuns512(u, room, len, steps, w.words);
+    } else
+#endif
+    {
+    // (A piece's first letter follows a last one, whose room is 1: each piece begins anew.)
+    bool prevKatakana = false;
+    for (int32_t k = 0; k < len; ++k) {
+      const bool katakana = (KindOf(letters[u[k]]) & kKatakana) != 0;
+      if (katakana && !prevKatakana) {
+        int32_t j = k + 1;
+        while (j - k < kMaxKatakanaRun && room[j - 1] > 1 && (KindOf(letters[u[j]]) & kKatakana)) ++j;
+        if (KatakanaRunCanWin(j - k)) TakeKatakanaRun(k, j - k, steps, w.words);
+      }
+      prevKatakana = katakana && room[k] > 1;
+    }
+    }
+  }
 }
 
 namespace {
@@ -1314,8 +1332,9 @@ namespace {
 // The path through a cut's pieces, four lanes side by side (see Cut): steps holds a step for each
 // letter, lane q's from stop[q] on (laneSteps of each lane are read: a shorter lane's last ones are the
 // next lane's, or padding, and give path ends no walk back reads), far the best path ends known
-// beyond the next three letters (~0: none), from is written. Edges are relaxed by relax(i, lanes,
-// here, best1..3) at the steps whose bit is set in edges, here holding the letters' places.
+// beyond the next three letters (~0: none), from is written. Edges, all longer than three letters, are
+// relaxed into far by relax(i, lanes, here) at the steps whose bit is set in edges, here holding the
+// letters' places.
 
 template <class Relax>
 void WalkLanesPlain(const TStep* steps, const int32_t* stop, TPathEnd* far, int32_t* from, const uint8_t* edges,
@@ -1329,10 +1348,10 @@ void WalkLanesPlain(const TStep* steps, const int32_t* stop, TPathEnd* far, int3
     for (int q = 0; q < kWalks; ++q) {
       const TStep& s = steps[stop[q] + i];
       best1[q] = std::min(best1[q], here[q] + PathEnd(s.alone, 0));
-      best2[q] = std::min(best2[q], here[q] + PathEnd(StepCost(Value(s.two)), 0));
-      best3[q] = std::min(best3[q], here[q] + PathEnd(StepCost(s.three), 0));
+      best2[q] = std::min(best2[q], here[q] + PathEnd(s.two, 0));
+      best3[q] = std::min(best3[q], here[q] + PathEnd(s.three, 0));
     }
-    if (edges[i] != 0) [[unlikely]] relax(i, edges[i], here, best1, best2, best3);
+    if (edges[i] != 0) [[unlikely]] relax(i, edges[i], here);
     for (int q = 0; q < kWalks; ++q) {
       from[(i + 1) * kWalks + q] = FromOf(best1[q]);
       here[q] = (best1[q] & kCostBits) | static_cast<uint32_t>(stop[q] + i + 1);
@@ -1352,10 +1371,8 @@ __attribute__((target("avx512f,avx512vl"))) void WalkLanes512(const TStep* steps
   __m256i place = _mm256_cvtepu32_epi64(_mm_loadu_si128(reinterpret_cast<const __m128i*>(stop)));
   __m256i here = place, best1 = _mm256_set1_epi64x(-1), best2 = best1, best3 = best1;
   const __m256i costs = _mm256_set1_epi64x(static_cast<int64_t>(kCostBits)), one = _mm256_set1_epi64x(1);
-  // (Each value moved to the high half, where a path end holds its cost.)
-  const __m256i value = _mm256_set1_epi64x(int64_t{0xFF} << 32);
-  const __m256i none = _mm256_set1_epi64x(static_cast<int64_t>(PathEnd(kNoWord, 0)));
-  const __m256i noStep = _mm256_set1_epi64x(static_cast<int64_t>(PathEnd(kNoStep, 0)));
+  // (Each cost moved to the high half, where a path end holds its cost.)
+  const __m256i cost = _mm256_set1_epi64x(int64_t{0xFFFF} << 32);
   // (The steps are no part of the chain the path waits on: four loads a step cost little.)
   static_assert(sizeof(TStep) == sizeof(long long), "a step loads as one 64-bit word");
   const auto* lane0 = reinterpret_cast<const long long*>(steps + stop[0]);
@@ -1364,20 +1381,13 @@ __attribute__((target("avx512f,avx512vl"))) void WalkLanes512(const TStep* steps
   const auto* lane3 = reinterpret_cast<const long long*>(steps + stop[3]);
   for (int32_t i = 0; i < laneSteps; ++i) {
     const __m256i s = _mm256_set_epi64x(lane3[i], lane2[i], lane1[i], lane0[i]);
-    const __m256i two = _mm256_and_si256(s, value), three = _mm256_and_si256(_mm256_slli_epi64(s, 16), value);
-    best1 = _mm256_min_epu64(best1, _mm256_add_epi64(here, _mm256_and_si256(_mm256_slli_epi64(s, 32), value)));
-    best2 = _mm256_min_epu64(best2, _mm256_add_epi64(here, _mm256_mask_mov_epi64(two, _mm256_cmpeq_epi64_mask(two, none), noStep)));
-    best3 = _mm256_min_epu64(best3, _mm256_add_epi64(here, _mm256_mask_mov_epi64(three, _mm256_cmpeq_epi64_mask(three, none), noStep)));
+    best1 = _mm256_min_epu64(best1, _mm256_add_epi64(here, _mm256_and_si256(_mm256_slli_epi64(s, 32), cost)));
+    best2 = _mm256_min_epu64(best2, _mm256_add_epi64(here, _mm256_and_si256(_mm256_slli_epi64(s, 16), cost)));
+    best3 = _mm256_min_epu64(best3, _mm256_add_epi64(here, _mm256_and_si256(s, cost)));
     if (edges[i] != 0) [[unlikely]] {
-      alignas(32) TPathEnd h[4], b1[4], b2[4], b3[4];
+      alignas(32) TPathEnd h[4];
       _mm256_store_si256(reinterpret_cast<__m256i*>(h), here);
-      _mm256_store_si256(reinterpret_cast<__m256i*>(b1), best1);
-      _mm256_store_si256(reinterpret_cast<__m256i*>(b2), best2);
-      _mm256_store_si256(reinterpret_cast<__m256i*>(b3), best3);
-      relax(i, edges[i], h, b1, b2, b3);
-      best1 = _mm256_load_si256(reinterpret_cast<const __m256i*>(b1));
-      best2 = _mm256_load_si256(reinterpret_cast<const __m256i*>(b2));
-      best3 = _mm256_load_si256(reinterpret_cast<const __m256i*>(b3));
+      relax(i, edges[i], h);
     }
     _mm_storeu_si128(reinterpret_cast<__m128i*>(from + (i + 1) * kWalks), _mm256_maskz_cvtepi64_epi32(0xF, best1));
     place = _mm256_add_epi64(place, one);
@@ -1425,7 +1435,7 @@ void THanKanaDictionary::Cut(TCutWork& w, TWordStartList& starts) const {
     LookUp<false>(w, len);
   }
   std::fill(w.steps.begin() + len, w.steps.begin() + std::max(len, stepsEnd),
-            TStep{0, static_cast<uint16_t>(kNoWord), kNoNode});
+            TStep{0, static_cast<uint16_t>(kNoStep), static_cast<uint16_t>(kNoStep), 0});
 
   // Then the path, a letter of each lane at a time: here is the least cost of the words that fill the
   // lane's letters so far (in the high half, as the path ends of the steps are added to it), best1..3
@@ -1450,19 +1460,14 @@ void THanKanaDictionary::Cut(TCutWork& w, TWordStartList& starts) const {
     nextEdge[x] = firstEdge[at];
     firstEdge[at] = x;
   }
-  auto relax = [&](int32_t i, uint32_t lanes, const TPathEnd* here, TPathEnd* best1, TPathEnd* best2,
-                   TPathEnd* best3) {
+  // (Every edge runs four letters or more, past the steps' words: it gives a path end beyond best3.)
+  auto relax = [&](int32_t i, uint32_t lanes, const TPathEnd* here) {
     for (; lanes != 0; lanes &= lanes - 1) {
       const int32_t q = __builtin_ctz(lanes), k = stop[q] + i;
       for (int32_t x = firstEdge[k]; x >= 0; x = nextEdge[x]) {
         const TCutEdge* const e = edge + x;
-        const TPathEnd c = here[q] + PathEnd(e->cost, 0);  // (here holds k, the place)
-        switch (e->to - k) {
-          case 1: best1[q] = std::min(best1[q], c); break;
-          case 2: best2[q] = std::min(best2[q], c); break;
-          case 3: best3[q] = std::min(best3[q], c); break;
-          default: far[(i + e->to - k) * kWalks + q] = std::min(far[(i + e->to - k) * kWalks + q], c);
-        }
+        TPathEnd& end = far[(i + e->to - k) * kWalks + q];
+        end = std::min(end, here[q] + PathEnd(e->cost, 0));  // (here holds k, the place)
       }
     }
   };
@@ -1480,7 +1485,7 @@ void THanKanaDictionary::Cut(TCutWork& w, TWordStartList& starts) const {
   // where clearing it all would write as much as the steps).
   for (int32_t x = 0; x < edgeCount; ++x) {
     const TCutEdge& e = edge[x];
-    if (e.to - e.at > 3) far[(e.to - stop[laneOf(e.at)]) * kWalks + laneOf(e.at)] = ~TPathEnd{0};
+    far[(e.to - stop[laneOf(e.at)]) * kWalks + laneOf(e.at)] = ~TPathEnd{0};
     firstEdge[e.at] = -1;
   }
   // Words begin where the path's words do, but for the units whose place is -1: the first letter of a
