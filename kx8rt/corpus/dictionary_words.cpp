@@ -240,15 +240,15 @@ constexpr int32_t FromOf(TPathEnd p) { return static_cast<int32_t>(static_cast<u
 constexpr TPathEnd kCostBits = ~TPathEnd{0} << 32;
 
 // A step of the path's lanes: for each lane, the costs of the words from its letter: the letter alone,
-// the word of two letters and that of three (a dictionary word's, or a Katakana run's where that costs
+// the words of two, three and four letters (a dictionary word's, or a Katakana run's where that costs
 // less), kNoStep for none, a cost that always loses to the letters alone. (One 64-bit word, so that
 // the walk moves each cost to its place in a path end with a shift and a mask.)
 struct TStep {
-  uint16_t alone, two, three, unused;
+  uint16_t alone, two, three, four;
 };
 static_assert(sizeof(TStep) == 8, "a step of a lane is one 64-bit word");
 constexpr uint32_t kNoStep = 0x4000;
-static_assert(kNoStep > 3 * kUnknownLetterCost, "a step's none never wins");
+static_assert(kNoStep > 4 * kUnknownLetterCost, "a step's none never wins");
 // The cost of a word of a value as a step's, kNoStep for none.
 constexpr uint32_t StepCost(uint32_t value) { return value == kNoWord ? kNoStep : value; }
 // A Katakana run that can be a word of the path: of two letters or more (one letter alone costs less
@@ -505,7 +505,7 @@ bool Vectors512Dq() {
 
 // The steps of the len letters of units (see LookUp), eight at a time: each letter's pair's slot taken
 // from slots, its entry gathered from the table of pairs and its key compared, the letter's cost alone
-// gathered from its table, no word of three yet. The letters whose pairs begin longer words are written
+// gathered from its table, no word of three or four yet. The letters whose pairs begin longer words are written
 // to longer, their pairs' links to longerLink; returns how many. Writes the steps of up to seven letters
 // past len, and reads as far in units, room and slots (and one more unit), all of which stay within
 // the work's arrays.
@@ -517,7 +517,7 @@ __attribute__((target("avx512f,avx512bw,avx512dq,avx512vl,popcnt"))) ptrdiff_t L
   const __m512i noNode = _mm512_set1_epi64(kNoNode);
   const __m256i one = _mm256_set1_epi32(1), three = _mm256_set1_epi32(3), costBits = _mm256_set1_epi32(0xFF);
   const __m256i noWord = _mm256_set1_epi32(static_cast<int32_t>(kNoWord)), noStep = _mm256_set1_epi32(kNoStep);
-  const __m512i noThree = _mm512_set1_epi64(static_cast<int64_t>(uint64_t{kNoStep} << 32));
+  const __m512i noThree = _mm512_set1_epi64(static_cast<int64_t>(uint64_t{kNoStep} << 32 | uint64_t{kNoStep} << 48));
   const __m256i noNode32 = _mm256_set1_epi32(static_cast<int32_t>(kNoNode));
   const __m256i lastChildless = _mm256_set1_epi32(static_cast<int32_t>(kLongerAbove[3]));
   const __m256i ramp = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
@@ -558,7 +558,7 @@ struct TDeepWalk {
   TLink node;
 };
 
-// Takes a Katakana run that can win, of length letters from at: a word of two or three letters in its
+// Takes a Katakana run that can win, of length letters from at: a word of two to four letters in its
 // first letter's step where it costs less than the dictionary's (of equal costs, the same path), a
 // longer one an edge.
 inline void TakeKatakanaRun(int32_t at, int32_t length, TStep* steps, std::vector<TCutEdge>& edges) {
@@ -567,6 +567,8 @@ inline void TakeKatakanaRun(int32_t at, int32_t length, TStep* steps, std::vecto
     steps[at].two = std::min(steps[at].two, cost);
   } else if (length == 3) {
     steps[at].three = std::min(steps[at].three, cost);
+  } else if (length == 4) {
+    steps[at].four = std::min(steps[at].four, cost);
   } else {
     edges.push_back({at, at + length, cost});
   }
@@ -575,7 +577,7 @@ inline void TakeKatakanaRun(int32_t at, int32_t length, TStep* steps, std::vecto
 #if defined(__x86_64__) && defined(__GNUC__)
 // The Katakana runs of the len letters of units (those IsKatakana takes), each from its first letter to
 // its end, a word of a cost by its length (a run ends where its piece does, room 1): those that can
-// win (KatakanaRunCanWin) put in the steps when of two or three letters (TakeKatakanaRun), appended
+// win (KatakanaRunCanWin) put in the steps when of two to four letters (TakeKatakanaRun), appended
 // to edges when longer. The masks of 64 letters at a time: a Japanese text has a Katakana run every few
 // letters, which a loop of letters guesses badly.
 __attribute__((target("avx512f,avx512bw,bmi,bmi2,popcnt"))) void AddKatakanaRuns512(const char16_t* units,
@@ -1228,10 +1230,10 @@ template <bool kAnyKatakana>
 void THanKanaDictionary::LookUp(TCutWork& w, int32_t len) const {
   // First the words that begin at each letter, all letters at once: the look-ups of one letter wait
   // neither on another's nor on the path so far. A step (see TStep) holds the cost of the letter alone
-  // (its word's, or that of an unknown letter) and the words of two and three letters from it, one for
-  // each letter in the letters' order (the path's lanes read theirs from where they begin). The letters
-  // whose pairs begin longer words are listed, and their third letters looked up after; the longer
-  // words and the Katakana runs, rare, are edges of their own. No word runs past a piece's end: a letter
+  // (its word's, or that of an unknown letter) and the words of two, three and four letters from it,
+  // one for each letter in the letters' order (the path's lanes read theirs from where they begin). The
+  // letters whose pairs begin longer words are listed, and their third letters looked up after; the
+  // words of five letters or more and the longer Katakana runs, rare, are edges of their own. No word runs past a piece's end: a letter
   // with no room for a second has its pair taken as no word's, and one with no room for a third has
   // none looked up. (The loops keep their instructions few: those, more than memory, are their cost.)
   const char16_t* const u = w.units.data();
@@ -1260,7 +1262,7 @@ void THanKanaDictionary::LookUp(TCutWork& w, int32_t len) const {
       const uint32_t key = PairAt(u + k) & kRoomKeyMask[left];
       const TLink two = TPairTable::LinkIn(pairs.slots[slots[k]], key);
       steps[k] = {static_cast<uint16_t>(Value(letters[key & 0xFFFF])), static_cast<uint16_t>(StepCost(Value(two))),
-                  static_cast<uint16_t>(kNoStep), 0};
+                  static_cast<uint16_t>(kNoStep), static_cast<uint16_t>(kNoStep)};
       longer[longers] = k;
       longerLink[longers] = two;
       longers += two > kLongerAbove[left];
@@ -1292,8 +1294,13 @@ void THanKanaDictionary::LookUp(TCutWork& w, int32_t len) const {
     for (size_t i = 0; i < walks; ++i) {
       const int32_t k = deep[i].at, j = k + depth;  // (the letter looked for)
       const TLink e = FindIn(units, links, deep[i].node, u[j]);
-      out[found] = {k, j + 1, Value(e)};
-      found += Value(e) != kNoWord;
+      // (A word of four letters, at the first level, is the step's own; longer ones are edges.)
+      if (depth == 3) {
+        steps[k].four = static_cast<uint16_t>(StepCost(Value(e)));
+      } else {
+        out[found] = {k, j + 1, Value(e)};
+        found += Value(e) != kNoWord;
+      }
       // (Without a branch, whether a walk goes on being as good as random: one that does not asks for
       // the first block's lines, at hand.)
       const bool on = Shape(e) != 0 && room[j] > 1 && depth + 1 < kMaxWordUnits;
@@ -1332,17 +1339,17 @@ namespace {
 // The path through a cut's pieces, four lanes side by side (see Cut): steps holds a step for each
 // letter, lane q's from stop[q] on (laneSteps of each lane are read: a shorter lane's last ones are the
 // next lane's, or padding, and give path ends no walk back reads), far the best path ends known
-// beyond the next three letters (~0: none), from is written. Edges, all longer than three letters, are
+// beyond the next four letters (~0: none), from is written. Edges, all longer than four letters, are
 // relaxed into far by relax(i, lanes, here) at the steps whose bit is set in edges, here holding the
 // letters' places.
 
 template <class Relax>
 void WalkLanesPlain(const TStep* steps, const int32_t* stop, TPathEnd* far, int32_t* from, const uint8_t* edges,
                     int32_t laneSteps, Relax&& relax) {
-  TPathEnd here[kWalks], best1[kWalks], best2[kWalks], best3[kWalks];
+  TPathEnd here[kWalks], best1[kWalks], best2[kWalks], best3[kWalks], best4[kWalks];
   for (int q = 0; q < kWalks; ++q) {
     here[q] = static_cast<uint32_t>(stop[q]);
-    best1[q] = best2[q] = best3[q] = ~TPathEnd{0};
+    best1[q] = best2[q] = best3[q] = best4[q] = ~TPathEnd{0};
   }
   for (int32_t i = 0; i < laneSteps; ++i) {
     for (int q = 0; q < kWalks; ++q) {
@@ -1350,12 +1357,13 @@ void WalkLanesPlain(const TStep* steps, const int32_t* stop, TPathEnd* far, int3
       best1[q] = std::min(best1[q], here[q] + PathEnd(s.alone, 0));
       best2[q] = std::min(best2[q], here[q] + PathEnd(s.two, 0));
       best3[q] = std::min(best3[q], here[q] + PathEnd(s.three, 0));
+      best4[q] = std::min(best4[q], here[q] + PathEnd(s.four, 0));
     }
     if (edges[i] != 0) [[unlikely]] relax(i, edges[i], here);
     for (int q = 0; q < kWalks; ++q) {
       from[(i + 1) * kWalks + q] = FromOf(best1[q]);
       here[q] = (best1[q] & kCostBits) | static_cast<uint32_t>(stop[q] + i + 1);
-      best1[q] = best2[q], best2[q] = best3[q], best3[q] = far[(i + 4) * kWalks + q];
+      best1[q] = best2[q], best2[q] = best3[q], best3[q] = best4[q], best4[q] = far[(i + 5) * kWalks + q];
     }
   }
 }
@@ -1369,7 +1377,7 @@ __attribute__((target("avx512f,avx512vl"))) void WalkLanes512(const TStep* steps
                                                             int32_t* from, const uint8_t* edges, int32_t laneSteps,
                                                             Relax&& relax) {
   __m256i place = _mm256_cvtepu32_epi64(_mm_loadu_si128(reinterpret_cast<const __m128i*>(stop)));
-  __m256i here = place, best1 = _mm256_set1_epi64x(-1), best2 = best1, best3 = best1;
+  __m256i here = place, best1 = _mm256_set1_epi64x(-1), best2 = best1, best3 = best1, best4 = best1;
   const __m256i costs = _mm256_set1_epi64x(static_cast<int64_t>(kCostBits)), one = _mm256_set1_epi64x(1);
   // (Each cost moved to the high half, where a path end holds its cost.)
   const __m256i cost = _mm256_set1_epi64x(int64_t{0xFFFF} << 32);
@@ -1384,6 +1392,7 @@ __attribute__((target("avx512f,avx512vl"))) void WalkLanes512(const TStep* steps
     best1 = _mm256_min_epu64(best1, _mm256_add_epi64(here, _mm256_and_si256(_mm256_slli_epi64(s, 32), cost)));
     best2 = _mm256_min_epu64(best2, _mm256_add_epi64(here, _mm256_and_si256(_mm256_slli_epi64(s, 16), cost)));
     best3 = _mm256_min_epu64(best3, _mm256_add_epi64(here, _mm256_and_si256(s, cost)));
+    best4 = _mm256_min_epu64(best4, _mm256_add_epi64(here, _mm256_and_si256(_mm256_srli_epi64(s, 16), cost)));
     if (edges[i] != 0) [[unlikely]] {
       alignas(32) TPathEnd h[4];
       _mm256_store_si256(reinterpret_cast<__m256i*>(h), here);
@@ -1392,8 +1401,8 @@ __attribute__((target("avx512f,avx512vl"))) void WalkLanes512(const TStep* steps
     _mm_storeu_si128(reinterpret_cast<__m128i*>(from + (i + 1) * kWalks), _mm256_maskz_cvtepi64_epi32(0xF, best1));
     place = _mm256_add_epi64(place, one);
     here = _mm256_or_si256(_mm256_and_si256(best1, costs), place);
-    best1 = best2, best2 = best3;
-    best3 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(far + (i + 4) * kWalks));
+    best1 = best2, best2 = best3, best3 = best4;
+    best4 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(far + (i + 5) * kWalks));
   }
 }
 #endif
@@ -1435,11 +1444,11 @@ void THanKanaDictionary::Cut(TCutWork& w, TWordStartList& starts) const {
     LookUp<false>(w, len);
   }
   std::fill(w.steps.begin() + len, w.steps.begin() + std::max(len, stepsEnd),
-            TStep{0, static_cast<uint16_t>(kNoStep), static_cast<uint16_t>(kNoStep), 0});
+            TStep{0, static_cast<uint16_t>(kNoStep), static_cast<uint16_t>(kNoStep), static_cast<uint16_t>(kNoStep)});
 
   // Then the path, a letter of each lane at a time: here is the least cost of the words that fill the
-  // lane's letters so far (in the high half, as the path ends of the steps are added to it), best1..3
-  // the best path ends known so far to the next three letters, and far those beyond (by edges);
+  // lane's letters so far (in the high half, as the path ends of the steps are added to it), best1..4
+  // the best path ends known so far to the next four letters, and far those beyond (by edges);
   // from[(i + 1) * kWalks + q] is where the last word of the best path to lane q's letter i + 1 begins. A
   // step's word that is none costs kNoStep and is always beaten, by the letters alone at least. (No
   // branches but for the edges: whether a path is better is as good as random.)
@@ -1460,7 +1469,7 @@ void THanKanaDictionary::Cut(TCutWork& w, TWordStartList& starts) const {
     nextEdge[x] = firstEdge[at];
     firstEdge[at] = x;
   }
-  // (Every edge runs four letters or more, past the steps' words: it gives a path end beyond best3.)
+  // (Every edge runs five letters or more, past the steps' words: it gives a path end beyond best4.)
   auto relax = [&](int32_t i, uint32_t lanes, const TPathEnd* here) {
     for (; lanes != 0; lanes &= lanes - 1) {
       const int32_t q = __builtin_ctz(lanes), k = stop[q] + i;
