@@ -505,10 +505,10 @@ bool Vectors512Dq() {
 
 // The steps of the len letters of units (see LookUp), eight at a time: each letter's pair's slot taken
 // from slots, its entry gathered from the table of pairs and its key compared, the letter's cost alone
-// gathered from its table, no word of three or four yet. The letters whose pairs begin longer words are written
-// to longer, their pairs' links to longerLink; returns how many. Writes the steps of up to seven letters
-// past len, and reads as far in units, room and slots (and one more unit), all of which stay within
-// the work's arrays.
+// gathered from its table, no word of three or four yet. The letters whose pairs begin longer words are
+// written to longer, their pairs' links to longerLink; returns how many. Writes the steps of up to seven
+// letters past len, and reads as far in units, room and slots (and one more unit), all of which stay
+// within the work's arrays.
 __attribute__((target("avx512f,avx512bw,avx512dq,avx512vl,popcnt"))) ptrdiff_t LookUpSteps512(
     const char16_t* units, const uint16_t* room, const uint32_t* slots, const TLetter* letters, const uint64_t* pairSlots,
     int32_t len, TStep* steps, int32_t* longer, TLink* longerLink) {
@@ -545,7 +545,8 @@ __attribute__((target("avx512f,avx512bw,avx512dq,avx512vl,popcnt"))) ptrdiff_t L
     // (Compressed in a register and stored whole: the arrays have room past the letters.)
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(longer + longers),
                         _mm256_maskz_compress_epi32(longerHere, _mm256_add_epi32(ramp, _mm256_set1_epi32(k))));
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(longerLink + longers), _mm256_maskz_compress_epi32(longerHere, two));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(longerLink + longers),
+                        _mm256_maskz_compress_epi32(longerHere, two));
     longers += __builtin_popcount(longerHere);
   }
   return longers;
@@ -694,8 +695,9 @@ struct THanKanaCutter::TCutWork {
   std::vector<TPathEnd> far;    // kWalks a step
   std::vector<int32_t> from;    // kWalks a step
   std::vector<uint8_t> edges;   // a step's lanes with edges
-  // The longer words and the Katakana runs, in no order, and the edges of each letter linked: the first
-  // at each letter (-1: none; all -1 between cuts) and the next at the same letter.
+  // The edges, words of five letters or more and Katakana runs of five to eight, in no order, and the
+  // edges of each letter linked: the first at each letter (-1: none; all -1 between cuts) and the next
+  // at the same letter.
   std::vector<TCutEdge> words;
   std::vector<int32_t> firstEdge = std::vector<int32_t>(kCutBatchUnits + 64, -1), nextEdge;
   // The walks to words of four letters or more, a letter at a time: where each began, and its node.
@@ -1233,9 +1235,10 @@ void THanKanaDictionary::LookUp(TCutWork& w, int32_t len) const {
   // (its word's, or that of an unknown letter) and the words of two, three and four letters from it,
   // one for each letter in the letters' order (the path's lanes read theirs from where they begin). The
   // letters whose pairs begin longer words are listed, and their third letters looked up after; the
-  // words of five letters or more and the longer Katakana runs, rare, are edges of their own. No word runs past a piece's end: a letter
-  // with no room for a second has its pair taken as no word's, and one with no room for a third has
-  // none looked up. (The loops keep their instructions few: those, more than memory, are their cost.)
+  // words of five letters or more and the longer Katakana runs, rare, are edges of their own. No word
+  // runs past a piece's end: a letter with no room for a second has its pair taken as no word's, and
+  // one with no room for a third has none looked up. (The loops keep their instructions few: those,
+  // more than memory, are their cost.)
   const char16_t* const u = w.units.data();
   const uint16_t* const room = w.room.data();
   const TLetter* const letters = letters_;
@@ -1311,7 +1314,8 @@ void THanKanaDictionary::LookUp(TCutWork& w, int32_t len) const {
     w.words.resize(found);
     walks = kept;
   }
-  // The Katakana runs last: the short ones take the steps' words of two and three where they cost less.
+  // The Katakana runs last: the short ones take the steps' words of two to four letters where they cost
+  // less.
   if constexpr (kAnyKatakana) {
 #if defined(__x86_64__) && defined(__GNUC__)
     if (katakanaRanges_ && Vectors512Dq()) {
@@ -1319,17 +1323,17 @@ void THanKanaDictionary::LookUp(TCutWork& w, int32_t len) const {
     } else
 #endif
     {
-    // (A piece's first letter follows a last one, whose room is 1: each piece begins anew.)
-    bool prevKatakana = false;
-    for (int32_t k = 0; k < len; ++k) {
-      const bool katakana = (KindOf(letters[u[k]]) & kKatakana) != 0;
-      if (katakana && !prevKatakana) {
-        int32_t j = k + 1;
-        while (j - k < kMaxKatakanaRun && room[j - 1] > 1 && (KindOf(letters[u[j]]) & kKatakana)) ++j;
-        if (KatakanaRunCanWin(j - k)) TakeKatakanaRun(k, j - k, steps, w.words);
+      // (A piece's first letter follows a last one, whose room is 1: each piece begins anew.)
+      bool prevKatakana = false;
+      for (int32_t k = 0; k < len; ++k) {
+        const bool katakana = (KindOf(letters[u[k]]) & kKatakana) != 0;
+        if (katakana && !prevKatakana) {
+          int32_t j = k + 1;
+          while (j - k < kMaxKatakanaRun && room[j - 1] > 1 && (KindOf(letters[u[j]]) & kKatakana)) ++j;
+          if (KatakanaRunCanWin(j - k)) TakeKatakanaRun(k, j - k, steps, w.words);
+        }
+        prevKatakana = katakana && room[k] > 1;
       }
-      prevKatakana = katakana && room[k] > 1;
-    }
     }
   }
 }
@@ -1443,8 +1447,8 @@ void THanKanaDictionary::Cut(TCutWork& w, TWordStartList& starts) const {
   } else {
     LookUp<false>(w, len);
   }
-  std::fill(w.steps.begin() + len, w.steps.begin() + std::max(len, stepsEnd),
-            TStep{0, static_cast<uint16_t>(kNoStep), static_cast<uint16_t>(kNoStep), static_cast<uint16_t>(kNoStep)});
+  constexpr auto kNone = static_cast<uint16_t>(kNoStep);
+  std::fill(w.steps.begin() + len, w.steps.begin() + std::max(len, stepsEnd), TStep{0, kNone, kNone, kNone});
 
   // Then the path, a letter of each lane at a time: here is the least cost of the words that fill the
   // lane's letters so far (in the high half, as the path ends of the steps are added to it), best1..4
