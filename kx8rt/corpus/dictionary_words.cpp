@@ -253,7 +253,8 @@ static_assert(kNoStep > 4 * kUnknownLetterCost, "a step's none never wins");
 constexpr uint32_t StepCost(uint32_t value) { return value == kNoWord ? kNoStep : value; }
 // A Katakana run that can be a word of the path: of two letters or more (one letter alone costs less
 // than a run of one), and of at most eight (longer ones cost more than unknown letters alone).
-constexpr bool KatakanaRunCanWin(int32_t length) { return length >= 2 && length <= 8; }
+constexpr int32_t kLongestWinningKatakanaRun = 8;
+constexpr bool KatakanaRunCanWin(int32_t length) { return length >= 2 && length <= kLongestWinningKatakanaRun; }
 static_assert(KatakanaRunCost(1) > kUnknownLetterCost && KatakanaRunCost(9) > kMaxKatakanaRun * kUnknownLetterCost &&
                   KatakanaRunCost(8) < 8 * kUnknownLetterCost,
               "which Katakana runs can win");
@@ -581,20 +582,24 @@ inline void TakeKatakanaRun(int32_t at, int32_t length, TStep* steps, std::vecto
 // win (KatakanaRunCanWin) put in the steps when of two to four letters (TakeKatakanaRun), appended
 // to edges when longer. The masks of 64 letters at a time: a Japanese text has a Katakana run every few
 // letters, which a loop of letters guesses badly.
-__attribute__((target("avx512f,avx512bw,bmi,bmi2,popcnt"))) void AddKatakanaRuns512(const char16_t* units,
-                                                                                  const uint16_t* room, int32_t len,
-                                                                                  TStep* steps,
-                                                                                  std::vector<TCutEdge>& edges) {
+__attribute__((target("avx512f,avx512bw"))) void AddKatakanaRuns512(const char16_t* units, const uint16_t* room,
+                                                                 int32_t len, TStep* steps,
+                                                                 std::vector<TCutEdge>& edges) {
   const int32_t words = (len + 63) / 64;
-  // (Two words more, cleared: a run's end is looked for in the word after its start's.)
-  uint64_t kana[(kCutBatchUnits + 64) / 64 + 2], joins[(kCutBatchUnits + 64) / 64 + 2];
-  std::vector<uint64_t> large;
-  uint64_t* kanaBits = kana;
-  uint64_t* joinBits = joins;
-  if (static_cast<size_t>(words) + 2 > std::size(kana)) {
-    large.assign(2 * (static_cast<size_t>(words) + 2), 0);
-    kanaBits = large.data(), joinBits = large.data() + words + 2;
-  }
+  // The runs that start in a word of masks, each taken once the next word's joins are known (a run's
+  // end may lie there): the starts and joins of the word before, and the joins of the word after.
+  auto take = [&](int32_t j, uint64_t starts, uint64_t joins, uint64_t nextJoins) {
+    for (; starts != 0; starts &= starts - 1) {
+      const int32_t b = __builtin_ctzll(starts);
+      // The joins after the start, 64 of them from the next letter on: the run ends at the first letter
+      // that does not join (looked for no further than a run that can win).
+      const unsigned __int128 pair = static_cast<unsigned __int128>(nextJoins) << 64 | joins;
+      const auto after = static_cast<uint64_t>(pair >> (b + 1));
+      const int32_t length = 1 + __builtin_ctzll(~after | uint64_t{1} << kLongestWinningKatakanaRun);
+      if (KatakanaRunCanWin(length)) TakeKatakanaRun(j * 64 + b, length, steps, edges);
+    }
+  };
+  uint64_t lastStarts = 0, lastJoins = 0;
   const __m512i first = _mm512_set1_epi16(static_cast<int16_t>(0x30A1)), middle = _mm512_set1_epi16(0x30FB);
   const __m512i firstHalf = _mm512_set1_epi16(static_cast<int16_t>(0xFF66));
   const __m512i span = _mm512_set1_epi16(0x30FE - 0x30A1), halfSpan = _mm512_set1_epi16(0xFF9F - 0xFF66);
@@ -616,21 +621,12 @@ __attribute__((target("avx512f,avx512bw,bmi,bmi2,popcnt"))) void AddKatakanaRuns
     }
     // A letter joins the one before when both are Katakana and the one before is no piece's last.
     const uint64_t goesOnKana = k & on;
-    joinBits[j] = k & (goesOnKana << 1 | carry);
-    kanaBits[j] = k;
+    const uint64_t joins = k & (goesOnKana << 1 | carry);
     carry = goesOnKana >> 63;
+    if (j > 0) take(j - 1, lastStarts, lastJoins, joins);
+    lastStarts = k & ~joins, lastJoins = joins;
   }
-  for (int32_t j = words; j < words + 2; ++j) kanaBits[j] = joinBits[j] = 0;
-  for (int32_t j = 0; j < words; ++j)
-    for (uint64_t starts = kanaBits[j] & ~joinBits[j]; starts != 0; starts &= starts - 1) {
-      const int32_t b = __builtin_ctzll(starts);
-      // The joins after the start, 64 of them from the next letter on: the run ends at the first letter
-      // that does not join.
-      const unsigned __int128 pair = static_cast<unsigned __int128>(joinBits[j + 1]) << 64 | joinBits[j];
-      const auto after = static_cast<uint64_t>(pair >> (b + 1));
-      const int32_t length = 1 + static_cast<int32_t>(_tzcnt_u64(~after));
-      if (KatakanaRunCanWin(length)) TakeKatakanaRun(j * 64 + b, length, steps, edges);
-    }
+  if (words > 0) take(words - 1, lastStarts, lastJoins, 0);
 }
 #endif
 
@@ -1292,7 +1288,8 @@ void THanKanaDictionary::LookUp(TCutWork& w, int32_t len) const {
   }
   for (int32_t depth = 3; walks > 0; ++depth) {
     size_t kept = 0, found = w.words.size();
-    w.words.resize(found + walks);  // (room for a word from each walk, written without a branch)
+    // (Room for a word from each walk, written without a branch, at the levels that make edges.)
+    if (depth > 3) w.words.resize(found + walks);
     TCutEdge* const out = w.words.data();
     for (size_t i = 0; i < walks; ++i) {
       const int32_t k = deep[i].at, j = k + depth;  // (the letter looked for)
@@ -1329,7 +1326,8 @@ void THanKanaDictionary::LookUp(TCutWork& w, int32_t len) const {
         const bool katakana = (KindOf(letters[u[k]]) & kKatakana) != 0;
         if (katakana && !prevKatakana) {
           int32_t j = k + 1;
-          while (j - k < kMaxKatakanaRun && room[j - 1] > 1 && (KindOf(letters[u[j]]) & kKatakana)) ++j;
+          // (Looked at no further than a run that can win: a longer one is no edge.)
+          while (j - k <= kLongestWinningKatakanaRun && room[j - 1] > 1 && (KindOf(letters[u[j]]) & kKatakana)) ++j;
           if (KatakanaRunCanWin(j - k)) TakeKatakanaRun(k, j - k, steps, w.words);
         }
         prevKatakana = katakana && room[k] > 1;
@@ -1498,7 +1496,8 @@ void THanKanaDictionary::Cut(TCutWork& w, TWordStartList& starts) const {
   // where clearing it all would write as much as the steps).
   for (int32_t x = 0; x < edgeCount; ++x) {
     const TCutEdge& e = edge[x];
-    far[(e.to - stop[laneOf(e.at)]) * kWalks + laneOf(e.at)] = ~TPathEnd{0};
+    const int32_t q = laneOf(e.at);
+    far[(e.to - stop[q]) * kWalks + q] = ~TPathEnd{0};
     firstEdge[e.at] = -1;
   }
   // Words begin where the path's words do, but for the units whose place is -1: the first letter of a
