@@ -57,8 +57,14 @@ constexpr uint32_t KatakanaRunCost(int32_t length) {
   return length > 8 ? 8192 : kCost[length];
 }
 
+// The Katakana letters, full width (but for the middle dot) and half width: the ranges IsKatakana and
+// the vector loop of the Katakana runs test units against.
+constexpr char16_t kKatakanaFirst = 0x30A1, kKatakanaLast = 0x30FE, kKatakanaMiddleDot = 0x30FB;
+constexpr char16_t kHalfKatakanaFirst = 0xFF66, kHalfKatakanaLast = 0xFF9F;
+
 constexpr bool IsKatakana(char16_t c) {
-  return (c >= 0x30A1 && c <= 0x30FE && c != 0x30FB) || (c >= 0xFF66 && c <= 0xFF9F);
+  return (c >= kKatakanaFirst && c <= kKatakanaLast && c != kKatakanaMiddleDot) ||
+         (c >= kHalfKatakanaFirst && c <= kHalfKatakanaLast);
 }
 
 constexpr bool IsLeadSurrogate(char16_t c) { return (c & 0xFC00) == 0xD800; }
@@ -600,9 +606,11 @@ __attribute__((target("avx512f,avx512bw"))) void AddKatakanaRuns512(const char16
     }
   };
   uint64_t lastStarts = 0, lastJoins = 0;
-  const __m512i first = _mm512_set1_epi16(static_cast<int16_t>(0x30A1)), middle = _mm512_set1_epi16(0x30FB);
-  const __m512i firstHalf = _mm512_set1_epi16(static_cast<int16_t>(0xFF66));
-  const __m512i span = _mm512_set1_epi16(0x30FE - 0x30A1), halfSpan = _mm512_set1_epi16(0xFF9F - 0xFF66);
+  const __m512i first = _mm512_set1_epi16(static_cast<int16_t>(kKatakanaFirst));
+  const __m512i middle = _mm512_set1_epi16(static_cast<int16_t>(kKatakanaMiddleDot));
+  const __m512i firstHalf = _mm512_set1_epi16(static_cast<int16_t>(kHalfKatakanaFirst));
+  const __m512i span = _mm512_set1_epi16(kKatakanaLast - kKatakanaFirst);
+  const __m512i halfSpan = _mm512_set1_epi16(kHalfKatakanaLast - kHalfKatakanaFirst);
   const __m512i one = _mm512_set1_epi16(1);
   uint64_t carry = 0;  // whether the last letter of the word before is Katakana and its run goes on
   for (int32_t j = 0; j < words; ++j) {
